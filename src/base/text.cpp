@@ -41,6 +41,7 @@ void AppendWide(std::wstring& out, char32_t cp) {
 
 bool IsSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDFFF; }
 bool OutsideUnicode(char32_t c) { return c > 0x10FFFF; }
+bool OutsideBmp(char32_t c) { return c >= 0x10000; }
 
 }  // namespace
 
@@ -135,7 +136,7 @@ size_t Utf16Length(std::wstring_view text) {
         return text.size();
     } else {
         size_t n = 0;
-        for (wchar_t c : text) n += (static_cast<char32_t>(c) >= 0x10000) ? 2 : 1;
+        for (wchar_t c : text) n += OutsideBmp(static_cast<char32_t>(c)) ? 2 : 1;
         return n;
     }
 }
