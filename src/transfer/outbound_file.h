@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace zovrel {
+
+// True when the path's attributes can be read (it names something that exists).
+bool PathExists(const std::wstring& path);
+
+// A regular file opened for reading while other writers are kept out (where the platform can),
+// so what is sent is what was there when the send began.
+class OutboundFile {
+  public:
+    OutboundFile() = default;
+    ~OutboundFile();
+    OutboundFile(const OutboundFile&) = delete;
+    OutboundFile& operator=(const OutboundFile&) = delete;
+
+    bool Open(const std::wstring& path);
+    bool Length(uint64_t& length);
+    // Fills exactly `count` bytes; false on an error or when the file ends early.
+    bool ReadExactly(uint8_t* data, size_t count);
+
+  private:
+    void Close();
+#ifdef _WIN32
+    void* handle_ = nullptr;
+#else
+    int fd_ = -1;
+#endif
+};
+
+}  // namespace zovrel
