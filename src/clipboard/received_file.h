@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace zovrel {
+
+// A raw, unbuffered file handle for received content: create with a reserved length, write at
+// an offset, read back for the checksum. Writes go straight to the system so memory use does not
+// grow with the file. Every failing call returns false and keeps the system's error code.
+class ReceivedFile {
+  public:
+    ReceivedFile() = default;
+    ~ReceivedFile() { Abort(); }
+    ReceivedFile(const ReceivedFile&) = delete;
+    ReceivedFile& operator=(const ReceivedFile&) = delete;
+
+    // Read and write, created or truncated; others may still read and write it.
+    bool CreateForWriting(const std::wstring& path);
+    // Read only; others may read and write it meanwhile.
+    bool OpenForReading(const std::wstring& path);
+
+    bool IsOpen() const;
+    bool SetLength(int64_t length);
+    bool WriteAt(int64_t offset, const uint8_t* data, size_t count);
+    // Reads up to `count` bytes; `got` < count only at the end of the file.
+    bool ReadAt(int64_t offset, uint8_t* data, size_t count, size_t& got);
+    bool Flush();
+    // Flushes nothing; a failing close is reported.
+    bool Close();
+    // Closes, ignoring every error.
+    void Abort();
+
+    // System error code of the last failing call (errno or GetLastError).
+    uint32_t LastError() const { return lastError_; }
+    // The same error as a cause number: 0 none, 1 generic, 2 file not found, 3 bad path,
+    // 4 too many open files, 5 access denied, 8 directory full, 11 sharing violation,
+    // 12 lock violation, 13 disk full.
+    int LastCause() const;
+
+  private:
+#ifdef _WIN32
+    void* handle_ = nullptr;
+#else
+    int fd_ = -1;
+#endif
+    uint32_t lastError_ = 0;
+};
+
+}  // namespace zovrel

@@ -1,0 +1,170 @@
+#include <windows.h>
+
+#include "clipboard/received_file.h"
+
+namespace zovrel {
+namespace {
+
+HANDLE AsHandle(void* h) {
+    return static_cast<HANDLE>(h);
+}
+
+}  // namespace
+
+bool ReceivedFile::CreateForWriting(const std::wstring& path) {
+    Abort();
+    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        lastError_ = ::GetLastError();
+        return false;
+    }
+    handle_ = h;
+    return true;
+}
+
+bool ReceivedFile::OpenForReading(const std::wstring& path) {
+    Abort();
+    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        lastError_ = ::GetLastError();
+        return false;
+    }
+    handle_ = h;
+    return true;
+}
+
+bool ReceivedFile::IsOpen() const {
+    return handle_ != nullptr;
+}
+
+bool ReceivedFile::SetLength(int64_t length) {
+    if (!handle_) {
+        lastError_ = ERROR_INVALID_HANDLE;
+        return false;
+    }
+    LARGE_INTEGER pos;
+    pos.QuadPart = length;
+    if (!::SetFilePointerEx(AsHandle(handle_), pos, nullptr, FILE_BEGIN) ||
+        !::SetEndOfFile(AsHandle(handle_))) {
+        lastError_ = ::GetLastError();
+        return false;
+    }
+    return true;
+}
+
+bool ReceivedFile::WriteAt(int64_t offset, const uint8_t* data, size_t count) {
+    if (!handle_) {
+        lastError_ = ERROR_INVALID_HANDLE;
+        return false;
+    }
+    LARGE_INTEGER pos;
+    pos.QuadPart = offset;
+    if (!::SetFilePointerEx(AsHandle(handle_), pos, nullptr, FILE_BEGIN)) {
+        lastError_ = ::GetLastError();
+        return false;
+    }
+    while (count > 0) {
+        const DWORD piece = count > 0x40000000u ? 0x40000000u : static_cast<DWORD>(count);
+        DWORD written = 0;
+        if (!::WriteFile(AsHandle(handle_), data, piece, &written, nullptr) || written == 0) {
+            lastError_ = ::GetLastError();
+            return false;
+        }
+        data += written;
+        count -= written;
+    }
+    return true;
+}
+
+bool ReceivedFile::ReadAt(int64_t offset, uint8_t* data, size_t count, size_t& got) {
+    got = 0;
+    if (!handle_) {
+        lastError_ = ERROR_INVALID_HANDLE;
+        return false;
+    }
+    LARGE_INTEGER pos;
+    pos.QuadPart = offset;
+    if (!::SetFilePointerEx(AsHandle(handle_), pos, nullptr, FILE_BEGIN)) {
+        lastError_ = ::GetLastError();
+        return false;
+    }
+    while (got < count) {
+        const size_t want = count - got;
+        const DWORD piece = want > 0x40000000u ? 0x40000000u : static_cast<DWORD>(want);
+        DWORD read = 0;
+        if (!::ReadFile(AsHandle(handle_), data + got, piece, &read, nullptr)) {
+            lastError_ = ::GetLastError();
+            return false;
+        }
+        if (read == 0)
+            break;
+        got += read;
+    }
+    return true;
+}
+
+bool ReceivedFile::Flush() {
+    if (!handle_) {
+        lastError_ = ERROR_INVALID_HANDLE;
+        return false;
+    }
+    if (!::FlushFileBuffers(AsHandle(handle_))) {
+        lastError_ = ::GetLastError();
+        return false;
+    }
+    return true;
+}
+
+bool ReceivedFile::Close() {
+    if (!handle_)
+        return true;
+    const BOOL ok = ::CloseHandle(AsHandle(handle_));
+    handle_ = nullptr;
+    if (!ok) {
+        lastError_ = ::GetLastError();
+        return false;
+    }
+    return true;
+}
+
+void ReceivedFile::Abort() {
+    if (handle_)
+        ::CloseHandle(AsHandle(handle_));
+    handle_ = nullptr;
+}
+
+int ReceivedFile::LastCause() const {
+    switch (lastError_) {
+        case 0:
+            return 0;
+        case ERROR_FILE_NOT_FOUND:
+            return 2;
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_INVALID_NAME:
+        case ERROR_BAD_PATHNAME:
+        case ERROR_FILENAME_EXCED_RANGE:
+        case ERROR_INVALID_DRIVE:
+            return 3;
+        case ERROR_TOO_MANY_OPEN_FILES:
+            return 4;
+        case ERROR_ACCESS_DENIED:
+        case ERROR_WRITE_PROTECT:
+            return 5;
+        case ERROR_CANNOT_MAKE:
+            return 8;
+        case ERROR_SHARING_VIOLATION:
+            return 11;
+        case ERROR_LOCK_VIOLATION:
+            return 12;
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL:
+            return 13;
+        default:
+            return 1;
+    }
+}
+
+}  // namespace zovrel

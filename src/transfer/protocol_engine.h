@@ -1,0 +1,123 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "base/bytes.h"
+#include "base/notifier.h"
+#include "clipboard/received_content.h"
+#include "clipboard/received_file.h"
+#include "protocol/frame_codec.h"
+#include "protocol/message_bodies.h"
+#include "settings/protocol_log.h"
+#include "transfer/serial_channel.h"
+
+namespace zovrel {
+
+// The frames to write back for one received frame, in order.
+using ReplyList = std::vector<Bytes>;
+
+// A device reply waiting for the sender.
+struct PendingReply {
+    uint16_t type = 0;  // GENERAL_REPLY or DEVICE_QUERY_RSP
+    uint32_t sn = 0;
+    Bytes payload;
+};
+
+// The one transfer from the device that is being received.
+struct InboundSession {
+    bool active = false;
+    TransferDescriptor descriptor;
+    Bytes memory;           // text and image payloads, allocated at full size up front
+    std::wstring filePath;  // file payloads go straight to disk
+    ReceivedFile file;
+    int32_t expected = 0;
+    int32_t highest = 0;  // one past the largest chunk end written, at most `expected`
+    bool completed = false;
+};
+
+// The state shared by the receive dispatcher, the inbound session and the sender.
+//
+// Locks: sendLock guards busy, acceptReplies, cancelRequested and replyQueue; sessionLock
+// guards the inbound session. Whoever also holds the front lock of TransferProtocol takes it
+// first. Neither engine lock is held while a frame is written, the sender sleeps or a window is
+// posted to; only the chunk-mismatch and write-error lines are logged under sessionLock.
+class ProtocolEngine {
+  public:
+    ProtocolEngine(Notifier* window, SerialChannel* serialLink);
+    // Closes a received file that is still open; an unfinished one is deleted.
+    ~ProtocolEngine();
+    ProtocolEngine(const ProtocolEngine&) = delete;
+    ProtocolEngine& operator=(const ProtocolEngine&) = delete;
+
+    void SetTargets(Notifier* window, SerialChannel* serialLink);
+
+    // The reply list for one frame from the device (serial reader thread only).
+    ReplyList DispatchFrame(const Bytes& frame);
+
+    void RequestCancel();
+    bool IsBusy();
+    bool IsReceiving();
+
+    // --- For the sender (one send at a time, on its own thread) ---
+    // Claims the engine for a send: false while another runs. Clears the cancel request and
+    // the reply queue, and starts queueing replies.
+    bool BeginSend();
+    // Stops queueing replies and frees the engine for the next send.
+    void EndSend();
+    // Takes the oldest queued reply; false when there is none.
+    bool TakeReply(PendingReply& out);
+    bool CancelRequested();
+    void SetSendProgress(int percent) { sendProgress_.store(percent); }
+    int SendProgress() const { return sendProgress_.load(); }
+    SerialChannel* serialLink() const { return serialLink_.load(); }
+    Notifier* window() const { return window_.load(); }
+    ProtocolLog& log() { return log_; }
+
+  private:
+    // Receive dispatcher.
+    bool RouteReplyToSender(const FrameHeader& header, const Bytes& payload);
+    ReplyList HandleTransferFrame(const FrameHeader& header, const Bytes& payload);
+    ReplyList HandleEcho(const Bytes& frame, const FrameHeader& header, const Bytes& payload);
+    ReplyList ReplyWithCode(const FrameHeader& header, uint8_t rspCode, const wchar_t* label);
+    ReplyList ReplyFailure(const FrameHeader& header, const wchar_t* reason);
+
+    // Inbound session.
+    ReplyList HandleFirstPacket(const FrameHeader& header, const Bytes& payload);
+    ReplyList HandleMiddlePacket(const FrameHeader& header, const Bytes& payload);
+    ReplyList HandleFinishPacket(const FrameHeader& header);
+    void ResetSession(bool discard);
+    void ClearSessionLocked();
+    void CloseReceivedFile();
+    uint32_t ComputeReceivedChecksum(std::wstring& method);
+    bool BuildEntry(ClipboardEntry& entry);
+
+    void Log(const wchar_t* channel, const std::wstring& text) { log_.Log(channel, text); }
+
+    std::atomic<Notifier*> window_;
+    std::atomic<SerialChannel*> serialLink_;
+    ProtocolLog log_;
+
+    std::mutex sendLock_;
+    bool busy_ = false;
+    bool acceptReplies_ = false;
+    bool cancelRequested_ = false;
+    std::deque<PendingReply> replyQueue_;
+
+    std::mutex sessionLock_;
+    std::atomic<int> sendProgress_{0};
+    InboundSession session_;
+};
+
+// The checksum of the first `count` bytes of an open file (all of it when shorter), read in
+// 256 KiB pieces. False when positioning or reading fails; `sum` then holds what was counted.
+bool TryChecksumOpenFile(ReceivedFile& file, int64_t count, uint32_t& sum);
+uint32_t ChecksumOpenFile(ReceivedFile& file, int64_t count);
+// The same for a file opened by path (read only, shared); 0 when it cannot be opened.
+uint32_t ChecksumFileByPath(const std::wstring& path, int64_t count);
+
+}  // namespace zovrel
