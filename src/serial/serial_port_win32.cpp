@@ -1,0 +1,163 @@
+#include <windows.h>
+
+#include <utility>
+
+#include "base/text.h"
+#include "serial/serial_port.h"
+
+namespace zovrel {
+namespace {
+
+class UniqueHandle {
+  public:
+    UniqueHandle() = default;
+    explicit UniqueHandle(HANDLE handle) : handle_(handle) {}
+    UniqueHandle(UniqueHandle&& other) noexcept
+        : handle_(std::exchange(other.handle_, INVALID_HANDLE_VALUE)) {}
+    UniqueHandle& operator=(UniqueHandle&& other) noexcept {
+        if (this != &other)
+            Reset(std::exchange(other.handle_, INVALID_HANDLE_VALUE));
+        return *this;
+    }
+    UniqueHandle(const UniqueHandle&) = delete;
+    UniqueHandle& operator=(const UniqueHandle&) = delete;
+    ~UniqueHandle() { Reset(); }
+
+    HANDLE get() const { return handle_; }
+    bool valid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
+    void Reset(HANDLE handle = INVALID_HANDLE_VALUE) {
+        if (valid())
+            ::CloseHandle(handle_);
+        handle_ = handle;
+    }
+
+  private:
+    HANDLE handle_ = INVALID_HANDLE_VALUE;
+};
+
+bool Configure(HANDLE port) {
+    ::SetupComm(port, kSerialQueueSize, kSerialQueueSize);
+    DCB dcb{};
+    dcb.DCBlength = sizeof dcb;
+    if (!::GetCommState(port, &dcb))
+        return false;
+    dcb.BaudRate = kSerialBaudRate;
+    dcb.ByteSize = 8;
+    dcb.Parity = NOPARITY;
+    dcb.StopBits = ONESTOPBIT;
+    dcb.fBinary = TRUE;
+    dcb.fParity = FALSE;
+    dcb.fOutxCtsFlow = FALSE;
+    dcb.fOutxDsrFlow = FALSE;
+    dcb.fDtrControl = DTR_CONTROL_ENABLE;
+    dcb.fRtsControl = RTS_CONTROL_ENABLE;
+    // The frames are binary: a driver left in XON/XOFF, null-stripping, error-character or
+    // DSR-gated mode by another program would swallow or alter bytes of them.
+    dcb.fOutX = FALSE;
+    dcb.fInX = FALSE;
+    dcb.fNull = FALSE;
+    dcb.fErrorChar = FALSE;
+    dcb.fDsrSensitivity = FALSE;
+    dcb.fAbortOnError = FALSE;
+    return ::SetCommState(port, &dcb) != FALSE;
+}
+
+void SetTimeouts(HANDLE port) {
+    COMMTIMEOUTS timeouts{};
+    // MAXDWORD / MAXDWORD / constant is the one combination that makes ReadFile return at once
+    // with whatever has arrived, and wait up to the constant only while nothing has: the reader
+    // must not hold bytes back for a fixed 50 ms.
+    timeouts.ReadIntervalTimeout = MAXDWORD;
+    timeouts.ReadTotalTimeoutMultiplier = MAXDWORD;
+    timeouts.ReadTotalTimeoutConstant = kSerialReadWaitMs;
+    timeouts.WriteTotalTimeoutMultiplier = 0;
+    timeouts.WriteTotalTimeoutConstant = kSerialWriteTimeoutMs;
+    ::SetCommTimeouts(port, &timeouts);
+}
+
+class Win32SerialPort final : public SerialPort {
+  public:
+    bool Open(const std::wstring& name, uint32_t* errorCode) override {
+        Close();
+        const DWORD error = OpenDevice(name);
+        if (errorCode)
+            *errorCode = error;
+        return error == ERROR_SUCCESS;
+    }
+
+    void Close() override { handle_.Reset(); }
+
+    bool IsOpen() const override { return handle_.valid(); }
+
+    bool Read(uint8_t* buffer, size_t capacity, size_t* received) override {
+        *received = 0;
+        if (!handle_.valid())
+            return false;
+        if (capacity == 0)
+            return true;
+        const DWORD request = capacity > MAXDWORD ? MAXDWORD : static_cast<DWORD>(capacity);
+        DWORD got = 0;
+        if (!::ReadFile(handle_.get(), buffer, request, &got, nullptr))
+            return false;
+        *received = got;
+        return true;
+    }
+
+    bool WriteAll(const uint8_t* data, size_t size) override {
+        if (!handle_.valid() || data == nullptr || size == 0)
+            return false;
+        // The write time-out bounds the call; a count short of the request means it ran out.
+        if (size > MAXDWORD)
+            return false;
+        DWORD written = 0;
+        if (!::WriteFile(handle_.get(), data, static_cast<DWORD>(size), &written, nullptr) ||
+            written != size)
+            return false;
+        ::FlushFileBuffers(handle_.get());
+        return true;
+    }
+
+    bool IsAlive() override {
+        if (!handle_.valid())
+            return false;
+        DWORD errors = 0;
+        COMSTAT status{};
+        return ::ClearCommError(handle_.get(), &errors, &status) != FALSE;
+    }
+
+    void Purge() override {
+        if (handle_.valid())
+            ::PurgeComm(handle_.get(), PURGE_TXCLEAR | PURGE_RXCLEAR);
+    }
+
+  private:
+    DWORD OpenDevice(const std::wstring& name) {
+        const std::wstring trimmed = TrimText(name);
+        if (trimmed.empty())
+            return ERROR_FILE_NOT_FOUND;
+        // The \\.\ prefix is what lets COM10 and above open.
+        const std::wstring path = L"\\\\.\\" + trimmed;
+        UniqueHandle port(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                        OPEN_EXISTING, 0, nullptr));
+        if (!port.valid())
+            return ::GetLastError();
+        if (!Configure(port.get())) {
+            const DWORD error = ::GetLastError();
+            return error != ERROR_SUCCESS ? error : ERROR_GEN_FAILURE;
+        }
+        SetTimeouts(port.get());
+        ::PurgeComm(port.get(), PURGE_TXCLEAR | PURGE_RXCLEAR);
+        handle_ = std::move(port);
+        return ERROR_SUCCESS;
+    }
+
+    UniqueHandle handle_;
+};
+
+}  // namespace
+
+std::unique_ptr<SerialPort> CreateSystemSerialPort() {
+    return std::make_unique<Win32SerialPort>();
+}
+
+}  // namespace zovrel
