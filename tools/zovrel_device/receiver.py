@@ -124,7 +124,7 @@ class Receiver:
                  app_id=2, on_finished=None):
         self.events = events
         self.faults = faults
-        self.out_dir = out_dir
+        self.out_dir = os.path.abspath(out_dir) if out_dir else None
         self.max_packet = max_packet
         self.app_id = app_id
         self.on_finished = on_finished or (lambda ok: None)
