@@ -1,0 +1,55 @@
+#include <cstring>
+
+#include "fuzz_check.h"
+#include "protocol/frame_codec.h"
+
+using namespace zovrel;
+
+namespace {
+
+uint32_t ScalarChecksum(const uint8_t* p, size_t n, uint64_t start) {
+    uint32_t sum = 0;
+    for (size_t i = 0; i < n; ++i)
+        sum += p[i] + (p[i] & 7u) * static_cast<uint32_t>((start + i) & 31);
+    return sum;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    // The blocked checksum must equal the byte-by-byte definition, whole and in two pieces.
+    const uint32_t whole = ProtocolChecksum(data, size);
+    FUZZ_CHECK(whole == ScalarChecksum(data, size, 0));
+    const size_t cut = size > 0 ? data[0] % (size + 1) : 0;
+    FUZZ_CHECK(ProtocolChecksumContinue(ProtocolChecksum(data, cut), data + cut, size - cut, cut) ==
+               whole);
+
+    FrameHeader header;
+    const bool hasHeader = ParseFrameHeader(data, size, header);
+    Frame frame;
+    if (!ParseFrame(data, size, frame))
+        return 0;
+
+    FUZZ_CHECK(hasHeader);
+    FUZZ_CHECK(frame.header.payloadLength <= MAX_FRAME_PAYLOAD);
+    FUZZ_CHECK(frame.payload.size() == frame.header.payloadLength);
+    const size_t total = frame.payload.size() + FRAME_OVERHEAD;
+    FUZZ_CHECK(size >= total);
+    FUZZ_CHECK(header.sn == frame.header.sn && header.type == frame.header.type &&
+               header.channel == frame.header.channel && header.length == frame.header.length);
+
+    const Bytes rebuilt =
+        BuildFrame(frame.header.channel, frame.header.type, frame.header.sn, frame.payload);
+    FUZZ_CHECK(rebuilt.size() == total);
+    if (frame.header.length == frame.header.payloadLength + 6) {
+        FUZZ_CHECK(std::memcmp(rebuilt.data(), data, total) == 0);
+    } else {
+        // Only the length field and the checksum differ.
+        FUZZ_CHECK(std::memcmp(rebuilt.data(), data, 7) == 0);
+        FUZZ_CHECK(std::memcmp(rebuilt.data() + 11, data + 11, total - 15) == 0);
+    }
+    Frame again;
+    FUZZ_CHECK(ParseFrame(rebuilt, again));
+    FUZZ_CHECK(again.payload == frame.payload);
+    return 0;
+}
