@@ -6,9 +6,6 @@
 
 namespace zovrel {
 
-// True when the path's attributes can be read (it names something that exists).
-bool PathExists(const std::wstring& path);
-
 // A regular file opened for reading while other writers are kept out (where the platform can),
 // so what is sent is what was there when the send began.
 class OutboundFile {
@@ -17,6 +14,9 @@ class OutboundFile {
     ~OutboundFile();
     OutboundFile(const OutboundFile&) = delete;
     OutboundFile& operator=(const OutboundFile&) = delete;
+
+    // True when the path's attributes can be read (it names something that exists).
+    static bool Exists(const std::wstring& path);
 
     bool Open(const std::wstring& path);
     bool Length(uint64_t& length);

@@ -9,7 +9,7 @@
 
 namespace zovrel {
 
-bool PathExists(const std::wstring& path) {
+bool OutboundFile::Exists(const std::wstring& path) {
     struct stat st {};
     return ::stat(ToUtf8(path).c_str(), &st) == 0;
 }

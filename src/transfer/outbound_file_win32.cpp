@@ -4,7 +4,7 @@
 
 namespace zovrel {
 
-bool PathExists(const std::wstring& path) {
+bool OutboundFile::Exists(const std::wstring& path) {
     return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 

@@ -26,7 +26,7 @@ bool PrepareFile(const ClipboardEntry& entry, OutboundPayload& payload, std::wst
     const std::wstring path = TrimText(entry.files.empty() ? entry.text : entry.files.front());
     if (path.empty())
         return Fail(error, PATH_MISSING);
-    if (!PathExists(path))
+    if (!OutboundFile::Exists(path))
         return Fail(error, FormatText(L"文件不存在: %ls", path.c_str()));
 
     OutboundFile file;
