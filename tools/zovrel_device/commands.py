@@ -180,9 +180,15 @@ class ControlServer:
         self.commands = commands
         if os.path.exists(path):
             os.unlink(path)
+        # Bound and listening before it appears, so a client that sees the
+        # path can connect at once.
+        tmp = "%s.%d" % (path, os.getpid())
+        if os.path.exists(tmp):
+            os.unlink(tmp)
         self.sock = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
-        self.sock.bind(path)
+        self.sock.bind(tmp)
         self.sock.listen(4)
+        os.replace(tmp, path)
         threading.Thread(target=self._accept, daemon=True).start()
 
     def _accept(self):

@@ -61,6 +61,8 @@ class Line:
         self._wlock = threading.Lock()
         self._tx_free = 0
         self._rx_free = 0
+        self._in_use = threading.Condition()
+        self._reading = None  # fd a read() is waiting on
         self._wake_r, self._wake_w = os.pipe()
         os.set_blocking(self._wake_r, False)
 
@@ -96,7 +98,14 @@ class Line:
         with self._wlock:
             if self._fd is None:
                 return False
-            for fd in (self._fd, self._slave_fd):
+            old = self._fd
+            self._fd = None
+            # A close while another thread still selects on the fd only takes
+            # effect when that select returns, so the hangup would come late.
+            self._wake()
+            with self._in_use:
+                self._in_use.wait_for(lambda: self._reading != old, timeout=1.0)
+            for fd in (old, self._slave_fd):
                 if fd is not None:
                     try:
                         os.close(fd)
@@ -194,14 +203,24 @@ class Line:
         first byte of data began to arrive; byte k of data ends at
         start_us + (k + 1) * byte_us.
         """
-        fd = self._fd
-        gen = self.generation
+        with self._in_use:
+            fd = self._fd
+            gen = self.generation
+            self._reading = fd
         watch = [self._wake_r] + ([fd] if fd is not None else [])
         try:
-            ready, _, _ = select.select(watch, [], [], timeout)
-        except (OSError, ValueError):
-            time.sleep(timeout)
-            return None
+            try:
+                ready, _, _ = select.select(watch, [], [], timeout)
+            except (OSError, ValueError):
+                time.sleep(timeout)
+                return None
+            return self._take(fd, gen, ready, timeout)
+        finally:
+            with self._in_use:
+                self._reading = None
+                self._in_use.notify_all()
+
+    def _take(self, fd, gen, ready, timeout):
         if self._wake_r in ready:
             try:
                 os.read(self._wake_r, 512)
