@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <algorithm>
 #include <utility>
 
 #include "base/text.h"
@@ -95,7 +96,17 @@ class Win32SerialPort final : public SerialPort {
             return false;
         if (capacity == 0)
             return true;
-        const DWORD request = capacity > MAXDWORD ? MAXDWORD : static_cast<DWORD>(capacity);
+        // Ask for no more than is already queued, or for one byte when nothing is: a read whose
+        // count is met returns at once on every driver, whereas the early-return time-out mode
+        // is honoured by Windows but not by every emulation of it (Wine waits out the 50 ms).
+        const size_t limit = capacity > MAXDWORD ? MAXDWORD : capacity;
+        DWORD errors = 0;
+        COMSTAT status{};
+        DWORD request = static_cast<DWORD>(limit);
+        if (::ClearCommError(handle_.get(), &errors, &status))
+            request = status.cbInQue == 0
+                          ? 1
+                          : static_cast<DWORD>(std::min<size_t>(status.cbInQue, limit));
         DWORD got = 0;
         if (!::ReadFile(handle_.get(), buffer, request, &got, nullptr))
             return false;

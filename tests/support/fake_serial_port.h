@@ -1,0 +1,174 @@
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <string>
+
+#include "base/bytes.h"
+#include "base/text.h"
+#include "serial/port_enumeration.h"
+#include "serial/serial_port.h"
+
+namespace zovrel::test {
+
+// An in-memory serial port with a device on the other end, for tests of code above the port.
+// The test plays the device: DeviceSend queues bytes for the port to read, TakeWritten returns
+// what the port wrote. It also answers presence for its one port name, so a session that asks
+// "is my port still there?" sees Unplug/Plug. Every call is thread-safe.
+class FakeSerialPort final : public zovrel::SerialPort, public zovrel::PortPresence {
+  public:
+    explicit FakeSerialPort(std::wstring name = L"COM3", uint32_t readWaitMs = 0)
+        : name_(std::move(name)), readWaitMs_(readWaitMs) {}
+
+    // --- SerialPort ---
+    bool Open(const std::wstring& name, uint32_t* errorCode) override {
+        std::lock_guard lock(mutex_);
+        open_ = false;
+        ++openAttempts_;
+        lastOpenName_ = name;
+        uint32_t error = openError_;
+        if (error == 0 && (!plugged_ || !zovrel::EqualsIgnoreCase(zovrel::TrimText(name), name_)))
+            error = 2;  // ERROR_FILE_NOT_FOUND
+        if (errorCode)
+            *errorCode = error;
+        if (error != 0)
+            return false;
+        open_ = true;
+        ++opens_;
+        toHost_.clear();  // opening discards what the driver held, as the real ports do
+        return true;
+    }
+    void Close() override {
+        std::lock_guard lock(mutex_);
+        open_ = false;
+    }
+    bool IsOpen() const override {
+        std::lock_guard lock(mutex_);
+        return open_;
+    }
+    bool Read(uint8_t* buffer, size_t capacity, size_t* received) override {
+        std::unique_lock lock(mutex_);
+        *received = 0;
+        if (!open_ || !plugged_ || failReads_)
+            return false;
+        changed_.wait_for(lock, std::chrono::milliseconds(readWaitMs_),
+                          [&] { return !toHost_.empty() || !open_ || !plugged_; });
+        if (!open_ || !plugged_)
+            return false;
+        while (*received < capacity && !toHost_.empty()) {
+            buffer[(*received)++] = toHost_.front();
+            toHost_.pop_front();
+        }
+        ++reads_;
+        return true;
+    }
+    bool WriteAll(const uint8_t* data, size_t size) override {
+        std::lock_guard lock(mutex_);
+        if (!open_ || !plugged_ || failWrites_ || data == nullptr || size == 0)
+            return false;
+        fromHost_.insert(fromHost_.end(), data, data + size);
+        changed_.notify_all();
+        return true;
+    }
+    bool IsAlive() override {
+        std::lock_guard lock(mutex_);
+        return open_ && plugged_ && !failAlive_;
+    }
+    void Purge() override {
+        std::lock_guard lock(mutex_);
+        toHost_.clear();
+    }
+
+    // --- PortPresence ---
+    bool IsPortPresent(std::wstring_view name) override {
+        std::lock_guard lock(mutex_);
+        return plugged_ && zovrel::EqualsIgnoreCase(zovrel::TrimText(name), name_);
+    }
+
+    // --- the device side ---
+    void DeviceSend(const zovrel::Bytes& bytes) {
+        std::lock_guard lock(mutex_);
+        toHost_.insert(toHost_.end(), bytes.begin(), bytes.end());
+        changed_.notify_all();
+    }
+    // Everything the port wrote since the last call.
+    zovrel::Bytes TakeWritten() {
+        std::lock_guard lock(mutex_);
+        zovrel::Bytes out(fromHost_.begin(), fromHost_.end());
+        fromHost_.clear();
+        return out;
+    }
+    // Waits (real time) until the port has written at least `count` bytes not yet taken.
+    bool WaitForWritten(size_t count, std::chrono::milliseconds limit) {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, limit, [&] { return fromHost_.size() >= count; });
+    }
+    // The device is pulled: the open port fails reads, writes and the alive check, and the name
+    // is no longer present. Plug makes it present again (the port stays closed until reopened).
+    void Unplug() {
+        std::lock_guard lock(mutex_);
+        plugged_ = false;
+        changed_.notify_all();
+    }
+    void Plug() {
+        std::lock_guard lock(mutex_);
+        plugged_ = true;
+    }
+    // Failure switches; a non-zero open error makes every Open fail with it until cleared.
+    void FailOpen(uint32_t errorCode) {
+        std::lock_guard lock(mutex_);
+        openError_ = errorCode;
+    }
+    void FailReads(bool fail) {
+        std::lock_guard lock(mutex_);
+        failReads_ = fail;
+    }
+    void FailWrites(bool fail) {
+        std::lock_guard lock(mutex_);
+        failWrites_ = fail;
+    }
+    void FailAliveCheck(bool fail) {
+        std::lock_guard lock(mutex_);
+        failAlive_ = fail;
+    }
+
+    int opens() const {
+        std::lock_guard lock(mutex_);
+        return opens_;
+    }
+    int openAttempts() const {
+        std::lock_guard lock(mutex_);
+        return openAttempts_;
+    }
+    int reads() const {
+        std::lock_guard lock(mutex_);
+        return reads_;
+    }
+    std::wstring lastOpenName() const {
+        std::lock_guard lock(mutex_);
+        return lastOpenName_;
+    }
+
+  private:
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    const std::wstring name_;
+    const uint32_t readWaitMs_;
+    std::deque<uint8_t> toHost_;
+    std::deque<uint8_t> fromHost_;
+    bool open_ = false;
+    bool plugged_ = true;
+    bool failReads_ = false;
+    bool failWrites_ = false;
+    bool failAlive_ = false;
+    uint32_t openError_ = 0;
+    int opens_ = 0;
+    int openAttempts_ = 0;
+    int reads_ = 0;
+    std::wstring lastOpenName_;
+};
+
+}  // namespace zovrel::test
