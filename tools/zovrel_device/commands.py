@@ -69,7 +69,7 @@ class Commands:
                 raise CommandError("unknown command %r" % cmd["cmd"])
             result = handler(cmd, wait_default) or {}
             return dict({"ok": True}, **result)
-        except (CommandError, FaultError, ValueError, TypeError) as e:
+        except (CommandError, FaultError, ValueError, TypeError, KeyError, OSError) as e:
             return {"ok": False, "error": str(e)}
 
     def do_send(self, cmd, wait_default):
@@ -133,9 +133,9 @@ class Commands:
                                            bool(cmd.get("false_start")))}
 
     def do_fault(self, cmd, wait_default):
-        spec = {k: v for k, v in cmd.items() if k != "cmd"}
-        self.dev.faults.arm(spec)
-        self.dev.events.emit("fault_armed", **spec)
+        params = {k: v for k, v in cmd.items() if k != "cmd"}
+        self.dev.faults.arm(params)
+        self.dev.events.emit("fault_armed", **params)
         return {"armed": self.dev.faults.armed()}
 
     def do_clear_faults(self, cmd, wait_default):

@@ -13,8 +13,8 @@ class FaultError(ValueError):
     pass
 
 
-def _type_filter(spec):
-    t = spec.get("type")
+def _type_filter(params):
+    t = params.get("type")
     if t is None or t == "any":
         return None
     if isinstance(t, int):
@@ -25,16 +25,16 @@ def _type_filter(spec):
 
 
 class Fault:
-    def __init__(self, spec):
-        self.spec = dict(spec)
-        self.kind = spec.get("kind")
+    def __init__(self, params):
+        self.params = dict(params)
+        self.kind = params.get("kind")
         if self.kind not in KINDS:
             raise FaultError("unknown fault kind %r" % self.kind)
-        self.type = _type_filter(spec)
+        self.type = _type_filter(params)
         if self.kind == "fail_chunk":
             self.type = codec.MIDDLE_PACKET
-        self.nth = int(spec.get("nth", 1))
-        self.count = int(spec.get("count", 1))
+        self.nth = int(params.get("nth", 1))
+        self.count = int(params.get("count", 1))
         if self.nth < 1 or self.count < 1:
             raise FaultError("nth and count start at 1")
         self.seen = 0
@@ -76,8 +76,8 @@ class Faults:
         self._armed = []
         self.rng = random.Random(seed)
 
-    def arm(self, spec):
-        f = Fault(spec)
+    def arm(self, params):
+        f = Fault(params)
         with self._lock:
             self._armed.append(f)
         return f
@@ -88,7 +88,7 @@ class Faults:
 
     def armed(self):
         with self._lock:
-            return [f.spec for f in self._armed]
+            return [f.params for f in self._armed]
 
     def _take(self, kinds, ftype):
         """Armed faults of these kinds that apply to this frame."""
@@ -108,20 +108,20 @@ class Faults:
         for f in self._take(("noise", "flip"), ftype):
             if f.kind == "noise":
                 noise += noise_bytes(
-                    int(f.spec.get("bytes", 32)), self.rng, bool(f.spec.get("false_start")))
+                    int(f.params.get("bytes", 32)), self.rng, bool(f.params.get("false_start")))
             else:
-                flips.append((f.spec.get("byte"), int(f.spec.get("bit", 0)) & 7))
+                flips.append((f.params.get("byte"), int(f.params.get("bit", 0)) & 7))
         return noise, flips
 
     def for_rx(self, ftype):
         """'reply' (answer lost), 'frame' (frame lost) or None for a received frame."""
         for f in self._take(("drop",), ftype):
-            return f.spec.get("what", "reply")
+            return f.params.get("what", "reply")
         return None
 
     def chunk_code(self):
         for f in self._take(("fail_chunk",), codec.MIDDLE_PACKET):
-            return int(f.spec.get("code", 1)) & 0xFF
+            return int(f.params.get("code", 1)) & 0xFF
         return None
 
 
