@@ -1,0 +1,99 @@
+#include "clipboard/fingerprint.h"
+
+#include "base/sha256.h"
+#include "base/text.h"
+#include "settings/profile.h"
+
+namespace zovrel {
+namespace {
+
+constexpr wchar_t kMetaSection[] = L"Meta";
+constexpr wchar_t kIgnoredKey[] = L"IgnoredFingerprints";
+constexpr wchar_t kOlderIgnoredKey[] = L"IgnoreFingerprint";
+constexpr size_t kMaxValueChars = 4095;
+
+}  // namespace
+
+std::wstring ComputeFingerprint(const ClipboardEntry& entry) {
+    // Built by appending rather than formatting, so a text holding a NUL still counts whole.
+    std::wstring canonical = std::to_wstring(static_cast<int>(entry.kind));
+    canonical += L'\n';
+    canonical += entry.text;
+    canonical += L'\n';
+    for (const auto& path : entry.files) {
+        canonical += path;
+        canonical += L'\n';
+    }
+    if (!entry.imageBytes.empty()) {
+        canonical += L"img:" + std::to_wstring(entry.imageBytes.size()) + L":";
+        canonical += entry.imageFileName;
+        canonical += L'\n';
+    }
+    const std::string utf8 = ToUtf8(canonical);
+
+    Sha256 hash;
+    hash.Update(utf8.data(), utf8.size());
+    if (!entry.imageBytes.empty())
+        hash.Update(entry.imageBytes.data(), entry.imageBytes.size());
+    const Sha256Digest digest = hash.Finish();
+
+    static constexpr wchar_t kHex[] = L"0123456789abcdef";
+    std::wstring text;
+    text.reserve(digest.size() * 2);
+    for (uint8_t b : digest) {
+        text += kHex[b >> 4];
+        text += kHex[b & 0x0F];
+    }
+    return text;
+}
+
+void ReadIgnoredFingerprints(const ProfileDocument& index, FingerprintSet& set) {
+    set.clear();
+    const std::wstring joined = index.GetString(kMetaSection, kIgnoredKey, L"", kMaxValueChars);
+    size_t start = 0;
+    while (start <= joined.size()) {
+        size_t bar = joined.find(L'|', start);
+        if (bar == std::wstring::npos)
+            bar = joined.size();
+        std::wstring piece = TrimText(std::wstring_view(joined).substr(start, bar - start));
+        if (!piece.empty())
+            set.insert(std::move(piece));
+        start = bar + 1;
+    }
+    const std::wstring older = index.GetString(kMetaSection, kOlderIgnoredKey, L"", kMaxValueChars);
+    if (!older.empty())
+        set.insert(older);
+}
+
+void WriteIgnoredFingerprints(ProfileDocument& index, const FingerprintSet& set) {
+    index.Remove(kMetaSection, kOlderIgnoredKey);
+    if (set.empty()) {
+        index.Remove(kMetaSection, kIgnoredKey);
+        return;
+    }
+    std::wstring joined;
+    for (const auto& f : set) {
+        if (!joined.empty())
+            joined += L'|';
+        joined += f;
+    }
+    index.Set(kMetaSection, kIgnoredKey, joined);
+}
+
+void LoadIgnoredFingerprints(const std::wstring& indexPath, FingerprintSet& set) {
+    ProfileDocument index;
+    if (!LoadProfile(indexPath, index))
+        index = ProfileDocument();
+    ReadIgnoredFingerprints(index, set);
+}
+
+void SaveIgnoredFingerprints(const std::wstring& indexPath, const FingerprintSet& set) {
+    ProfileDocument index;
+    // An index we cannot read is left alone rather than replaced by this one key.
+    if (!LoadProfile(indexPath, index))
+        return;
+    WriteIgnoredFingerprints(index, set);
+    SaveProfile(indexPath, index);
+}
+
+}  // namespace zovrel

@@ -1,0 +1,488 @@
+#include "clipboard/history_files.h"
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <set>
+#include <system_error>
+
+#include "base/paths.h"
+#include "base/text.h"
+#include "settings/data_root.h"
+#include "settings/file_io.h"
+#include "settings/profile.h"
+
+namespace zovrel {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr wchar_t kIndexName[] = L"index.ini";
+constexpr wchar_t kMeta[] = L"Meta";
+constexpr wchar_t kEntry[] = L"Entry";
+constexpr size_t kMaxValueChars = 4095;
+// Longer than any real image extension; a longer one could make the file name too long to write.
+constexpr size_t kMaxImageExtensionChars = 16;
+// A temporary file younger than this may still belong to a save in progress elsewhere.
+constexpr auto kStaleTemporaryAge = std::chrono::seconds(60);
+
+// The leading decimal integer of a text, saturated; 0 when there is none.
+int64_t ParseInt64(std::wstring_view text) {
+    size_t i = 0;
+    while (i < text.size() && IsBlank(text[i]))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == L'-' || text[i] == L'+'))
+        negative = text[i++] == L'-';
+    uint64_t value = 0;
+    constexpr uint64_t kLimit = static_cast<uint64_t>(INT64_MAX) + 1;
+    for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i) {
+        value = value * 10 + static_cast<uint64_t>(text[i] - L'0');
+        if (value > kLimit)
+            value = kLimit;
+    }
+    if (negative)
+        return value == kLimit ? INT64_MIN : -static_cast<int64_t>(value);
+    return value >= kLimit ? INT64_MAX : static_cast<int64_t>(value);
+}
+
+// Like the C library's unsigned parse: saturates, and a minus sign wraps.
+uint32_t ParseUInt32(std::wstring_view text) {
+    size_t i = 0;
+    while (i < text.size() && IsBlank(text[i]))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == L'-' || text[i] == L'+'))
+        negative = text[i++] == L'-';
+    uint64_t value = 0;
+    for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i) {
+        value = value * 10 + static_cast<uint64_t>(text[i] - L'0');
+        if (value > UINT32_MAX)
+            return UINT32_MAX;
+    }
+    const uint32_t v = static_cast<uint32_t>(value);
+    return negative ? static_cast<uint32_t>(0u - v) : v;
+}
+
+std::optional<uint64_t> RegularFileSize(const std::wstring& path) {
+    std::error_code ec;
+    const fs::path p = PathFromText(path);
+    if (!fs::is_regular_file(p, ec))
+        return std::nullopt;
+    const uintmax_t size = fs::file_size(p, ec);
+    if (ec)
+        return std::nullopt;
+    return static_cast<uint64_t>(size);
+}
+
+bool Exists(const std::wstring& path) {
+    std::error_code ec;
+    return fs::exists(PathFromText(path), ec);
+}
+
+void RemoveFile(const std::wstring& path) {
+    std::error_code ec;
+    fs::remove(PathFromText(path), ec);
+}
+
+bool IsAsciiAlnum(wchar_t c) {
+    return (c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z');
+}
+
+// One file an entry's content needs on disk, or one that must not be there.
+struct PlannedFile {
+    std::wstring extension;
+    bool present = false;
+    std::string text;  // content when it is made here
+    const void* data = nullptr;
+    size_t size = 0;
+};
+
+std::vector<PlannedFile> PlanContentFiles(const ClipboardEntry& e) {
+    std::vector<PlannedFile> plan;
+    const auto add = [&](std::wstring ext, bool present) -> PlannedFile& {
+        plan.push_back(PlannedFile{std::move(ext), present, {}, nullptr, 0});
+        return plan.back();
+    };
+
+    PlannedFile& text = add(L".txt", e.kind == ENTRY_KIND_TEXT || !e.text.empty());
+    if (text.present)
+        text.text = ToUtf8(e.text);
+
+    const std::wstring imageExt = HistoryImageExtension(e.imageFileName);
+    if (e.kind == ENTRY_KIND_IMAGE && !e.imageBytes.empty()) {
+        PlannedFile& image = add(imageExt, true);
+        image.data = e.imageBytes.data();
+        image.size = e.imageBytes.size();
+        if (imageExt != L".png")
+            add(L".png", false);
+        if (imageExt != L".img")
+            add(L".img", false);
+    } else {
+        add(imageExt, false);
+        if (imageExt != L".png")
+            add(L".png", false);
+        if (imageExt != L".img")
+            add(L".img", false);
+    }
+
+    PlannedFile& files = add(L".files", e.kind == ENTRY_KIND_FILES && !e.files.empty());
+    if (files.present) {
+        std::wstring joined;
+        for (size_t i = 0; i < e.files.size(); ++i) {
+            if (i > 0)
+                joined += L'\n';
+            joined += e.files[i];
+        }
+        files.text = ToUtf8(joined);
+    }
+    for (auto& f : plan) {
+        if (f.present && f.data == nullptr) {
+            f.data = f.text.data();
+            f.size = f.text.size();
+        }
+    }
+    return plan;
+}
+
+std::string MetaBytes(ProfileDocument doc, const ClipboardEntry& e) {
+    doc.Set(kEntry, L"Kind", std::to_wstring(static_cast<int>(e.kind)));
+    doc.Set(kEntry, L"DataSize", std::to_wstring(e.dataSize));
+    doc.Set(kEntry, L"TimeHigh", std::to_wstring(static_cast<uint32_t>(e.time >> 32)));
+    doc.Set(kEntry, L"TimeLow", std::to_wstring(static_cast<uint32_t>(e.time)));
+    doc.Set(kEntry, L"ImageFileName", e.imageFileName);
+    return doc.ToBytes();
+}
+
+// A name that WriteFileAtomically gives its temporary files: target + ".<pid>-<n>.tmp", where
+// the target is "index.ini" or an entry file (always with a dot of its own).
+bool IsTemporaryFileName(const std::wstring& name) {
+    constexpr std::wstring_view kSuffix = L".tmp";
+    if (name.size() <= kSuffix.size() || !name.ends_with(kSuffix))
+        return false;
+    const std::wstring_view rest = std::wstring_view(name).substr(0, name.size() - kSuffix.size());
+    const size_t dot = rest.rfind(L'.');
+    if (dot == std::wstring_view::npos)
+        return false;
+    const std::wstring_view tag = rest.substr(dot + 1);
+    const size_t dash = tag.find(L'-');
+    if (dash == 0 || dash == std::wstring_view::npos || dash + 1 == tag.size())
+        return false;
+    for (size_t i = 0; i < tag.size(); ++i)
+        if (i != dash && !(tag[i] >= L'0' && tag[i] <= L'9'))
+            return false;
+    return rest.substr(0, dot).find(L'.') != std::wstring_view::npos;
+}
+
+}  // namespace
+
+std::wstring GetHistoryFolder() {
+    return JoinPath(GetDataRoot(), L"history");
+}
+
+std::wstring HistoryImageExtension(const std::wstring& imageFileName) {
+    const std::wstring name = TrimText(imageFileName);
+    const size_t dot = name.rfind(L'.');
+    if (dot == std::wstring::npos || dot + 1 == name.size())
+        return L".img";
+    const std::wstring_view ext = std::wstring_view(name).substr(dot + 1);
+    // The name can come from the device: anything but a short plain extension could reach
+    // outside the folder or fail to write, and the entry's own file names must stay its own.
+    if (ext.size() > kMaxImageExtensionChars)
+        return L".img";
+    for (wchar_t c : ext)
+        if (!IsAsciiAlnum(c))
+            return L".img";
+    const std::wstring lower = ToLowerAscii(name.substr(dot));
+    if (lower == L".meta" || lower == L".txt" || lower == L".files")
+        return L".img";
+    return lower;
+}
+
+HistoryFiles::HistoryFiles(std::wstring folder) : folder_(std::move(folder)) {}
+
+std::wstring HistoryFiles::IndexPath() const {
+    return JoinPath(folder_, kIndexName);
+}
+
+std::wstring HistoryFiles::EntryPath(int64_t id, std::wstring_view extension) const {
+    std::wstring name = std::to_wstring(id);
+    name += extension;
+    return JoinPath(folder_, name);
+}
+
+bool HistoryFiles::LoadHistoryFiles(HistoryState& state) {
+    state = HistoryState();
+    onDisk_.clear();
+    if (!EnsureFolderExists(folder_))
+        return false;
+    RemoveStaleTemporaryFiles();
+    const std::wstring indexPath = IndexPath();
+    if (!Exists(indexPath))
+        return false;
+    ProfileDocument index;
+    if (!LoadProfile(indexPath, index))
+        return false;
+
+    state.nextId = ParseInt64(index.GetString(kMeta, L"NextId", L"0", kMaxValueChars));
+    ReadIgnoredFingerprints(index, state.ignored);
+    if (index.GetInt(kMeta, L"Count", 0) < 1)
+        return false;
+    state.currentFingerprint = index.GetString(kMeta, L"CurrentFingerprint", L"", kMaxValueChars);
+    const int64_t currentId =
+        ParseInt64(index.GetString(kMeta, L"CurrentId", L"0", kMaxValueChars));
+    const std::wstring order = index.GetString(kMeta, L"Order", L"", kMaxValueChars);
+    if (order.empty())
+        return false;
+
+    std::set<int64_t> seen;
+    bool haveCurrent = false;
+    size_t start = 0;
+    while (start <= order.size() && state.entries.size() < kMaxHistoryEntries) {
+        size_t comma = order.find(L',', start);
+        if (comma == std::wstring::npos)
+            comma = order.size();
+        const std::wstring piece = TrimText(std::wstring_view(order).substr(start, comma - start));
+        start = comma + 1;
+        if (piece.empty())
+            continue;
+        const int64_t id = ParseInt64(piece);
+        // A repeated id would make two entries share (and delete) one set of files.
+        if (id <= 0 || !seen.insert(id).second)
+            continue;
+        ClipboardEntry e;
+        if (!LoadEntryFiles(id, e))
+            continue;
+        if (id == currentId) {
+            state.current = e;
+            haveCurrent = true;
+        }
+        StoredEntry stored{std::move(e), {}};
+        stored.fingerprint = ComputeFingerprint(stored.entry);
+        onDisk_[id].contentFingerprint = stored.fingerprint;
+        state.entries.push_back(std::move(stored));
+    }
+    if (!haveCurrent && !state.entries.empty())
+        state.current = state.entries.front().entry;
+    // A new id must never name an entry that is already there.
+    for (const auto& s : state.entries)
+        state.nextId = std::max(state.nextId, s.entry.id);
+    return !state.entries.empty();
+}
+
+bool HistoryFiles::LoadEntryFiles(int64_t id, ClipboardEntry& e) {
+    std::string metaBytes;
+    if (ReadWholeFile(EntryPath(id, L".meta"), kMaxProfileFileBytes, metaBytes) != FileRead::kRead)
+        return false;
+    const ProfileDocument meta = ProfileDocument::Parse(metaBytes);
+    onDisk_[id] = OnDisk{metaBytes, {}};
+
+    e = ClipboardEntry();
+    e.id = id;
+    e.kind = static_cast<uint32_t>(meta.GetInt(kEntry, L"Kind", 0));
+    e.dataSize = ParseInt64(meta.GetString(kEntry, L"DataSize", L"0", kMaxValueChars));
+    const uint32_t high = ParseUInt32(meta.GetString(kEntry, L"TimeHigh", L"0", kMaxValueChars));
+    const uint32_t low = ParseUInt32(meta.GetString(kEntry, L"TimeLow", L"0", kMaxValueChars));
+    e.time = (static_cast<uint64_t>(high) << 32) | low;
+    e.imageFileName = meta.GetString(kEntry, L"ImageFileName", L"", kMaxValueChars);
+
+    std::string bytes;
+    if (ReadWholeFile(EntryPath(id, L".txt"), kMaxHistoryTextFileBytes, bytes) == FileRead::kRead)
+        e.text = FromUtf8(bytes);
+
+    const auto readImage = [&](std::wstring_view ext) {
+        if (ReadWholeFile(EntryPath(id, ext), kMaxHistoryImageFileBytes, bytes) != FileRead::kRead)
+            return false;
+        e.imageBytes.assign(bytes.begin(), bytes.end());
+        return true;
+    };
+    if (!readImage(HistoryImageExtension(e.imageFileName))) {
+        if (readImage(L".img")) {
+            if (e.imageFileName.empty())
+                e.imageFileName = L"image.img";
+        } else if (readImage(L".png") && !e.imageBytes.empty() && e.imageFileName.empty()) {
+            e.imageFileName = L"image.png";
+        }
+    }
+    bytes = std::string();
+
+    if (ReadWholeFile(EntryPath(id, L".files"), kMaxHistoryTextFileBytes, bytes) ==
+        FileRead::kRead) {
+        const std::wstring all = FromUtf8(bytes);
+        size_t start = 0;
+        while (start <= all.size()) {
+            size_t nl = all.find(L'\n', start);
+            if (nl == std::wstring::npos)
+                nl = all.size();
+            std::wstring path = TrimText(std::wstring_view(all).substr(start, nl - start));
+            if (!path.empty())
+                e.files.push_back(std::move(path));
+            start = nl + 1;
+        }
+    }
+
+    if (e.dataSize > 0) {
+        if (e.kind == ENTRY_KIND_FILES && !e.files.empty()) {
+            int64_t sum = 0;
+            for (const auto& path : e.files)
+                if (auto size = RegularFileSize(path))
+                    sum += static_cast<int64_t>(*size);
+            if (sum > 0)
+                e.dataSize = sum;
+        }
+    } else if (e.kind == ENTRY_KIND_IMAGE && !e.imageBytes.empty()) {
+        e.dataSize = static_cast<int64_t>(e.imageBytes.size());
+    } else if (e.kind == ENTRY_KIND_TEXT && !e.text.empty()) {
+        e.dataSize = static_cast<int64_t>(ToUtf8(e.text).size());
+    }
+    return true;
+}
+
+bool HistoryFiles::SaveHistoryFiles(const HistoryState& state) {
+    if (!EnsureFolderExists(folder_))
+        return false;
+    for (const auto& s : state.entries)
+        SaveEntryFiles(s.entry, s.fingerprint);
+
+    const std::wstring indexPath = IndexPath();
+    ProfileDocument index;
+    if (!LoadProfile(indexPath, index))
+        index = ProfileDocument();
+    index.Set(kMeta, L"Count", std::to_wstring(static_cast<int>(state.entries.size())));
+    index.Set(kMeta, L"NextId", std::to_wstring(state.nextId));
+    index.Set(kMeta, L"CurrentId", std::to_wstring(state.current.id));
+    if (state.entries.empty()) {
+        index.Remove(kMeta, L"Order");
+        index.Remove(kMeta, L"CurrentId");
+        index.Remove(kMeta, L"CurrentFingerprint");
+    } else {
+        std::wstring order;
+        for (const auto& s : state.entries) {
+            if (!order.empty())
+                order += L',';
+            order += std::to_wstring(s.entry.id);
+        }
+        index.Set(kMeta, L"CurrentFingerprint", state.currentFingerprint);
+        index.Set(kMeta, L"Order", order);
+    }
+    WriteIgnoredFingerprints(index, state.ignored);
+    return SaveProfile(indexPath, index);
+}
+
+bool HistoryFiles::SaveEntryFiles(const ClipboardEntry& e, const std::wstring& fingerprint) {
+    bool ok = true;
+    const std::wstring metaPath = EntryPath(e.id, L".meta");
+    auto known = onDisk_.find(e.id);
+    ProfileDocument base;
+    if (known != onDisk_.end()) {
+        base = ProfileDocument::Parse(known->second.meta);
+    } else if (!LoadProfile(metaPath, base)) {
+        base = ProfileDocument();
+    }
+    const std::string meta = MetaBytes(std::move(base), e);
+    OnDisk& record = onDisk_[e.id];
+    if (record.meta != meta || RegularFileSize(metaPath) != meta.size()) {
+        record.meta.clear();
+        if (WriteFileAtomically(metaPath, meta))
+            record.meta = meta;
+        else
+            ok = false;
+    }
+
+    if (fingerprint.empty() || record.contentFingerprint != fingerprint || !ContentFilesMatch(e)) {
+        record.contentFingerprint.clear();
+        if (WriteContentFiles(e))
+            record.contentFingerprint = fingerprint;
+        else
+            ok = false;
+    }
+    return ok;
+}
+
+bool HistoryFiles::ContentFilesMatch(const ClipboardEntry& e) const {
+    for (const auto& f : PlanContentFiles(e)) {
+        const std::wstring path = EntryPath(e.id, f.extension);
+        if (f.present ? RegularFileSize(path) != f.size : Exists(path))
+            return false;
+    }
+    return true;
+}
+
+bool HistoryFiles::WriteContentFiles(const ClipboardEntry& e) {
+    bool ok = true;
+    for (const auto& f : PlanContentFiles(e)) {
+        const std::wstring path = EntryPath(e.id, f.extension);
+        if (f.present)
+            ok = WriteFileAtomically(path, f.data, f.size) && ok;
+        else
+            RemoveFile(path);
+    }
+    return ok;
+}
+
+void HistoryFiles::DeleteEntryFiles(int64_t id) {
+    onDisk_.erase(id);
+    const std::wstring metaPath = EntryPath(id, L".meta");
+    const std::wstring imageName =
+        ReadProfileString(metaPath, kEntry, L"ImageFileName", L"", kMaxValueChars);
+    for (const std::wstring& ext :
+         {std::wstring(L".meta"), std::wstring(L".txt"), HistoryImageExtension(imageName),
+          std::wstring(L".png"), std::wstring(L".img"), std::wstring(L".files")})
+        RemoveFile(EntryPath(id, ext));
+
+    // Whatever else carries this id: other image files, unfinished temporary files.
+    const std::wstring prefix = std::to_wstring(id) + L".";
+    std::error_code ec;
+    std::vector<fs::path> doomed;
+    for (fs::directory_iterator it(PathFromText(folder_), ec), end; !ec && it != end;
+         it.increment(ec)) {
+        std::error_code typeError;
+        if (it->is_directory(typeError))
+            continue;
+        if (TextFromPath(it->path().filename()).starts_with(prefix))
+            doomed.push_back(it->path());
+    }
+    for (const auto& p : doomed)
+        fs::remove(p, ec);
+}
+
+void HistoryFiles::DeleteAllHistoryFiles(bool keepIndex) {
+    onDisk_.clear();
+    std::error_code ec;
+    const fs::path folder = PathFromText(folder_);
+    if (!fs::is_directory(folder, ec))
+        return;
+    std::vector<fs::path> doomed;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code typeError;
+        if (it->is_directory(typeError))
+            continue;
+        if (keepIndex && TextFromPath(it->path().filename()) == kIndexName)
+            continue;
+        doomed.push_back(it->path());
+    }
+    for (const auto& p : doomed)
+        fs::remove(p, ec);
+}
+
+void HistoryFiles::RemoveStaleTemporaryFiles() {
+    std::error_code ec;
+    const auto now = fs::file_time_type::clock::now();
+    std::vector<fs::path> doomed;
+    for (fs::directory_iterator it(PathFromText(folder_), ec), end; !ec && it != end;
+         it.increment(ec)) {
+        std::error_code fileError;
+        if (!it->is_regular_file(fileError))
+            continue;
+        if (!IsTemporaryFileName(TextFromPath(it->path().filename())))
+            continue;
+        const auto written = it->last_write_time(fileError);
+        if (!fileError && now - written > kStaleTemporaryAge)
+            doomed.push_back(it->path());
+    }
+    for (const auto& p : doomed)
+        fs::remove(p, ec);
+}
+
+}  // namespace zovrel

@@ -1,0 +1,85 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "clipboard/clipboard_entry.h"
+#include "clipboard/fingerprint.h"
+
+namespace zovrel {
+
+// Reading limits for the history's files.
+inline constexpr size_t kMaxHistoryTextFileBytes = 16u * 1024 * 1024;
+inline constexpr size_t kMaxHistoryImageFileBytes = 32u * 1024 * 1024;
+// The history never holds more entries than this, on disk or in memory.
+inline constexpr size_t kMaxHistoryEntries = 30;
+
+// One entry of the history with the fingerprint of its content, kept so that nothing has to
+// hash stored images again.
+struct StoredEntry {
+    ClipboardEntry entry;
+    std::wstring fingerprint;
+};
+
+// Everything the history keeps on disk.
+struct HistoryState {
+    std::vector<StoredEntry> entries;  // newest first
+    ClipboardEntry current;            // id 0 when none
+    std::wstring currentFingerprint;
+    int64_t nextId = 0;  // the last id handed out
+    FingerprintSet ignored;
+};
+
+// The history folder's name under the data root, and the folder itself.
+std::wstring GetHistoryFolder();
+
+// N + the extension an image of that file name is stored under: its own extension, lower-cased,
+// when it is a short plain one (letters and digits) that no other entry file uses; else ".img".
+std::wstring HistoryImageExtension(const std::wstring& imageFileName);
+
+// The files of the history in one folder: "index.ini" and, per entry id N, N".meta", N".txt",
+// N".files" and the image file. Each file is replaced as a whole (a temporary file renamed over
+// it), so a crash leaves either its old or its new content. Remembers what it last wrote or read
+// per entry, so a save rewrites only what changed or went missing.
+class HistoryFiles {
+  public:
+    explicit HistoryFiles(std::wstring folder);
+
+    const std::wstring& Folder() const { return folder_; }
+    std::wstring IndexPath() const;
+
+    // True when at least one entry was loaded. The next id and the ignore list load whenever the
+    // index exists.
+    bool LoadHistoryFiles(HistoryState& state);
+    // Entry files first, the index last: until the index names a new entry, the old index and the
+    // files it names are intact. False when the folder cannot be made or the index not written.
+    bool SaveHistoryFiles(const HistoryState& state);
+
+    // True when N".meta" exists.
+    bool LoadEntryFiles(int64_t id, ClipboardEntry& entry);
+    // `fingerprint` (optional) is the entry's content fingerprint; with it, content files already
+    // on disk for that same content are not written again. True when every write succeeded.
+    bool SaveEntryFiles(const ClipboardEntry& entry, const std::wstring& fingerprint = {});
+    void DeleteEntryFiles(int64_t id);
+    // Every file (not folder) of the history folder; `keepIndex` spares "index.ini".
+    void DeleteAllHistoryFiles(bool keepIndex = false);
+
+  private:
+    struct OnDisk {
+        std::string meta;                 // the N".meta" bytes last read or written
+        std::wstring contentFingerprint;  // content whose files were last read or written
+    };
+
+    std::wstring EntryPath(int64_t id, std::wstring_view extension) const;
+    bool ContentFilesMatch(const ClipboardEntry& entry) const;
+    bool WriteContentFiles(const ClipboardEntry& entry);
+    void RemoveStaleTemporaryFiles();
+
+    std::wstring folder_;
+    std::map<int64_t, OnDisk> onDisk_;
+};
+
+}  // namespace zovrel

@@ -1,0 +1,159 @@
+#include "clipboard/history_store.h"
+
+#include <utility>
+
+namespace zovrel {
+
+ClipboardHistory::ClipboardHistory(std::wstring folder) : files_(std::move(folder)) {
+    if (!files_.LoadHistoryFiles(state_)) {
+        // The next id and the ignore list survive an index that names no entry.
+        state_.entries.clear();
+        state_.current = ClipboardEntry();
+        state_.currentFingerprint.clear();
+    }
+}
+
+bool ClipboardHistory::AddEntry(const ClipboardEntry& captured) {
+    const std::wstring f = ComputeFingerprint(captured);
+    std::optional<int64_t> dropped;
+    {
+        std::lock_guard<std::recursive_mutex> guard(lock_);
+        if (f == state_.currentFingerprint)
+            return false;
+        StoredEntry stored{captured, f};
+        stored.entry.id = ++state_.nextId;
+        state_.current = stored.entry;
+        state_.currentFingerprint = f;
+        state_.ignored.erase(f);
+        state_.entries.insert(state_.entries.begin(), std::move(stored));
+        if (state_.entries.size() > kMaxHistoryEntries) {
+            dropped = state_.entries.back().entry.id;
+            state_.entries.pop_back();
+        }
+        SaveHistory();
+        // Only once the saved index no longer names it: a crash before then must still find
+        // every entry of the old history.
+        if (dropped)
+            files_.DeleteEntryFiles(*dropped);
+    }
+    return true;
+}
+
+bool ClipboardHistory::PromoteMatchingEntry(const ClipboardEntry& captured) {
+    const std::wstring f = ComputeFingerprint(captured);
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    size_t match = 0;
+    while (match < state_.entries.size() && state_.entries[match].fingerprint != f)
+        ++match;
+    if (match == state_.entries.size() || match == 0)
+        return false;
+    StoredEntry moved = std::move(state_.entries[match]);
+    state_.entries.erase(state_.entries.begin() + static_cast<std::ptrdiff_t>(match));
+    moved.entry.time = captured.time;
+    state_.entries.insert(state_.entries.begin(), std::move(moved));
+    state_.current = state_.entries.front().entry;
+    state_.currentFingerprint = f;
+    state_.ignored.erase(f);
+    SaveHistory();
+    return true;
+}
+
+bool ClipboardHistory::MoveEntryToTop(int index) {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    if (index < 0 || static_cast<size_t>(index) >= state_.entries.size())
+        return false;
+    if (index > 0) {
+        StoredEntry moved = std::move(state_.entries[static_cast<size_t>(index)]);
+        state_.entries.erase(state_.entries.begin() + index);
+        state_.entries.insert(state_.entries.begin(), std::move(moved));
+    }
+    MakeTopCurrent();
+    SaveHistory();
+    return true;
+}
+
+bool ClipboardHistory::RemoveEntry(int index) {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    if (index < 0 || static_cast<size_t>(index) >= state_.entries.size())
+        return false;
+    const int64_t id = state_.entries[static_cast<size_t>(index)].entry.id;
+    state_.entries.erase(state_.entries.begin() + index);
+    if (id == state_.current.id)
+        MakeTopCurrent();
+    // Saved first, so the index never names an entry whose files are already gone.
+    SaveHistory();
+    files_.DeleteEntryFiles(id);
+    return true;
+}
+
+void ClipboardHistory::ClearHistory() {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    state_.entries.clear();
+    state_.current = ClipboardEntry();
+    state_.currentFingerprint.clear();
+    state_.ignored.clear();
+    // The empty index goes down first, keeping the id counter whatever happens next.
+    SaveHistory();
+    files_.DeleteAllHistoryFiles(/*keepIndex=*/true);
+}
+
+void ClipboardHistory::SaveHistory() {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    files_.SaveHistoryFiles(state_);
+}
+
+void ClipboardHistory::MakeTopCurrent() {
+    if (state_.entries.empty()) {
+        state_.current = ClipboardEntry();
+        state_.currentFingerprint.clear();
+        return;
+    }
+    state_.current = state_.entries.front().entry;
+    state_.currentFingerprint = state_.entries.front().fingerprint;
+}
+
+std::optional<ClipboardEntry> ClipboardHistory::GetEntryAt(int index) const {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    if (index < 0 || static_cast<size_t>(index) >= state_.entries.size())
+        return std::nullopt;
+    return state_.entries[static_cast<size_t>(index)].entry;
+}
+
+std::optional<ClipboardEntry> ClipboardHistory::GetCurrentEntry() const {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    if (state_.current.id < 1)
+        return std::nullopt;
+    return state_.current;
+}
+
+int ClipboardHistory::GetEntryCount() const {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    return static_cast<int>(state_.entries.size());
+}
+
+std::vector<ClipboardEntry> ClipboardHistory::GetEntries() const {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    std::vector<ClipboardEntry> copies;
+    copies.reserve(state_.entries.size());
+    for (const auto& s : state_.entries)
+        copies.push_back(s.entry);
+    return copies;
+}
+
+std::wstring ClipboardHistory::GetCurrentFingerprint() const {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    return state_.currentFingerprint;
+}
+
+FingerprintSet ClipboardHistory::GetIgnoredFingerprints() const {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    return state_.ignored;
+}
+
+ClipboardHistory& GetHistoryStore() {
+    // Constructed once, thread-safely, on the first call; lives until the process ends.
+    static ClipboardHistory store(GetHistoryFolder());
+    return store;
+}
+
+}  // namespace zovrel

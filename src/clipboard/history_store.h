@@ -1,0 +1,59 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "clipboard/clipboard_entry.h"
+#include "clipboard/fingerprint.h"
+#include "clipboard/history_files.h"
+
+namespace zovrel {
+
+// The clipboard history: at most 30 entries, newest first, kept in memory and saved to its
+// folder after every change. Every operation is safe from any thread; callers get copies.
+class ClipboardHistory {
+  public:
+    // Loads the history kept in `folder` (created when missing).
+    explicit ClipboardHistory(std::wstring folder);
+    ClipboardHistory(const ClipboardHistory&) = delete;
+    ClipboardHistory& operator=(const ClipboardHistory&) = delete;
+
+    // Adds the content as the newest entry with a fresh id, unless it is the current content.
+    // True when the history changed.
+    bool AddEntry(const ClipboardEntry& captured);
+    // Moves an older entry with the same content to the top, with the captured time. True when
+    // the history changed (a match at the top is no change).
+    bool PromoteMatchingEntry(const ClipboardEntry& captured);
+    // Moves the entry to the top unchanged and makes it current. False for a bad index.
+    bool MoveEntryToTop(int index);
+    bool RemoveEntry(int index);
+    // Empties the history and the ignore list; ids keep growing.
+    void ClearHistory();
+    void SaveHistory();
+
+    std::optional<ClipboardEntry> GetEntryAt(int index) const;
+    std::optional<ClipboardEntry> GetCurrentEntry() const;
+    int GetEntryCount() const;
+    std::vector<ClipboardEntry> GetEntries() const;
+    std::wstring GetCurrentFingerprint() const;
+    // The persisted ignore list, which the watcher takes over at start-up.
+    FingerprintSet GetIgnoredFingerprints() const;
+    const std::wstring& Folder() const { return files_.Folder(); }
+
+  private:
+    // The entry at the top becomes current (or none when empty).
+    void MakeTopCurrent();
+
+    mutable std::recursive_mutex lock_;
+    HistoryFiles files_;
+    HistoryState state_;
+};
+
+// The process's one history, in GetHistoryFolder(); created and loaded on the first call.
+ClipboardHistory& GetHistoryStore();
+
+}  // namespace zovrel
