@@ -3,8 +3,10 @@
 
 The bridge creates a pty, maps a free COM name of the Wine prefix to its slave side (the
 dosdevices link Wine opens, plus the SERIALCOMM entry Wine's mount manager would write), passes
-the name to the program in ZOVREL_TEST_COM and plays an echoing device on the master side. When
-the device side reads the unplug marker it closes the pty, as a pulled USB adapter would.
+the name to the program in ZOVREL_TEST_COM and plays an echoing device on the master side. Two
+markers change that: on the line marker it answers with the pty's line settings as Windows set
+them ("LINE-OK" or "LINE-BAD <what>"), on the unplug marker it closes the pty, as a pulled USB
+adapter would.
 
 usage: pty_com_bridge.py --wine-run scripts/wine-run -- program.exe [args...]
 """
@@ -13,9 +15,32 @@ import os
 import select
 import subprocess
 import sys
+import termios
 import threading
 
 UNPLUG_MARKER = b"<<zovrel-test-unplug>>"
+LINE_MARKER = b"<<zovrel-test-line?>>"
+
+
+def line_report(fd):
+    """What the pty's line settings are, as the Windows side configured them."""
+    iflag, oflag, cflag, lflag, ispeed, ospeed, _ = termios.tcgetattr(fd)
+    faults = []
+    if ispeed != termios.B2000000 or ospeed != termios.B2000000:
+        faults.append("speed")
+    if cflag & termios.CSIZE != termios.CS8:
+        faults.append("size")
+    if cflag & (termios.PARENB | termios.CSTOPB):
+        faults.append("parity/stop")
+    if cflag & termios.CRTSCTS:
+        faults.append("rtscts")
+    if iflag & (termios.IXON | termios.IXOFF | termios.ISTRIP | termios.ICRNL | termios.INLCR):
+        faults.append("input processing")
+    if lflag & (termios.ICANON | termios.ECHO | termios.ISIG):
+        faults.append("canonical/echo")
+    if oflag & termios.OPOST:
+        faults.append("output processing")
+    return b"LINE-OK\n" if not faults else ("LINE-BAD " + ",".join(faults) + "\n").encode()
 
 
 def wine_prefix(wine_run):
@@ -52,6 +77,9 @@ class EchoDevice(threading.Thread):
             if UNPLUG_MARKER in tail:
                 self.unplug()
                 return
+            if LINE_MARKER in tail:
+                tail = b""
+                data = line_report(self.slave)
             view = memoryview(data)
             while view:
                 written = os.write(self.master, view)

@@ -22,6 +22,8 @@ using Clock = std::chrono::steady_clock;
 
 // Makes the bridge close its end of the line, as an unplugged adapter would.
 constexpr char kUnplugMarker[] = "<<zovrel-test-unplug>>";
+// Makes the bridge answer with the line settings it sees on its side.
+constexpr char kLineMarker[] = "<<zovrel-test-line?>>";
 
 long long MsSince(Clock::time_point start) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
@@ -75,6 +77,21 @@ TEST_F(ComPortTest, EchoesEveryByteValueWhileReadingAndWritingOnTwoThreads) {
     reader.join();
     EXPECT_EQ(echoed, out);
     EXPECT_TRUE(port->IsAlive());
+}
+
+TEST_F(ComPortTest, ConfiguresTheLineRaw8N1At2000000) {
+    const std::string marker = kLineMarker;
+    ASSERT_TRUE(port->WriteAll(reinterpret_cast<const uint8_t*>(marker.data()), marker.size()));
+    std::string answer;
+    const auto start = Clock::now();
+    while (answer.find('\n') == std::string::npos && MsSince(start) < 5000) {
+        uint8_t buffer[256];
+        size_t n = 0;
+        if (!port->Read(buffer, sizeof buffer, &n))
+            break;
+        answer.append(reinterpret_cast<const char*>(buffer), n);
+    }
+    EXPECT_EQ(answer, "LINE-OK\n");
 }
 
 TEST_F(ComPortTest, ReadReturnsAsSoonAsTheEchoArrivesAndWaitsBoundedWhenNone) {
