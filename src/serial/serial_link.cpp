@@ -1,0 +1,385 @@
+#include "serial/serial_link.h"
+
+#include "base/text.h"
+#include "protocol/diagnostics.h"
+#include "protocol/frame_codec.h"
+#include "protocol/frame_extractor.h"
+#include "settings/log_file.h"
+#include "settings/protocol_log.h"
+#include "settings/settings_file.h"
+#include "transfer/transfer_protocol.h"
+
+namespace zovrel {
+namespace {
+
+constexpr uint32_t kEndReader = UINT32_MAX;   // ReaderPass: the thread ends
+constexpr uint32_t kClosedRetryMs = 500;      // reconnect pacing while closed
+constexpr uint32_t kChecksDelayMs = 10000;    // no watchdog checks right after an open
+constexpr uint32_t kNoDataWarningMs = 15000;  // nothing ever received
+constexpr uint32_t kEchoTimeoutMs = 10000;    // data seen, but no heartbeat
+constexpr size_t kReadChunk = 8192;
+
+}  // namespace
+
+SerialLink::SerialLink(Notifier* window, Options options)
+    : window_(window),
+      port_(options.port ? std::move(options.port) : CreateSystemSerialPort()),
+      presence_(options.presence ? *options.presence : SystemPortPresence()),
+      ticks_(options.ticks ? *options.ticks : SystemTicks()),
+      configuredPort_(options.configuredPort ? std::move(options.configuredPort)
+                                             : std::function<std::wstring()>(ReadUartComPort)) {}
+
+SerialLink::SerialLink(Notifier* window) : SerialLink(window, Options()) {}
+
+SerialLink::~SerialLink() {
+    Close();
+}
+
+bool SerialLink::StartFromSettings() {
+    const std::wstring name = TrimText(configuredPort_());
+    if (name.empty()) {
+        Close();
+        {
+            std::lock_guard lock(lock_);
+            portName_.clear();
+        }
+        PostStateChanged();
+        return true;
+    }
+    return Open(name);
+}
+
+bool SerialLink::Open(const std::wstring& name) {
+    StopReader();
+    const std::wstring trimmed = TrimText(name);
+    bool opened = false;
+    {
+        std::lock_guard lock(lock_);
+        port_->Close();
+        isOpen_ = false;
+        portName_ = trimmed;
+        if (!trimmed.empty())
+            opened = OpenPort(trimmed);
+    }
+    if (!opened && !trimmed.empty())
+        NotifyStatus(FormatText(L"串口打开失败: %ls", trimmed.c_str()));
+    StartReader();
+    PostStateChanged();
+    return IsOpen();
+}
+
+void SerialLink::Close() {
+    StopReader();
+    bool wasOpen = false;
+    {
+        std::lock_guard lock(lock_);
+        wasOpen = isOpen_;
+        port_->Close();
+        isOpen_ = false;
+    }
+    if (wasOpen)
+        NotifyStatus(L"串口已关闭");
+}
+
+void SerialLink::StartReader() {
+    if (reader_.joinable())
+        return;
+    if (TrimText(configuredPort_()).empty())
+        return;
+    {
+        std::lock_guard lock(stopMutex_);
+        stopRequested_ = false;
+    }
+    try {
+        reader_ = std::thread(&SerialLink::ReaderLoop, this);
+    } catch (const std::system_error&) {
+        // No thread could be started: the session simply has no reader.
+    }
+}
+
+void SerialLink::StopReader() {
+    if (!reader_.joinable())
+        return;
+    {
+        std::lock_guard lock(stopMutex_);
+        stopRequested_ = true;
+    }
+    stopEvent_.notify_all();
+    reader_.join();
+}
+
+bool SerialLink::WaitForStop(uint32_t ms) {
+    std::unique_lock lock(stopMutex_);
+    if (ms == 0)
+        return stopRequested_;
+    return stopEvent_.wait_for(lock, std::chrono::milliseconds(ms), [&] { return stopRequested_; });
+}
+
+bool SerialLink::Write(const uint8_t* data, size_t size) {
+    if (data == nullptr || size == 0)
+        return false;
+    std::lock_guard lock(lock_);
+    if (!isOpen_ || !port_->IsOpen())
+        return false;
+    return port_->WriteAll(data, size);
+}
+
+void SerialLink::StampEcho() {
+    std::lock_guard lock(lock_);
+    lastActivityTick_ = ticks_.Now();
+}
+
+bool SerialLink::IsOpen() {
+    std::lock_guard lock(lock_);
+    return isOpen_;
+}
+
+std::wstring SerialLink::PortName() {
+    std::lock_guard lock(lock_);
+    return portName_;
+}
+
+size_t SerialLink::ReceiveBufferSize() {
+    std::lock_guard lock(lock_);
+    return receiveBuffer_.size();
+}
+
+bool SerialLink::OpenPort(const std::wstring& name) {
+    std::lock_guard lock(lock_);
+    const std::wstring trimmed = TrimText(name);
+    if (trimmed.empty())
+        return false;
+    uint32_t error = 0;
+    if (!port_->Open(trimmed, &error))
+        return false;
+    portName_ = trimmed;
+    isOpen_ = true;
+    rxByteCount_ = 0;
+    noDataWarned_ = false;
+    firstDataLogged_ = false;
+    const uint32_t now = ticks_.Now();
+    lastActivityTick_ = now;
+    checksFromTick_ = now + kChecksDelayMs;
+    NotifyStatus(FormatText(L"串口已打开: %ls @ %lu bps", trimmed.c_str(),
+                            static_cast<unsigned long>(kSerialBaudRate)));
+    return true;
+}
+
+void SerialLink::ReaderLoop() {
+    for (;;) {
+        if (WaitForStop(0))
+            return;
+        const uint32_t wait = ReaderPass();
+        if (wait == kEndReader)
+            return;
+        if (WaitForStop(wait))
+            return;
+    }
+}
+
+uint32_t SerialLink::ReaderPass() {
+    if (TrimText(configuredPort_()).empty())
+        return kEndReader;
+    bool open = false;
+    {
+        std::lock_guard lock(lock_);
+        open = isOpen_ && port_->IsOpen();
+    }
+    if (!open) {
+        TryReconnect();
+        return kClosedRetryMs;
+    }
+    // The read itself waits up to 50 ms when nothing comes and returns as soon as bytes arrive,
+    // so a pass that read something loops again at once and a reply is never held back.
+    const uint32_t started = ticks_.Now();
+    const size_t received = ReadAvailable();
+    if (!CheckPortAlive()) {
+        OnConnectionLost();
+    } else {
+        Watchdog();
+    }
+    if (received > 0)
+        return 0;
+    const uint32_t spent = ticks_.Now() - started;
+    return spent >= kSerialReadWaitMs ? 0 : kSerialReadWaitMs - spent;
+}
+
+size_t SerialLink::ReadAvailable() {
+    {
+        std::lock_guard lock(lock_);
+        if (!isOpen_)
+            return 0;
+    }
+    uint8_t buffer[kReadChunk];
+    size_t received = 0;
+    if (!port_->Read(buffer, sizeof buffer, &received) || received == 0)
+        return 0;
+    bool logFirst = false;
+    {
+        std::lock_guard lock(lock_);
+        rxByteCount_ += received;
+        logFirst = !firstDataLogged_;
+        firstDataLogged_ = true;
+    }
+    if (logFirst)
+        LogSys(FormatText(L"收到串口原始数据 %u B", static_cast<unsigned>(received)));
+    FeedReceivedBytes(*this, buffer, received);
+    return received;
+}
+
+bool SerialLink::CheckPortAlive() {
+    std::wstring name;
+    {
+        std::lock_guard lock(lock_);
+        if (!isOpen_ || !port_->IsOpen())
+            return false;
+        name = portName_;
+    }
+    if (!presence_.IsPortPresent(name))
+        return false;
+    return port_->IsAlive();
+}
+
+void SerialLink::OnConnectionLost() {
+    bool wasOpen = false;
+    {
+        std::lock_guard lock(lock_);
+        wasOpen = isOpen_;
+        port_->Close();
+        isOpen_ = false;
+        if (wasOpen)
+            receiveBuffer_.clear();
+    }
+    if (wasOpen) {
+        NotifyStatus(L"串口连接断开");
+        PostStateChanged();
+    }
+}
+
+void SerialLink::TryReconnect() {
+    const std::wstring name = TrimText(configuredPort_());
+    if (name.empty() || !presence_.IsPortPresent(name))
+        return;
+    bool reopened = false;
+    {
+        std::lock_guard lock(lock_);
+        if (!isOpen_) {
+            portName_ = name;
+            reopened = OpenPort(name);
+        }
+    }
+    if (reopened) {
+        NotifyStatus(L"串口已重新连接");
+        PostStateChanged();
+    }
+}
+
+void SerialLink::Watchdog() {
+    // Transfers suspend the silence checks; the engine is asked before the session lock is taken.
+    TransferProtocol& engine = GetTransferProtocol();
+    if (engine.IsReceiving() || engine.IsSending())
+        return;
+
+    const uint32_t now = ticks_.Now();
+    bool warnNoData = false;
+    bool echoTimedOut = false;
+    uint32_t elapsed = 0;
+    std::wstring name;
+    {
+        std::lock_guard lock(lock_);
+        if (!isOpen_ || lastActivityTick_ == 0 || !TickReached(now, checksFromTick_))
+            return;
+        elapsed = now - lastActivityTick_;
+        name = portName_;
+        if (rxByteCount_ == 0) {
+            if (elapsed > kNoDataWarningMs && !noDataWarned_) {
+                noDataWarned_ = true;
+                warnNoData = true;
+            }
+        } else if (elapsed > kEchoTimeoutMs) {
+            echoTimedOut = true;
+        }
+    }
+    if (warnNoData) {
+        LogSys(FormatText(L"串口已打开但未收到任何数据 · %ls @ %lu bps · 请确认 COM 口/线缆/下位机",
+                          name.c_str(), static_cast<unsigned long>(kSerialBaudRate)));
+    }
+    if (echoTimedOut) {
+        LogSys(FormatText(L"ECHO 超时 %us · 重连串口 · %ls", elapsed / 1000, name.c_str()));
+        ReconnectAfterEchoTimeout(name);
+    }
+}
+
+void SerialLink::ReconnectAfterEchoTimeout(const std::wstring& name) {
+    const std::wstring trimmed = TrimText(name);
+    if (trimmed.empty())
+        return;
+    {
+        std::lock_guard lock(lock_);
+        receiveBuffer_.clear();
+        port_->Close();
+        isOpen_ = false;
+    }
+    NotifyStatus(L"串口连接断开");
+    bool reopened = false;
+    {
+        std::lock_guard lock(lock_);
+        if (presence_.IsPortPresent(trimmed)) {
+            portName_ = trimmed;
+            reopened = OpenPort(trimmed);
+        }
+    }
+    if (reopened)
+        NotifyStatus(L"串口已重新连接");
+    // Posted either way: when the reopen failed the window must not go on showing an open port
+    // until the next reconnect.
+    PostStateChanged();
+}
+
+void SerialLink::NotifyStatus(const std::wstring& text) {
+    if (text.empty())
+        return;
+    AppendToLogFile(text);
+    if (window_ != nullptr)
+        window_->PostLogText(text);
+}
+
+void SerialLink::PostStateChanged() {
+    if (window_ != nullptr)
+        window_->PostSerialStateChanged();
+}
+
+void FeedReceivedBytes(SerialLink& link, const uint8_t* data, size_t count) {
+    if (data == nullptr || count == 0)
+        return;
+    {
+        std::lock_guard lock(link.lock_);
+        link.receiveBuffer_.insert(link.receiveBuffer_.end(), data, data + count);
+    }
+    for (;;) {
+        Bytes frame;
+        bool extracted = false;
+        {
+            std::lock_guard lock(link.lock_);
+            extracted = ExtractFrame(link.receiveBuffer_, frame);
+        }
+        if (!extracted || frame.empty())
+            return;
+
+        // MIDDLE_PACKET traffic stays out of the log: a transfer would bury everything else.
+        FrameHeader header{};
+        const bool middle =
+            ParseFrameHeader(frame.data(), frame.size(), header) && header.type == MIDDLE_PACKET;
+        const ReplyList replies = GetTransferProtocol().DispatchFrame(frame);
+        for (const Bytes& reply : replies) {
+            if (reply.empty())
+                continue;
+            if (link.Write(reply) && !middle)
+                LogOnChannel(L"TX", L"AUTO TX · " + FrameSummary(reply));
+        }
+        if (!middle)
+            LogOnChannel(L"RX", FrameSummary(frame));
+    }
+}
+
+}  // namespace zovrel
