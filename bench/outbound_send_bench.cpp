@@ -1,0 +1,91 @@
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <filesystem>
+#include <random>
+
+#include "base/paths.h"
+#include "clipboard/clipboard_entry.h"
+#include "protocol/frame_codec.h"
+#include "protocol/message_bodies.h"
+#include "settings/data_root.h"
+#include "transfer/outbound_send.h"
+#include "transfer/protocol_engine.h"
+
+namespace zovrel {
+namespace {
+
+// Time passes only when the sender sleeps, so pacing costs no real time.
+class InstantClock final : public TickSource {
+  public:
+    uint32_t Now() override { return now_; }
+    void Sleep(uint32_t ms) override { now_ += ms; }
+
+  private:
+    uint32_t now_ = 1000;
+};
+
+// Answers every frame at once through the dispatcher, as a device with no latency would.
+class InstantDevice final : public SerialChannel {
+  public:
+    bool IsOpen() override { return true; }
+    bool Write(const Bytes& frame) override {
+        FrameHeader h;
+        ParseFrameHeader(frame.data(), frame.size(), h);
+        engine->DispatchFrame(h.type == DEVICE_QUERY
+                                  ? BuildDeviceQueryRsp(CHANNEL_TRANSFER, h.sn, 10304, 0)
+                                  : BuildGeneralReply(CHANNEL_TRANSFER, h.sn, 0, 2));
+        return true;
+    }
+    void StampEcho() override {}
+    ProtocolEngine* engine = nullptr;
+};
+
+ClipboardEntry TenMiBImage() {
+    std::mt19937 rng(7);
+    ClipboardEntry e;
+    e.kind = ENTRY_KIND_IMAGE;
+    e.imageFileName = L"shot.png";
+    e.imageBytes.resize(10 << 20);
+    for (auto& b : e.imageBytes)
+        b = static_cast<uint8_t>(rng());
+    return e;
+}
+
+// A whole send, log lines included, against one checksum pass over the same image: the
+// ratio says how many such passes a send costs.
+void BM_SendTenMiBImage(benchmark::State& state) {
+    const auto root = std::filesystem::temp_directory_path() / "zovrel-send-bench";
+    std::filesystem::create_directories(root);
+    SetDataRootForProcess(TextFromPath(root));
+
+    const ClipboardEntry entry = TenMiBImage();
+    InstantClock clock;
+    InstantDevice device;
+    ProtocolEngine engine(nullptr, &device);
+    device.engine = &engine;
+
+    using Clock = std::chrono::steady_clock;
+    double sendSeconds = 0, checksumSeconds = 0;
+    for (auto _ : state) {
+        std::wstring error;
+        const auto t0 = Clock::now();
+        if (!SendEntry(engine, clock, entry, nullptr, error))
+            state.SkipWithError("send failed");
+        const auto t1 = Clock::now();
+        benchmark::DoNotOptimize(ProtocolChecksum(entry.imageBytes));
+        const auto t2 = Clock::now();
+        sendSeconds += std::chrono::duration<double>(t1 - t0).count();
+        checksumSeconds += std::chrono::duration<double>(t2 - t1).count();
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * entry.imageBytes.size()));
+    state.counters["checksum_passes"] = sendSeconds / checksumSeconds;
+
+    SetDataRootForProcess(L"");
+    std::error_code ec;
+    std::filesystem::remove_all(root, ec);
+}
+BENCHMARK(BM_SendTenMiBImage)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace zovrel
