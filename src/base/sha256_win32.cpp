@@ -1,5 +1,6 @@
-#include <wincrypt.h>
 #include <windows.h>
+// after windows.h, whose types it uses
+#include <wincrypt.h>
 
 #include "base/sha256.h"
 
