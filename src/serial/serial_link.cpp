@@ -27,7 +27,8 @@ SerialLink::SerialLink(Notifier* window, Options options)
       presence_(options.presence ? *options.presence : SystemPortPresence()),
       ticks_(options.ticks ? *options.ticks : SystemTicks()),
       configuredPort_(options.configuredPort ? std::move(options.configuredPort)
-                                             : std::function<std::wstring()>(ReadUartComPort)) {}
+                                             : std::function<std::wstring()>(ReadUartComPort)),
+      manualReader_(options.manualReader) {}
 
 SerialLink::SerialLink(Notifier* window) : SerialLink(window, Options()) {}
 
@@ -82,7 +83,7 @@ void SerialLink::Close() {
 }
 
 void SerialLink::StartReader() {
-    if (reader_.joinable())
+    if (manualReader_ || reader_.joinable())
         return;
     if (TrimText(configuredPort_()).empty())
         return;

@@ -32,6 +32,8 @@ class SerialLink final : public SerialChannel {
         // The configured port name; the program reads the `UartComPort` setting each time, the
         // command-line tool answers with the port it was given.
         std::function<std::wstring()> configuredPort;
+        // No reader thread: the caller runs ReaderPass itself (tests with a fake clock).
+        bool manualReader = false;
     };
 
     explicit SerialLink(Notifier* window);
@@ -80,6 +82,7 @@ class SerialLink final : public SerialChannel {
     PortPresence& presence_;
     TickSource& ticks_;
     std::function<std::wstring()> configuredPort_;
+    const bool manualReader_;
 
     std::recursive_mutex lock_;  // the session lock
     bool isOpen_ = false;
