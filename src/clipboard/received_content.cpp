@@ -3,6 +3,7 @@
 #include <cctype>
 #include <climits>
 #include <ctime>
+#include <cwchar>
 #include <filesystem>
 #include <vector>
 
@@ -20,7 +21,7 @@ namespace {
 constexpr size_t kMaxNameUnits = 255;  // what NTFS and most file systems allow per component
 
 bool IsForbiddenNameChar(wchar_t c) {
-    if (c >= 0 && c < 32)
+    if (static_cast<uint32_t>(c) < 32)
         return true;
     switch (c) {
         case L':':
@@ -70,14 +71,16 @@ std::wstring_view PrefixWithinUnits(std::wstring_view text, size_t units) {
     while (i < text.size()) {
         size_t take = 1;
         size_t cost = 1;
-        if constexpr (sizeof(wchar_t) == 4) {
-            if (static_cast<uint32_t>(text[i]) > 0xFFFF)
-                cost = 2;
-        } else if (text[i] >= 0xD800 && text[i] <= 0xDBFF && i + 1 < text.size() &&
-                   text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+#if WCHAR_MAX > 0xFFFF
+        if (static_cast<uint32_t>(text[i]) > 0xFFFF)
+            cost = 2;
+#else
+        if (text[i] >= 0xD800 && text[i] <= 0xDBFF && i + 1 < text.size() &&
+            text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
             take = 2;
             cost = 2;
         }
+#endif
         if (used + cost > units)
             break;
         used += cost;
