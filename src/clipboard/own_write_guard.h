@@ -11,13 +11,22 @@ void BeginOwnClipboardWrite();
 void EndOwnClipboardWrite();  // never takes the depth below 0
 int32_t OwnClipboardWriteDepth();
 
-// Holds the depth raised for the lifetime of one scope, whatever way the scope is left.
+// Holds the depth raised from construction until Release or the end of the scope, whatever
+// way the scope is left.
 class OwnClipboardWriteScope {
   public:
     OwnClipboardWriteScope() { BeginOwnClipboardWrite(); }
-    ~OwnClipboardWriteScope() { EndOwnClipboardWrite(); }
+    ~OwnClipboardWriteScope() { Release(); }
     OwnClipboardWriteScope(const OwnClipboardWriteScope&) = delete;
     OwnClipboardWriteScope& operator=(const OwnClipboardWriteScope&) = delete;
+    void Release() {
+        if (held_)
+            EndOwnClipboardWrite();
+        held_ = false;
+    }
+
+  private:
+    bool held_ = true;
 };
 
 }  // namespace zovrel

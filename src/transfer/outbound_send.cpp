@@ -26,24 +26,6 @@ enum SendState : int {
     STATE_FINISH_PACKET = 4,
 };
 
-// Keeps the clipboard watcher quiet for the whole send; lowered on every way out, and early
-// where the order of the final steps matters.
-class SuppressionHold {
-  public:
-    SuppressionHold() { BeginOwnClipboardWrite(); }
-    ~SuppressionHold() { Release(); }
-    SuppressionHold(const SuppressionHold&) = delete;
-    SuppressionHold& operator=(const SuppressionHold&) = delete;
-    void Release() {
-        if (held_)
-            EndOwnClipboardWrite();
-        held_ = false;
-    }
-
-  private:
-    bool held_ = true;
-};
-
 // Releases the engine on every way out of a send that claimed it.
 class EngineClaim {
   public:
@@ -70,7 +52,7 @@ int Clamp100(int p) {
 class OutboundSender {
   public:
     OutboundSender(ProtocolEngine& engine, TickSource& ticks, Notifier* window,
-                   const OutboundPayload& payload, EngineClaim& claim, SuppressionHold& hold)
+                   const OutboundPayload& payload, EngineClaim& claim, OwnClipboardWriteScope& hold)
         : engine_(engine),
           ticks_(ticks),
           window_(window),
@@ -103,7 +85,7 @@ class OutboundSender {
     Notifier* window_;
     const OutboundPayload& payload_;
     EngineClaim& claim_;
-    SuppressionHold& hold_;
+    OwnClipboardWriteScope& hold_;
 
     Bytes descriptor_;
     int state_ = STATE_START_REQUEST;
@@ -380,7 +362,8 @@ bool ClaimEngine(ProtocolEngine& engine, std::wstring& error) {
 
 bool RunClaimed(ProtocolEngine& engine, TickSource& ticks, const OutboundPayload& payload,
                 Notifier* window, EngineClaim& claim, std::wstring& error) {
-    SuppressionHold hold;
+    // The watcher stays quiet for the whole send; lowered on every way out.
+    OwnClipboardWriteScope hold;
     OutboundSender sender(engine, ticks, window, payload, claim, hold);
     return sender.Run(error);
 }
