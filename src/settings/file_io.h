@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "base/bytes.h"
+
+namespace zovrel {
+
+enum class FileRead { kRead, kMissing, kFailed };
+
+// Reads a whole regular file. A file larger than `maxBytes`, a folder or a file that cannot be
+// opened is kFailed; kMissing only when nothing of that name exists.
+FileRead ReadWholeFile(const std::wstring& path, size_t maxBytes, std::string& out);
+
+// Replaces the file's content as one step: the bytes go to a temporary file in the same folder,
+// are flushed to disk and then renamed over the old file, so a crash leaves either the old or the
+// new content, never a torn mix. False (old file untouched) when any step fails.
+bool WriteFileAtomically(const std::wstring& path, const void* data, size_t size);
+inline bool WriteFileAtomically(const std::wstring& path, std::string_view bytes) {
+    return WriteFileAtomically(path, bytes.data(), bytes.size());
+}
+inline bool WriteFileAtomically(const std::wstring& path, const Bytes& bytes) {
+    return WriteFileAtomically(path, bytes.data(), bytes.size());
+}
+
+// Appends to a file (created when missing) that is open only for this one call, with other
+// writers kept out meanwhile; `header` is written first when the file is empty.
+bool AppendToFile(const std::wstring& path, std::string_view header, std::string_view bytes);
+
+}  // namespace zovrel

@@ -1,0 +1,123 @@
+#include <windows.h>
+
+#include <atomic>
+
+#include "settings/file_io.h"
+
+namespace zovrel {
+namespace {
+
+class Handle {
+  public:
+    explicit Handle(HANDLE h) : h_(h) {}
+    ~Handle() {
+        if (valid())
+            CloseHandle(h_);
+    }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    bool valid() const { return h_ != INVALID_HANDLE_VALUE && h_ != nullptr; }
+    HANDLE get() const { return h_; }
+    bool Close() {
+        const HANDLE h = h_;
+        h_ = INVALID_HANDLE_VALUE;
+        return CloseHandle(h) != 0;
+    }
+
+  private:
+    HANDLE h_;
+};
+
+bool WriteAll(HANDLE h, const char* data, size_t size) {
+    while (size > 0) {
+        const DWORD chunk = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
+        DWORD written = 0;
+        if (!WriteFile(h, data, chunk, &written, nullptr) || written == 0)
+            return false;
+        data += written;
+        size -= written;
+    }
+    return true;
+}
+
+}  // namespace
+
+FileRead ReadWholeFile(const std::wstring& path, size_t maxBytes, std::string& out) {
+    out.clear();
+    Handle h(CreateFileW(path.c_str(), GENERIC_READ,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!h.valid()) {
+        const DWORD error = GetLastError();
+        return (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) ? FileRead::kMissing
+                                                                                : FileRead::kFailed;
+    }
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(h.get(), &size) || size.QuadPart < 0 ||
+        static_cast<unsigned long long>(size.QuadPart) > maxBytes)
+        return FileRead::kFailed;
+    out.resize(static_cast<size_t>(size.QuadPart));
+    size_t got = 0;
+    while (got < out.size()) {
+        const size_t want = out.size() - got;
+        const DWORD chunk = want > (1u << 30) ? (1u << 30) : static_cast<DWORD>(want);
+        DWORD n = 0;
+        if (!ReadFile(h.get(), out.data() + got, chunk, &n, nullptr))
+            return FileRead::kFailed;
+        if (n == 0)
+            break;  // shrank while reading
+        got += n;
+    }
+    out.resize(got);
+    return FileRead::kRead;
+}
+
+bool WriteFileAtomically(const std::wstring& path, const void* data, size_t size) {
+    static std::atomic<unsigned> counter{0};
+    if (path.empty())
+        return false;
+    // Unique per process and call, so two writers never share a temporary file.
+    const std::wstring temp = path + L"." + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                              std::to_wstring(counter.fetch_add(1)) + L".tmp";
+    Handle h(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                         nullptr));
+    if (!h.valid())
+        return false;
+    const bool written = WriteAll(h.get(), static_cast<const char*>(data), size) &&
+                         FlushFileBuffers(h.get()) && h.Close();
+    if (!written || !MoveFileExW(temp.c_str(), path.c_str(),
+                                 MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        DeleteFileW(temp.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool AppendToFile(const std::wstring& path, std::string_view header, std::string_view bytes) {
+    HANDLE raw = INVALID_HANDLE_VALUE;
+    // Other writers are refused while the file is open; another process holding it for one line
+    // is given a moment instead of losing this line at once.
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        raw = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                          FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (raw != INVALID_HANDLE_VALUE || GetLastError() != ERROR_SHARING_VIOLATION)
+            break;
+        Sleep(1);
+    }
+    Handle h(raw);
+    if (!h.valid())
+        return false;
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(h.get(), &size))
+        return false;
+    std::string all;
+    if (size.QuadPart == 0)
+        all.append(header);
+    all.append(bytes);
+    LARGE_INTEGER zero{};
+    if (!SetFilePointerEx(h.get(), zero, nullptr, FILE_END))
+        return false;
+    return WriteAll(h.get(), all.data(), all.size());
+}
+
+}  // namespace zovrel

@@ -1,0 +1,50 @@
+#include "settings/settings_file.h"
+
+#include "base/text.h"
+#include "settings/data_root.h"
+#include "settings/profile.h"
+
+namespace zovrel {
+namespace {
+
+constexpr wchar_t kSection[] = L"Settings";
+constexpr size_t kMaxPortChars = 511;
+
+bool WriteSetting(const wchar_t* key, const std::wstring& value) {
+    return WriteProfileString(GetSettingsFilePath(), kSection, key, value);
+}
+
+bool ReadFlag(const wchar_t* key) {
+    return ReadProfileInt(GetSettingsFilePath(), kSection, key, 0) != 0;
+}
+
+bool WriteFlag(const wchar_t* key, bool on) {
+    return WriteSetting(key, FormatText(L"%d", on ? 1 : 0));
+}
+
+}  // namespace
+
+std::wstring ReadUartComPort() {
+    return TrimText(
+        ReadProfileString(GetSettingsFilePath(), kSection, L"UartComPort", L"", kMaxPortChars));
+}
+
+bool WriteUartComPort(const std::wstring& port) {
+    return WriteSetting(L"UartComPort", TrimText(port));
+}
+
+bool ReadUartDebugLog() {
+    return ReadFlag(L"UartDebugLog");
+}
+bool WriteUartDebugLog(bool on) {
+    return WriteFlag(L"UartDebugLog", on);
+}
+
+bool ReadAutostart() {
+    return ReadFlag(L"Autostart");
+}
+bool WriteAutostart(bool on) {
+    return WriteFlag(L"Autostart", on);
+}
+
+}  // namespace zovrel
