@@ -1,0 +1,71 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/bytes.h"
+#include "clipboard/clipboard_entry.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace zovrel {
+
+// The registered clipboard format an encoded image goes to, by its file name's extension:
+// "PNG", "JFIF", "GIF", or "Zovrel.Image" for anything else.
+std::wstring ImageClipboardFormatName(std::wstring_view imageFileName);
+
+// A CF_HDROP block: the 20-byte DROPFILES header (wide paths), each path as UTF-16 with its NUL,
+// then one more NUL.
+Bytes BuildDropFilesBlock(const std::vector<std::wstring>& paths);
+
+// True when a CF_HDROP block of `size` bytes keeps its whole file list inside the block, so
+// walking the list can never run past its end (other programs fill these blocks).
+bool IsWellFormedDropFiles(const void* block, size_t size);
+
+// Formats by which password managers mark clipboard content that must not be kept or shared.
+inline constexpr wchar_t kViewerIgnoreFormat[] = L"Clipboard Viewer Ignore";
+inline constexpr wchar_t kExcludeFromMonitorFormat[] =
+    L"ExcludeClipboardContentFromMonitorProcessing";
+inline constexpr wchar_t kCanIncludeInHistoryFormat[] = L"CanIncludeInClipboardHistory";
+inline constexpr wchar_t kCanUploadToCloudFormat[] = L"CanUploadToCloudClipboard";
+
+// What a read of the clipboard found.
+enum class ClipboardReadResult {
+    Content,  // files, an image or non-empty text
+    Nothing,  // busy, empty or only formats we do not take
+    Private,  // marked private by its owner; nothing was read
+};
+
+#ifdef _WIN32
+
+// Opens the clipboard for the life of the object, retrying a few times while another program
+// holds it (8 tries, 20 ms apart).
+class ClipboardSession {
+  public:
+    explicit ClipboardSession(HWND owner);
+    ~ClipboardSession();
+    ClipboardSession(const ClipboardSession&) = delete;
+    ClipboardSession& operator=(const ClipboardSession&) = delete;
+    bool IsOpen() const { return open_; }
+
+  private:
+    bool open_ = false;
+};
+
+// Reads files, an image or text (in that order of preference) into `entry`.
+bool ReadClipboardEntry(HWND owner, ClipboardEntry& entry);
+// The same, but content marked private is left unread.
+ClipboardReadResult ReadClipboardEntryUnlessPrivate(HWND owner, ClipboardEntry& entry);
+// Replaces the clipboard's content with the entry's image, file list or text.
+bool WriteEntryToClipboard(const ClipboardEntry& entry, HWND owner);
+
+// While the clipboard is open: does it carry one of the private marks?
+bool ClipboardIsMarkedPrivate();
+
+#endif
+
+}  // namespace zovrel
