@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zovrel {
+
+enum class CliCommand { kNone, kHelp, kPorts, kListen, kSend, kHistory };
+
+// What `send` sends: a text given on the command line, a file, an image file, or a history entry.
+enum class SendSource { kNone, kText, kFile, kImage, kEntry };
+
+struct CliArguments {
+    CliCommand command = CliCommand::kNone;
+    std::wstring dataRoot;            // empty: the program's own data root
+    std::wstring port;                // listen and send
+    std::optional<uint32_t> seconds;  // listen: run this long; none: until stopped
+    SendSource source = SendSource::kNone;
+    std::wstring sendValue;  // the text, or the path of the file or image
+    int entryIndex = -1;     // SendSource::kEntry
+};
+
+// Parses the arguments after the program name. False with a one-line reason on a usage error;
+// "-h" or "--help" anywhere gives CliCommand::kHelp.
+bool ParseCliArguments(const std::vector<std::wstring>& args, CliArguments& parsed,
+                       std::wstring& error);
+
+// The usage text, several lines, ending in a line break.
+std::wstring CliUsageText();
+
+}  // namespace zovrel

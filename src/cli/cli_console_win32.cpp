@@ -1,0 +1,88 @@
+#include <windows.h>
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <atomic>
+#include <cstdio>
+
+#include "base/text.h"
+#include "cli/cli_console.h"
+
+namespace zovrel {
+namespace {
+
+std::atomic<bool> g_stopRequested{false};
+HANDLE g_shutdownComplete = nullptr;
+
+// Longest a console-close handler keeps the process alive; Windows ends it after about 5 s.
+constexpr DWORD kCloseWaitMs = 4500;
+
+BOOL WINAPI OnConsoleControl(DWORD event) {
+    g_stopRequested.store(true);
+    if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT) {
+        // The process ends when this returns: let the main thread close the port first.
+        if (g_shutdownComplete != nullptr)
+            ::WaitForSingleObject(g_shutdownComplete, kCloseWaitMs);
+    }
+    return TRUE;
+}
+
+void Write(FILE* stream, const std::wstring& text, bool newline) {
+    std::string bytes = ToUtf8(text);
+    if (newline)
+        bytes += '\n';
+    std::fwrite(bytes.data(), 1, bytes.size(), stream);
+    std::fflush(stream);
+}
+
+}  // namespace
+
+void PrepareConsoleOutput() {
+    // Binary mode: UTF-8 bytes pass unchanged and "\n" stays "\n" for scripts that read us.
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+    ::SetConsoleOutputCP(CP_UTF8);
+}
+
+void WriteStdoutLine(const std::wstring& line) {
+    Write(stdout, line, true);
+}
+void WriteStderrLine(const std::wstring& line) {
+    Write(stderr, line, true);
+}
+void WriteStdout(const std::wstring& text) {
+    Write(stdout, text, false);
+}
+void WriteStderr(const std::wstring& text) {
+    Write(stderr, text, false);
+}
+
+void InstallStopHandlers() {
+    if (g_shutdownComplete == nullptr)
+        g_shutdownComplete = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    ::SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+}
+
+bool StopRequested() {
+    return g_stopRequested.load();
+}
+
+void MarkShutdownComplete() {
+    if (g_shutdownComplete != nullptr)
+        ::SetEvent(g_shutdownComplete);
+}
+
+std::wstring AbsolutePath(const std::wstring& path) {
+    const DWORD needed = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (needed == 0)
+        return path;
+    std::wstring full(needed, L'\0');
+    const DWORD length = ::GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
+    if (length == 0 || length >= needed)
+        return path;
+    full.resize(length);
+    return full;
+}
+
+}  // namespace zovrel

@@ -1,0 +1,52 @@
+#include "cli/cli_send_entry.h"
+
+#include "base/local_time.h"
+#include "base/text.h"
+#include "cli/cli_console.h"
+#include "protocol/message_bodies.h"
+#include "settings/file_io.h"
+
+namespace zovrel {
+
+bool BuildSendEntry(const CliArguments& arguments, ClipboardEntry& entry, std::wstring& error) {
+    entry = ClipboardEntry{};
+    entry.time = FileTimeNow();
+    switch (arguments.source) {
+        case SendSource::kText:
+            entry.kind = ENTRY_KIND_TEXT;
+            entry.text = arguments.sendValue;
+            entry.dataSize = static_cast<int64_t>(ToUtf8(entry.text).size());
+            return true;
+        case SendSource::kFile:
+            // The engine reads the file itself and names the transfer after the path.
+            entry.kind = ENTRY_KIND_FILES;
+            entry.files.push_back(AbsolutePath(arguments.sendValue));
+            return true;
+        case SendSource::kImage: {
+            const std::wstring path = AbsolutePath(arguments.sendValue);
+            std::string bytes;
+            // One byte over the limit is read so that an oversized image is refused as too
+            // large by the engine rather than as unreadable.
+            switch (ReadWholeFile(path, MAX_IMAGE_PAYLOAD + 1, bytes)) {
+                case FileRead::kMissing:
+                    error = FormatText(L"文件不存在: %ls", path.c_str());
+                    return false;
+                case FileRead::kFailed:
+                    error = L"无法读取文件";
+                    return false;
+                case FileRead::kRead:
+                    break;
+            }
+            entry.kind = ENTRY_KIND_IMAGE;
+            entry.imageBytes.assign(bytes.begin(), bytes.end());
+            entry.imageFileName = FileNameOfPath(path);
+            entry.dataSize = static_cast<int64_t>(entry.imageBytes.size());
+            return true;
+        }
+        default:
+            error = L"nothing to send";
+            return false;
+    }
+}
+
+}  // namespace zovrel

@@ -1,0 +1,188 @@
+// zovrel-cli: the program's serial link and transfer engine without the window, for scripts,
+// tests and machines without the tray program.
+
+#include <atomic>
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "base/text.h"
+#include "base/tick_source.h"
+#include "cli/cli_arguments.h"
+#include "cli/cli_console.h"
+#include "cli/cli_format.h"
+#include "cli/cli_notifier.h"
+#include "cli/cli_send_entry.h"
+#include "clipboard/history_store.h"
+#include "serial/port_enumeration.h"
+#include "serial/serial_link.h"
+#include "settings/data_root.h"
+#include "transfer/transfer_protocol.h"
+
+namespace zovrel {
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+constexpr uint32_t kPollMs = 50;
+
+CliNotifier MakeNotifier() {
+    return CliNotifier(WriteStdoutLine, WriteStderrLine);
+}
+
+// The link as the program runs it, except that its port is the one given here: the saved
+// `UartComPort` is neither read nor changed.
+SerialLink::Options LinkOptions(const std::wstring& port) {
+    SerialLink::Options options;
+    options.configuredPort = [port] { return port; };
+    return options;
+}
+
+void AddReceivedToHistory(CliNotifier& notifier, uint32_t waitMs) {
+    for (const ClipboardEntry& entry : notifier.TakeReceivedEntries(waitMs))
+        GetHistoryStore().AddEntry(entry);
+}
+
+int RunPorts() {
+    for (const PortInfo& port : EnumeratePorts())
+        WriteStdoutLine(FormatPortLine(port));
+    return kExitOk;
+}
+
+int RunHistory() {
+    const std::vector<ClipboardEntry> entries = GetHistoryStore().GetEntries();
+    for (size_t i = 0; i < entries.size(); ++i)
+        WriteStdoutLine(FormatHistoryLine(static_cast<int>(i), entries[i]));
+    return kExitOk;
+}
+
+int RunListen(const CliArguments& arguments) {
+    GetHistoryStore();  // loaded before the port opens, so the first transfer does not wait
+    CliNotifier notifier = MakeNotifier();
+    SerialLink link(&notifier, LinkOptions(arguments.port));
+    TransferProtocol& engine = GetTransferProtocol();
+    engine.Attach(&notifier, &link);
+    // A port that does not open yet is retried by the reader, as in the program.
+    link.Open(arguments.port);
+
+    TickSource& ticks = SystemTicks();
+    const uint32_t started = ticks.Now();
+    const uint64_t limitMs = arguments.seconds ? uint64_t{*arguments.seconds} * 1000 : 0;
+    while (!StopRequested()) {
+        if (arguments.seconds && static_cast<uint32_t>(ticks.Now() - started) >= limitMs)
+            break;
+        AddReceivedToHistory(notifier, kPollMs);
+    }
+
+    link.Close();
+    AddReceivedToHistory(notifier, 0);  // a transfer that finished in the last moment
+    engine.Detach();
+    MarkShutdownComplete();
+    return kExitOk;
+}
+
+int RunSend(const CliArguments& arguments) {
+    ClipboardEntry entry;
+    std::wstring error;
+    if (arguments.source == SendSource::kEntry) {
+        auto stored = GetHistoryStore().GetEntryAt(arguments.entryIndex);
+        if (!stored) {
+            WriteStderrLine(FormatText(L"the history has no entry %d", arguments.entryIndex));
+            return kExitFailed;
+        }
+        entry = std::move(*stored);
+    } else if (!BuildSendEntry(arguments, entry, error)) {
+        WriteStderrLine(error);
+        return kExitFailed;
+    }
+
+    CliNotifier notifier = MakeNotifier();
+    SerialLink link(&notifier, LinkOptions(arguments.port));
+    TransferProtocol& engine = GetTransferProtocol();
+    engine.Attach(&notifier, &link);
+    bool sent = false;
+    if (!link.Open(arguments.port)) {
+        error = FormatText(L"串口打开失败: %ls", arguments.port.c_str());
+    } else {
+        // Ctrl+C cancels the transfer the way the window's cancel button does.
+        std::atomic<bool> finished{false};
+        std::thread canceller([&] {
+            while (!finished.load()) {
+                if (StopRequested()) {
+                    engine.CancelSend();
+                    return;
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
+            }
+        });
+        sent = engine.Send(entry, &notifier, error);
+        finished.store(true);
+        canceller.join();
+    }
+    link.Close();
+    engine.Detach();
+    MarkShutdownComplete();
+    if (!sent) {
+        WriteStderrLine(error.empty() ? std::wstring(L"发送失败") : error);
+        return kExitFailed;
+    }
+    return kExitOk;
+}
+
+}  // namespace
+
+int RunCli(const std::vector<std::wstring>& args) {
+    PrepareConsoleOutput();
+    CliArguments arguments;
+    std::wstring error;
+    if (!ParseCliArguments(args, arguments, error)) {
+        WriteStderrLine(L"zovrel-cli: " + error);
+        WriteStderr(CliUsageText());
+        return kExitUsage;
+    }
+    if (arguments.command == CliCommand::kHelp) {
+        WriteStdout(CliUsageText());
+        return kExitOk;
+    }
+    if (!arguments.dataRoot.empty()) {
+        const std::wstring root = AbsolutePath(arguments.dataRoot);
+        if (!EnsureFolderExists(root)) {
+            WriteStderrLine(FormatText(L"zovrel-cli: cannot use the data root %ls", root.c_str()));
+            return kExitFailed;
+        }
+        SetDataRootForProcess(root);
+    }
+    InstallStopHandlers();
+    switch (arguments.command) {
+        case CliCommand::kPorts:
+            return RunPorts();
+        case CliCommand::kHistory:
+            return RunHistory();
+        case CliCommand::kListen:
+            return RunListen(arguments);
+        case CliCommand::kSend:
+            return RunSend(arguments);
+        default:
+            return kExitUsage;
+    }
+}
+
+}  // namespace zovrel
+
+#ifdef _WIN32
+int wmain(int argc, wchar_t** argv) {
+    std::vector<std::wstring> args;
+    for (int i = 1; i < argc; ++i)
+        args.emplace_back(argv[i]);
+    return zovrel::RunCli(args);
+}
+#else
+int main(int argc, char** argv) {
+    std::vector<std::wstring> args;
+    for (int i = 1; i < argc; ++i)
+        args.push_back(zovrel::FromUtf8(argv[i]));
+    return zovrel::RunCli(args);
+}
+#endif
