@@ -85,6 +85,10 @@ std::wstring SingleLine(std::wstring_view text) {
     return out;
 }
 
+bool IsAstral(char32_t c) {
+    return c >= 0x10000;
+}
+
 // Cut to at most `maxUnits` UTF-16 code units without splitting a surrogate pair.
 std::wstring CutUtf16(const std::wstring& text, size_t maxUnits) {
     if (maxUnits == ProfileDocument::kNoLimit)
@@ -97,7 +101,7 @@ std::wstring CutUtf16(const std::wstring& text, size_t maxUnits) {
             if (text[i] >= 0xD800 && text[i] <= 0xDBFF && i + 1 < text.size())
                 width = 2;
         } else {
-            if (static_cast<char32_t>(text[i]) >= 0x10000)
+            if (IsAstral(static_cast<char32_t>(text[i])))
                 width = 2;
         }
         if (units + width > maxUnits)
