@@ -44,13 +44,6 @@ TEST(Fingerprint, EveryPartOfTheContentCounts) {
     EXPECT_NE(ComputeFingerprint(TextEntry(L"中文")), ComputeFingerprint(TextEntry(L"中")));
 }
 
-TEST(Fingerprint, LargeImageHashesItsBytes) {
-    Bytes big(3 * 1024 * 1024 + 7, 0x5A);
-    const std::wstring before = ComputeFingerprint(ImageEntry(big, L"x.dib"));
-    big[big.size() - 1] ^= 1;
-    EXPECT_NE(ComputeFingerprint(ImageEntry(big, L"x.dib")), before);
-}
-
 TEST(IgnoredFingerprints, LoadTrimsSkipsEmptyPiecesAndSaveRewritesCleanly) {
     test::TempFolder folder;
     const std::wstring index = folder.File(L"index.ini");
