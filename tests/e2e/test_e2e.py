@@ -211,27 +211,6 @@ class Link(E2ETest):
         cli.wait_line("FINISH_PACKET OK: kind=text", after=opened)
         self.assertEqual(cli.stop(), 0)
 
-    def test_echoes_keep_the_link_and_their_absence_reconnects_it(self):
-        self.sim.cmd(cmd="heartbeat", period=5)
-        cli = self.listen()
-        self.sim.wait_for(lambda e: e["ev"] == "echo_ok", timeout=15)
-        # Three more heartbeats: the 10 s echo time-out must not fire meanwhile.
-        for n in range(2, 5):
-            self.sim.wait_for(lambda e, n=n: len(self.sim.of("echo_ok")) >= n, timeout=15)
-        self.assertFalse(cli.has("串口连接断开") or cli.has("ECHO 超时"), cli.lines)
-        self.assertEqual(self.sim.of("echo_lost") + self.sim.of("echo_mismatch"), [])
-
-        lines = len(cli.lines)
-        self.sim.cmd(cmd="silence", on=True)
-        timeout = cli.wait_line("ECHO 超时", after=lines, timeout=30)
-        match = re.search(r"SYS ECHO 超时 (\d+)s · 重连串口 · (.+)$", cli.lines[timeout])
-        self.assertTrue(match, cli.lines[timeout])
-        self.assertGreaterEqual(int(match.group(1)), 10)
-        self.assertEqual(match.group(2), self.port)
-        lost = cli.wait_line("串口连接断开", after=timeout)
-        cli.wait_line("串口已重新连接", after=lost)
-        self.assertEqual(cli.stop(), 0)
-
     def test_a_transfer_cut_by_an_unplug_leaves_no_partial_file(self):
         cli = self.listen()
         data = os.urandom(400 * CHUNK)
@@ -253,6 +232,31 @@ class Link(E2ETest):
         cli.wait_line("FINISH_PACKET OK: kind=text", after=back)
         self.assertTrue(cli.has("SYS ResetSession discard file path="))
         self.assertFalse(os.path.exists(partial))
+        self.assertEqual(cli.stop(), 0)
+
+
+class Heartbeat(E2ETest):
+    sim_args = ("--no-wire-delay", "--heartbeat", "0")
+
+    def test_echoes_keep_the_link_and_their_absence_reconnects_it(self):
+        cli = self.listen()
+        self.sim.cmd(cmd="heartbeat", period=5)  # from now on, so none is sent into the void
+        self.sim.wait_for(lambda e: e["ev"] == "echo_ok", timeout=15)
+        # Three more heartbeats: the 10 s echo time-out must not fire meanwhile.
+        for n in range(2, 5):
+            self.sim.wait_for(lambda e, n=n: len(self.sim.of("echo_ok")) >= n, timeout=15)
+        self.assertFalse(cli.has("串口连接断开") or cli.has("ECHO 超时"), cli.lines)
+        self.assertEqual(self.sim.of("echo_lost") + self.sim.of("echo_mismatch"), [])
+
+        lines = len(cli.lines)
+        self.sim.cmd(cmd="silence", on=True)
+        timeout = cli.wait_line("ECHO 超时", after=lines, timeout=30)
+        match = re.search(r"SYS ECHO 超时 (\d+)s · 重连串口 · (.+)$", cli.lines[timeout])
+        self.assertTrue(match, cli.lines[timeout])
+        self.assertGreaterEqual(int(match.group(1)), 10)
+        self.assertEqual(match.group(2), self.port)
+        lost = cli.wait_line("串口连接断开", after=timeout)
+        cli.wait_line("串口已重新连接", after=lost)
         self.assertEqual(cli.stop(), 0)
 
 
