@@ -8,7 +8,6 @@
 #include <thread>
 
 #include "base/text.h"
-#include "clipboard/dib.h"
 #include "win/win_clipboard_support.h"
 
 namespace zovrel {
@@ -204,27 +203,6 @@ TEST_F(ClipboardAccess, DibsRoundTripAndOnlyTheDibIsTakenFromALargerBlock) {
     image.imageFileName = L"picture";
     ASSERT_TRUE(WriteEntryToClipboard(image, nullptr));
     EXPECT_TRUE(IsClipboardFormatAvailable(CF_DIB));
-}
-
-TEST_F(ClipboardAccess, DibsThatOverrunTheirBlockYieldNoImage) {
-    OtherClipboardOwner owner;
-    Bytes dib = SmallDib(3, 2);
-    BITMAPINFOHEADER header;
-    std::memcpy(&header, dib.data(), sizeof header);
-    header.biHeight = 2000;  // far more rows than the block holds
-    std::memcpy(dib.data(), &header, sizeof header);
-    ASSERT_TRUE(owner.Put({{CF_DIB, dib}, {CF_UNICODETEXT, test::Utf16Bytes(L"caption")}}));
-    // The system may still offer a bitmap it made of the DIB; what is taken is then a complete
-    // DIB of our own, never the short block.
-    ClipboardEntry read;
-    ASSERT_TRUE(ReadClipboardEntry(nullptr, read));
-    if (read.kind == ENTRY_KIND_IMAGE) {
-        EXPECT_NE(read.imageBytes, dib);
-        EXPECT_EQ(DibTotalSize(read.imageBytes.data(), read.imageBytes.size()),
-                  read.imageBytes.size());
-    } else {
-        EXPECT_EQ(read.text, L"caption");
-    }
 }
 
 TEST_F(ClipboardAccess, EncodedImagesGoUnderTheirRegisteredFormat) {

@@ -170,19 +170,6 @@ TEST_F(ClipboardWatcherTest, PrivateContentNeverEntersTheHistory) {
     EXPECT_TRUE(test::PumpUntil([&] { return TopText() == L"shareable"; }, kWaitMs));
 }
 
-TEST_F(ClipboardWatcherTest, IgnoredFingerprintsAreNeverCaptured) {
-    Start();
-    ClipboardEntry ignored;
-    ignored.text = L"on the ignore list";
-    watcher_->AddWatcherIgnoredFingerprint(ComputeFingerprint(ignored));
-    watcher_->AddWatcherIgnoredFingerprint(L"");
-    EXPECT_EQ(watcher_->Capture().IgnoreSet().size(), 1u);
-    ASSERT_TRUE(test::XclipSetText("on the ignore list"));
-    test::PumpMessages(kSettleMs);
-    EXPECT_EQ(history_->GetEntryCount(), 1);
-    EXPECT_EQ(watcher_->Capture().LastSequence(), GetClipboardSequenceNumber());
-}
-
 LRESULT CALLBACK CountingViewerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_DRAWCLIPBOARD) {
         auto* count = reinterpret_cast<int*>(GetWindowLongPtrW(window, GWLP_USERDATA));
