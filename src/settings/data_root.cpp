@@ -40,7 +40,7 @@ std::wstring GetExecutableFolder() {
 }
 
 std::wstring ResolveDataRoot(const std::wstring& executableFolder) {
-    if (PathExists(JoinPath(executableFolder, L"portable")))
+    if (!executableFolder.empty() && PathExists(JoinPath(executableFolder, L"portable")))
         return executableFolder;
     const std::wstring base = PerUserDataBase();
     if (base.empty())
@@ -86,7 +86,9 @@ bool EnsureFolderExists(const std::wstring& path) {
 }
 
 std::wstring GetSettingsFilePath() {
-    return JoinPath(GetDataRoot(), L"zovrel.ini");
+    // No root known: no path, rather than a file at the top of the drive.
+    const std::wstring root = GetDataRoot();
+    return root.empty() ? std::wstring() : JoinPath(root, L"zovrel.ini");
 }
 
 std::wstring QuoteIfContainsSpace(const std::wstring& path) {

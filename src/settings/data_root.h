@@ -35,7 +35,7 @@ bool EnsureFolderExists(const std::wstring& path);
 // True when anything (file or folder) exists at the path.
 bool PathExists(const std::wstring& path);
 
-// GetDataRoot() + "zovrel.ini".
+// GetDataRoot() + "zovrel.ini"; empty when no data root is known.
 std::wstring GetSettingsFilePath();
 
 // The path wrapped in double quotes when it contains a blank (only character 32 counts).

@@ -38,6 +38,8 @@ void AppendToLogFileAt(const std::wstring& text, const LocalTime& now) {
     // The data root is resolved before the lock is taken (it has a lock of its own), so that
     // nothing else is ever acquired while the log-file lock is held.
     const std::wstring root = GetDataRoot();
+    if (root.empty())
+        return;
     std::lock_guard<std::mutex> lock(LogFileMutex());
     AppendToFile(LogFilePathIn(root, now), kUtf8Mark,
                  line);  // a line that cannot be written is dropped
