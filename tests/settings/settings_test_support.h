@@ -1,53 +1,86 @@
 #pragma once
 
+#include <atomic>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
 #include <optional>
+#include <random>
 #include <string>
+
+#include "base/paths.h"
+#include "settings/data_root.h"
 
 namespace zovrel::test {
 
 // A fresh empty folder under the system's temporary folder, removed with everything in it.
 class TempFolder {
   public:
-    TempFolder();
-    ~TempFolder();
+    TempFolder() {
+        static std::atomic<int> counter{0};
+        static std::random_device random;
+        path_ = TextFromPath(
+            std::filesystem::temp_directory_path() /
+            ("zovrel-test-" + std::to_string(counter++) + "-" + std::to_string(random())));
+        std::filesystem::create_directories(PathFromText(path_));
+    }
+    ~TempFolder() {
+        std::error_code ec;
+        std::filesystem::remove_all(PathFromText(path_), ec);
+    }
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
     const std::wstring& path() const { return path_; }
-    std::wstring operator/(const std::wstring& name) const;
+    std::wstring operator/(const std::wstring& name) const { return JoinPath(path_, name); }
 
   private:
     std::wstring path_;
 };
 
-// Points the process's data root at a temporary folder for the lifetime of the object.
-class TempDataRoot {
+// A temporary folder that is the process's data root while it lives.
+class TempDataRoot : public TempFolder {
   public:
-    TempDataRoot();
-    ~TempDataRoot();
-    const std::wstring& path() const { return folder_.path(); }
-    std::wstring operator/(const std::wstring& name) const { return folder_ / name; }
-
-  private:
-    TempFolder folder_;
+    TempDataRoot() { SetDataRootForProcess(path()); }
+    ~TempDataRoot() { SetDataRootForProcess(L""); }
 };
 
 // Sets (or, with nullopt, removes) an environment variable and restores it afterwards.
 class ScopedEnv {
   public:
-    ScopedEnv(const char* name, std::optional<std::string> value);
-    ~ScopedEnv();
+    ScopedEnv(const char* name, std::optional<std::string> value) : name_(name) {
+        if (const char* old = std::getenv(name))
+            old_ = old;
+        Set(value);
+    }
+    ~ScopedEnv() { Set(old_); }
     ScopedEnv(const ScopedEnv&) = delete;
     ScopedEnv& operator=(const ScopedEnv&) = delete;
 
   private:
+    void Set(const std::optional<std::string>& value) {
+#ifdef _WIN32
+        _putenv_s(name_.c_str(), value ? value->c_str() : "");
+#else
+        value ? setenv(name_.c_str(), value->c_str(), 1) : unsetenv(name_.c_str());
+#endif
+        tzset();
+    }
     std::string name_;
     std::optional<std::string> old_;
 };
 
-std::string ReadFileBytes(const std::wstring& path);
-void WriteFileBytes(const std::wstring& path, const std::string& bytes);
-void MakeFolder(const std::wstring& path);
-bool Exists(const std::wstring& path);
-int CountFilesIn(const std::wstring& folder);
+inline std::string ReadFileBytes(const std::wstring& path) {
+    std::ifstream in(PathFromText(path), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
+    std::ofstream(PathFromText(path), std::ios::binary | std::ios::trunc) << bytes;
+}
+
+inline void MakeFolder(const std::wstring& path) {
+    std::filesystem::create_directories(PathFromText(path));
+}
 
 }  // namespace zovrel::test
