@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "protocol/diagnostics.h"
 #include "transfer/inbound_device.h"
 
@@ -168,6 +170,63 @@ TEST_F(DispatcherTest, ASecondAttachOnlyReplacesTheTargets) {
     EXPECT_EQ(serial_.echoStamps.load(), 0);
     EXPECT_EQ(other.logLines.size(), 1u);
     EXPECT_TRUE(Lines().empty());
+}
+
+TEST_F(DispatcherTest, OtherThreadsMayAskAndCancelWhileFramesArrive) {
+    std::atomic<bool> done{false};
+    std::thread reader([&] {
+        const Bytes payload = PatternBytes(200000);
+        for (int round = 0; round < 5; ++round) {
+            Dispatch(DeviceFrames::FirstFor(DATA_TYPE_FILE, payload, "busy.bin"));
+            for (size_t start = 0; start < payload.size(); start += 10240) {
+                Dispatch(DeviceFrames::Middle(payload, start,
+                                              std::min<size_t>(10240, payload.size() - start)));
+                Dispatch(BuildFrame(CHANNEL_TRANSFER, GENERAL_REPLY, 1, Bytes{0, 2}));
+            }
+            Dispatch(DeviceFrames::Finish());
+        }
+        done = true;
+    });
+    std::thread sender([&] {
+        PendingReply r;
+        while (!done) {
+            if (auto engine = GetTransferProtocol().AttachedEngine();
+                engine && engine->BeginSend()) {
+                while (engine->TakeReply(r)) {
+                }
+                engine->EndSend();
+            }
+        }
+    });
+    int receivingSeen = 0;
+    while (!done) {
+        receivingSeen += GetTransferProtocol().IsReceiving() ? 1 : 0;
+        GetTransferProtocol().IsSending();
+        GetTransferProtocol().CancelSend();
+    }
+    reader.join();
+    sender.join();
+    EXPECT_GT(receivingSeen, 0);
+    EXPECT_FALSE(GetTransferProtocol().IsReceiving());
+    EXPECT_EQ(window_.entries.size(), 5u);
+}
+
+TEST_F(DispatcherTest, DetachWhileAFrameIsHandledIsSafe) {
+    std::thread reader([&] {
+        const Bytes payload = PatternBytes(100000);
+        for (int round = 0; round < 20; ++round) {
+            Dispatch(DeviceFrames::FirstFor(DATA_TYPE_FILE, payload, "gone.bin"));
+            Dispatch(DeviceFrames::Middle(payload, 0, 10240));
+        }
+    });
+    for (int i = 0; i < 20; ++i) {
+        GetTransferProtocol().Detach();
+        GetTransferProtocol().Attach(&window_, &serial_);
+    }
+    reader.join();
+    GetTransferProtocol().Detach();
+    // An unfinished file never outlives the engine that received it.
+    EXPECT_TRUE(DayFolderNames().empty());
 }
 
 }  // namespace
