@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "base/text.h"
-#include "base/tick_source.h"
 #include "cli/cli_arguments.h"
 #include "cli/cli_console.h"
 #include "cli/cli_format.h"
@@ -67,11 +66,11 @@ int RunListen(const CliArguments& arguments) {
     // A port that does not open yet is retried by the reader, as in the program.
     link.Open(arguments.port);
 
-    TickSource& ticks = SystemTicks();
-    const uint32_t started = ticks.Now();
-    const uint64_t limitMs = arguments.seconds ? uint64_t{*arguments.seconds} * 1000 : 0;
+    // A steady clock rather than the 32-bit tick count, which would wrap on very long runs.
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::seconds(arguments.seconds.value_or(0));
     while (!StopRequested()) {
-        if (arguments.seconds && static_cast<uint32_t>(ticks.Now() - started) >= limitMs)
+        if (arguments.seconds && std::chrono::steady_clock::now() >= deadline)
             break;
         AddReceivedToHistory(notifier, kPollMs);
     }

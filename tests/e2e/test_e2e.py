@@ -67,6 +67,14 @@ class DeviceToProgram(E2ETest):
         with open(os.path.join(folder, history[1][1] + ".png"), "rb") as f:
             self.assertTrue(f.read() == image, "the stored image differs")
 
+        # A history entry goes back to the device as it came.
+        mark = len(self.sim.events)
+        code, _, err = run_cli(self.root, "--port", self.port, "send", "--entry", "2")
+        self.assertEqual(code, 0, err)
+        done = self.sim.wait_for(lambda e: e["ev"] == "transfer_done" and e["dir"] == "in",
+                                 after=mark)
+        self.assertEqual(done["text"], text)
+
 
 class ProgramToDevice(E2ETest):
     def sent_transfers(self):
