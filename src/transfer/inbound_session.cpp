@@ -215,7 +215,17 @@ ReplyList ProtocolEngine::HandleFinishPacket(const FrameHeader& header) {
                 CloseReceivedFile();
                 Log(L"SYS", L"FINISH_PACKET file closed after checksum");
             }
-            if (!BuildEntry(entry)) {
+            // An empty text arrives intact but gives nothing to keep: the device is told it
+            // succeeded, and no entry is posted.
+            const bool nothingToKeep = dataType == DATA_TYPE_TEXT && expected == 0;
+            if (nothingToKeep) {
+                failed = false;
+                {
+                    std::lock_guard<std::mutex> guard(sessionLock_);
+                    session_.completed = true;
+                }
+                Log(L"SYS", L"FINISH_PACKET OK: kind=text size=0 path=\"\"");
+            } else if (!BuildEntry(entry)) {
                 reason = L"build entry failed";
                 Log(L"SYS", L"FINISH_PACKET FAIL: build entry failed");
             } else {

@@ -45,13 +45,15 @@ TEST_F(InboundSessionTest, TextArrivesInChunksAndIsPostedAsAnEntry) {
     EXPECT_TRUE(Logged(L"TX GENERAL_REPLY for FINISH_PACKET rsp=0 sn=7"));
 }
 
-TEST_F(InboundSessionTest, AnEmptyTextPassesTheChecksumButCarriesNoEntry) {
+// The device is told an empty text arrived; there is simply nothing to put in the history.
+TEST_F(InboundSessionTest, AnEmptyTextSucceedsWithoutAnEntry) {
     EXPECT_EQ(Answer(DeviceFrames::First(MakeDescriptor(DATA_TYPE_TEXT, 0, 0))), 0);
-    EXPECT_EQ(Answer(DeviceFrames::Finish()), 1);
+    EXPECT_EQ(Answer(DeviceFrames::Finish()), 0);
     EXPECT_TRUE(Logged(
         L"SYS FINISH_PACKET checksum method=memory calc=0x00000000 want=0x00000000 match=yes"));
-    EXPECT_TRUE(Logged(L"SYS FINISH_PACKET FAIL: build entry failed"));
+    EXPECT_TRUE(Logged(L"SYS FINISH_PACKET OK: kind=text size=0 path=\"\""));
     EXPECT_TRUE(window_.entries.empty());
+    EXPECT_FALSE(GetTransferProtocol().IsReceiving());
 }
 
 TEST_F(InboundSessionTest, SizeLimitsPerType) {
