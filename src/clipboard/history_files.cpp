@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <deque>
 #include <filesystem>
 #include <optional>
 #include <set>
@@ -342,8 +343,9 @@ bool HistoryFiles::LoadEntryFiles(int64_t id, ClipboardEntry& e) {
 bool HistoryFiles::SaveHistoryFiles(const HistoryState& state) {
     if (!EnsureFolderExists(folder_))
         return false;
+    SaveBatch batch;
     for (const auto& s : state.entries)
-        SaveEntryFiles(s.entry, s.fingerprint);
+        PlanEntryFiles(s.entry, s.fingerprint, batch);
 
     const std::wstring indexPath = IndexPath();
     ProfileDocument index;
@@ -367,11 +369,22 @@ bool HistoryFiles::SaveHistoryFiles(const HistoryState& state) {
         index.Set(kMeta, L"Order", order);
     }
     WriteIgnoredFingerprints(index, state.ignored);
-    return SaveProfile(indexPath, index);
+    // Last in the batch: it is renamed into place only after every entry file it names.
+    const std::string& indexBytes = batch.made.emplace_back(index.ToBytes());
+    const size_t indexWrite = batch.writes.size();
+    batch.writes.push_back(FileWrite{indexPath, indexBytes.data(), indexBytes.size()});
+    Commit(batch);
+    return batch.writes[indexWrite].written;
 }
 
 bool HistoryFiles::SaveEntryFiles(const ClipboardEntry& e, const std::wstring& fingerprint) {
-    bool ok = true;
+    SaveBatch batch;
+    PlanEntryFiles(e, fingerprint, batch);
+    return Commit(batch);
+}
+
+void HistoryFiles::PlanEntryFiles(const ClipboardEntry& e, const std::wstring& fingerprint,
+                                  SaveBatch& batch) {
     const std::wstring metaPath = EntryPath(e.id, L".meta");
     auto known = onDisk_.find(e.id);
     ProfileDocument base;
@@ -380,22 +393,54 @@ bool HistoryFiles::SaveEntryFiles(const ClipboardEntry& e, const std::wstring& f
     } else if (!LoadProfile(metaPath, base)) {
         base = ProfileDocument();
     }
-    const std::string meta = MetaBytes(std::move(base), e);
+    SaveBatch::EntryPlan plan;
+    plan.id = e.id;
+    plan.meta = &batch.made.emplace_back(MetaBytes(std::move(base), e));
     OnDisk& record = onDisk_[e.id];
-    if (record.meta != meta || RegularFileSize(metaPath) != meta.size()) {
+    if (record.meta != *plan.meta || RegularFileSize(metaPath) != plan.meta->size()) {
+        // Forgotten until the write is known to have succeeded.
         record.meta.clear();
-        if (WriteFileAtomically(metaPath, meta))
-            record.meta = meta;
-        else
-            ok = false;
+        plan.metaWrite = batch.writes.size();
+        batch.writes.push_back(FileWrite{metaPath, plan.meta->data(), plan.meta->size()});
     }
 
     if (fingerprint.empty() || record.contentFingerprint != fingerprint || !ContentFilesMatch(e)) {
         record.contentFingerprint.clear();
-        if (WriteContentFiles(e))
-            record.contentFingerprint = fingerprint;
-        else
-            ok = false;
+        plan.rewriteContent = true;
+        plan.fingerprint = fingerprint;
+        plan.contentWrites.first = batch.writes.size();
+        for (auto& f : PlanContentFiles(e)) {
+            std::wstring path = EntryPath(e.id, f.extension);
+            if (!f.present) {
+                plan.removals.push_back(std::move(path));
+                continue;
+            }
+            if (!f.text.empty() && f.data == f.text.data())
+                f.data = batch.made.emplace_back(std::move(f.text)).data();
+            batch.writes.push_back(FileWrite{std::move(path), f.data, f.size});
+        }
+        plan.contentWrites.second = batch.writes.size();
+    }
+    batch.entries.push_back(std::move(plan));
+}
+
+bool HistoryFiles::Commit(SaveBatch& batch) {
+    bool ok = WriteFilesAtomically(batch.writes);
+    for (const auto& plan : batch.entries) {
+        OnDisk& record = onDisk_[plan.id];
+        if (plan.metaWrite && batch.writes[*plan.metaWrite].written)
+            record.meta = *plan.meta;
+        if (!plan.rewriteContent)
+            continue;
+        bool contentWritten = true;
+        for (size_t i = plan.contentWrites.first; i < plan.contentWrites.second; ++i)
+            contentWritten = contentWritten && batch.writes[i].written;
+        if (!contentWritten)
+            continue;  // a file the entry's other content may still fall back on stays
+        record.contentFingerprint = plan.fingerprint;
+        // Only now that the entry's own files are in place.
+        for (const auto& path : plan.removals)
+            RemoveFile(path);
     }
     return ok;
 }
@@ -407,18 +452,6 @@ bool HistoryFiles::ContentFilesMatch(const ClipboardEntry& e) const {
             return false;
     }
     return true;
-}
-
-bool HistoryFiles::WriteContentFiles(const ClipboardEntry& e) {
-    bool ok = true;
-    for (const auto& f : PlanContentFiles(e)) {
-        const std::wstring path = EntryPath(e.id, f.extension);
-        if (f.present)
-            ok = WriteFileAtomically(path, f.data, f.size) && ok;
-        else
-            RemoveFile(path);
-    }
-    return ok;
 }
 
 void HistoryFiles::DeleteEntryFiles(int64_t id) {

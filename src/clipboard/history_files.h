@@ -2,12 +2,16 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <map>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "clipboard/clipboard_entry.h"
 #include "clipboard/fingerprint.h"
+#include "settings/file_io.h"
 
 namespace zovrel {
 
@@ -54,8 +58,9 @@ class HistoryFiles {
     // True when at least one entry was loaded. The next id and the ignore list load whenever the
     // index exists.
     bool LoadHistoryFiles(HistoryState& state);
-    // Entry files first, the index last: until the index names a new entry, the old index and the
-    // files it names are intact. False when the folder cannot be made or the index not written.
+    // All changed files in one batch (one flush), entry files first and the index last: until the
+    // index names a new entry, the old index and the files it names are intact. False when the
+    // folder cannot be made or the index not written.
     bool SaveHistoryFiles(const HistoryState& state);
 
     // True when N".meta" exists.
@@ -72,10 +77,29 @@ class HistoryFiles {
         std::string meta;                 // the N".meta" bytes last read or written
         std::wstring contentFingerprint;  // content whose files were last read or written
     };
+    // The file changes of one save, made together by Commit: every new content renamed into
+    // place in list order, then the files that must no longer be there removed.
+    struct SaveBatch {
+        struct EntryPlan {
+            int64_t id = 0;
+            const std::string* meta = nullptr;
+            std::optional<size_t> metaWrite;  // index into writes
+            bool rewriteContent = false;
+            std::wstring fingerprint;
+            std::pair<size_t, size_t> contentWrites{0, 0};  // [first, second) of writes
+            std::vector<std::wstring> removals;
+        };
+        std::deque<std::string> made;  // bytes made for the save; a deque keeps them in place
+        std::vector<FileWrite> writes;
+        std::vector<EntryPlan> entries;
+    };
 
     std::wstring EntryPath(int64_t id, std::wstring_view extension) const;
     bool ContentFilesMatch(const ClipboardEntry& entry) const;
-    bool WriteContentFiles(const ClipboardEntry& entry);
+    void PlanEntryFiles(const ClipboardEntry& entry, const std::wstring& fingerprint,
+                        SaveBatch& batch);
+    // True when every file was written; removals are best effort.
+    bool Commit(SaveBatch& batch);
     void RemoveStaleTemporaryFiles();
 
     std::wstring folder_;

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/bytes.h"
 
@@ -24,6 +25,21 @@ inline bool WriteFileAtomically(const std::wstring& path, std::string_view bytes
 inline bool WriteFileAtomically(const std::wstring& path, const Bytes& bytes) {
     return WriteFileAtomically(path, bytes.data(), bytes.size());
 }
+
+// One file for WriteFilesAtomically; `data` must stay valid during the call.
+struct FileWrite {
+    std::wstring path;
+    const void* data = nullptr;
+    size_t size = 0;
+    bool written = false;  // set by the call: the file now holds `data`
+};
+
+// Replaces several files, each like WriteFileAtomically, for the price of about one flush: all
+// new contents are written and flushed first, then renamed over their files in list order, so
+// whoever finds a later file replaced (after a crash or a power loss) finds every earlier one
+// replaced too. A file that fails keeps its old content and the rest go ahead. True when every
+// file was replaced.
+bool WriteFilesAtomically(std::vector<FileWrite>& files);
 
 // Appends to a file (created when missing) that is open only for this one call, with other
 // writers kept out meanwhile; `header` is written first when the file is empty.

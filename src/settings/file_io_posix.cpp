@@ -3,8 +3,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <vector>
 
 #include "base/text.h"
 #include "settings/file_io.h"
@@ -45,6 +47,24 @@ bool WriteAll(int fd, const char* data, size_t size) {
     return true;
 }
 
+// Puts a temporary file's bytes on the disk before it is renamed. On Linux this writes and waits
+// without committing the journal or flushing the disk cache for each file: the one folder flush
+// after the renames does both, and a journaling file system never makes a rename durable ahead
+// of data whose writing finished before it.
+bool WriteOutBeforeRename(int fd) {
+#ifdef __linux__
+    constexpr unsigned kWriteAndWait =
+        SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER;
+    int result;
+    do {
+        result = sync_file_range(fd, 0, 0, kWriteAndWait);
+    } while (result != 0 && errno == EINTR);
+    if (result == 0)
+        return true;
+#endif
+    return fsync(fd) == 0;
+}
+
 std::string FolderOf(const std::string& path) {
     const size_t slash = path.rfind('/');
     if (slash == std::string::npos)
@@ -81,26 +101,57 @@ FileRead ReadWholeFile(const std::wstring& path, size_t maxBytes, std::string& o
 }
 
 bool WriteFileAtomically(const std::wstring& path, const void* data, size_t size) {
+    std::vector<FileWrite> one{FileWrite{path, data, size}};
+    return WriteFilesAtomically(one);
+}
+
+bool WriteFilesAtomically(std::vector<FileWrite>& files) {
     static std::atomic<unsigned> counter{0};
-    const std::string target = ToUtf8(path);
-    if (target.empty())
-        return false;
-    // Unique per process and call, so two writers never share a temporary file.
-    const std::string temp = target + "." + std::to_string(getpid()) + "-" +
-                             std::to_string(counter.fetch_add(1)) + ".tmp";
-    Fd fd(open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
-    if (fd.get() < 0)
-        return false;
-    const bool written = WriteAll(fd.get(), static_cast<const char*>(data), size) &&
-                         fsync(fd.get()) == 0 && fd.Close();
-    if (!written || rename(temp.c_str(), target.c_str()) != 0) {
-        unlink(temp.c_str());
-        return false;
+    std::vector<std::string> temps(files.size());
+    for (size_t i = 0; i < files.size(); ++i) {
+        FileWrite& f = files[i];
+        f.written = false;
+        const std::string target = ToUtf8(f.path);
+        if (target.empty())
+            continue;
+        // Unique per process and call, so two writers never share a temporary file.
+        const std::string temp = target + "." + std::to_string(getpid()) + "-" +
+                                 std::to_string(counter.fetch_add(1)) + ".tmp";
+        Fd fd(open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+        if (fd.get() < 0)
+            continue;
+        if (WriteAll(fd.get(), static_cast<const char*>(f.data), f.size) &&
+            WriteOutBeforeRename(fd.get()) && fd.Close())
+            temps[i] = temp;
+        else
+            unlink(temp.c_str());
     }
-    // Make the rename itself durable; failure here does not undo the (already visible) write.
-    Fd folder(open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (folder.get() >= 0)
-        fsync(folder.get());
+
+    std::vector<std::string> folders;
+    for (size_t i = 0; i < files.size(); ++i) {
+        if (temps[i].empty())
+            continue;
+        const std::string target = ToUtf8(files[i].path);
+        if (rename(temps[i].c_str(), target.c_str()) != 0) {
+            unlink(temps[i].c_str());
+            continue;
+        }
+        files[i].written = true;
+        std::string folder = FolderOf(target);
+        if (std::find(folders.begin(), folders.end(), folder) == folders.end())
+            folders.push_back(std::move(folder));
+    }
+
+    // One flush makes the renames and everything written ahead of them durable. A failure here
+    // does not undo the (already visible) new contents.
+    for (const auto& folder : folders) {
+        Fd fd(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (fd.get() >= 0)
+            fsync(fd.get());
+    }
+    for (const auto& f : files)
+        if (!f.written)
+            return false;
     return true;
 }
 

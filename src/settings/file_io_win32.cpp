@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <vector>
 
 #include "settings/file_io.h"
 
@@ -73,23 +74,44 @@ FileRead ReadWholeFile(const std::wstring& path, size_t maxBytes, std::string& o
 }
 
 bool WriteFileAtomically(const std::wstring& path, const void* data, size_t size) {
+    std::vector<FileWrite> one{FileWrite{path, data, size}};
+    return WriteFilesAtomically(one);
+}
+
+bool WriteFilesAtomically(std::vector<FileWrite>& files) {
     static std::atomic<unsigned> counter{0};
-    if (path.empty())
-        return false;
-    // Unique per process and call, so two writers never share a temporary file.
-    const std::wstring temp = path + L"." + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                              std::to_wstring(counter.fetch_add(1)) + L".tmp";
-    Handle h(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                         nullptr));
-    if (!h.valid())
-        return false;
-    const bool written = WriteAll(h.get(), static_cast<const char*>(data), size) &&
-                         FlushFileBuffers(h.get()) && h.Close();
-    if (!written || !MoveFileExW(temp.c_str(), path.c_str(),
-                                 MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        DeleteFileW(temp.c_str());
-        return false;
+    std::vector<std::wstring> temps(files.size());
+    for (size_t i = 0; i < files.size(); ++i) {
+        FileWrite& f = files[i];
+        f.written = false;
+        if (f.path.empty())
+            continue;
+        // Unique per process and call, so two writers never share a temporary file.
+        const std::wstring temp = f.path + L"." + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                                  std::to_wstring(counter.fetch_add(1)) + L".tmp";
+        Handle h(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!h.valid())
+            continue;
+        if (WriteAll(h.get(), static_cast<const char*>(f.data), f.size) &&
+            FlushFileBuffers(h.get()) && h.Close())
+            temps[i] = temp;
+        else
+            DeleteFileW(temp.c_str());
     }
+    // Each move is on the disk before the next one starts.
+    for (size_t i = 0; i < files.size(); ++i) {
+        if (temps[i].empty())
+            continue;
+        if (MoveFileExW(temps[i].c_str(), files[i].path.c_str(),
+                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            files[i].written = true;
+        else
+            DeleteFileW(temps[i].c_str());
+    }
+    for (const auto& f : files)
+        if (!f.written)
+            return false;
     return true;
 }
 
