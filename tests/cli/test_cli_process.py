@@ -126,15 +126,30 @@ class OverAPty(unittest.TestCase):
         return proc
 
     def wait_line(self, proc, text, timeout=10):
+        # Reads the pipe itself: a buffered readline() could swallow several lines at once and
+        # leave select() waiting for data that already arrived.
+        pending = self.__dict__.setdefault("_pending", {})
+        buf = pending.get(proc.pid, b"")
         deadline = time.monotonic() + timeout
         lines = []
-        while time.monotonic() < deadline:
-            ready, _, _ = select.select([proc.stdout], [], [], 0.2)
-            if ready:
-                line = proc.stdout.readline().decode("utf-8")
+        while True:
+            while b"\n" in buf:
+                raw, buf = buf.split(b"\n", 1)
+                line = raw.decode("utf-8") + "\n"
                 lines.append(line)
                 if text in line:
+                    pending[proc.pid] = buf
                     return lines
+            left = deadline - time.monotonic()
+            if left <= 0:
+                break
+            ready, _, _ = select.select([proc.stdout], [], [], min(left, 0.2))
+            if ready:
+                chunk = os.read(proc.stdout.fileno(), 65536)
+                if not chunk:
+                    break
+                buf += chunk
+        pending[proc.pid] = buf
         self.fail("no line with %r in %r" % (text, lines))
 
     def test_listen_answers_a_device_query_and_stops_on_sigterm(self):
