@@ -117,6 +117,14 @@ TEST_F(HistoryFilesTest, ImageSaveReplacesOtherImageFilesOfTheSameId) {
     files.SaveEntryFiles(list);
     EXPECT_FALSE(FileExists(F(L"5.dib")));
     EXPECT_FALSE(FileExists(F(L"5.txt")));
+
+    // A new image that cannot be put in place leaves the old one the entry can fall back on.
+    WriteFileBytes(F(L"6.img"), "old");
+    std::filesystem::create_directory(PathFromText(F(L"6.dib")));
+    ClipboardEntry blocked = ImageEntry({1, 2}, L"clipboard.dib");
+    blocked.id = 6;
+    EXPECT_FALSE(files.SaveEntryFiles(blocked));
+    EXPECT_EQ(ReadFileBytes(F(L"6.img")), "old");
 }
 
 TEST_F(HistoryFilesTest, ImageFallsBackToImgThenPngWithAName) {
