@@ -1,5 +1,6 @@
 #include "base/text.h"
 
+#include <climits>
 #include <cstdarg>
 #include <cwchar>
 #include <vector>
@@ -157,6 +158,43 @@ std::string TrimText(std::string_view text) {
     while (b < e && IsBlank(static_cast<unsigned char>(text[b]))) ++b;
     while (e > b && IsBlank(static_cast<unsigned char>(text[e - 1]))) --e;
     return std::string(text.substr(b, e - b));
+}
+
+int64_t ParseLeadingInt64(std::wstring_view text) {
+    size_t i = 0;
+    while (i < text.size() && IsBlank(text[i]))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == L'-' || text[i] == L'+'))
+        negative = text[i++] == L'-';
+    // The magnitude, held just past INT64_MAX so that INT64_MIN is exact.
+    constexpr uint64_t kLimit = static_cast<uint64_t>(INT64_MAX) + 1;
+    uint64_t value = 0;
+    for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i) {
+        const uint64_t digit = static_cast<uint64_t>(text[i] - L'0');
+        // Checked before multiplying: past the limit the product would wrap around.
+        value = value > (kLimit - digit) / 10 ? kLimit : value * 10 + digit;
+    }
+    if (negative)
+        return value == kLimit ? INT64_MIN : -static_cast<int64_t>(value);
+    return value == kLimit ? INT64_MAX : static_cast<int64_t>(value);
+}
+
+int ParseLeadingInt(std::wstring_view text) {
+    const int64_t value = ParseLeadingInt64(text);
+    if (value > INT_MAX)
+        return INT_MAX;
+    return value < INT_MIN ? INT_MIN : static_cast<int>(value);
+}
+
+uint32_t ParseLeadingUInt32(std::wstring_view text) {
+    const int64_t value = ParseLeadingInt64(text);
+    const uint64_t magnitude =
+        value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
+    if (magnitude > UINT32_MAX)
+        return UINT32_MAX;
+    const uint32_t low = static_cast<uint32_t>(magnitude);
+    return value < 0 ? 0u - low : low;
 }
 
 std::wstring FormatText(const wchar_t* format, ...) {

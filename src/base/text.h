@@ -23,6 +23,14 @@ bool IsBlank(wchar_t c);
 std::wstring TrimText(std::wstring_view text);
 std::string TrimText(std::string_view text);
 
+// The leading decimal integer of a text after blanks, with an optional sign: "  12abc" is 12,
+// "abc" is 0. Out-of-range values saturate.
+int64_t ParseLeadingInt64(std::wstring_view text);
+int ParseLeadingInt(std::wstring_view text);
+// As the C library reads an unsigned 32-bit number: saturates at the maximum (for a large
+// negative number too), and a minus sign wraps ("-1" is 4294967295).
+uint32_t ParseLeadingUInt32(std::wstring_view text);
+
 // printf-style formatting of wide text. Wide strings are passed with %ls in both builds.
 std::wstring FormatText(const wchar_t* format, ...);
 

@@ -28,44 +28,6 @@ constexpr size_t kMaxImageExtensionChars = 16;
 // A temporary file younger than this may still belong to a save in progress elsewhere.
 constexpr auto kStaleTemporaryAge = std::chrono::seconds(60);
 
-// The leading decimal integer of a text, saturated; 0 when there is none.
-int64_t ParseInt64(std::wstring_view text) {
-    size_t i = 0;
-    while (i < text.size() && IsBlank(text[i]))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == L'-' || text[i] == L'+'))
-        negative = text[i++] == L'-';
-    uint64_t value = 0;
-    constexpr uint64_t kLimit = static_cast<uint64_t>(INT64_MAX) + 1;
-    for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i) {
-        value = value * 10 + static_cast<uint64_t>(text[i] - L'0');
-        if (value > kLimit)
-            value = kLimit;
-    }
-    if (negative)
-        return value == kLimit ? INT64_MIN : -static_cast<int64_t>(value);
-    return value >= kLimit ? INT64_MAX : static_cast<int64_t>(value);
-}
-
-// Like the C library's unsigned parse: saturates, and a minus sign wraps.
-uint32_t ParseUInt32(std::wstring_view text) {
-    size_t i = 0;
-    while (i < text.size() && IsBlank(text[i]))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == L'-' || text[i] == L'+'))
-        negative = text[i++] == L'-';
-    uint64_t value = 0;
-    for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i) {
-        value = value * 10 + static_cast<uint64_t>(text[i] - L'0');
-        if (value > UINT32_MAX)
-            return UINT32_MAX;
-    }
-    const uint32_t v = static_cast<uint32_t>(value);
-    return negative ? static_cast<uint32_t>(0u - v) : v;
-}
-
 std::optional<uint64_t> RegularFileSize(const std::wstring& path) {
     std::error_code ec;
     const fs::path p = PathFromText(path);
@@ -226,13 +188,13 @@ bool HistoryFiles::LoadHistoryFiles(HistoryState& state) {
     if (!LoadProfile(indexPath, index))
         return false;
 
-    state.nextId = ParseInt64(index.GetString(kMeta, L"NextId", L"0", kMaxValueChars));
+    state.nextId = ParseLeadingInt64(index.GetString(kMeta, L"NextId", L"0", kMaxValueChars));
     ReadIgnoredFingerprints(index, state.ignored);
     if (index.GetInt(kMeta, L"Count", 0) < 1)
         return false;
     state.currentFingerprint = index.GetString(kMeta, L"CurrentFingerprint", L"", kMaxValueChars);
     const int64_t currentId =
-        ParseInt64(index.GetString(kMeta, L"CurrentId", L"0", kMaxValueChars));
+        ParseLeadingInt64(index.GetString(kMeta, L"CurrentId", L"0", kMaxValueChars));
     const std::wstring order = index.GetString(kMeta, L"Order", L"", kMaxValueChars);
     if (order.empty())
         return false;
@@ -248,7 +210,7 @@ bool HistoryFiles::LoadHistoryFiles(HistoryState& state) {
         start = comma + 1;
         if (piece.empty())
             continue;
-        const int64_t id = ParseInt64(piece);
+        const int64_t id = ParseLeadingInt64(piece);
         // A repeated id would make two entries share (and delete) one set of files.
         if (id <= 0 || !seen.insert(id).second)
             continue;
@@ -282,9 +244,11 @@ bool HistoryFiles::LoadEntryFiles(int64_t id, ClipboardEntry& e) {
     e = ClipboardEntry();
     e.id = id;
     e.kind = static_cast<uint32_t>(meta.GetInt(kEntry, L"Kind", 0));
-    e.dataSize = ParseInt64(meta.GetString(kEntry, L"DataSize", L"0", kMaxValueChars));
-    const uint32_t high = ParseUInt32(meta.GetString(kEntry, L"TimeHigh", L"0", kMaxValueChars));
-    const uint32_t low = ParseUInt32(meta.GetString(kEntry, L"TimeLow", L"0", kMaxValueChars));
+    e.dataSize = ParseLeadingInt64(meta.GetString(kEntry, L"DataSize", L"0", kMaxValueChars));
+    const uint32_t high =
+        ParseLeadingUInt32(meta.GetString(kEntry, L"TimeHigh", L"0", kMaxValueChars));
+    const uint32_t low =
+        ParseLeadingUInt32(meta.GetString(kEntry, L"TimeLow", L"0", kMaxValueChars));
     e.time = (static_cast<uint64_t>(high) << 32) | low;
     e.imageFileName = meta.GetString(kEntry, L"ImageFileName", L"", kMaxValueChars);
 

@@ -1,6 +1,5 @@
 #include "settings/profile.h"
 
-#include <climits>
 #include <cstdint>
 #include <mutex>
 #include <utility>
@@ -182,7 +181,7 @@ int ProfileDocument::GetInt(std::wstring_view section, std::wstring_view key, in
     const auto value = Get(section, key);
     if (!value || value->empty())
         return fallback;
-    return ParseProfileInt(*value);
+    return ParseLeadingInt(*value);
 }
 
 void ProfileDocument::Set(std::wstring_view section, std::wstring_view key,
@@ -251,24 +250,6 @@ std::string ProfileDocument::ToBytes() const {
             put(line.raw);
     }
     return ToUtf8(text);
-}
-
-int ParseProfileInt(std::wstring_view text) {
-    size_t i = 0;
-    while (i < text.size() && IsBlank(text[i]))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == L'-' || text[i] == L'+'))
-        negative = text[i++] == L'-';
-    int64_t value = 0;
-    for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i) {
-        value = value * 10 + (text[i] - L'0');
-        if (value > static_cast<int64_t>(INT_MAX) + 1)
-            value = static_cast<int64_t>(INT_MAX) + 1;
-    }
-    if (negative)
-        return static_cast<int>(-value);
-    return value > INT_MAX ? INT_MAX : static_cast<int>(value);
 }
 
 bool LoadProfile(const std::wstring& path, ProfileDocument& out) {

@@ -78,7 +78,4 @@ bool WriteProfileString(const std::wstring& path, std::wstring_view section, std
                         std::wstring_view value);
 bool DeleteProfileKey(const std::wstring& path, std::wstring_view section, std::wstring_view key);
 
-// The leading decimal integer of a text ("  12abc" is 12, "abc" is 0), saturated to int.
-int ParseProfileInt(std::wstring_view text);
-
 }  // namespace zovrel

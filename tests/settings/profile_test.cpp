@@ -70,8 +70,8 @@ TEST(ProfileDocument, ValuesAreCutByUtf16UnitsAndNumbersReadLikeWindows) {
     EXPECT_EQ(doc.GetInt(L"S", L"Empty", 7), 7);
     EXPECT_EQ(doc.GetInt(L"S", L"Word", 7), 0);
     EXPECT_EQ(doc.GetInt(L"S", L"Num", 7), 12);
-    EXPECT_EQ(ParseProfileInt(L"-3"), -3);
-    EXPECT_EQ(ParseProfileInt(L"99999999999999999999"), INT_MAX);
+    doc.Set(L"S", L"Huge", L"-99999999999999999999");
+    EXPECT_EQ(doc.GetInt(L"S", L"Huge", 7), INT_MIN);
 }
 
 TEST(ProfileFile, UnicodeRoundTripsThroughUtf8WithoutMark) {
@@ -105,6 +105,25 @@ TEST(ProfileFile, AtomicWriteReplacesWholeAndLeavesNoTemporaryFile) {
     EXPECT_FALSE(WriteFileAtomically(folder / L"missing" + kPathSeparator + L"x", "data"));
     const auto files = std::filesystem::directory_iterator(PathFromText(folder.path()));
     EXPECT_EQ(std::distance(begin(files), end(files)), 1);
+}
+
+TEST(ProfileFile, BatchWriteReplacesWhatItCanAndLeavesNoTemporaryFile) {
+    TempFolder folder;
+    test::WriteFileBytes(folder / L"a.ini", "old a");
+    const std::string a = "new a", b = "new b";
+    std::vector<FileWrite> batch{
+        {folder / L"a.ini", a.data(), a.size()},
+        {folder / L"missing" + kPathSeparator + L"x", b.data(), b.size()},
+        {folder / L"b.ini", b.data(), b.size()},
+    };
+    EXPECT_FALSE(WriteFilesAtomically(batch));
+    EXPECT_TRUE(batch[0].written);
+    EXPECT_FALSE(batch[1].written);
+    EXPECT_TRUE(batch[2].written);
+    EXPECT_EQ(ReadFileBytes(folder / L"a.ini"), "new a");
+    EXPECT_EQ(ReadFileBytes(folder / L"b.ini"), "new b");
+    const auto files = std::filesystem::directory_iterator(PathFromText(folder.path()));
+    EXPECT_EQ(std::distance(begin(files), end(files)), 2);
 }
 
 TEST(ProfileFile, ConcurrentWritersOfOneFileLoseNoKey) {
