@@ -20,9 +20,8 @@ std::string Hex(const std::string& s) {
 
 TEST(Utf8, RoundTripsChineseAndAstralCharacters) {
     const std::wstring text = FromUtf8(std::string("串口 abc \xF0\x9F\x98\x80"));
-    EXPECT_EQ(Hex(ToUtf8(text)),
-              "E4B8B2E58FA320616263"
-              "20F09F9880");
+    EXPECT_EQ(Hex(ToUtf8(text)), "E4B8B2E58FA320616263"
+                                 "20F09F9880");
     EXPECT_EQ(Utf16Length(text), 9u);  // two CJK, blank, abc, blank, one surrogate pair
     EXPECT_EQ(ToUtf8(L"串口已打开"), "串口已打开");
 }
@@ -37,14 +36,10 @@ TEST(Utf8, NullOrNonPositiveCountGivesEmptyText) {
 TEST(Utf8, InvalidSequencesBecomeReplacementCharacters) {
     // Each maximal ill-formed subpart is one U+FFFD; the decoder resumes at the next lead byte.
     const std::wstring fffd(1, static_cast<wchar_t>(0xFFFD));
-    EXPECT_EQ(FromUtf8(std::string("a\xFF"
-                                   "b")),
-              L"a" + fffd + L"b");
-    EXPECT_EQ(FromUtf8(std::string("\xE4\xB8")), fffd);  // cut short
-    EXPECT_EQ(FromUtf8(std::string("\xE4\xB8"
-                                   "a")),
-              fffd + L"a");
-    EXPECT_EQ(FromUtf8(std::string("\xC0\xAF")), fffd + fffd);             // overlong
+    EXPECT_EQ(FromUtf8(std::string("a\xFF" "b")), L"a" + fffd + L"b");
+    EXPECT_EQ(FromUtf8(std::string("\xE4\xB8")), fffd);                   // cut short
+    EXPECT_EQ(FromUtf8(std::string("\xE4\xB8" "a")), fffd + L"a");
+    EXPECT_EQ(FromUtf8(std::string("\xC0\xAF")), fffd + fffd);            // overlong
     EXPECT_EQ(FromUtf8(std::string("\xED\xA0\x80")), fffd + fffd + fffd);  // encoded surrogate
     EXPECT_EQ(FromUtf8(std::string("\xF4\x90\x80\x80")), fffd + fffd + fffd + fffd);
     // Embedded zero bytes are kept as characters.
