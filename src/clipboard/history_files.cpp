@@ -379,7 +379,7 @@ void HistoryFiles::PlanEntryFiles(const ClipboardEntry& e, const std::wstring& f
                 plan.removals.push_back(std::move(path));
                 continue;
             }
-            if (!f.text.empty() && f.data == f.text.data())
+            if (f.data == f.text.data())
                 f.data = batch.made.emplace_back(std::move(f.text)).data();
             batch.writes.push_back(FileWrite{std::move(path), f.data, f.size});
         }
