@@ -1,11 +1,12 @@
+#include "protocol/frame_extractor.h"
+
 #include <gtest/gtest.h>
 
-#include <random>
+#include <algorithm>
 #include <vector>
 
 #include "protocol/frame_codec.h"
-#include "protocol/frame_extractor.h"
-#include "protocol/hex.h"
+#include "protocol/test_bytes.h"
 
 namespace zovrel {
 namespace {
@@ -14,10 +15,8 @@ namespace {
 std::vector<Bytes> Feed(Bytes& buffer, const Bytes& read) {
     buffer.insert(buffer.end(), read.begin(), read.end());
     std::vector<Bytes> frames;
-    Bytes frame;
-    while (ExtractFrame(buffer, frame))
+    for (Bytes frame; ExtractFrame(buffer, frame);)
         frames.push_back(frame);
-    EXPECT_TRUE(frame.empty());
     return frames;
 }
 
@@ -28,137 +27,75 @@ Bytes Concat(std::initializer_list<Bytes> parts) {
     return out;
 }
 
-// Noise that never contains the byte 0x57, so it cannot start a candidate.
-Bytes Noise(size_t n, uint8_t seed = 1) {
-    Bytes b(n);
-    for (size_t i = 0; i < n; ++i) {
-        b[i] = static_cast<uint8_t>(seed + i * 13);
-        if (b[i] == FRAME_MAGIC_0)
-            b[i] = 0x58;
-    }
+// Noise without the byte 0x57, so it cannot start a candidate.
+Bytes Noise(size_t n, uint32_t seed = 1) {
+    std::mt19937 rng(seed);
+    Bytes b = RandomBytes(rng, n);
+    std::replace(b.begin(), b.end(), FRAME_MAGIC_0, uint8_t{0x58});
     return b;
 }
 
 const Bytes kQuery = BuildFrame(CHANNEL_TRANSFER, DEVICE_QUERY, 1);
-const Bytes kMiddle = BuildFrame(CHANNEL_TRANSFER, MIDDLE_PACKET, 2, Bytes(300, 0x42));
+const std::vector<Bytes> kJustQuery{kQuery};
 
-TEST(ExtractFrame, ShortBufferIsLeftAlone) {
-    Bytes buffer(kQuery.begin(), kQuery.begin() + 16);
-    Bytes frame{1, 2, 3};
+TEST(ExtractFrame, NoiseIsCutToTheLastSixteenBytesWhichMayStartAFrame) {
+    Bytes buffer(kQuery.begin(), kQuery.begin() + 16), frame{1, 2, 3};
     EXPECT_FALSE(ExtractFrame(buffer, frame));
     EXPECT_TRUE(frame.empty());
-    EXPECT_EQ(buffer.size(), 16u);
-}
+    EXPECT_EQ(buffer.size(), 16u);  // too short to judge: left alone
 
-TEST(ExtractFrame, SingleByteReadsExtractOnceOnTheLastByte) {
-    Bytes buffer;
-    for (size_t i = 0; i < kMiddle.size(); ++i) {
-        const auto frames = Feed(buffer, Bytes{kMiddle[i]});
-        if (i + 1 < kMiddle.size()) {
-            ASSERT_TRUE(frames.empty()) << i;
-        } else {
-            ASSERT_EQ(frames.size(), 1u);
-            EXPECT_EQ(frames[0], kMiddle);
-        }
-    }
-    EXPECT_TRUE(buffer.empty());
-}
-
-TEST(ExtractFrame, TwoFramesInOneReadComeOutInOrder) {
-    Bytes buffer;
-    const auto frames = Feed(buffer, Concat({kMiddle, kQuery}));
-    ASSERT_EQ(frames.size(), 2u);
-    EXPECT_EQ(frames[0], kMiddle);
-    EXPECT_EQ(frames[1], kQuery);
-    EXPECT_TRUE(buffer.empty());
-}
-
-TEST(ExtractFrame, NoiseBeforeAFrameIsDropped) {
-    Bytes buffer;
-    const auto frames = Feed(buffer, Concat({Noise(10), kQuery, Bytes{0x01, 0x02}}));
-    ASSERT_EQ(frames.size(), 1u);
-    EXPECT_EQ(frames[0], kQuery);
-    EXPECT_EQ(buffer, (Bytes{0x01, 0x02}));
-}
-
-TEST(ExtractFrame, PureNoiseKeepsOnlyTheLastSixteenBytes) {
     const Bytes noise = Noise(40);
-    Bytes buffer = noise;
-    Bytes frame;
+    buffer = noise;
     EXPECT_FALSE(ExtractFrame(buffer, frame));
     EXPECT_EQ(buffer, Bytes(noise.end() - 16, noise.end()));
-    // The kept tail may begin a header: finishing it yields the frame.
-    Bytes tailStart = Concat({Noise(30), Bytes(kQuery.begin(), kQuery.begin() + 10)});
-    buffer = tailStart;
-    EXPECT_FALSE(ExtractFrame(buffer, frame));
+
+    buffer = Concat({Noise(30), Bytes(kQuery.begin(), kQuery.begin() + 10)});
+    EXPECT_TRUE(Feed(buffer, {}).empty());
     EXPECT_EQ(buffer.size(), 16u);
-    const auto frames = Feed(buffer, Bytes(kQuery.begin() + 10, kQuery.end()));
-    ASSERT_EQ(frames.size(), 1u);
-    EXPECT_EQ(frames[0], kQuery);
+    EXPECT_EQ(Feed(buffer, Bytes(kQuery.begin() + 10, kQuery.end())), kJustQuery);
 }
 
-TEST(ExtractFrame, CorruptFrameIsSkippedAndTheNextOneFound) {
-    Bytes bad = kMiddle;
-    bad[100] ^= 0x20;
+TEST(ExtractFrame, CorruptAndOversizedFramesAreSkippedAsNoise) {
+    Bytes corrupt = BuildFrame(CHANNEL_TRANSFER, MIDDLE_PACKET, 2, Bytes(300, 0x42));
+    corrupt[100] ^= 0x20;
+    const Bytes oversized =
+        BuildFrame(CHANNEL_TRANSFER, MIDDLE_PACKET, 3, Bytes(MAX_FRAME_PAYLOAD + 1, 0));
     Bytes buffer;
-    const auto frames = Feed(buffer, Concat({bad, kQuery}));
-    ASSERT_EQ(frames.size(), 1u);
-    EXPECT_EQ(frames[0], kQuery);
+    EXPECT_EQ(Feed(buffer, Concat({corrupt, kQuery})), kJustQuery);
+    // Not even a candidate: the frame behind its first bytes comes out without waiting.
+    EXPECT_EQ(Feed(buffer, Concat({Bytes(oversized.begin(), oversized.begin() + 40), kQuery})),
+              kJustQuery);
+    EXPECT_TRUE(Feed(buffer, oversized).empty());
+    EXPECT_EQ(buffer.size(), 16u);
 }
 
 TEST(ExtractFrame, FalseStartHoldsUntilItsDeclaredSizeThenSearchResumesOneByteLater) {
     // 57 AB and a declared payload of 65536 in the noise, with a real frame right inside it.
-    Bytes falseStart = HexToBytes("57 AB 06 00 00 00 00 06 00 01 00 00 00 00 00 01 00");
-    ASSERT_EQ(ReadLE32(falseStart, 13), MAX_FRAME_PAYLOAD);
-    Bytes stream = Concat({Noise(5), falseStart, kQuery, Noise(MAX_FRAME_SIZE, 3)});
-
+    const Bytes falseStart = HexToBytes("57 AB 06 00 00 00 00 06 00 01 00 00 00 00 00 01 00");
+    const Bytes stream = Concat({Noise(5), falseStart, kQuery, Noise(MAX_FRAME_SIZE, 3)});
+    const size_t complete = 5 + MAX_FRAME_SIZE;  // up to the false start's last byte
     Bytes buffer;
-    const size_t untilComplete = 5 + MAX_FRAME_SIZE;  // the false start's last byte
-    EXPECT_TRUE(Feed(buffer, Bytes(stream.begin(), stream.begin() + untilComplete - 1)).empty());
-    // The false start sits at the front, holding the real frame behind it.
+    EXPECT_TRUE(Feed(buffer, Bytes(stream.begin(), stream.begin() + complete - 1)).empty());
     EXPECT_EQ(buffer.size(), MAX_FRAME_SIZE - 1);
-    EXPECT_EQ(buffer[0], FRAME_MAGIC_0);
-
-    const auto frames =
-        Feed(buffer, Bytes(stream.begin() + untilComplete - 1, stream.begin() + untilComplete));
-    ASSERT_EQ(frames.size(), 1u);
-    EXPECT_EQ(frames[0], kQuery);
+    EXPECT_EQ(Feed(buffer, Bytes{stream[complete - 1]}), kJustQuery);
 }
 
-TEST(ExtractFrame, DeclaredLengthAbove64KiBIsNeverACandidate) {
-    Bytes fake = BuildFrame(CHANNEL_TRANSFER, MIDDLE_PACKET, 3, Bytes(MAX_FRAME_PAYLOAD + 1, 0));
-    Bytes buffer;
-    // Even complete and correctly summed, the oversized frame is noise; the frame after it
-    // comes out in the same pass without waiting.
-    auto frames = Feed(buffer, Concat({Bytes(fake.begin(), fake.begin() + 40), kQuery}));
-    ASSERT_EQ(frames.size(), 1u);
-    EXPECT_EQ(frames[0], kQuery);
-    frames = Feed(buffer, fake);
-    EXPECT_TRUE(frames.empty());
-    EXPECT_EQ(buffer.size(), 16u);
-}
-
-TEST(ExtractFrame, SameFramesWhateverTheReadSizes) {
+TEST(ExtractFrame, SameFramesOnceEachWhateverTheReadSizes) {
     std::mt19937 rng(17);
     Bytes stream;
     std::vector<Bytes> sent;
     for (int k = 0; k < 40; ++k) {
-        Bytes payload(rng() % 2000);
-        for (auto& b : payload)
-            b = static_cast<uint8_t>(rng());
-        sent.push_back(BuildFrame(CHANNEL_TRANSFER, MIDDLE_PACKET, k, payload));
-        const Bytes noise = Noise(rng() % 50, static_cast<uint8_t>(k));
-        stream.insert(stream.end(), noise.begin(), noise.end());
-        stream.insert(stream.end(), sent.back().begin(), sent.back().end());
+        sent.push_back(
+            BuildFrame(CHANNEL_TRANSFER, MIDDLE_PACKET, k, RandomBytes(rng, rng() % 2000)));
+        stream = Concat({stream, Noise(rng() % 50, k), sent.back()});
     }
     for (size_t maxRead : {1, 7, 64, 8192}) {
         Bytes buffer;
         std::vector<Bytes> got;
-        for (size_t pos = 0; pos < stream.size();) {
-            const size_t n = std::min<size_t>(1 + rng() % maxRead, stream.size() - pos);
-            auto frames = Feed(buffer, Bytes(stream.begin() + pos, stream.begin() + pos + n));
-            got.insert(got.end(), frames.begin(), frames.end());
-            pos += n;
+        for (size_t pos = 0, n; pos < stream.size(); pos += n) {
+            n = std::min<size_t>(1 + rng() % maxRead, stream.size() - pos);
+            for (Bytes& frame : Feed(buffer, Bytes(stream.begin() + pos, stream.begin() + pos + n)))
+                got.push_back(frame);
             ASSERT_LT(buffer.size(), MAX_FRAME_SIZE);
         }
         EXPECT_EQ(got, sent) << maxRead;

@@ -19,18 +19,15 @@ class TempFolder {
   public:
     TempFolder() {
         static std::atomic<int> counter{0};
-        static std::random_device random;
-        path_ = TextFromPath(
-            std::filesystem::temp_directory_path() /
-            ("zovrel-test-" + std::to_string(counter++) + "-" + std::to_string(random())));
+        path_ = TextFromPath(std::filesystem::temp_directory_path() /
+                             ("zovrel-test-" + std::to_string(counter++) + "-" +
+                              std::to_string(std::random_device()())));
         std::filesystem::create_directories(PathFromText(path_));
     }
     ~TempFolder() {
         std::error_code ec;
         std::filesystem::remove_all(PathFromText(path_), ec);
     }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
     const std::wstring& path() const { return path_; }
     std::wstring operator/(const std::wstring& name) const { return JoinPath(path_, name); }
 
@@ -39,8 +36,7 @@ class TempFolder {
 };
 
 // A temporary folder that is the process's data root while it lives.
-class TempDataRoot : public TempFolder {
-  public:
+struct TempDataRoot : TempFolder {
     TempDataRoot() { SetDataRootForProcess(path()); }
     ~TempDataRoot() { SetDataRootForProcess(L""); }
 };
@@ -54,8 +50,6 @@ class ScopedEnv {
         Set(value);
     }
     ~ScopedEnv() { Set(old_); }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
 
   private:
     void Set(const std::optional<std::string>& value) {
@@ -77,10 +71,6 @@ inline std::string ReadFileBytes(const std::wstring& path) {
 
 inline void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
     std::ofstream(PathFromText(path), std::ios::binary | std::ios::trunc) << bytes;
-}
-
-inline void MakeFolder(const std::wstring& path) {
-    std::filesystem::create_directories(PathFromText(path));
 }
 
 }  // namespace zovrel::test
