@@ -3,8 +3,8 @@
 Environment: ZOVREL_CLI is the binary; ZOVREL_WINE_RUN, when set, is scripts/wine-run and the
 simulator's pty is mapped to a COM port of the Wine prefix."""
 
+import glob
 import os
-import select
 import shutil
 import signal
 import subprocess
@@ -14,18 +14,12 @@ import threading
 import time
 import unittest
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(HERE, "..", "tools"))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
 from simtools import Sim  # noqa: E402
 
 CLI = os.environ.get("ZOVREL_CLI", "")
 WINE_RUN = os.environ.get("ZOVREL_WINE_RUN", "")
 UNDER_WINE = bool(WINE_RUN)
-
-
-def wine_prefix():
-    return os.environ.get("WINEPREFIX") or os.path.join(os.path.dirname(WINE_RUN), "..",
-                                                        "build", "wine")
 
 
 def windows_path(path):
@@ -34,44 +28,38 @@ def windows_path(path):
 
 
 class ComPort:
-    """A COM name of the Wine prefix whose device is the simulator's current pty slave.
-
-    Wine opens the dosdevices link and lists the SERIALCOMM value; the link must name the slave
-    itself, so after a replug it is pointed at the new one."""
+    """A COM name of the Wine prefix whose device is the simulator's current pty slave. Wine opens
+    the dosdevices link, which must name the slave itself, and lists the SERIALCOMM value."""
 
     def __init__(self, slave):
-        dosdevices = os.path.join(wine_prefix(), "dosdevices")
-        os.makedirs(dosdevices, exist_ok=True)
+        prefix = os.environ.get("WINEPREFIX") or os.path.join(os.path.dirname(WINE_RUN), "..",
+                                                              "build", "wine")
+        os.makedirs(os.path.join(prefix, "dosdevices"), exist_ok=True)
         for n in range(60, 250):
-            link = os.path.join(dosdevices, "com%d" % n)
+            self.link = os.path.join(prefix, "dosdevices", "com%d" % n)
             try:
-                os.symlink(slave, link)
+                os.symlink(slave, self.link)
+                break
             except FileExistsError:
                 continue
-            self.number, self.link = n, link
-            break
         else:
             raise RuntimeError("no free COM name in the Wine prefix")
-        self.name = "COM%d" % self.number
-        self.value = "\\Device\\ZovrelE2E%d" % self.number
-        self._reg("add", r"HKLM\HARDWARE\DEVICEMAP\SERIALCOMM", "/v", self.value, "/t",
-                  "REG_SZ", "/d", self.name, "/f")
+        self.name, self.value = "COM%d" % n, "\\Device\\ZovrelE2E%d" % n
+        self._reg("add", "/t", "REG_SZ", "/d", self.name)
 
     def retarget(self, slave):
-        temporary = self.link + ".new"
-        if os.path.lexists(temporary):
-            os.unlink(temporary)
-        os.symlink(slave, temporary)
-        os.replace(temporary, self.link)
+        """Points the port at the pty of a replug, never leaving the name missing meanwhile."""
+        os.symlink(slave, self.link + ".new")
+        os.replace(self.link + ".new", self.link)
 
     def close(self):
         if os.path.lexists(self.link):
             os.unlink(self.link)
-        self._reg("delete", r"HKLM\HARDWARE\DEVICEMAP\SERIALCOMM", "/v", self.value, "/f")
+        self._reg("delete")
 
-    @staticmethod
-    def _reg(*args):
-        subprocess.run([WINE_RUN, "reg", *args], stdout=subprocess.DEVNULL,
+    def _reg(self, verb, *args):
+        subprocess.run([WINE_RUN, "reg", verb, r"HKLM\HARDWARE\DEVICEMAP\SERIALCOMM", "/v",
+                        self.value, *args, "/f"], stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, timeout=120, check=False)
 
 
@@ -79,48 +67,32 @@ class Cli:
     """One zovrel-cli process; its stdout lines are collected as they come."""
 
     def __init__(self, data_root, *args):
-        cmd = ([WINE_RUN] if UNDER_WINE else []) + [CLI, "--data-root", windows_path(data_root)]
-        self.proc = subprocess.Popen(cmd + list(args), stdout=subprocess.PIPE,
-                                     stderr=subprocess.PIPE)
-        self.lines = []
-        self.stderr = b""
-        self._cv = threading.Condition()
+        self._err = tempfile.TemporaryFile()
+        self.proc = subprocess.Popen(([WINE_RUN] if UNDER_WINE else []) +
+                                     [CLI, "--data-root", windows_path(data_root), *args],
+                                     stdout=subprocess.PIPE, stderr=self._err)
+        self.lines, self.stderr = [], b""
         self._reader = threading.Thread(target=self._read, daemon=True)
         self._reader.start()
-        self._err_reader = threading.Thread(target=self._read_err, daemon=True)
-        self._err_reader.start()
 
     def _read(self):
         for raw in self.proc.stdout:
-            with self._cv:
-                self.lines.append(raw.decode("utf-8").rstrip("\r\n"))
-                self._cv.notify_all()
+            self.lines.append(raw.decode("utf-8").rstrip("\r\n"))
 
-    def _read_err(self):
-        self.stderr = self.proc.stderr.read()
-
-    def wait_line(self, pred, timeout=20.0, after=0):
-        """The index of the first line from `after` on that matches (a text: contains it)."""
-        test = (lambda l: pred in l) if isinstance(pred, str) else pred
+    def wait_line(self, text, timeout=20.0, after=0):
+        """The index of the first line from `after` on that contains `text`."""
         deadline = time.monotonic() + timeout
-        with self._cv:
-            while True:
-                for i in range(after, len(self.lines)):
-                    if test(self.lines[i]):
-                        return i
-                left = deadline - time.monotonic()
-                if left <= 0:
-                    raise AssertionError("no line %r; last lines: %s" % (pred, self.lines[-25:]))
-                self._cv.wait(min(left, 0.2))
+        while time.monotonic() < deadline:
+            for i in range(after, len(self.lines)):
+                if text in self.lines[i]:
+                    return i
+            time.sleep(0.02)
+        raise AssertionError("no line %r; last lines: %s" % (text, self.lines[-25:]))
 
-    def has(self, text):
-        with self._cv:
-            return any(text in l for l in self.lines)
-
-    def stop(self, timeout=30):
-        """Ctrl+C, as a user would; returns the exit code."""
+    def stop(self, how=signal.SIGINT, timeout=30):
+        """Ctrl+C, as a user would (or another signal); returns the exit code."""
         if self.proc.poll() is None:
-            self.proc.send_signal(signal.SIGINT)
+            self.proc.send_signal(how)
         return self.wait(timeout)
 
     def wait(self, timeout=60):
@@ -131,9 +103,10 @@ class Cli:
             self.proc.wait()
             raise
         self._reader.join(5)
-        self._err_reader.join(5)
         self.proc.stdout.close()
-        self.proc.stderr.close()
+        self._err.seek(0)
+        self.stderr = self._err.read()
+        self._err.close()
         return code
 
 
@@ -153,24 +126,15 @@ class E2ETest(unittest.TestCase):
         self.dir = tempfile.mkdtemp(prefix="zovrel-e2e-")
         self.addCleanup(shutil.rmtree, self.dir, True)
         self.root = os.path.join(self.dir, "root")
-        self.out = os.path.join(self.dir, "device-got")
-        self.link = os.path.join(self.dir, "tty")
-        self.sim = Sim("--link", self.link, "--out", self.out, "--reply-timeout-ms", "1000",
+        self.sim = Sim("--link", os.path.join(self.dir, "tty"), "--out",
+                       os.path.join(self.dir, "device-got"), "--reply-timeout-ms", "1000",
                        *self.sim_args)
         self.addCleanup(self.sim.close)
+        self.port = os.path.join(self.dir, "tty")
         if UNDER_WINE:
             self.com = ComPort(self.sim.path)
             self.addCleanup(self.com.close)
             self.port = self.com.name
-        else:
-            self.port = self.link
-
-    def replugged(self, after_event):
-        """Waits for the simulator's replug and points the COM port at the new pty."""
-        event = self.sim.wait_for(lambda e: e["ev"] == "replug", timeout=20, after=after_event)
-        if UNDER_WINE:
-            self.com.retarget(event["path"])
-        return event
 
     def listen(self):
         cli = Cli(self.root, "--port", self.port, "listen")
@@ -178,20 +142,46 @@ class E2ETest(unittest.TestCase):
         cli.wait_line("串口已打开: %s @ 2000000 bps" % self.port, timeout=60)
         return cli
 
+    def send_cli(self, *what, timeout=300):
+        """Runs `zovrel-cli send` to its end; returns its log lines."""
+        code, lines, err = run_cli(self.root, "--port", self.port, "send", *what, timeout=timeout)
+        self.assertEqual(code, 0, err)
+        return lines
+
+    def device_sends(self, **what):
+        """Has the device send an item and wait for the outcome."""
+        result = self.sim.cmd(cmd="send", wait=True, timeout=600, **what).get("result")
+        self.assertTrue(result and result["ok"], result)
+        return result
+
+    def device_got(self, after):
+        """The next item the device received after event `after`: (its event, its bytes)."""
+        done = self.sim.wait_for(lambda e: e["ev"] == "transfer_done" and e["dir"] == "in",
+                                 timeout=30, after=after)
+        with open(done["path"], "rb") as f:
+            return done, f.read()
+
+    def unplug_and_replug(self, cli, ms):
+        """Pulls the line for `ms`; returns the index of the program's reconnect line."""
+        lines, events = len(cli.lines), len(self.sim.events)
+        self.sim.cmd(cmd="unplug", ms=ms)
+        lost = cli.wait_line("串口连接断开", after=lines)
+        replug = self.sim.wait_for(lambda e: e["ev"] == "replug", timeout=20, after=events)
+        if UNDER_WINE:
+            self.com.retarget(replug["path"])
+        opened = cli.wait_line("串口已打开: %s @ 2000000 bps" % self.port, after=lost)
+        self.assertEqual(cli.wait_line("串口已重新连接", after=lost), opened + 1)
+        return opened + 1
+
     def write_file(self, name, data):
         path = os.path.join(self.dir, name)
         with open(path, "wb") as f:
             f.write(data)
         return path
 
-    def received_file(self, name):
-        day_folders = os.path.join(self.root, "files")
-        found = [os.path.join(day_folders, d, name) for d in os.listdir(day_folders)
-                 if os.path.exists(os.path.join(day_folders, d, name))]
-        self.assertEqual(len(found), 1, "expected one %s under %s" % (name, day_folders))
-        return found[0]
-
-    def history(self):
-        code, lines, err = run_cli(self.root, "history")
-        self.assertEqual(code, 0, err)
-        return [l.split("\t") for l in lines]
+    def received(self, name):
+        """The bytes of a file the program received (exactly one, in a day folder)."""
+        found = glob.glob(os.path.join(self.root, "files", "*", glob.escape(name)))
+        self.assertEqual(len(found), 1, "expected one %s in a day folder" % name)
+        with open(found[0], "rb") as f:
+            return found[0], f.read()

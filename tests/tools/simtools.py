@@ -1,8 +1,9 @@
-"""Helpers shared by the simulator tests: run a simulator, read its events, talk to it."""
+"""Helpers shared by the simulator and e2e tests: run a simulator, read its events, talk to it."""
 
 import json
 import os
-import queue
+import select
+import shutil
 import socket
 import subprocess
 import sys
@@ -12,36 +13,30 @@ import time
 import tty
 
 TOOLS = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "..", "tools"))
-LAUNCHER = os.path.join(TOOLS, "zovrel-device")
 if TOOLS not in sys.path:
     sys.path.insert(0, TOOLS)
+from zovrel_device.scanner import FrameScanner  # noqa: E402
 
 
 class Sim:
-    """One simulator process; its JSON events are collected as they come."""
+    """One simulator process under control; its JSON events are collected as they come."""
 
-    def __init__(self, *args, control=True):
+    def __init__(self, *args):
         self.dir = tempfile.mkdtemp(prefix="zovrel-sim-")
-        self.control_path = os.path.join(self.dir, "ctl") if control else None
-        cmd = [sys.executable, LAUNCHER] + list(args)
-        if control:
-            cmd += ["--control", self.control_path]
-        self.proc = subprocess.Popen(cmd, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        control = os.path.join(self.dir, "ctl")
+        self.proc = subprocess.Popen([sys.executable, os.path.join(TOOLS, "zovrel-device"), *args,
+                                      "--control", control],
+                                     stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
         self.events = []
         self._cv = threading.Condition()
         threading.Thread(target=self._read, daemon=True).start()
-        self.ready = self.wait_for(lambda e: e["ev"] == "ready")
-        if control:
-            deadline = time.monotonic() + 5
-            while not os.path.exists(self.control_path) and time.monotonic() < deadline:
-                time.sleep(0.01)
-            self._sock = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
-            self._sock.connect(self.control_path)
-            self._ctl = self._sock.makefile("rwb")
-
-    @property
-    def path(self):
-        return self.ready["path"]
+        self.path = self.wait_for(lambda e: e["ev"] == "ready")["path"]
+        deadline = time.monotonic() + 5
+        while not os.path.exists(control) and time.monotonic() < deadline:
+            time.sleep(0.01)
+        self._sock = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+        self._sock.connect(control)
+        self._ctl = self._sock.makefile("rwb")
 
     def _read(self):
         for raw in self.proc.stdout:
@@ -72,61 +67,36 @@ class Sim:
         return json.loads(self._ctl.readline())
 
     def close(self):
-        if self.proc.poll() is None:
-            try:
-                self.cmd(cmd="quit")
-            except (OSError, ValueError, AttributeError):
-                self.proc.terminate()
         try:
+            self.cmd(cmd="quit")
             self.proc.wait(5)
-        except subprocess.TimeoutExpired:
+        except (OSError, ValueError, subprocess.TimeoutExpired):
             self.proc.kill()
             self.proc.wait()
         self.proc.stdout.close()
-        self.proc.stderr.close()
-        if self.control_path:
-            try:
-                self._ctl.close()
-                self._sock.close()
-            except OSError:
-                pass
-
-
-def open_port(path):
-    """Opens a pty slave the way the program does: raw, read/write."""
-    fd = os.open(path, os.O_RDWR | os.O_NOCTTY)
-    tty.setraw(fd)
-    return fd
+        self._ctl.close()
+        self._sock.close()
+        shutil.rmtree(self.dir, True)
 
 
 class Port:
-    """The program's end of the line, scripted by a test."""
+    """The program's end of the line (raw, as the program opens it), scripted by a test."""
 
     def __init__(self, path):
-        from zovrel_device.scanner import FrameScanner
-        self.fd = open_port(path)
-        self.scanner = FrameScanner()
-        self.frames = queue.Queue()
+        self.fd = os.open(path, os.O_RDWR | os.O_NOCTTY)
+        tty.setraw(self.fd)
+        self.scanner, self.frames = FrameScanner(), []
 
-    def send(self, data):
+    def ask(self, data, want, timeout=3.0):
+        """Writes `data`; returns the next frame of a type in `want` (others are skipped)."""
         os.write(self.fd, data)
-
-    def next_frame(self, timeout=3.0, want=None):
-        """The next frame (of a type in `want`, others skipped)."""
-        import select
         deadline = time.monotonic() + timeout
         while True:
-            while not self.frames.empty():
-                f = self.frames.get()
-                if want is None or f.type in want:
+            while self.frames:
+                f = self.frames.pop(0)
+                if f.type in want:
                     return f
             left = deadline - time.monotonic()
-            if left <= 0:
+            if left <= 0 or not select.select([self.fd], [], [], left)[0]:
                 raise AssertionError("no frame within %.1f s" % timeout)
-            r, _, _ = select.select([self.fd], [], [], left)
-            if r:
-                for _, frame, _ in self.scanner.feed(os.read(self.fd, 65536)):
-                    self.frames.put(frame)
-
-    def close(self):
-        os.close(self.fd)
+            self.frames += [f for _, f, _ in self.scanner.feed(os.read(self.fd, 65536))]
