@@ -1,147 +1,96 @@
 #!/usr/bin/env python3
-"""Runs a Windows test program under Wine against a COM port that is really a Linux pty.
+"""usage: pty_com_bridge.py PROGRAM [WINE_RUN]
 
-The bridge creates a pty, maps a free COM name of the Wine prefix to its slave side (the
-dosdevices link Wine opens, plus the SERIALCOMM entry Wine's mount manager would write), passes
-the name to the program in ZOVREL_TEST_COM and plays an echoing device on the master side. Two
-markers change that: on the line marker it answers with the pty's line settings as Windows set
-them ("LINE-OK" or "LINE-BAD <what>"), on the unplug marker it closes the pty, as a pulled USB
-adapter would.
-
-usage: pty_com_bridge.py --wine-run scripts/wine-run -- program.exe [args...]
+Runs a test program against a pty (under Wine: behind a free COM name) named in ZOVREL_TEST_PORT,
+playing a device that echoes everything but two markers: it answers the line marker with whether
+the line is raw 8N1 at 2000000, and closes the pty on the unplug marker like a pulled adapter.
 """
-import argparse
 import os
 import select
 import subprocess
 import sys
-import termios
+import termios as t
 import threading
 
 UNPLUG_MARKER = b"<<zovrel-test-unplug>>"
 LINE_MARKER = b"<<zovrel-test-line?>>"
+SERIALCOMM = r"HKLM\HARDWARE\DEVICEMAP\SERIALCOMM"
+PORTS = r"HKLM\Software\Wine\Ports"
 
 
-def line_report(fd):
-    """What the pty's line settings are, as the Windows side configured them."""
-    iflag, oflag, cflag, lflag, ispeed, ospeed, _ = termios.tcgetattr(fd)
-    faults = []
-    if ispeed != termios.B2000000 or ospeed != termios.B2000000:
-        faults.append("speed")
-    if cflag & termios.CSIZE != termios.CS8:
-        faults.append("size")
-    if cflag & (termios.PARENB | termios.CSTOPB):
-        faults.append("parity/stop")
-    if cflag & termios.CRTSCTS:
-        faults.append("rtscts")
-    if iflag & (termios.IXON | termios.IXOFF | termios.ISTRIP | termios.ICRNL | termios.INLCR):
-        faults.append("input processing")
-    if lflag & (termios.ICANON | termios.ECHO | termios.ISIG):
-        faults.append("canonical/echo")
-    if oflag & termios.OPOST:
-        faults.append("output processing")
-    return b"LINE-OK\n" if not faults else ("LINE-BAD " + ",".join(faults) + "\n").encode()
+def line_ok(fd):
+    iflag, oflag, cflag, lflag, ispeed, ospeed, _ = t.tcgetattr(fd)
+    return (ispeed == ospeed == t.B2000000
+            and cflag & (t.CSIZE | t.PARENB | t.CSTOPB | t.CRTSCTS) == t.CS8
+            and not iflag & (t.IXON | t.IXOFF | t.ISTRIP | t.ICRNL | t.INLCR)
+            and not lflag & (t.ICANON | t.ECHO | t.ISIG) and not oflag & t.OPOST)
 
 
-def wine_prefix(wine_run):
-    prefix = os.environ.get("WINEPREFIX")
-    if prefix:
-        return prefix
-    return os.path.join(os.path.dirname(os.path.abspath(wine_run)), "..", "build", "wine")
-
-
-def reg(wine_run, *args):
-    subprocess.run([wine_run, "reg", *args], stdout=subprocess.DEVNULL,
-                   stderr=subprocess.DEVNULL, check=False, timeout=120)
-
-
-class EchoDevice(threading.Thread):
-    def __init__(self, master, slave):
-        super().__init__(daemon=True)
-        self.master = master
-        self.slave = slave
-        self.stop = threading.Event()
-        self.unplugged = False
-
-    def run(self):
-        tail = b""
-        while not self.stop.is_set():
-            ready, _, _ = select.select([self.master], [], [], 0.1)
-            if not ready:
+def play_device(master, slave, stop):
+    tail = b""
+    try:
+        while not stop.is_set():
+            if not select.select([master], [], [], 0.1)[0]:
                 continue
-            try:
-                data = os.read(self.master, 65536)
-            except OSError:
-                continue  # no one holds the slave side open right now
-            tail = (tail + data)[-len(UNPLUG_MARKER) * 2:]
+            data = os.read(master, 65536)
+            tail = (tail + data)[-2 * len(UNPLUG_MARKER):]
             if UNPLUG_MARKER in tail:
-                self.unplug()
                 return
             if LINE_MARKER in tail:
-                tail = b""
-                data = line_report(self.slave)
-            view = memoryview(data)
-            while view:
-                written = os.write(self.master, view)
-                view = view[written:]
-
-    def unplug(self):
-        if not self.unplugged:
-            self.unplugged = True
-            os.close(self.master)
-            os.close(self.slave)
-
-
-def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--wine-run", required=True)
-    parser.add_argument("command", nargs=argparse.REMAINDER)
-    options = parser.parse_args()
-    command = [c for c in options.command if c != "--"]
-    if not command:
-        parser.error("no program to run")
-
-    dosdevices = os.path.join(wine_prefix(options.wine_run), "dosdevices")
-    os.makedirs(dosdevices, exist_ok=True)
-
-    # The bridge keeps a slave descriptor of its own, so the master side never reads EIO in the
-    # moments between the program closing and reopening the port.
-    master, slave = os.openpty()
-    slave_path = os.ttyname(slave)
-
-    number, link = None, None
-    for n in range(40, 240):
-        candidate = os.path.join(dosdevices, "com%d" % n)
-        try:
-            os.symlink(slave_path, candidate)
-        except FileExistsError:
-            continue
-        number, link = n, candidate
-        break
-    if link is None:
-        print("pty_com_bridge: no free COM name", file=sys.stderr)
-        return 1
-    com = "COM%d" % number
-    device_value = "\\Device\\ZovrelBridge%d" % number
-
-    device = EchoDevice(master, slave)
-    try:
-        reg(options.wine_run, "add", r"HKLM\HARDWARE\DEVICEMAP\SERIALCOMM", "/v", device_value,
-            "/t", "REG_SZ", "/d", com, "/f")
-        print("pty_com_bridge: %s -> %s" % (com, slave_path), flush=True)
-        device.start()
-        env = dict(os.environ, ZOVREL_TEST_COM=com)
-        if command[0].lower().endswith(".exe"):
-            command = [options.wine_run] + command
-        return subprocess.run(command, env=env, check=False).returncode
+                tail, data = b"", b"LINE-OK\n" if line_ok(slave) else b"LINE-BAD\n"
+            while data:
+                data = data[os.write(master, data):]
     finally:
-        device.stop.set()
+        os.close(master)
+        os.close(slave)
+
+
+def map_com_port(wine_run, path):
+    """Gives `path` a free COM name: Wine's own port setting for a wineserver started from now on
+    (its mount manager rebuilds the volatile SERIALCOMM key at start), plus the link and the
+    SERIALCOMM entry that server would make, for one already running."""
+    def reg(*args):
+        subprocess.run([wine_run, "reg", *args], capture_output=True, timeout=120)
+    prefix = os.environ.get("WINEPREFIX") or os.path.join(os.path.dirname(wine_run), "..",
+                                                          "build", "wine")
+    os.makedirs(os.path.join(prefix, "dosdevices"), exist_ok=True)
+    for number in range(40, 240):
+        link = os.path.join(prefix, "dosdevices", "com%d" % number)
+        if not os.path.lexists(link):
+            os.symlink(path, link)
+            break
+    else:
+        sys.exit("pty_com_bridge: no free COM name")
+    com, value = "COM%d" % number, "\\Device\\Serial%d" % (number - 1)
+    reg("add", PORTS, "/v", com, "/t", "REG_SZ", "/d", path, "/f")
+    reg("add", SERIALCOMM, "/v", value, "/t", "REG_SZ", "/d", com, "/f")
+
+    def unmap():
+        reg("delete", PORTS, "/v", com, "/f")
+        reg("delete", SERIALCOMM, "/v", value, "/f")
+        if os.path.lexists(link):
+            os.unlink(link)
+    return com, unmap
+
+
+def main(program, wine_run=None):
+    # The bridge holds a slave descriptor of its own, so the master side never reads EIO while
+    # the program closes and reopens the port.
+    master, slave = os.openpty()
+    port, unmap = os.ttyname(slave), lambda: None
+    if wine_run:
+        port, unmap = map_com_port(wine_run, port)
+    stop = threading.Event()
+    device = threading.Thread(target=play_device, args=(master, slave, stop), daemon=True)
+    device.start()
+    try:
+        command = [wine_run, program] if wine_run else [program]
+        return subprocess.run(command, env=dict(os.environ, ZOVREL_TEST_PORT=port)).returncode
+    finally:
+        stop.set()
         device.join(timeout=2)
-        device.unplug()
-        os.unlink(link)
-        reg(options.wine_run, "delete", r"HKLM\HARDWARE\DEVICEMAP\SERIALCOMM", "/v",
-            device_value, "/f")
+        unmap()
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(main(*sys.argv[1:]))

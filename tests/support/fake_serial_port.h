@@ -27,8 +27,6 @@ class FakeSerialPort final : public zovrel::SerialPort, public zovrel::PortPrese
     bool Open(const std::wstring& name, uint32_t* errorCode) override {
         std::lock_guard lock(mutex_);
         open_ = false;
-        ++openAttempts_;
-        lastOpenName_ = name;
         uint32_t error = openError_;
         if (error == 0 && (!plugged_ || !zovrel::EqualsIgnoreCase(zovrel::TrimText(name), name_)))
             error = 2;  // ERROR_FILE_NOT_FOUND
@@ -52,8 +50,6 @@ class FakeSerialPort final : public zovrel::SerialPort, public zovrel::PortPrese
     bool Read(uint8_t* buffer, size_t capacity, size_t* received) override {
         std::unique_lock lock(mutex_);
         *received = 0;
-        if (!open_ || !plugged_ || failReads_)
-            return false;
         changed_.wait_for(lock, std::chrono::milliseconds(readWaitMs_),
                           [&] { return !toHost_.empty() || !open_ || !plugged_; });
         if (!open_ || !plugged_)
@@ -62,12 +58,11 @@ class FakeSerialPort final : public zovrel::SerialPort, public zovrel::PortPrese
             buffer[(*received)++] = toHost_.front();
             toHost_.pop_front();
         }
-        ++reads_;
         return true;
     }
     bool WriteAll(const uint8_t* data, size_t size) override {
         std::lock_guard lock(mutex_);
-        if (!open_ || !plugged_ || failWrites_ || data == nullptr || size == 0)
+        if (!open_ || !plugged_ || data == nullptr || size == 0)
             return false;
         fromHost_.insert(fromHost_.end(), data, data + size);
         changed_.notify_all();
@@ -75,7 +70,7 @@ class FakeSerialPort final : public zovrel::SerialPort, public zovrel::PortPrese
     }
     bool IsAlive() override {
         std::lock_guard lock(mutex_);
-        return open_ && plugged_ && !failAlive_;
+        return open_ && plugged_;
     }
     void Purge() override {
         std::lock_guard lock(mutex_);
@@ -117,39 +112,15 @@ class FakeSerialPort final : public zovrel::SerialPort, public zovrel::PortPrese
         std::lock_guard lock(mutex_);
         plugged_ = true;
     }
-    // Failure switches; a non-zero open error makes every Open fail with it until cleared.
+    // A non-zero open error makes every Open fail with it until cleared.
     void FailOpen(uint32_t errorCode) {
         std::lock_guard lock(mutex_);
         openError_ = errorCode;
-    }
-    void FailReads(bool fail) {
-        std::lock_guard lock(mutex_);
-        failReads_ = fail;
-    }
-    void FailWrites(bool fail) {
-        std::lock_guard lock(mutex_);
-        failWrites_ = fail;
-    }
-    void FailAliveCheck(bool fail) {
-        std::lock_guard lock(mutex_);
-        failAlive_ = fail;
     }
 
     int opens() const {
         std::lock_guard lock(mutex_);
         return opens_;
-    }
-    int openAttempts() const {
-        std::lock_guard lock(mutex_);
-        return openAttempts_;
-    }
-    int reads() const {
-        std::lock_guard lock(mutex_);
-        return reads_;
-    }
-    std::wstring lastOpenName() const {
-        std::lock_guard lock(mutex_);
-        return lastOpenName_;
     }
 
   private:
@@ -161,14 +132,8 @@ class FakeSerialPort final : public zovrel::SerialPort, public zovrel::PortPrese
     std::deque<uint8_t> fromHost_;
     bool open_ = false;
     bool plugged_ = true;
-    bool failReads_ = false;
-    bool failWrites_ = false;
-    bool failAlive_ = false;
     uint32_t openError_ = 0;
     int opens_ = 0;
-    int openAttempts_ = 0;
-    int reads_ = 0;
-    std::wstring lastOpenName_;
 };
 
 }  // namespace zovrel::test
