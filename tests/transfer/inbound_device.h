@@ -1,172 +1,158 @@
 #pragma once
 
-// An in-process stand-in for the device: builds the frames it would send with the codec and
-// hands them to the attached transfer engine, with a temporary data root per test.
+// The device and the clock, in process: the device's frames are built with the codec and handed
+// to the attached engine; what the engine writes is recorded and answered through DispatchFrame.
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <filesystem>
 #include <fstream>
-#include <string>
-#include <vector>
+#include <functional>
 
 #include "base/local_time.h"
 #include "base/paths.h"
 #include "base/text.h"
+#include "clipboard/own_write_guard.h"
 #include "clipboard/received_content.h"
-#include "protocol/frame_codec.h"
 #include "protocol/message_bodies.h"
 #include "settings/data_root.h"
 #include "support/recording_notifier.h"
-#include "transfer/serial_channel.h"
 #include "transfer/transfer_protocol.h"
 
 namespace zovrel::test {
 
 namespace fs = std::filesystem;
-
-class FakeSerialChannel : public SerialChannel {
-  public:
-    bool IsOpen() override { return true; }
-    bool Write(const Bytes& frame) override {
-        written.push_back(frame);
-        return true;
-    }
-    void StampEcho() override { ++echoStamps; }
-
-    std::vector<Bytes> written;
-    std::atomic<int> echoStamps{0};
-};
-
-// A descriptor with free choice of every field the receiver reads.
-inline Bytes MakeDescriptor(uint16_t dataType, uint32_t payloadSize, uint32_t mcAdd,
-                            const std::string& nameUtf8 = {}) {
-    Bytes d(DESCRIPTOR_SIZE, 0);
-    WriteLE16(d, 0, DESCRIPTOR_SIZE);
-    WriteLE16(d, 2, dataType);
-    for (size_t i = 0; i < nameUtf8.size() && i < FILE_NAME_FIELD_SIZE; ++i) {
-        d[4 + i] = static_cast<uint8_t>(nameUtf8[i]);
-    }
-    WriteLE16(d, 34, DESCRIPTOR_MARKER);
-    WriteLE32(d, 40, payloadSize + static_cast<uint32_t>(DESCRIPTOR_SIZE));
-    WriteLE32(d, 44, mcAdd);
-    WriteLE32(d, 48, ProtocolChecksum(d.data(), 48));
-    return d;
-}
-
-struct DeviceFrames {
-    static Bytes Start(uint32_t sn = 0) { return BuildFrame(CHANNEL_TRANSFER, START_REQUEST, sn); }
-    static Bytes Finish(uint32_t sn = 0) { return BuildFrame(CHANNEL_TRANSFER, FINISH_PACKET, sn); }
-    static Bytes First(const Bytes& descriptor, uint32_t sn = 1) {
-        Bytes body(1 + descriptor.size());
-        body[0] = FIRST_FLAG;
-        std::copy(descriptor.begin(), descriptor.end(), body.begin() + 1);
-        return BuildFrame(CHANNEL_TRANSFER, FIRST_PACKET, sn, body);
-    }
-    // Announces `payload` as it is (checksum included).
-    static Bytes FirstFor(uint16_t dataType, const Bytes& payload, const std::string& nameUtf8,
-                          uint32_t sn = 1) {
-        return First(MakeDescriptor(dataType, static_cast<uint32_t>(payload.size()),
-                                    ProtocolChecksum(payload), nameUtf8),
-                     sn);
-    }
-    static Bytes MiddleBody(const Bytes& body, uint32_t sn = 2) {
-        return BuildFrame(CHANNEL_TRANSFER, MIDDLE_PACKET, sn, body);
-    }
-    // The chunk payload[start, start + n) as the device sends it, checksum trailer included.
-    static Bytes Middle(const Bytes& payload, size_t start, size_t n, uint32_t sn = 2) {
-        return MiddleBody(BuildMiddleBody(payload.data() + start, n, static_cast<uint32_t>(start),
-                                          static_cast<uint32_t>(start + n - 1)),
-                          sn);
-    }
-};
+using Texts = std::vector<std::wstring>;
+using Frames = std::vector<Bytes>;
+using ::testing::Contains;
 
 inline Bytes PatternBytes(size_t n, uint32_t seed = 7) {
     Bytes out(n);
-    uint32_t x = seed;
-    for (auto& b : out) {
-        x = x * 1103515245u + 12345u;
-        b = static_cast<uint8_t>(x >> 16);
-    }
+    for (auto& b : out)
+        b = static_cast<uint8_t>((seed = seed * 1103515245u + 12345u) >> 16);
     return out;
 }
 
-// The rsp_code of the single GENERAL_REPLY in `replies`, checking it answers `sn` with appID 3;
-// -1 when the list is not exactly such a reply.
-inline int ReplyCode(const ReplyList& replies, uint32_t sn) {
-    if (replies.size() != 1)
-        return -1;
-    Frame f;
-    if (!ParseFrame(replies[0], f) || f.header.type != GENERAL_REPLY || f.payload.size() != 2 ||
-        f.header.sn != sn || f.header.channel != CHANNEL_TRANSFER || f.payload[1] != OUR_APP_ID) {
-        return -1;
+// A fresh data root per test and the engine attached to a recording window and the device.
+class EngineTest : public ::testing::Test {
+  public:
+    static ReplyList Dispatch(const Bytes& frame) {
+        return GetTransferProtocol().DispatchFrame(frame);
     }
-    return f.payload[0];
-}
+    static Bytes Reply(uint32_t sn, uint8_t rsp = 0, uint8_t appId = 2) {
+        return BuildGeneralReply(CHANNEL_TRANSFER, sn, rsp, appId);
+    }
+    static Bytes Rsp(uint32_t sn, uint32_t maxPacket = 10304) {
+        return BuildDeviceQueryRsp(CHANNEL_TRANSFER, sn, maxPacket, 0);
+    }
+    static Frames Cooperative(const Frame& f) {
+        return {f.header.type == DEVICE_QUERY ? Rsp(f.header.sn) : Reply(f.header.sn)};
+    }
+    static Bytes Finish(uint32_t sn = 0) { return BuildFrame(CHANNEL_TRANSFER, FINISH_PACKET, sn); }
+    static Bytes First(const Bytes& descriptor) {
+        return BuildFrame(CHANNEL_TRANSFER, FIRST_PACKET, 1, BuildFirstPacketBody(descriptor));
+    }
+    static Bytes First(uint16_t type, const Bytes& payload, std::wstring_view name = L"") {
+        return First(BuildTransferDescriptor(type, payload, name));
+    }
+    // Announces `size` bytes without sending any.
+    static Bytes Announce(uint16_t type, uint32_t size) {
+        Bytes d = BuildTransferDescriptor(type, {}, L"a");
+        WriteLE32(d, 40, size + static_cast<uint32_t>(DESCRIPTOR_SIZE));
+        WriteLE32(d, 48, ProtocolChecksum(d.data(), 48));
+        return First(d);
+    }
+    static Bytes Middle(const Bytes& body, uint32_t sn = 2) {
+        return BuildFrame(CHANNEL_TRANSFER, MIDDLE_PACKET, sn, body);
+    }
+    // payload[start, start + n) claiming to end at `end`, checksum trailer included.
+    static Bytes Middle(const Bytes& payload, size_t start, size_t n, size_t end = 0,
+                        uint32_t sn = 2) {
+        const auto s = static_cast<uint32_t>(start);
+        return Middle(BuildMiddleBody(payload.data() + start, n, s,
+                                      end ? uint32_t(end) : s + uint32_t(n) - 1),
+                      sn);
+    }
 
-inline Bytes ReadFileBytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
+    // Time moves only while the sender sleeps. The device answers each frame at once through
+    // `answer`; what is in `later` happens once its time has come.
+    struct FakeDevice final : SerialChannel, TickSource {
+        uint32_t Now() override { return now; }
+        void Sleep(uint32_t ms) override {
+            now += ms;
+            for (auto it = later.begin(); it != later.end();)
+                it = TickReached(now, it->first) ? (it->second(), later.erase(it)) : it + 1;
+        }
+        bool IsOpen() override { return true; }
+        bool Write(const Bytes& bytes) override {
+            at.push_back(now);
+            wire.push_back(bytes);
+            EXPECT_TRUE(ParseFrame(bytes, frames.emplace_back()));
+            EXPECT_EQ(OwnClipboardWriteDepth(), 1) << "the watcher must stay quiet during a send";
+            for (const Bytes& r : writable ? answer(frames.back(), wire.size() - 1) : Frames{})
+                EXPECT_TRUE(Dispatch(r).empty());
+            return writable;
+        }
+        void StampEcho() override { ++echoStamps; }
+        uint32_t Gap(size_t i) const { return at[i] - at[i - 1]; }
+        void Clear() { at.clear(), wire.clear(), frames.clear(); }
 
-// A fresh data root for each test and the engine attached to a recording window.
-class InboundTest : public ::testing::Test {
+        uint32_t now = 100000;
+        bool writable = true;
+        std::atomic<int> echoStamps{0};
+        std::function<Frames(const Frame&, size_t index)> answer = [](const Frame& f, size_t) {
+            return Cooperative(f);
+        };
+        std::vector<std::pair<uint32_t, std::function<void()>>> later;
+        std::vector<uint32_t> at;
+        Frames wire;
+        std::vector<Frame> frames;
+    };
+
   protected:
     void SetUp() override {
-        static std::atomic<int> counter{0};
-        root_ =
-            fs::temp_directory_path() /
-            ("zovrel-inbound-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-             "-" + std::to_string(counter++));
-        std::error_code ec;
-        fs::remove_all(root_, ec);
+        fs::remove_all(root_);
         fs::create_directories(root_);
         SetDataRootForProcess(TextFromPath(root_));
-        GetTransferProtocol().Attach(&window_, &serial_);
+        GetTransferProtocol().Attach(&window_, &device_);
     }
     void TearDown() override {
         GetTransferProtocol().Detach();
+        EXPECT_EQ(OwnClipboardWriteDepth(), 0);
         SetDataRootForProcess(L"");
-        std::error_code ec;
-        fs::remove_all(root_, ec);
+        fs::remove_all(root_);
     }
 
-    ReplyList Dispatch(const Bytes& frame) { return GetTransferProtocol().DispatchFrame(frame); }
+    // The rsp_code of the single success/failure reply to `frame`; -1 for anything else.
     int Answer(const Bytes& frame) {
-        Frame f;
-        EXPECT_TRUE(ParseFrame(frame, f));
-        return ReplyCode(Dispatch(frame), f.header.sn);
-    }
-
-    // Posted log lines without their time stamp: "SYS text", "TX text".
-    std::vector<std::wstring> Lines() {
-        std::lock_guard<std::mutex> lock(window_.mutex);
-        std::vector<std::wstring> out;
-        for (const std::wstring& line : window_.logLines) {
-            out.push_back(line.size() > 13 ? line.substr(13) : line);
-        }
-        return out;
-    }
-    bool Logged(const std::wstring& line) {
-        for (const std::wstring& l : Lines()) {
-            if (l == line)
-                return true;
-        }
-        return false;
-    }
-    // Position of the first line equal to `line`, or -1.
-    int LineIndex(const std::wstring& line) {
-        const auto lines = Lines();
-        for (size_t i = 0; i < lines.size(); ++i) {
-            if (lines[i] == line)
-                return static_cast<int>(i);
+        Frame in;
+        const ReplyList r = Dispatch(frame);
+        for (uint8_t code : {0, 1}) {
+            if (ParseFrame(frame, in) && r == ReplyList{Reply(in.header.sn, code, OUR_APP_ID)})
+                return code;
         }
         return -1;
     }
-    void ClearLines() {
+    bool SendAll(const Bytes& payload, size_t chunk) {
+        for (size_t at = 0; at < payload.size(); at += chunk) {
+            if (Answer(Middle(payload, at, std::min(chunk, payload.size() - at))) != 0)
+                return false;
+        }
+        return true;
+    }
+    // Removes and returns the log lines starting with `prefix` ("SYS ...", "TX ..."), without
+    // their time stamp.
+    Texts Take(const std::wstring& prefix = L"") {
         std::lock_guard<std::mutex> lock(window_.mutex);
-        window_.logLines.clear();
+        Texts out;
+        std::erase_if(window_.logLines, [&](const std::wstring& line) {
+            const bool match = line.compare(13, prefix.size(), prefix) == 0;
+            if (match)
+                out.push_back(line.substr(13));
+            return match;
+        });
+        return out;
     }
 
     fs::path DayFolder() const {
@@ -175,25 +161,22 @@ class InboundTest : public ::testing::Test {
     std::vector<std::string> DayFolderNames() const {
         std::vector<std::string> names;
         std::error_code ec;
-        for (fs::directory_iterator it(DayFolder(), ec), end; !ec && it != end; it.increment(ec)) {
+        for (fs::directory_iterator it(DayFolder(), ec), end; !ec && it != end; it.increment(ec))
             names.push_back(ToUtf8(TextFromPath(it->path().filename())));
-        }
+        std::sort(names.begin(), names.end());
         return names;
     }
-
-    // Sends the whole payload in chunks of `chunk` bytes; false at the first refused chunk.
-    bool SendChunks(const Bytes& payload, size_t chunk) {
-        for (size_t start = 0; start < payload.size(); start += chunk) {
-            const size_t n = std::min(chunk, payload.size() - start);
-            if (Answer(DeviceFrames::Middle(payload, start, n)) != 0)
-                return false;
-        }
-        return true;
+    static Bytes ReadFileBytes(const fs::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     }
 
-    fs::path root_;
+    const fs::path root_ =
+        fs::temp_directory_path() /
+        ("zovrel-" + std::to_string(std::hash<std::string>{}(
+                         ::testing::UnitTest::GetInstance()->current_test_info()->name())));
     RecordingNotifier window_;
-    FakeSerialChannel serial_;
+    FakeDevice device_;
 };
 
 }  // namespace zovrel::test
