@@ -1,0 +1,148 @@
+#include "clipboard/clipboard_access.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstring>
+
+#include "clipboard/clipboard_watcher.h"
+#include "clipboard/dib.h"
+#include "clipboard/history_store.h"
+#include "clipboard/history_test_support.h"
+#include "support/recording_notifier.h"
+
+namespace zovrel {
+namespace {
+
+struct Header {
+    uint32_t size = 40;
+    int32_t width = 2, height = 2;
+    uint16_t bitCount = 32;
+    uint32_t compression = 0, imageSize = 0, coloursUsed = 0;
+};
+
+// A DIB with the given header followed by `extra` bytes.
+Bytes MakeDib(const Header& h, size_t extra) {
+    Bytes b(h.size + extra, 0);
+    auto put = [&](size_t at, auto v) { std::memcpy(b.data() + at, &v, sizeof v); };
+    put(0, h.size);
+    put(4, h.width);
+    put(8, h.height);
+    put(12, uint16_t{1});
+    put(14, h.bitCount);
+    put(16, h.compression);
+    put(20, h.imageSize);
+    put(32, h.coloursUsed);
+    return b;
+}
+
+TEST(DibTotalSize, CountsHeaderColourTableAndPaddedRowsOrRefuses) {
+    const struct {
+        Header h;
+        size_t extra, expected;
+    } cases[] = {
+        {{.width = 3, .bitCount = 24}, 24, 64},                  // rows padded to 4 bytes
+        {{.width = 3, .height = -2, .bitCount = 24}, 24, 64},    // top-down
+        {{.width = 4, .height = 1, .bitCount = 8}, 1028, 1068},  // full 256-entry table
+        {{.width = 4, .height = 1, .bitCount = 8, .coloursUsed = 2}, 12, 52},
+        {{.width = 1, .height = 1, .compression = 3}, 16, 56},  // bit-field masks
+        {{.size = 124, .width = 1, .height = 1, .compression = 3}, 4, 128},
+        {{}, 116, 56},  // only the DIB out of a rounded-up block
+        {{.width = 10, .height = 10, .bitCount = 24, .compression = 4, .imageSize = 50}, 60, 90},
+        {{}, 15, 0},  // a pixel byte short
+        {{.size = 12}, 60, 0},
+        {{.compression = 4, .imageSize = 1000}, 100, 0},
+        {{.bitCount = 8, .coloursUsed = 300}, 1000, 0},
+        {{.width = 100, .height = 100, .imageSize = 4}, 4, 0},  // rows cannot hide behind it
+    };
+    for (const auto& c : cases) {
+        const Bytes b = MakeDib(c.h, c.extra);
+        EXPECT_EQ(DibTotalSize(b.data(), b.size()), c.expected) << &c - cases;
+    }
+    EXPECT_EQ(DibTotalSize(nullptr, 100), 0u);
+    EXPECT_EQ(DibTotalSize(MakeDib({.size = 124}, 0).data(), 100), 0u);
+}
+
+// Sizes that wrap in 32 or 64 bits must never come out as a small total, even when the caller
+// claims a huge block (only the header is read).
+TEST(DibTotalSize, OverflowingHeadersNeverYieldASmallTotal) {
+    const Header crafted[] = {{.width = 1, .height = INT_MIN},
+                              {.width = 0x7FFFFFFF, .height = 1},
+                              {.width = 0x7FFFFFFF, .height = INT_MIN},
+                              {.width = 0x7FFFFFFF, .height = 0x7FFFFFFF, .bitCount = 0xFFFF},
+                              {.width = 1, .height = 1, .bitCount = 8, .coloursUsed = 0xFFFFFFFF},
+                              {.width = 1, .height = 1, .bitCount = 8, .coloursUsed = 0x40000001},
+                              {.width = 1, .height = 1, .compression = 4, .imageSize = 0xFFFFFFFF}};
+    for (const Header& h : crafted) {
+        const Bytes b = MakeDib(h, 64);
+        EXPECT_EQ(DibTotalSize(b.data(), b.size()), 0u) << &h - crafted;
+        const size_t claimed = DibTotalSize(b.data(), SIZE_MAX);
+        EXPECT_TRUE(claimed == 0 || claimed > 0xFFFFFFFFull) << &h - crafted << ": " << claimed;
+    }
+}
+
+TEST(DropFilesBlock, ListsThatRunOffTheirBlockAreRefused) {
+    const Bytes block = BuildDropFilesBlock({L"C:\\a", L"D:\\文\U0001F600"});
+    ASSERT_EQ(block.size(), 20u + 2 * (5 + 7 + 1));  // the emoji takes two UTF-16 units
+    EXPECT_TRUE(IsWellFormedDropFiles(block.data(), block.size()));
+    EXPECT_FALSE(IsWellFormedDropFiles(block.data(), block.size() - 2));  // final NUL cut off
+    EXPECT_FALSE(IsWellFormedDropFiles(block.data(), 19));
+    for (uint8_t offset : {static_cast<uint8_t>(block.size()), uint8_t{4}}) {
+        Bytes bad = block;
+        bad[0] = offset;
+        EXPECT_FALSE(IsWellFormedDropFiles(bad.data(), bad.size())) << int{offset};
+    }
+}
+
+// A clipboard holding what the test puts there; every put moves the sequence number.
+struct FakeClipboard final : ClipboardSource {
+    ClipboardReadResult Read(ClipboardEntry& entry) override {
+        entry = content;
+        return result;
+    }
+    uint32_t SequenceNumber() override { return sequence; }
+    void Put(const std::wstring& text, ClipboardReadResult r = ClipboardReadResult::Content) {
+        content = test::TextEntry(text);
+        result = r;
+        ++sequence;
+    }
+    ClipboardReadResult result = ClipboardReadResult::Nothing;
+    ClipboardEntry content;
+    uint32_t sequence = 7;
+};
+
+TEST(ClipboardCapture, SkipsIgnoredOwnAndUnreadableContentAndCopesWithoutSequence) {
+    test::TempFolder folder;
+    ClipboardHistory history(folder.Text());
+    FakeClipboard clipboard;
+    ClipboardCapture capture(clipboard, &history);
+    test::RecordingNotifier notifier;
+    const auto captured = [&](const std::wstring& text, bool own = false) {
+        clipboard.Put(text);
+        if (own)
+            capture.MarkClipboardAsOwn();
+        return capture.CaptureClipboardChange(&notifier);
+    };
+    capture.AddWatcherIgnoredFingerprint(ComputeFingerprint(test::TextEntry(L"ignored")));
+    EXPECT_FALSE(captured(L"ignored"));
+    EXPECT_FALSE(captured(L"ignored"));
+    EXPECT_FALSE(captured(L"ours", true));
+    EXPECT_TRUE(capture.CaptureClipboardChange(&notifier));  // the own mark is used once
+    capture.SetOwnWriteFingerprint(ComputeFingerprint(test::TextEntry(L"removed")));
+    EXPECT_FALSE(captured(L"removed"));
+    EXPECT_EQ(capture.LastSequence(), clipboard.sequence);
+    EXPECT_EQ(history.GetEntryCount(), 1);
+
+    clipboard.Put(L"busy", ClipboardReadResult::Nothing);
+    EXPECT_FALSE(capture.CaptureClipboardChange(&notifier));
+    EXPECT_TRUE(capture.PollDue());  // retried by the poll
+    // A system without a sequence number: every poll captures, the history keeps repeats out.
+    clipboard.Put(L"x");
+    clipboard.sequence = 0;
+    EXPECT_TRUE(capture.PollDue());
+    EXPECT_TRUE(capture.CaptureClipboardChange(&notifier));
+    EXPECT_FALSE(capture.CaptureClipboardChange(&notifier));
+}
+
+}  // namespace
+}  // namespace zovrel

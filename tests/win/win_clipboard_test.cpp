@@ -1,0 +1,272 @@
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+
+#include "base/text.h"
+#include "clipboard/clipboard_access.h"
+#include "clipboard/clipboard_watcher.h"
+#include "clipboard/history_store.h"
+#include "clipboard/history_test_support.h"
+#include "clipboard/own_write_guard.h"
+#include "support/recording_notifier.h"
+
+namespace zovrel {
+namespace {
+
+// Longer than the debounce and a poll tick together, with room for the X round trip.
+constexpr DWORD kSettleMs = 1500;
+constexpr DWORD kWaitMs = 5000;
+
+bool PumpUntil(const std::function<bool()>& done, DWORD ms) {
+    for (const DWORD start = GetTickCount();;) {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&message);
+        if (done() || GetTickCount() - start >= ms)
+            return done();
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+}
+
+void Pump(DWORD ms) {
+    PumpUntil([] { return false; }, ms);
+}
+
+// Copies text in another X client. Wine runs Unix programs directly and maps "/" to Z:.
+bool XclipSetText(const std::wstring& text) {
+    static int counter = 0;
+    const std::wstring file = L"/tmp/zovrel-xclip-" + std::to_wstring(GetCurrentProcessId()) +
+                              L"-" + std::to_wstring(++counter);
+    test::WriteFileBytes(L"Z:" + file, ToUtf8(text));
+    // xclip stays as the X selection's owner; it must not keep our output open.
+    std::wstring line =
+        L"/bin/sh -c \"/usr/bin/xclip -selection clipboard -i " + file + L" >/dev/null 2>&1\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    const DWORD before = GetClipboardSequenceNumber();
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process))
+        return false;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    // Done once Wine has taken the new X selection into its clipboard.
+    const bool taken = PumpUntil([&] { return GetClipboardSequenceNumber() != before; }, kWaitMs);
+    DeleteFileW((L"Z:" + file).c_str());
+    return taken;
+}
+
+struct Format {
+    UINT format;
+    Bytes data;
+    bool delayed = false;
+};
+
+Bytes Utf16(const std::wstring& text, bool terminated = true) {
+    const auto* p = reinterpret_cast<const uint8_t*>(text.c_str());
+    return Bytes(p, p + (text.size() + terminated) * sizeof(wchar_t));
+}
+
+// Fills the clipboard from a window of its own, as another program (a password manager) would.
+bool PutAsOtherProgram(const std::vector<Format>& formats) {
+    static HWND other =
+        CreateWindowExW(0, L"STATIC", L"other", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+    if (!OpenClipboard(other))
+        return false;
+    EmptyClipboard();
+    for (const Format& f : formats) {
+        HGLOBAL block = nullptr;
+        if (!f.delayed) {
+            block = GlobalAlloc(GMEM_MOVEABLE, std::max<size_t>(f.data.size(), 1));
+            if (!f.data.empty())
+                std::memcpy(GlobalLock(block), f.data.data(), f.data.size());
+            GlobalUnlock(block);
+        }
+        SetClipboardData(f.format, block);
+    }
+    return CloseClipboard();
+}
+
+class WinClipboardTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        const char* display = std::getenv("DISPLAY");
+        if (!display || !*display ||
+            GetFileAttributesW(L"Z:\\usr\\bin\\xclip") == INVALID_FILE_ATTRIBUTES)
+            GTEST_SKIP() << "needs an X display (Xvfb) and xclip";
+        // Start from a clipboard nobody will capture.
+        ASSERT_TRUE(WriteEntryToClipboard(test::TextEntry(L"start " + folder.Text()), nullptr));
+    }
+    void Start(CZovrelClipboardWatcher::Subscription mode =
+                   CZovrelClipboardWatcher::Subscription::Automatic) {
+        watcher = std::make_unique<CZovrelClipboardWatcher>(&history, mode);
+        ASSERT_TRUE(watcher->StartWatching(&notifier));
+        ASSERT_TRUE(PumpUntil([&] { return history.GetEntryCount() == 1; }, kWaitMs));
+    }
+    std::wstring Top() {
+        auto top = history.GetEntryAt(0);
+        return top ? top->text : L"";
+    }
+    testing::AssertionResult CopyInX(const std::wstring& text) {
+        if (!XclipSetText(text))
+            return testing::AssertionFailure() << "xclip";
+        if (!PumpUntil([&] { return Top() == text; }, kWaitMs))
+            return testing::AssertionFailure() << "not captured; top is " << ToUtf8(Top());
+        return testing::AssertionSuccess();
+    }
+
+    test::TempFolder folder;
+    ClipboardHistory history{folder.Text()};
+    test::RecordingNotifier notifier;
+    std::unique_ptr<CZovrelClipboardWatcher> watcher;
+};
+
+TEST_F(WinClipboardTest, TextIsReadAndWrittenAndNeverReadPastItsBlock) {
+    const std::wstring text = L"Zovrel 剪贴板 é \U0001F600";
+    ASSERT_TRUE(WriteEntryToClipboard(test::TextEntry(text), nullptr));
+    ClipboardEntry read;
+    ASSERT_TRUE(ReadClipboardEntry(nullptr, read));
+    EXPECT_EQ(read.text, text);
+    EXPECT_EQ(read.dataSize, static_cast<int64_t>(ToUtf8(text).size()));
+    EXPECT_FALSE(WriteEntryToClipboard(test::TextEntry(L""), nullptr));
+
+    // Blocks without a terminator; Wine may terminate one itself by giving up its last unit.
+    const std::wstring chars = L"abcdefgh";
+    for (const Format& f : {Format{CF_UNICODETEXT, Utf16(chars, false)},
+                            Format{CF_TEXT, Bytes(chars.begin(), chars.end())}}) {
+        ASSERT_TRUE(PutAsOtherProgram({f}));
+        ASSERT_TRUE(ReadClipboardEntry(nullptr, read));
+        EXPECT_GE(read.text.size(), chars.size() - 1);
+        EXPECT_EQ(read.text, chars.substr(0, read.text.size()));
+    }
+}
+
+TEST_F(WinClipboardTest, FileListsKeepOrderSkipMissingPathsAndRefuseBrokenBlocks) {
+    const std::wstring a = folder.File(L"a.txt"), b = folder.File(L"文件 b.bin");
+    test::WriteFileBytes(a, std::string(10, 'x'));
+    test::WriteFileBytes(b, std::string(32, 'x'));
+    ASSERT_TRUE(WriteEntryToClipboard(test::FilesEntry({b, folder.File(L"gone"), a}), nullptr));
+    ClipboardEntry read;
+    ASSERT_TRUE(ReadClipboardEntry(nullptr, read));
+    EXPECT_EQ(read.kind, ENTRY_KIND_FILES);
+    EXPECT_EQ(read.files, (std::vector<std::wstring>{b, a}));
+    EXPECT_EQ(read.text, L"2 个文件");
+    EXPECT_EQ(read.dataSize, 42);
+
+    // A list whose final NUL is missing would be walked past the block's end.
+    Bytes broken = BuildDropFilesBlock({a});
+    broken.resize(broken.size() - 4);
+    std::replace(broken.begin() + 20, broken.end(), uint8_t{0}, uint8_t{'x'});
+    ASSERT_TRUE(PutAsOtherProgram({{CF_HDROP, broken}, {CF_UNICODETEXT, Utf16(L"only")}}));
+    ASSERT_TRUE(ReadClipboardEntry(nullptr, read));
+    EXPECT_EQ(read.text, L"only");
+}
+
+TEST_F(WinClipboardTest, ImagesGoUnderTheirFormatsAndOnlyTheDibIsTaken) {
+    // 3 x 2 pixels of 32 bits after a 40-byte header.
+    Bytes dib = {40, 0, 0, 0, 3, 0, 0, 0, 2, 0, 0, 0, 1, 0, 32, 0};
+    dib.resize(40, 0);
+    dib.resize(64, 0x5A);
+    ASSERT_TRUE(WriteEntryToClipboard(test::ImageEntry(dib, L"clipboard.dib"), nullptr));
+    ClipboardEntry read;
+    ASSERT_TRUE(ReadClipboardEntry(nullptr, read));
+    EXPECT_EQ(std::tie(read.kind, read.imageBytes, read.imageFileName),
+              std::tuple(ENTRY_KIND_IMAGE, dib, std::wstring(L"clipboard.dib")));
+    Bytes padded = dib;
+    padded.resize(dib.size() + 100, 0xEE);
+    ASSERT_TRUE(PutAsOtherProgram({{CF_DIB, padded}}));
+    ASSERT_TRUE(ReadClipboardEntry(nullptr, read));
+    EXPECT_EQ(read.imageBytes, dib);
+
+    const Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 1, 2, 3, 4};
+    ASSERT_TRUE(WriteEntryToClipboard(test::ImageEntry(png, L" C:\\pictures\\Shot.PNG "), nullptr));
+    ClipboardSession session(nullptr);
+    ASSERT_TRUE(session.IsOpen());
+    HANDLE handle = GetClipboardData(RegisterClipboardFormatW(L"PNG"));
+    ASSERT_NE(handle, nullptr);
+    ASSERT_GE(GlobalSize(handle), png.size());
+    EXPECT_EQ(std::memcmp(GlobalLock(handle), png.data(), png.size()), 0);
+    GlobalUnlock(handle);
+}
+
+TEST_F(WinClipboardTest, WatcherCapturesOtherClientsOncePerContentAndPromotes) {
+    Start();
+    ASSERT_TRUE(CopyInX(L"来自另一个程序 A"));
+    EXPECT_EQ(notifier.historyChanged, 2);  // start-up capture and this one
+    const ClipboardEntry a = *history.GetEntryAt(0);
+    ASSERT_TRUE(XclipSetText(L"来自另一个程序 A"));
+    Pump(kSettleMs);
+    EXPECT_EQ(history.GetEntryCount(), 2);
+    ASSERT_TRUE(CopyInX(L"B"));
+    ASSERT_TRUE(CopyInX(L"来自另一个程序 A"));
+    EXPECT_EQ(history.GetEntryCount(), 3);
+    EXPECT_EQ(history.GetEntryAt(0)->id, a.id);
+    EXPECT_GT(history.GetEntryAt(0)->time, a.time);
+}
+
+TEST_F(WinClipboardTest, WatcherSkipsItsOwnWritesAndChangesDuringASend) {
+    Start();
+    BeginOwnClipboardWrite();
+    ASSERT_TRUE(WriteEntryToClipboard(test::TextEntry(L"written by zovrel"), watcher->Window()));
+    watcher->MarkClipboardAsOwn();
+    EndOwnClipboardWrite();
+    Pump(kSettleMs);
+    EXPECT_EQ(history.GetEntryCount(), 1);
+    EXPECT_EQ(notifier.historyChanged, 1);
+    {
+        OwnClipboardWriteScope sending;
+        ASSERT_TRUE(XclipSetText(L"copied during a send"));
+        Pump(kSettleMs);
+        EXPECT_EQ(history.GetEntryCount(), 1);
+    }
+    // The change was left unrecorded, so the poll picks it up afterwards.
+    EXPECT_TRUE(PumpUntil([&] { return Top() == L"copied during a send"; }, kWaitMs));
+}
+
+TEST_F(WinClipboardTest, WatcherNeverTakesPrivateMarkedContent) {
+    Start();
+    const UINT ignore = RegisterClipboardFormatW(kViewerIgnoreFormat);
+    const UINT exclude = RegisterClipboardFormatW(kExcludeFromMonitorFormat);
+    const UINT inHistory = RegisterClipboardFormatW(kCanIncludeInHistoryFormat);
+    const UINT cloud = RegisterClipboardFormatW(kCanUploadToCloudFormat);
+    const struct {
+        std::vector<Format> marks;
+        bool taken;
+    } cases[] = {{{{ignore, {}}}, false},
+                 {{{ignore, {}, true}}, false},
+                 {{{exclude, {}, true}}, false},
+                 {{{exclude, Bytes{1, 0, 0, 0}}}, false},
+                 {{{inHistory, Bytes{0, 0, 0, 0}}}, false},
+                 {{{cloud, Bytes{0, 0, 0, 0}}}, false},
+                 {{{inHistory, Bytes{0, 0, 0, 0}}, {cloud, Bytes{0, 0, 0, 0}}}, false},
+                 {{{inHistory, Bytes{1, 0, 0, 0}}}, true},
+                 {{{cloud, Bytes{0, 0}}}, true}};
+    for (int n = 0; const auto& c : cases) {
+        const std::wstring secret = L"secret " + std::to_wstring(++n);
+        std::vector<Format> formats = {{CF_UNICODETEXT, Utf16(secret)}};
+        formats.insert(formats.end(), c.marks.begin(), c.marks.end());
+        ASSERT_TRUE(PutAsOtherProgram(formats));
+        const DWORD sequence = GetClipboardSequenceNumber();
+        // Recorded as dealt with, so the poll does not keep coming back to it.
+        EXPECT_TRUE(
+            PumpUntil([&] { return watcher->Capture().LastSequence() == sequence; }, kWaitMs))
+            << n;
+        Pump(300);
+        EXPECT_EQ(Top() == secret, c.taken) << n;
+    }
+}
+
+TEST_F(WinClipboardTest, WatcherWorksThroughTheViewerChain) {
+    Start(CZovrelClipboardWatcher::Subscription::ViewerChain);
+    EXPECT_FALSE(watcher->ListenerMode());
+    ASSERT_TRUE(CopyInX(L"seen through the viewer chain"));
+    watcher->StopWatching();
+    EXPECT_EQ(watcher->Window(), nullptr);
+}
+
+}  // namespace
+}  // namespace zovrel
