@@ -19,32 +19,11 @@ void OnStopSignal(int) {
     g_stopRequested.store(true);
 }
 
-void Write(FILE* stream, const std::wstring& text, bool newline) {
-    std::string bytes = ToUtf8(text);
-    if (newline)
-        bytes += '\n';
-    std::fwrite(bytes.data(), 1, bytes.size(), stream);
-    std::fflush(stream);
-}
-
 }  // namespace
 
 void PrepareConsoleOutput() {
     // A reader that went away must not end a run that is writing to the port.
     signal(SIGPIPE, SIG_IGN);
-}
-
-void WriteStdoutLine(const std::wstring& line) {
-    Write(stdout, line, true);
-}
-void WriteStderrLine(const std::wstring& line) {
-    Write(stderr, line, true);
-}
-void WriteStdout(const std::wstring& text) {
-    Write(stdout, text, false);
-}
-void WriteStderr(const std::wstring& text) {
-    Write(stderr, text, false);
 }
 
 void InstallStopHandlers() {

@@ -28,14 +28,6 @@ BOOL WINAPI OnConsoleControl(DWORD event) {
     return TRUE;
 }
 
-void Write(FILE* stream, const std::wstring& text, bool newline) {
-    std::string bytes = ToUtf8(text);
-    if (newline)
-        bytes += '\n';
-    std::fwrite(bytes.data(), 1, bytes.size(), stream);
-    std::fflush(stream);
-}
-
 }  // namespace
 
 void PrepareConsoleOutput() {
@@ -43,19 +35,6 @@ void PrepareConsoleOutput() {
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stderr), _O_BINARY);
     ::SetConsoleOutputCP(CP_UTF8);
-}
-
-void WriteStdoutLine(const std::wstring& line) {
-    Write(stdout, line, true);
-}
-void WriteStderrLine(const std::wstring& line) {
-    Write(stderr, line, true);
-}
-void WriteStdout(const std::wstring& text) {
-    Write(stdout, text, false);
-}
-void WriteStderr(const std::wstring& text) {
-    Write(stderr, text, false);
 }
 
 void InstallStopHandlers() {

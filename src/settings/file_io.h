@@ -18,7 +18,7 @@ FileRead ReadWholeFile(const std::wstring& path, size_t maxBytes, std::string& o
 // Replaces the file's content as one step: the bytes go to a temporary file in the same folder,
 // are flushed to disk and then renamed over the old file, so a crash leaves either the old or the
 // new content, never a torn mix. False (old file untouched) when any step fails.
-bool WriteFileAtomically(const std::wstring& path, const void* data, size_t size);
+inline bool WriteFileAtomically(const std::wstring& path, const void* data, size_t size);
 inline bool WriteFileAtomically(const std::wstring& path, std::string_view bytes) {
     return WriteFileAtomically(path, bytes.data(), bytes.size());
 }
@@ -40,6 +40,11 @@ struct FileWrite {
 // replaced (after a crash or a power loss) finds every earlier one replaced too. A file that
 // fails keeps its old content and the rest go ahead. True when every file was replaced.
 bool WriteFilesAtomically(std::vector<FileWrite>& files);
+
+inline bool WriteFileAtomically(const std::wstring& path, const void* data, size_t size) {
+    std::vector<FileWrite> one{FileWrite{path, data, size}};
+    return WriteFilesAtomically(one);
+}
 
 // Appends to a file (created when missing) that is open only for this one call, with other
 // writers kept out meanwhile; `header` is written first when the file is empty.

@@ -73,11 +73,6 @@ FileRead ReadWholeFile(const std::wstring& path, size_t maxBytes, std::string& o
     return FileRead::kRead;
 }
 
-bool WriteFileAtomically(const std::wstring& path, const void* data, size_t size) {
-    std::vector<FileWrite> one{FileWrite{path, data, size}};
-    return WriteFilesAtomically(one);
-}
-
 bool WriteFilesAtomically(std::vector<FileWrite>& files) {
     static std::atomic<unsigned> counter{0};
     std::vector<std::wstring> temps(files.size());
