@@ -40,9 +40,15 @@ void AppendWide(std::wstring& out, char32_t cp) {
     out += static_cast<wchar_t>(cp);
 }
 
-bool IsSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDFFF; }
-bool OutsideUnicode(char32_t c) { return c > 0x10FFFF; }
-bool OutsideBmp(char32_t c) { return c >= 0x10000; }
+bool IsSurrogate(char32_t c) {
+    return c >= 0xD800 && c <= 0xDFFF;
+}
+bool OutsideUnicode(char32_t c) {
+    return c > 0x10FFFF;
+}
+bool OutsideBmp(char32_t c) {
+    return c >= 0x10000;
+}
 
 }  // namespace
 
@@ -63,7 +69,8 @@ std::string ToUtf8(std::wstring_view text) {
             }
         }
         // A lone surrogate or a value outside Unicode cannot be encoded.
-        if (IsSurrogate(c) || OutsideUnicode(c)) c = kReplacement;
+        if (IsSurrogate(c) || OutsideUnicode(c))
+            c = kReplacement;
         AppendUtf8(out, c);
     }
     return out;
@@ -72,7 +79,8 @@ std::string ToUtf8(std::wstring_view text) {
 // Decodes with the "maximal subpart" rule: each ill-formed subsequence becomes one U+FFFD.
 std::wstring FromUtf8(const void* data, std::ptrdiff_t count) {
     std::wstring out;
-    if (data == nullptr || count < 1) return out;
+    if (data == nullptr || count < 1)
+        return out;
     const auto* s = static_cast<const uint8_t*>(data);
     const size_t n = static_cast<size_t>(count);
     out.reserve(n);
@@ -93,13 +101,17 @@ std::wstring FromUtf8(const void* data, std::ptrdiff_t count) {
         } else if (b >= 0xE0 && b <= 0xEF) {
             need = 2;
             cp = b & 0x0F;
-            if (b == 0xE0) lo = 0xA0;
-            if (b == 0xED) hi = 0x9F;
+            if (b == 0xE0)
+                lo = 0xA0;
+            if (b == 0xED)
+                hi = 0x9F;
         } else if (b >= 0xF0 && b <= 0xF4) {
             need = 3;
             cp = b & 0x07;
-            if (b == 0xF0) lo = 0x90;
-            if (b == 0xF4) hi = 0x8F;
+            if (b == 0xF0)
+                lo = 0x90;
+            if (b == 0xF4)
+                hi = 0x8F;
         } else {
             AppendWide(out, kReplacement);
             ++i;
@@ -137,7 +149,8 @@ size_t Utf16Length(std::wstring_view text) {
         return text.size();
     } else {
         size_t n = 0;
-        for (wchar_t c : text) n += OutsideBmp(static_cast<char32_t>(c)) ? 2 : 1;
+        for (wchar_t c : text)
+            n += OutsideBmp(static_cast<char32_t>(c)) ? 2 : 1;
         return n;
     }
 }
@@ -148,15 +161,19 @@ bool IsBlank(wchar_t c) {
 
 std::wstring TrimText(std::wstring_view text) {
     size_t b = 0, e = text.size();
-    while (b < e && IsBlank(text[b])) ++b;
-    while (e > b && IsBlank(text[e - 1])) --e;
+    while (b < e && IsBlank(text[b]))
+        ++b;
+    while (e > b && IsBlank(text[e - 1]))
+        --e;
     return std::wstring(text.substr(b, e - b));
 }
 
 std::string TrimText(std::string_view text) {
     size_t b = 0, e = text.size();
-    while (b < e && IsBlank(static_cast<unsigned char>(text[b]))) ++b;
-    while (e > b && IsBlank(static_cast<unsigned char>(text[e - 1]))) --e;
+    while (b < e && IsBlank(static_cast<unsigned char>(text[b])))
+        ++b;
+    while (e > b && IsBlank(static_cast<unsigned char>(text[e - 1])))
+        --e;
     return std::string(text.substr(b, e - b));
 }
 
@@ -197,6 +214,21 @@ uint32_t ParseLeadingUInt32(std::wstring_view text) {
     return value < 0 ? 0u - low : low;
 }
 
+std::vector<std::wstring> SplitTrimmed(std::wstring_view text, wchar_t separator) {
+    std::vector<std::wstring> pieces;
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find(separator, start);
+        if (end == std::wstring_view::npos)
+            end = text.size();
+        std::wstring piece = TrimText(text.substr(start, end - start));
+        if (!piece.empty())
+            pieces.push_back(std::move(piece));
+        start = end + 1;
+    }
+    return pieces;
+}
+
 std::wstring FormatText(const wchar_t* format, ...) {
     std::vector<wchar_t> buffer(256);
     for (;;) {
@@ -204,26 +236,33 @@ std::wstring FormatText(const wchar_t* format, ...) {
         va_start(args, format);
         const int n = std::vswprintf(buffer.data(), buffer.size(), format, args);
         va_end(args);
-        if (n >= 0 && static_cast<size_t>(n) < buffer.size()) return std::wstring(buffer.data(), n);
+        if (n >= 0 && static_cast<size_t>(n) < buffer.size())
+            return std::wstring(buffer.data(), n);
         // vswprintf reports -1 when the buffer is too small; grow until it fits, with a bound so
         // an encoding error cannot loop forever.
-        if (buffer.size() >= (size_t{1} << 26)) return std::wstring();
+        if (buffer.size() >= (size_t{1} << 26))
+            return std::wstring();
         buffer.resize(buffer.size() * 4);
     }
 }
 
-static wchar_t LowerAscii(wchar_t c) { return (c >= L'A' && c <= L'Z') ? c - L'A' + L'a' : c; }
+static wchar_t LowerAscii(wchar_t c) {
+    return (c >= L'A' && c <= L'Z') ? c - L'A' + L'a' : c;
+}
 
 bool EqualsIgnoreCase(std::wstring_view a, std::wstring_view b) {
-    if (a.size() != b.size()) return false;
+    if (a.size() != b.size())
+        return false;
     for (size_t i = 0; i < a.size(); ++i)
-        if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
+        if (LowerAscii(a[i]) != LowerAscii(b[i]))
+            return false;
     return true;
 }
 
 std::wstring ToLowerAscii(std::wstring_view text) {
     std::wstring out(text);
-    for (auto& c : out) c = LowerAscii(c);
+    for (auto& c : out)
+        c = LowerAscii(c);
     return out;
 }
 

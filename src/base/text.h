@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zovrel {
 
@@ -22,6 +23,8 @@ size_t Utf16Length(std::wstring_view text);
 bool IsBlank(wchar_t c);
 std::wstring TrimText(std::wstring_view text);
 std::string TrimText(std::string_view text);
+// The pieces between separators, each trimmed; empty pieces are left out.
+std::vector<std::wstring> SplitTrimmed(std::wstring_view text, wchar_t separator);
 
 // The leading decimal integer of a text after blanks, with an optional sign: "  12abc" is 12,
 // "abc" is 0. Out-of-range values saturate.

@@ -50,16 +50,8 @@ std::wstring ComputeFingerprint(const ClipboardEntry& entry) {
 void ReadIgnoredFingerprints(const ProfileDocument& index, FingerprintSet& set) {
     set.clear();
     const std::wstring joined = index.GetString(kMetaSection, kIgnoredKey, L"", kMaxValueChars);
-    size_t start = 0;
-    while (start <= joined.size()) {
-        size_t bar = joined.find(L'|', start);
-        if (bar == std::wstring::npos)
-            bar = joined.size();
-        std::wstring piece = TrimText(std::wstring_view(joined).substr(start, bar - start));
-        if (!piece.empty())
-            set.insert(std::move(piece));
-        start = bar + 1;
-    }
+    for (std::wstring& piece : SplitTrimmed(joined, L'|'))
+        set.insert(std::move(piece));
     const std::wstring older = index.GetString(kMetaSection, kOlderIgnoredKey, L"", kMaxValueChars);
     if (!older.empty())
         set.insert(older);

@@ -274,17 +274,7 @@ bool HistoryFiles::LoadEntryFiles(int64_t id, ClipboardEntry& e) {
 
     if (ReadWholeFile(EntryPath(id, L".files"), kMaxHistoryTextFileBytes, bytes) ==
         FileRead::kRead) {
-        const std::wstring all = FromUtf8(bytes);
-        size_t start = 0;
-        while (start <= all.size()) {
-            size_t nl = all.find(L'\n', start);
-            if (nl == std::wstring::npos)
-                nl = all.size();
-            std::wstring path = TrimText(std::wstring_view(all).substr(start, nl - start));
-            if (!path.empty())
-                e.files.push_back(std::move(path));
-            start = nl + 1;
-        }
+        e.files = SplitTrimmed(FromUtf8(bytes), L'\n');
     }
 
     if (e.dataSize > 0) {

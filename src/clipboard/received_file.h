@@ -41,6 +41,7 @@ class ReceivedFile {
 
   private:
 #ifdef _WIN32
+    bool SeekTo(int64_t offset);
     void* handle_ = nullptr;
 #else
     int fd_ = -1;

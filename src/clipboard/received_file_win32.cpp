@@ -55,17 +55,23 @@ bool ReceivedFile::SetLength(int64_t length) {
     return true;
 }
 
-bool ReceivedFile::WriteAt(int64_t offset, const uint8_t* data, size_t count) {
-    if (!handle_) {
-        lastError_ = ERROR_INVALID_HANDLE;
-        return false;
-    }
+bool ReceivedFile::SeekTo(int64_t offset) {
     LARGE_INTEGER pos;
     pos.QuadPart = offset;
     if (!::SetFilePointerEx(AsHandle(handle_), pos, nullptr, FILE_BEGIN)) {
         lastError_ = ::GetLastError();
         return false;
     }
+    return true;
+}
+
+bool ReceivedFile::WriteAt(int64_t offset, const uint8_t* data, size_t count) {
+    if (!handle_) {
+        lastError_ = ERROR_INVALID_HANDLE;
+        return false;
+    }
+    if (!SeekTo(offset))
+        return false;
     while (count > 0) {
         const DWORD piece = count > 0x40000000u ? 0x40000000u : static_cast<DWORD>(count);
         DWORD written = 0;
@@ -85,12 +91,8 @@ bool ReceivedFile::ReadAt(int64_t offset, uint8_t* data, size_t count, size_t& g
         lastError_ = ERROR_INVALID_HANDLE;
         return false;
     }
-    LARGE_INTEGER pos;
-    pos.QuadPart = offset;
-    if (!::SetFilePointerEx(AsHandle(handle_), pos, nullptr, FILE_BEGIN)) {
-        lastError_ = ::GetLastError();
+    if (!SeekTo(offset))
         return false;
-    }
     while (got < count) {
         const size_t want = count - got;
         const DWORD piece = want > 0x40000000u ? 0x40000000u : static_cast<DWORD>(want);
