@@ -22,19 +22,14 @@ TEST(Utf8, RoundTripsChineseAndAstralCharacters) {
 
 TEST(Utf8, InvalidInputBecomesReplacementCharacters) {
     // Each maximal ill-formed subpart is one U+FFFD; decoding resumes at the next lead byte.
-    EXPECT_EQ(FromUtf8(std::string("a\xFF"
-                                   "b")),
-              L"a" + kBad + L"b");
+    EXPECT_EQ(FromUtf8(std::string("a\xFFz")), L"a" + kBad + L"z");
     EXPECT_EQ(FromUtf8(std::string("\xE4\xB8")), kBad);  // cut short
-    EXPECT_EQ(FromUtf8(std::string("\xE4\xB8"
-                                   "a")),
-              kBad + L"a");
+    EXPECT_EQ(FromUtf8(std::string("\xE4\xB8z")), kBad + L"z");
     EXPECT_EQ(FromUtf8(std::string("\xC0\xAF")), kBad + kBad);             // overlong
     EXPECT_EQ(FromUtf8(std::string("\xED\xA0\x80")), kBad + kBad + kBad);  // encoded surrogate
     EXPECT_EQ(FromUtf8(std::string("\xF4\x90\x80\x80")), kBad + kBad + kBad + kBad);
     EXPECT_EQ(FromUtf8("a\0b", 3).size(), 3u);  // zero bytes are characters
     EXPECT_EQ(FromUtf8(nullptr, 5), L"");
-    EXPECT_EQ(FromUtf8("abc", 0), L"");
     EXPECT_EQ(FromUtf8("abc", -1), L"");
 }
 
@@ -53,7 +48,6 @@ TEST(Text, TrimCompareAndFormat) {
 TEST(Text, LeadingNumbersSaturateAndTheUnsignedFormWraps) {
     EXPECT_EQ(ParseLeadingInt64(L" \t-42abc"), -42);
     EXPECT_EQ(ParseLeadingInt64(L"+7"), 7);
-    EXPECT_EQ(ParseLeadingInt64(L"abc"), 0);
     EXPECT_EQ(ParseLeadingInt64(L"- 5"), 0);
     EXPECT_EQ(ParseLeadingInt64(L"9223372036854775808"), INT64_MAX);
     EXPECT_EQ(ParseLeadingInt64(L"-9223372036854775808"), INT64_MIN);

@@ -1,15 +1,29 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdlib>
+#include <ctime>
 #include <filesystem>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <random>
+#include <regex>
+#include <set>
 #include <thread>
 #include <vector>
 
+#include "base/paths.h"
 #include "base/text.h"
+#include "clipboard/clipboard_entry.h"  // the recording notifier keeps posted entries
 #include "settings/autostart.h"
 #include "settings/data_root.h"
+#include "settings/log_file.h"
 #include "settings/profile.h"
+#include "settings/protocol_log.h"
 #include "settings/settings_file.h"
-#include "settings/settings_test_support.h"
+#include "support/fake_ticks.h"
+#include "support/recording_notifier.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -19,16 +33,57 @@
 namespace zovrel {
 namespace {
 
-using test::TempFolder;
+// A fresh empty folder under the system's temporary folder, removed with everything in it.
+struct TempFolder {
+    TempFolder() { std::filesystem::create_directories(PathFromText(path)); }
+    ~TempFolder() { std::filesystem::remove_all(PathFromText(path), ignored); }
+    std::wstring operator/(const std::wstring& name) const { return JoinPath(path, name); }
+
+    static inline std::atomic<int> count{0};
+    const std::wstring path = TextFromPath(
+        std::filesystem::temp_directory_path() /
+        ("zovrel-test-" + std::to_string(count++) + "-" + std::to_string(std::random_device()())));
+    std::error_code ignored;
+};
+
+// A temporary folder that is the process's data root while it lives.
+struct TempDataRoot : TempFolder {
+    TempDataRoot() { SetDataRootForProcess(path); }
+    ~TempDataRoot() { SetDataRootForProcess(L""); }
+};
+
+// Sets an environment variable ("" removes it) and restores it afterwards.
+struct ScopedEnv {
+    ScopedEnv(const char* name, const std::string& value)
+        : name(name), previous(std::getenv(name) ? std::getenv(name) : "") {
+        Set(value);
+    }
+    ~ScopedEnv() { Set(previous); }
+    void Set(const std::string& value) {
+#ifdef _WIN32
+        _putenv_s(name.c_str(), value.c_str());
+#else
+        value.empty() ? unsetenv(name.c_str()) : setenv(name.c_str(), value.c_str(), 1);
+#endif
+        tzset();
+    }
+    const std::string name, previous;
+};
+
+std::string ReadFileBytes(const std::wstring& path) {
+    std::ifstream in(PathFromText(path), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
+    std::ofstream(PathFromText(path), std::ios::binary | std::ios::trunc) << bytes;
+}
 
 TEST(ProfileDocument, ReadsFilesEditedByHandInEveryEncodingAndLineEnd) {
     const std::string lf =
         "; by hand\n  [ settings ]  \n  uartcomport  =   串口一  \nQ = \" x \"\n";
-    std::string crlf, cr;
-    for (char c : lf) {
-        crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
-        cr += c == '\n' ? '\r' : c;
-    }
+    const std::string crlf = std::regex_replace(lf, std::regex("\n"), "\r\n"),
+                      cr = std::regex_replace(lf, std::regex("\n"), "\r");
     std::string utf16 = "\xFF\xFE";
     for (char16_t c : std::u16string(u"[Settings]\r\nUartComPort = 串口一\r\nq=\" x \""))
         utf16 += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
@@ -58,94 +113,79 @@ TEST(ProfileFile, UnicodeRoundTripsAndAnUnreadableFileIsNeverReplaced) {
     TempFolder folder;
     const std::wstring path = folder / L"1.meta", name = L"剪贴板图片\U0001F600.png";
     ASSERT_TRUE(WriteProfileString(path, L"Entry", L"ImageFileName", name));
-    ASSERT_TRUE(WriteProfileString(path, L"Entry", L"Kind", L"1"));
     EXPECT_EQ(ReadProfileString(path, L"Entry", L"ImageFileName", L""), name);
-    EXPECT_TRUE(DeleteProfileKey(path, L"Entry", L"Kind"));
-    EXPECT_EQ(ReadProfileInt(path, L"Entry", L"Kind", -1), -1);
 
     const std::string big = "[S]\r\nK=v\r\n" + std::string(kMaxProfileFileBytes, ';');
-    test::WriteFileBytes(path, big);
+    WriteFileBytes(path, big);
     EXPECT_EQ(ReadProfileString(path, L"S", L"K", L"default"), L"default");
     EXPECT_FALSE(WriteProfileString(path, L"S", L"K", L"new"));
-    EXPECT_EQ(test::ReadFileBytes(path).size(), big.size());
+    EXPECT_EQ(ReadFileBytes(path).size(), big.size());
 }
 
 TEST(ProfileFile, AtomicWritesReplaceWhatTheyCanAndLeaveNoTemporaryFile) {
     TempFolder folder;
     const std::wstring a = folder / L"a.ini", missing = folder / L"missing/x";
-    test::WriteFileBytes(a, "old version, longer");
-    const std::string newA = "new a", newB = "new b";
-    std::vector<FileWrite> batch{{a, newA.data(), newA.size()},
-                                 {missing, newB.data(), newB.size()},
-                                 {folder / L"b.ini", newB.data(), newB.size()}};
+    WriteFileBytes(a, "old version, longer");
+    std::vector<FileWrite> batch{
+        {a, "new a", 5}, {missing, "new b", 5}, {folder / L"b.ini", "new b", 5}};
     EXPECT_FALSE(WriteFilesAtomically(batch));
     EXPECT_TRUE(batch[0].written && !batch[1].written && batch[2].written);
-    EXPECT_EQ(test::ReadFileBytes(a) + test::ReadFileBytes(batch[2].path), "new anew b");
-    const auto files = std::filesystem::directory_iterator(PathFromText(folder.path()));
+    EXPECT_EQ(ReadFileBytes(a) + ReadFileBytes(batch[2].path), "new anew b");
+    const auto files = std::filesystem::directory_iterator(PathFromText(folder.path));
     EXPECT_EQ(std::distance(begin(files), end(files)), 2);
 }
 
 TEST(ProfileFile, ConcurrentWritersOfOneFileLoseNoKey) {
     TempFolder folder;
     const std::wstring path = folder / L"index.ini";
-    std::vector<std::thread> threads;
+    std::vector<std::jthread> threads;
     for (int t = 0; t < 4; ++t)
         threads.emplace_back([&, t] {
             for (int i = 0; i < 25; ++i)
-                WriteProfileString(path, L"Meta", L"K" + std::to_wstring(t * 100 + i), L"v");
+                WriteProfileString(path, L"Meta", L"K" + std::to_wstring(t * 25 + i), L"v");
         });
-    for (auto& thread : threads)
-        thread.join();
-    for (int t = 0; t < 4; ++t)
-        for (int i = 0; i < 25; ++i)
-            EXPECT_EQ(ReadProfileString(path, L"Meta", L"K" + std::to_wstring(t * 100 + i), L""),
-                      L"v");
+    threads.clear();  // joins
+    for (int k = 0; k < 100; ++k)
+        EXPECT_EQ(ReadProfileString(path, L"Meta", L"K" + std::to_wstring(k), L""), L"v") << k;
 }
 
-TEST(DataRoot, PortableMarkerFileOrFolderElseThePerUserFolderCreated) {
-    TempFolder withFile, withFolder, exeFolder;
-    test::WriteFileBytes(withFile / L"portable", "");
-    EnsureFolderExists(withFolder / L"portable");
-    EXPECT_EQ(ResolveDataRoot(withFile.path()), withFile.path());
-    EXPECT_EQ(ResolveDataRoot(withFolder.path()), withFolder.path());
+TEST(DataRoot, PortableMarkerElseThePerUserFolderCreated) {
+    TempFolder portable, exeFolder;
+    WriteFileBytes(portable / L"portable", "");
+    EXPECT_EQ(ResolveDataRoot(portable.path), portable.path);
 #ifdef _WIN32
-    const std::wstring root = ResolveDataRoot(exeFolder.path());
+    const std::wstring root = ResolveDataRoot(exeFolder.path);
     EXPECT_EQ(root.substr(root.size() - 7), L"\\zovrel");
     EXPECT_TRUE(PathExists(root));
 #else
     TempFolder home;
-    test::ScopedEnv noXdg("XDG_DATA_HOME", std::nullopt);
-    test::ScopedEnv homeEnv("HOME", ToUtf8(home.path()));
-    EXPECT_EQ(ResolveDataRoot(exeFolder.path()), home.path() + L"/.local/share/zovrel");
-    EXPECT_TRUE(PathExists(home.path() + L"/.local/share/zovrel"));
-    test::ScopedEnv xdg("XDG_DATA_HOME", ToUtf8(home.path()));
-    EXPECT_EQ(ResolveDataRoot(exeFolder.path()), home / L"zovrel");
+    ScopedEnv noXdg("XDG_DATA_HOME", ""), homeEnv("HOME", ToUtf8(home.path));
+    EXPECT_EQ(ResolveDataRoot(exeFolder.path), home.path + L"/.local/share/zovrel");
+    EXPECT_TRUE(PathExists(home.path + L"/.local/share/zovrel"));
+    ScopedEnv xdg("XDG_DATA_HOME", ToUtf8(home.path));
+    EXPECT_EQ(ResolveDataRoot(exeFolder.path), home / L"zovrel");
 #endif
 }
 
-class SettingsFile : public ::testing::Test {
-  protected:
-    void WriteIni(const std::string& bytes) { test::WriteFileBytes(GetSettingsFilePath(), bytes); }
-    test::TempDataRoot root_;
-};
-
-TEST_F(SettingsFile, DefaultsWithoutAFileThenWritesTheProfileFormat) {
+TEST(SettingsFile, DefaultsWithoutAFileThenWritesTheProfileFormat) {
+    TempDataRoot root;
     EXPECT_EQ(ReadUartComPort(), L"");
     EXPECT_FALSE(ReadUartDebugLog() || ReadAutostart());
     EXPECT_FALSE(PathExists(GetSettingsFilePath()));  // reading creates nothing
     ASSERT_TRUE(WriteUartComPort(L"  COM3 ") && WriteUartDebugLog(true) && WriteAutostart(false));
-    EXPECT_EQ(test::ReadFileBytes(GetSettingsFilePath()),
+    EXPECT_EQ(ReadFileBytes(GetSettingsFilePath()),
               "[Settings]\r\nUartComPort=COM3\r\nUartDebugLog=1\r\nAutostart=0\r\n");
-    ASSERT_TRUE(WriteUartComPort(L"串口 USB"));
-    EXPECT_EQ(ReadUartComPort(), L"串口 USB");
 }
 
-TEST_F(SettingsFile, ReadsHandEditedValuesAnewOnEveryCall) {
-    WriteIni("[settings]\r\n uartcomport =   COM7   \r\nUartDebugLog=2\r\nAutostart=yes\r\n");
+TEST(SettingsFile, ReadsHandEditedValuesAnewOnEveryCall) {
+    TempDataRoot root;
+    WriteFileBytes(GetSettingsFilePath(),
+                   "[settings]\r\n uartcomport =   COM7   \r\nUartDebugLog=2\r\nAutostart=yes\r\n");
     EXPECT_EQ(ReadUartComPort(), L"COM7");
     EXPECT_TRUE(ReadUartDebugLog());  // any non-zero number is on
     EXPECT_FALSE(ReadAutostart());    // not a number: 0
-    WriteIni("[Settings]\nUartComPort=" + std::string(600, 'P') + "\nAutostart=-1\n");
+    WriteFileBytes(GetSettingsFilePath(),
+                   "[Settings]\nUartComPort=" + std::string(600, 'P') + "\nAutostart=-1\n");
     EXPECT_EQ(ReadUartComPort(), std::wstring(511, L'P'));
     EXPECT_TRUE(ReadAutostart());
     // The cut counts UTF-16 units in both builds; half a surrogate pair is not kept.
@@ -153,21 +193,14 @@ TEST_F(SettingsFile, ReadsHandEditedValuesAnewOnEveryCall) {
     EXPECT_EQ(ReadUartComPort(), std::wstring(510, L'P'));
 }
 
-TEST_F(SettingsFile, GarbageReadsAsDefaultsAndUnusableFilesFailWrites) {
-    std::string garbage;
-    for (int i = 0; i < 4096; ++i)
-        garbage += static_cast<char>((i * 7919) % 251);
-    WriteIni(garbage);
-    EXPECT_EQ(ReadUartComPort(), L"");
-    EXPECT_FALSE(ReadUartDebugLog());
-
-    std::filesystem::remove(PathFromText(GetSettingsFilePath()));
+TEST(SettingsFile, UnusableFilesReadAsDefaultsAndFailWrites) {
+    TempDataRoot root;
     EnsureFolderExists(GetSettingsFilePath());  // a folder where the file should be
     EXPECT_FALSE(ReadAutostart());
     EXPECT_FALSE(WriteUartComPort(L"COM3"));
 
-    test::WriteFileBytes(root_ / L"blocker", "");  // a root below a file cannot exist
-    SetDataRootForProcess(root_ / L"blocker" + kPathSeparator + L"root");
+    WriteFileBytes(root / L"blocker", "");  // a root below a file cannot exist
+    SetDataRootForProcess(root / L"blocker" + kPathSeparator + L"root");
     EXPECT_FALSE(WriteUartDebugLog(true) || ReadUartDebugLog());
 }
 
@@ -189,30 +222,25 @@ std::optional<std::wstring> Registered() {
 
 std::optional<std::wstring> Registered() {
     const std::string entry =
-        test::ReadFileBytes(FromUtf8(std::getenv("HOME")) + L"/.config/autostart/zovrel.desktop");
+        ReadFileBytes(FromUtf8(std::getenv("HOME")) + L"/.config/autostart/zovrel.desktop");
     const size_t at = entry.find("\nExec=");
     if (at == std::string::npos)
         return std::nullopt;
     return FromUtf8(entry.substr(at + 6, entry.find('\n', at + 1) - at - 6));
 }
 
-TEST(Autostart, EntryEscapesThePathForTheLauncherAndRefusesLineBreaks) {
+#endif
+
+TEST(Autostart, RegistersTheQuotedPathAndDisablingTwiceSucceeds) {
+#ifndef _WIN32
     TempFolder home;
-    test::ScopedEnv noXdg("XDG_CONFIG_HOME", std::nullopt), homeEnv("HOME", ToUtf8(home.path()));
+    ScopedEnv noXdg("XDG_CONFIG_HOME", ""), homeEnv("HOME", ToUtf8(home.path));
+    // The launcher's escapes; a line break would end the Exec line and pose as further keys.
     ASSERT_TRUE(SetAutostartFor(true, L"/home/a$b/100%/x\"y\\z"));
     const std::wstring escaped = L"\"/home/a\\\\$b/100%%/x\\\\\"y\\\\\\\\z\"";
     EXPECT_EQ(Registered(), escaped);
-    // A line break would end the Exec line and let the rest pose as further keys.
     EXPECT_FALSE(SetAutostartFor(true, L"/tmp/x\nHidden=true"));
     EXPECT_EQ(Registered(), escaped);
-}
-
-#endif
-
-TEST(Autostart, RegistersTheQuotedOrBarePathAndDisablingTwiceSucceeds) {
-#ifndef _WIN32
-    TempFolder home;
-    test::ScopedEnv noXdg("XDG_CONFIG_HOME", std::nullopt), homeEnv("HOME", ToUtf8(home.path()));
 #endif
     const std::wstring spaced = kPathSeparator + std::wstring(L"my apps") + kPathSeparator + L"z";
     ASSERT_TRUE(SetAutostartFor(true, spaced));
@@ -222,6 +250,117 @@ TEST(Autostart, RegistersTheQuotedOrBarePathAndDisablingTwiceSucceeds) {
     EXPECT_TRUE(SetAutostart(false));
     EXPECT_EQ(Registered(), std::nullopt);
     EXPECT_TRUE(SetAutostart(false));
+}
+
+const std::string kMark = "\xEF\xBB\xBF";
+
+// The lines of a log file after its mark, as wide text.
+std::vector<std::wstring> Lines(const std::wstring& path) {
+    const std::string bytes = ReadFileBytes(path);
+    std::vector<std::wstring> lines;
+    size_t start = kMark.size();
+    for (size_t end; (end = bytes.find("\r\n", start)) != std::string::npos; start = end + 2)
+        lines.push_back(FromUtf8(bytes.substr(start, end - start)));
+    EXPECT_EQ(bytes.rfind(kMark, 0) == 0 ? start : 0, bytes.size()) << "no mark or a cut line";
+    return lines;
+}
+
+TEST(LogFile, EachDaysFileStartsWithTheMarkAndLaterLinesAppend) {
+    TempDataRoot root;
+    const std::wstring logs = root / L"logs" + kPathSeparator;
+    AppendToLogFileAt(L"", {2023, 12, 31});  // nothing for an empty text
+    EXPECT_FALSE(PathExists(logs + L"zovrel-20231231.log"));
+    AppendToLogFileAt(L"串口已关闭", {2023, 12, 31, 12});
+    AppendToLogFileAt(L"14:05:08.123 SYS 开始", {2023, 12, 31, 23, 59, 59});
+    AppendToLogFileAt(L"early", {2024, 1, 1, 0, 0, 0});
+    EXPECT_EQ(ReadFileBytes(logs + L"zovrel-20231231.log"),
+              kMark + ToUtf8(L"串口已关闭\r\n14:05:08.123 SYS 开始\r\n"));
+    EXPECT_EQ(ReadFileBytes(logs + L"zovrel-20240101.log"), kMark + "early\r\n");
+    EXPECT_EQ(FormatLogTimestamp({2024, 1, 1, 14, 5, 8}, 987654123u), L"14:05:08.123");
+
+    std::wstring east, west;  // 26 hours apart: always on different dates
+    for (auto [tz, path] : {std::pair{"AAA-14", &east}, std::pair{"BBB+12", &west}}) {
+        ScopedEnv zone("TZ", tz);
+        *path = LogFilePath(LocalNow());
+        AppendToLogFile(FromUtf8(tz));
+    }
+    EXPECT_EQ(Lines(east), std::vector<std::wstring>{L"AAA-14"});
+    EXPECT_EQ(Lines(west), std::vector<std::wstring>{L"BBB+12"});
+}
+
+TEST(LogFile, WritesIntoTheDataRootWhenLogsCannotBeMade) {
+    TempDataRoot root;
+    WriteFileBytes(root / L"logs", "in the way");
+    AppendToLogFileAt(L"still logged", {2024, 6, 1});
+    EXPECT_EQ(ReadFileBytes(root / L"zovrel-20240601.log"), kMark + "still logged\r\n");
+    EXPECT_EQ(ReadFileBytes(root / L"logs"), "in the way");
+}
+
+TEST(LogFile, ConcurrentWritersNeverInterleaveOrLoseLines) {
+    TempDataRoot root;
+    const auto text = [](int t, int i) {
+        return FormatText(L"thread %d line %04d 数据 %ls", t, i,
+                          std::wstring(t * 10, L'x').c_str());
+    };
+    std::vector<std::jthread> threads;
+    std::set<std::wstring> expected;
+    for (int t = 0; t < 8; ++t) {
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < 1000; ++i)
+                AppendToLogFileAt(text(t, i), {2024, 2, 29});
+        });
+        for (int i = 0; i < 1000; ++i)
+            expected.insert(text(t, i));
+    }
+    threads.clear();  // joins
+    const auto lines = Lines(LogFilePath({2024, 2, 29}));
+    EXPECT_EQ(lines.size(), 8000u);
+    EXPECT_EQ(std::set<std::wstring>(lines.begin(), lines.end()), expected);
+}
+
+// Today's file: tests run with TZ=UTC, far from a date change.
+TEST(ProtocolLog, StampsWritesAndPostsLinesOnlyWhileAttached) {
+    TempDataRoot root;
+    test::FakeTicks ticks(1000123);
+    test::RecordingNotifier window;
+    ProtocolLog log(&window, ticks);
+    LogSys(L"before attach");
+    SetActiveProtocolLog(&log);
+    LogSys(L"开始发送 文本");
+    ticks.Advance(900);
+    LogOnChannel(L"TX", L"FIRST_PACKET");
+    window.accept = false;  // a failed post still leaves the line in the file
+    log.Log(L"RX", L"GENERAL_REPLY");
+    ClearActiveProtocolLog();
+    LogSys(L"after detach");
+
+    const auto lines = Lines(LogFilePath(LocalNow()));
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_TRUE(
+        std::regex_match(lines[0], std::wregex(LR"(\d\d:\d\d:\d\d\.123 SYS 开始发送 文本)")));
+    EXPECT_TRUE(std::regex_match(lines[1], std::wregex(LR"(\d\d:\d\d:\d\d\.023 TX FIRST_PACKET)")));
+    EXPECT_EQ(window.logLines, std::vector<std::wstring>(lines.begin(), lines.begin() + 2));
+}
+
+TEST(ProtocolLog, DetachingWaitsForLinesInFlightAndStarvesNoOne) {
+    TempDataRoot root;
+    test::RecordingNotifier window;
+    std::atomic<bool> stop{false};
+    std::vector<std::jthread> loggers;
+    for (int t = 0; t < 3; ++t)
+        loggers.emplace_back([&] {
+            while (!stop)
+                LogSys(L"tick");
+        });
+    for (int round = 0; round < 200; ++round) {  // a freed log used here would crash
+        auto other = std::make_unique<ProtocolLog>(&window);
+        SetActiveProtocolLog(other.get());
+        std::this_thread::yield();
+        ClearActiveProtocolLog();
+    }
+    stop = true;
+    loggers.clear();  // joins
+    EXPECT_EQ(Lines(LogFilePath(LocalNow())).size(), window.logLines.size());
 }
 
 }  // namespace

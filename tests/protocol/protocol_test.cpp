@@ -1,0 +1,384 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <sstream>
+#include <vector>
+
+#include "base/text.h"
+#include "protocol/diagnostics.h"
+#include "protocol/frame_codec.h"
+#include "protocol/frame_extractor.h"
+#include "protocol/message_bodies.h"
+
+namespace zovrel {
+namespace {
+
+Bytes HexToBytes(const std::string& text) {  // "57 AB 06" -> {0x57, 0xAB, 0x06}
+    Bytes out;
+    std::istringstream in(text);
+    for (unsigned byte; in >> std::hex >> byte;)
+        out.push_back(static_cast<uint8_t>(byte));
+    return out;
+}
+
+Bytes RandomBytes(std::mt19937& rng, size_t n) {
+    Bytes bytes(n);
+    std::generate(bytes.begin(), bytes.end(), [&] { return static_cast<uint8_t>(rng()); });
+    return bytes;
+}
+
+Bytes Concat(std::initializer_list<Bytes> parts) {
+    Bytes out;
+    for (const Bytes& p : parts)
+        out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+
+uint32_t ScalarChecksum(const uint8_t* p, size_t n) {
+    uint32_t sum = 0;
+    for (size_t i = 0; i < n; ++i)
+        sum += p[i] + (p[i] & 7u) * static_cast<uint32_t>(i & 31);
+    return sum;
+}
+
+const Bytes kQuery = BuildFrame(CHANNEL_TRANSFER, DEVICE_QUERY, 1);
+const std::vector<Bytes> kJustQuery{kQuery};
+
+TEST(ProtocolChecksum, KnownValuesAndBlockedOrPiecewiseSumsEqualTheScalarOne) {
+    EXPECT_EQ(ProtocolChecksum(HexToBytes("61 62 63")), 0x12Eu);
+    // 0xFF at position 31 weighs 255 + 7 * 31; the weight restarts at position 32.
+    EXPECT_EQ(ProtocolChecksum(Concat({Bytes(31, 0), HexToBytes("FF 07")})), 255u + 7u * 31u + 7u);
+
+    std::mt19937 rng(7);
+    const Bytes data = RandomBytes(rng, 20000);
+    for (size_t n : {1, 31, 33, 64, 65, 1000, 8191, 8193, 19969})
+        for (size_t at : {0, 1, 17, 31})
+            EXPECT_EQ(ProtocolChecksum(data.data() + at, n), ScalarChecksum(data.data() + at, n))
+                << n << " at " << at;
+    // All 0xFF fills narrow per-lane counters and, past 16 MiB, wraps the 32-bit sum.
+    for (size_t n : {size_t{32 * 1000 + 3}, (size_t{1} << 24) + 4097}) {
+        const Bytes ones(n, 0xFF);
+        EXPECT_EQ(ProtocolChecksum(ones), ScalarChecksum(ones.data(), n)) << n;
+    }
+    // Pieces keep counting positions, as a file read in odd-sized reads.
+    uint32_t sum = 0;
+    for (size_t pos = 0, piece; pos < data.size(); pos += piece) {
+        piece = std::min<size_t>(1 + rng() % 997, data.size() - pos);
+        sum = ProtocolChecksumContinue(sum, data.data() + pos, piece, pos);
+    }
+    EXPECT_EQ(sum, ProtocolChecksum(data));
+}
+
+TEST(BuildFrame, KnownFramesAndTheWireSizeLimit) {
+    EXPECT_EQ(kQuery, HexToBytes("57 AB 06 01 00 00 00 06 00 00 00 02 00 00 00 00 00 63 01 00 00"));
+    EXPECT_EQ(BuildFrame(CHANNEL_TRANSFER, START_REQUEST, 0, nullptr, 0),
+              HexToBytes("57 AB 06 00 00 00 00 06 00 00 00 01 00 00 00 00 00 53 01 00 00"));
+    size_t total = 0;
+    EXPECT_TRUE(FrameWireSize(MAX_FRAME_PAYLOAD, total));
+    EXPECT_EQ(total, 65557u);
+    EXPECT_FALSE(FrameWireSize(MAX_FRAME_PAYLOAD + 1, total));
+    EXPECT_FALSE(FrameWireSize(uint64_t{1} << 40, total));
+}
+
+TEST(ParseFrame, RoundTripsRandomFramesUpToTheLargest) {
+    std::mt19937 rng(3);
+    for (int k = 0; k < 100; ++k) {
+        const size_t n = k == 0 ? 0 : (k == 1 ? MAX_FRAME_PAYLOAD : rng() % 3000);
+        const Bytes wire = BuildFrame(rng(), rng(), rng(), RandomBytes(rng, n));
+        Frame f;
+        ASSERT_TRUE(ParseFrame(wire, f));
+        EXPECT_EQ(f.header.length, n + 6);
+        EXPECT_EQ(BuildFrame(f.header.channel, f.header.type, f.header.sn, f.payload), wire);
+    }
+}
+
+TEST(ParseFrame, RejectsShortOversizedAndEveryChangedByte) {
+    const Bytes good = BuildFrame(CHANNEL_TRANSFER, FIRST_PACKET, 9, Bytes(10, 0x41));
+    Frame f;
+    FrameHeader h;
+    EXPECT_FALSE(ParseFrameHeader(good.data(), 16, h));  // the magic alone is not a header
+    EXPECT_TRUE(ParseFrameHeader(good.data(), 17, h));
+    EXPECT_FALSE(ParseFrame(good.data(), good.size() - 1, f));
+    // A change of 0x10 keeps (b & 7), so it moves the weighted sum by 16 wherever it is.
+    for (size_t at = 0; at < good.size(); ++at) {
+        Bytes bad = good;
+        bad[at] ^= 0x10;
+        EXPECT_FALSE(ParseFrame(bad, f)) << at;
+        EXPECT_TRUE(at >= 2 || !ParseFrameHeader(bad.data(), bad.size(), h)) << at;
+    }
+    // 65537 declared, with that many bytes and a correct checksum behind it.
+    EXPECT_FALSE(ParseFrame(BuildFrame(6, MIDDLE_PACKET, 2, Bytes(MAX_FRAME_PAYLOAD + 1, 1)), f));
+}
+
+TEST(ParseFrame, AcceptsTrailingBytesAndAnOddLengthField) {
+    Bytes wire = BuildFrame(CHANNEL_PERIPHERAL, PERIPHERAL_ECHO, 4, HexToBytes("01 02 03"));
+    wire.insert(wire.end(), {0x57, 0xAB, 0x00});
+    Frame f;
+    ASSERT_TRUE(ParseFrame(wire, f));
+    EXPECT_EQ(f.payload, HexToBytes("01 02 03"));
+
+    Bytes odd = BuildFrame(CHANNEL_TRANSFER, START_REQUEST, 0, HexToBytes("AA"));
+    WriteLE32(odd, 7, 1234);
+    WriteLE32(odd, 18, ProtocolChecksum(odd.data(), 18));
+    ASSERT_TRUE(ParseFrame(odd, f));
+    EXPECT_EQ(f.header.length, 1234u);
+    EXPECT_EQ(f.payload.size(), 1u);
+}
+
+TEST(LittleEndian, WritesOnlyInsideTheVector) {
+    Bytes b(6, 0);
+    WriteLE32(b, 1, 0x11223344);
+    WriteLE16(b, 4, 0xAABB);
+    EXPECT_EQ(b, HexToBytes("00 44 33 22 BB AA"));
+    WriteLE32(b, 3, 0xFFFFFFFF);  // would end past the last byte
+    WriteLE16(b, SIZE_MAX, 0xFFFF);
+    WriteLE32(b, SIZE_MAX - 1, 0xFFFFFFFF);
+    EXPECT_EQ(b, HexToBytes("00 44 33 22 BB AA"));
+}
+
+TEST(Diagnostics, NamesSummariesAndHexText) {
+    EXPECT_EQ(FrameSummary(kQuery), L"ch=0x06 DEVICE_QUERY payload=0 wire=21 B sn=1");
+    EXPECT_EQ(FrameSummary(Bytes(10, 0x57)), L"raw 10 B (invalid frame)");
+    Bytes longer = BuildFrame(0xA0, 0x1234, 4000000000u, Bytes(3, 1));
+    longer.insert(longer.end(), 5, 0xEE);
+    EXPECT_EQ(FrameSummary(longer), L"ch=0xA0 UNKNOWN(0x1234) payload=3 wire=29 B sn=4000000000");
+    EXPECT_EQ(HexBytes(HexToBytes("0A FF")), L"0A FF");
+    EXPECT_EQ(HexBytes(nullptr, 3), L"<empty>");
+
+    EXPECT_EQ(DescribeTlvValue({0x14, 3, HexToBytes("4F 4B 00")}), L"\"OK\" hex=[4F 4B 00]");
+    EXPECT_EQ(DescribeTlvValue({0x14, 2, HexToBytes("00 01")}), L"hex=[00 01] (2 B)");
+    EXPECT_EQ(DescribeTlvValue({0x14, 0, {}}), L"<empty>");
+}
+
+// Appends one read and takes out every frame it completes, as the serial reader does.
+std::vector<Bytes> Feed(Bytes& buffer, const Bytes& read) {
+    buffer.insert(buffer.end(), read.begin(), read.end());
+    std::vector<Bytes> frames;
+    for (Bytes frame; ExtractFrame(buffer, frame);)
+        frames.push_back(frame);
+    return frames;
+}
+
+// Noise without the byte 0x57, so it cannot start a candidate.
+Bytes Noise(size_t n, uint32_t seed = 1) {
+    std::mt19937 rng(seed);
+    Bytes b = RandomBytes(rng, n);
+    std::replace(b.begin(), b.end(), FRAME_MAGIC_0, uint8_t{0x58});
+    return b;
+}
+
+TEST(ExtractFrame, NoiseIsCutToTheLastSixteenBytesWhichMayStartAFrame) {
+    Bytes buffer(kQuery.begin(), kQuery.begin() + 16), frame;
+    EXPECT_FALSE(ExtractFrame(buffer, frame));
+    EXPECT_EQ(buffer.size(), 16u);  // too short to judge: left alone
+
+    const Bytes noise = Noise(40);
+    buffer = noise;
+    EXPECT_FALSE(ExtractFrame(buffer, frame));
+    EXPECT_EQ(buffer, Bytes(noise.end() - 16, noise.end()));
+
+    buffer = Concat({Noise(30), Bytes(kQuery.begin(), kQuery.begin() + 10)});
+    EXPECT_TRUE(Feed(buffer, {}).empty());
+    EXPECT_EQ(buffer.size(), 16u);
+    EXPECT_EQ(Feed(buffer, Bytes(kQuery.begin() + 10, kQuery.end())), kJustQuery);
+}
+
+TEST(ExtractFrame, CorruptAndOversizedFramesAreSkippedAsNoise) {
+    Bytes corrupt = BuildFrame(CHANNEL_TRANSFER, MIDDLE_PACKET, 2, Bytes(300, 0x42));
+    corrupt[100] ^= 0x20;
+    const Bytes oversized =
+        BuildFrame(CHANNEL_TRANSFER, MIDDLE_PACKET, 3, Bytes(MAX_FRAME_PAYLOAD + 1, 0));
+    Bytes buffer;
+    EXPECT_EQ(Feed(buffer, Concat({corrupt, kQuery})), kJustQuery);
+    // Not even a candidate: the frame behind its first bytes comes out without waiting.
+    EXPECT_EQ(Feed(buffer, Concat({Bytes(oversized.begin(), oversized.begin() + 40), kQuery})),
+              kJustQuery);
+    EXPECT_TRUE(Feed(buffer, oversized).empty());
+    EXPECT_EQ(buffer.size(), 16u);
+}
+
+TEST(ExtractFrame, FalseStartHoldsUntilItsDeclaredSizeThenSearchResumesOneByteLater) {
+    // 57 AB and a declared payload of 65536 in the noise, with a real frame right inside it.
+    const Bytes falseStart = HexToBytes("57 AB 06 00 00 00 00 06 00 01 00 00 00 00 00 01 00");
+    const Bytes stream = Concat({Noise(5), falseStart, kQuery, Noise(MAX_FRAME_SIZE, 3)});
+    const size_t complete = 5 + MAX_FRAME_SIZE;  // up to the false start's last byte
+    Bytes buffer;
+    EXPECT_TRUE(Feed(buffer, Bytes(stream.begin(), stream.begin() + complete - 1)).empty());
+    EXPECT_EQ(buffer.size(), MAX_FRAME_SIZE - 1);
+    EXPECT_EQ(Feed(buffer, Bytes{stream[complete - 1]}), kJustQuery);
+}
+
+TEST(ExtractFrame, SameFramesOnceEachWhateverTheReadSizes) {
+    std::mt19937 rng(17);
+    Bytes stream;
+    std::vector<Bytes> sent;
+    for (int k = 0; k < 40; ++k) {
+        sent.push_back(
+            BuildFrame(CHANNEL_TRANSFER, MIDDLE_PACKET, k, RandomBytes(rng, rng() % 2000)));
+        stream = Concat({stream, Noise(rng() % 50, k), sent.back()});
+    }
+    for (size_t maxRead : {1, 7, 64, 8192}) {
+        Bytes buffer;
+        std::vector<Bytes> got;
+        for (size_t pos = 0, n; pos < stream.size(); pos += n) {
+            n = std::min<size_t>(1 + rng() % maxRead, stream.size() - pos);
+            for (Bytes& frame : Feed(buffer, Bytes(stream.begin() + pos, stream.begin() + pos + n)))
+                got.push_back(frame);
+            ASSERT_LT(buffer.size(), MAX_FRAME_SIZE);
+        }
+        EXPECT_EQ(got, sent) << maxRead;
+    }
+}
+
+const Bytes kAbc = {'a', 'b', 'c'};
+
+// Rewrites header_crc so that only the field under test makes a descriptor invalid.
+void Reseal(Bytes& d, size_t headerLen = DESCRIPTOR_SIZE) {
+    const size_t covered = std::min(headerLen, DESCRIPTOR_SIZE);
+    WriteLE32(d, 48, ProtocolChecksum(d.data(), covered >= 4 ? covered - 4 : 0));
+}
+
+Bytes TextDescriptor(const std::string& tail) {
+    return Concat(
+        {HexToBytes("34 00 00 00"), Bytes(30, 0), HexToBytes("BF 00 11 00 00 00 " + tail)});
+}
+
+TEST(Bodies, KnownRepliesDescriptorsAndMiddleBody) {
+    EXPECT_EQ(BuildGeneralReply(CHANNEL_TRANSFER, 5, RSP_SUCCESS, OUR_APP_ID),
+              HexToBytes("57 AB 06 05 00 00 00 08 00 00 00 00 00 02 00 00 00 00 03 88 01 00 00"));
+    EXPECT_EQ(BuildGeneralReply(CHANNEL_TRANSFER, 7, RSP_FAILURE, OUR_APP_ID),
+              HexToBytes("57 AB 06 07 00 00 00 08 00 00 00 00 00 02 00 00 00 01 03 A2 01 00 00"));
+    EXPECT_EQ(BuildDeviceQueryRsp(CHANNEL_TRANSFER, 0, ADVERTISED_MAX_PACKET, 0),
+              HexToBytes("57 AB 06 00 00 00 00 0C 00 00 00 82 00 06 00 00 00 40 28 00 00 00 00 "
+                         "93 02 00 00"));
+    EXPECT_EQ(BuildTransferDescriptor(DATA_TYPE_TEXT, kAbc, L"ignored.txt"),
+              TextDescriptor("37 00 00 00 2E 01 00 00 09 02 00 00"));
+    EXPECT_EQ(BuildTransferDescriptor(DATA_TYPE_TEXT, {}, L""),
+              TextDescriptor("34 00 00 00 00 00 00 00 6A 01 00 00"));
+
+    const Bytes middle = BuildMiddleBody(kAbc.data(), kAbc.size(), 0, 2);
+    EXPECT_EQ(middle, HexToBytes("02 00 00 00 00 02 00 00 00 61 62 63 2E 01 00 00"));
+    MiddleHead h;
+    ASSERT_TRUE(ParseMiddleHead(middle, h));
+    EXPECT_EQ(h.end, 2u);
+    EXPECT_TRUE(ParseMiddleHead(Bytes(9, 3), h));  // a head with no data at all
+    EXPECT_FALSE(ParseMiddleHead(Bytes(8, 2), h));
+}
+
+TEST(TransferDescriptor, ContentCodeAndFileNameDependOnTheType) {
+    for (auto [type, code] :
+         {std::pair<uint16_t, uint16_t>{DATA_TYPE_IMAGE, 0x12}, {DATA_TYPE_FILE, 0x13}, {7, 0x11}})
+        EXPECT_EQ(ReadLE16(BuildTransferDescriptor(type, kAbc, L"a.png"), 36), code) << type;
+    const Bytes image = BuildTransferDescriptor(DATA_TYPE_IMAGE, kAbc, L"a.png");
+    EXPECT_EQ(std::string(image.begin() + 4, image.begin() + 10), std::string("a.png\0", 6));
+
+    // A 40-byte UTF-8 name is cut to 29 bytes, here inside the tenth character.
+    const std::string utf8 = ToUtf8(std::wstring(13, L'中') + L"x");
+    Bytes d = BuildTransferDescriptor(DATA_TYPE_FILE, kAbc, FromUtf8(utf8));
+    EXPECT_EQ(std::string(d.begin() + 4, d.begin() + 34), utf8.substr(0, 29) + '\0');
+    TransferDescriptor parsed;
+    ASSERT_TRUE(ParseTransferDescriptor(d.data(), d.size(), parsed));
+    EXPECT_EQ(parsed.file_name, FromUtf8(utf8.substr(0, 29)));
+
+    // The receiver reads all 30 bytes when no terminator comes, and trims the name.
+    const std::string thirty = "  abcdefghijklmnopqrstuvwxyz12";
+    std::copy(thirty.begin(), thirty.end(), d.begin() + 4);
+    Reseal(d);
+    ASSERT_TRUE(ParseTransferDescriptor(d.data(), d.size(), parsed));
+    EXPECT_EQ(parsed.file_name, L"abcdefghijklmnopqrstuvwxyz12");
+}
+
+TEST(TransferDescriptor, RejectsBadLengthsTotalsAndChecksumsButNotNewLabels) {
+    TransferDescriptor d;
+    // header_len and total as given, a marker and content_code no sender uses, then resealed.
+    const auto parses = [&](uint16_t headerLen, uint32_t total, int flip = -1, size_t size = 52) {
+        Bytes b = BuildTransferDescriptor(DATA_TYPE_TEXT, kAbc, L"");
+        WriteLE16(b, 0, headerLen);
+        WriteLE32(b, 34, 0x00991234);
+        WriteLE32(b, 40, total);
+        Reseal(b, headerLen);
+        if (flip >= 0)
+            b[flip] ^= 1;
+        return ParseTransferDescriptor(b.data(), size, d);
+    };
+    EXPECT_FALSE(parses(52, 55, -1, 51));
+    for (uint16_t h : {0, 3, 53, 0xFFFF})
+        EXPECT_FALSE(parses(h, 55)) << h;
+    // A shorter header_len covers fewer bytes by the checksum, still read at offset 48.
+    for (uint16_t h : {4, 20, 52})
+        EXPECT_TRUE(parses(h, h)) << h;
+    EXPECT_FALSE(parses(52, 55, 40));  // total changed after sealing
+    EXPECT_FALSE(parses(52, 55, 48));  // header_crc changed
+    EXPECT_FALSE(parses(52, 51));      // total below header_len
+    ASSERT_TRUE(parses(52, 55));
+    EXPECT_EQ(d.marker, 0x1234u);
+    EXPECT_EQ(d.content_code, 0x99u);
+}
+
+TEST(FirstPacket, RoundTripsRandomPayloadsAndNeedsOneWholeDescriptor) {
+    std::mt19937 rng(5);
+    uint8_t flag = 0;
+    TransferDescriptor d;
+    for (int k = 0; k < 50; ++k) {
+        const Bytes payload = RandomBytes(rng, rng() % 5000);
+        const auto type = static_cast<uint16_t>(rng() % 4);
+        const Bytes body =
+            BuildFirstPacketBody(BuildTransferDescriptor(type, payload, L"报告.pdf"));
+        ASSERT_EQ(body.size(), 105u);
+        EXPECT_TRUE(std::equal(body.begin() + 1, body.begin() + 53, body.begin() + 53));
+        ASSERT_TRUE(ParseFirstPacket(body, flag, d));
+        EXPECT_EQ(flag, FIRST_FLAG);
+        EXPECT_EQ(d.data_type, type);
+        EXPECT_EQ(d.total - d.header_len, payload.size());
+        EXPECT_EQ(d.mcAdd, ProtocolChecksum(payload));
+        EXPECT_EQ(d.file_name, (type == 1 || type == 2) ? L"报告.pdf" : L"");
+    }
+    Bytes one = BuildFirstPacketBody(BuildTransferDescriptor(DATA_TYPE_TEXT, kAbc, L""));
+    one.resize(53);
+    EXPECT_TRUE(ParseFirstPacket(one, flag, d));
+    one.pop_back();
+    EXPECT_FALSE(ParseFirstPacket(one, flag, d));
+}
+
+Bytes EchoBody(uint16_t type, uint32_t length, size_t valueBytes) {
+    Bytes b(6 + valueBytes, 'A');
+    WriteLE16(b, 0, type);
+    WriteLE32(b, 2, length);
+    return b;
+}
+
+TEST(EchoTlv, AcceptsOneToFortyValueBytesAndNamesEachRejection) {
+    EchoTlv tlv;
+    EXPECT_TRUE(ParseEchoTlv(EchoBody(0x14, 1, 1), tlv));
+    ASSERT_TRUE(ParseEchoTlv(EchoBody(0x14, 40, 40), tlv));
+    EXPECT_EQ(tlv.value, Bytes(40, 'A'));
+    const std::pair<Bytes, std::wstring> rejected[] = {
+        {Bytes(5, 0x14), L"payload too short (5 < 6)"},
+        {EchoBody(0x14, 0, 0), L"tlv.length=0"},
+        {EchoBody(0x1400, 1, 1), L"tlv.type=0x1400 expected 0x0014"},
+        {EchoBody(0x14, 41, 41), L"tlv.length=41 > max 40"},
+        {EchoBody(0x14, 0xFFFFFFFF, 1), L"tlv.length=4294967295 > max 40"},
+        {EchoBody(0x14, 3, 2), L"payload=8 B != tlv wire 9 B (length=3)"},
+        {EchoBody(0x14, 3, 4), L"payload=10 B != tlv wire 9 B (length=3)"},
+    };
+    for (const auto& [body, reason] : rejected) {
+        EXPECT_FALSE(ParseEchoTlv(body, tlv)) << ToUtf8(reason);
+        EXPECT_EQ(DescribeTlvFailure(body), reason);
+    }
+}
+
+TEST(Limits, PayloadLimitsChunkSizesAndFileNames) {
+    EXPECT_EQ(MaxPayloadForType(DATA_TYPE_TEXT), 1048576u);
+    EXPECT_EQ(MaxPayloadForType(DATA_TYPE_IMAGE), 10485760u);
+    EXPECT_FALSE(MaxPayloadForType(DATA_TYPE_FILE).has_value());
+    EXPECT_EQ(ChunkSizeFromDevice(10304), 10240u);
+    EXPECT_EQ(ChunkSizeFromDevice(65), 1u);
+    EXPECT_EQ(ChunkSizeFromDevice(0), DEFAULT_CHUNK_SIZE);
+    EXPECT_EQ(ChunkSizeFromDevice(0xFFFFFFFF), DEFAULT_CHUNK_SIZE);
+    EXPECT_EQ(FileNameOfPath(L"  dir\\sub/a b.txt \t"), L"a b.txt");
+    EXPECT_EQ(FileNameOfPath(L"C:\\folder\\"), L"");
+}
+
+}  // namespace
+}  // namespace zovrel
