@@ -1,10 +1,7 @@
 #!/usr/bin/env python3
-"""usage: pty_com_bridge.py PROGRAM [WINE_RUN]
-
-Runs a test program against a pty (under Wine: behind a free COM name) named in ZOVREL_TEST_PORT,
-playing a device that echoes everything but two markers: it answers the line marker with whether
-the line is raw 8N1 at 2000000, and closes the pty on the unplug marker like a pulled adapter.
-"""
+"""usage: pty_com_bridge.py PROGRAM [WINE_RUN]: runs PROGRAM with ZOVREL_TEST_PORT naming a pty
+(under Wine a COM name) and plays a device echoing all but two markers: it answers whether the
+line is raw 8N1 at 2000000, and closes the pty like a pulled adapter."""
 import os
 import select
 import subprocess
@@ -46,21 +43,16 @@ def play_device(master, slave, stop):
 
 
 def map_com_port(wine_run, path):
-    """Gives `path` a free COM name: Wine's own port setting for a wineserver started from now on
-    (its mount manager rebuilds the volatile SERIALCOMM key at start), plus the link and the
-    SERIALCOMM entry that server would make, for one already running."""
+    """A free COM name for `path`, for a running wineserver and for one started later."""
     def reg(*args):
         subprocess.run([wine_run, "reg", *args], capture_output=True, timeout=120)
     prefix = os.environ.get("WINEPREFIX") or os.path.join(os.path.dirname(wine_run), "..",
                                                           "build", "wine")
     os.makedirs(os.path.join(prefix, "dosdevices"), exist_ok=True)
-    for number in range(40, 240):
-        link = os.path.join(prefix, "dosdevices", "com%d" % number)
-        if not os.path.lexists(link):
-            os.symlink(path, link)
-            break
-    else:
-        sys.exit("pty_com_bridge: no free COM name")
+    number = next(n for n in range(40, 240)
+                  if not os.path.lexists(os.path.join(prefix, "dosdevices", "com%d" % n)))
+    link = os.path.join(prefix, "dosdevices", "com%d" % number)
+    os.symlink(path, link)
     com, value = "COM%d" % number, "\\Device\\Serial%d" % (number - 1)
     reg("add", PORTS, "/v", com, "/t", "REG_SZ", "/d", path, "/f")
     reg("add", SERIALCOMM, "/v", value, "/t", "REG_SZ", "/d", com, "/f")
@@ -74,8 +66,7 @@ def map_com_port(wine_run, path):
 
 
 def main(program, wine_run=None):
-    # The bridge holds a slave descriptor of its own, so the master side never reads EIO while
-    # the program closes and reopens the port.
+    # Holding the slave open spares the master EIO while the program closes and reopens the port.
     master, slave = os.openpty()
     port, unmap = os.ttyname(slave), lambda: None
     if wine_run:
