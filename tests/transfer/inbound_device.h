@@ -1,16 +1,14 @@
 #pragma once
 
-// The device and the clock, in process: the device's frames are built with the codec and handed
-// to the attached engine; what the engine writes is recorded and answered through DispatchFrame.
+// The device and the clock, in process: device frames go to the attached engine through
+// DispatchFrame, and what the engine writes is recorded and answered the same way.
 
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
-#include <filesystem>
 #include <fstream>
 #include <functional>
+#include <set>
 
-#include "base/local_time.h"
 #include "base/paths.h"
 #include "base/text.h"
 #include "clipboard/own_write_guard.h"
@@ -25,7 +23,6 @@ namespace zovrel::test {
 namespace fs = std::filesystem;
 using Texts = std::vector<std::wstring>;
 using Frames = std::vector<Bytes>;
-using ::testing::Contains;
 
 inline Bytes PatternBytes(size_t n, uint32_t seed = 7) {
     Bytes out(n);
@@ -34,12 +31,9 @@ inline Bytes PatternBytes(size_t n, uint32_t seed = 7) {
     return out;
 }
 
-// A fresh data root per test and the engine attached to a recording window and the device.
 class EngineTest : public ::testing::Test {
   public:
-    static ReplyList Dispatch(const Bytes& frame) {
-        return GetTransferProtocol().DispatchFrame(frame);
-    }
+    static ReplyList Dispatch(const Bytes& f) { return GetTransferProtocol().DispatchFrame(f); }
     static Bytes Reply(uint32_t sn, uint8_t rsp = 0, uint8_t appId = 2) {
         return BuildGeneralReply(CHANNEL_TRANSFER, sn, rsp, appId);
     }
@@ -56,27 +50,18 @@ class EngineTest : public ::testing::Test {
     static Bytes First(uint16_t type, const Bytes& payload, std::wstring_view name = L"") {
         return First(BuildTransferDescriptor(type, payload, name));
     }
-    // Announces `size` bytes without sending any.
-    static Bytes Announce(uint16_t type, uint32_t size) {
-        Bytes d = BuildTransferDescriptor(type, {}, L"a");
-        WriteLE32(d, 40, size + static_cast<uint32_t>(DESCRIPTOR_SIZE));
-        WriteLE32(d, 48, ProtocolChecksum(d.data(), 48));
-        return First(d);
-    }
     static Bytes Middle(const Bytes& body, uint32_t sn = 2) {
         return BuildFrame(CHANNEL_TRANSFER, MIDDLE_PACKET, sn, body);
     }
     // payload[start, start + n) claiming to end at `end`, checksum trailer included.
-    static Bytes Middle(const Bytes& payload, size_t start, size_t n, size_t end = 0,
-                        uint32_t sn = 2) {
-        const auto s = static_cast<uint32_t>(start);
-        return Middle(BuildMiddleBody(payload.data() + start, n, s,
-                                      end ? uint32_t(end) : s + uint32_t(n) - 1),
-                      sn);
+    static Bytes Middle(const Bytes& p, size_t start, size_t n, size_t end = 0, uint32_t sn = 2) {
+        end = end ? end : start + n - 1;
+        return Middle(BuildMiddleBody(p.data() + start, n, uint32_t(start), uint32_t(end)), sn);
     }
 
-    // Time moves only while the sender sleeps. The device answers each frame at once through
-    // `answer`; what is in `later` happens once its time has come.
+    // Time moves only while the sender sleeps. Each frame is answered at once through `answer`;
+    // what is in `later` happens once its time has come.
+    using Answerer = std::function<Frames(const Frame&, size_t index)>;
     struct FakeDevice final : SerialChannel, TickSource {
         uint32_t Now() override { return now; }
         void Sleep(uint32_t ms) override {
@@ -101,9 +86,7 @@ class EngineTest : public ::testing::Test {
         uint32_t now = 100000;
         bool writable = true;
         std::atomic<int> echoStamps{0};
-        std::function<Frames(const Frame&, size_t index)> answer = [](const Frame& f, size_t) {
-            return Cooperative(f);
-        };
+        Answerer answer = [](const Frame& f, size_t) { return Cooperative(f); };
         std::vector<std::pair<uint32_t, std::function<void()>>> later;
         std::vector<uint32_t> at;
         Frames wire;
@@ -128,42 +111,26 @@ class EngineTest : public ::testing::Test {
     int Answer(const Bytes& frame) {
         Frame in;
         const ReplyList r = Dispatch(frame);
-        for (uint8_t code : {0, 1}) {
+        for (uint8_t code : {0, 1})
             if (ParseFrame(frame, in) && r == ReplyList{Reply(in.header.sn, code, OUR_APP_ID)})
                 return code;
-        }
         return -1;
     }
     bool SendAll(const Bytes& payload, size_t chunk) {
-        for (size_t at = 0; at < payload.size(); at += chunk) {
+        for (size_t at = 0; at < payload.size(); at += chunk)
             if (Answer(Middle(payload, at, std::min(chunk, payload.size() - at))) != 0)
                 return false;
-        }
         return true;
-    }
-    // Removes and returns the log lines starting with `prefix` ("SYS ...", "TX ..."), without
-    // their time stamp.
-    Texts Take(const std::wstring& prefix = L"") {
-        std::lock_guard<std::mutex> lock(window_.mutex);
-        Texts out;
-        std::erase_if(window_.logLines, [&](const std::wstring& line) {
-            const bool match = line.compare(13, prefix.size(), prefix) == 0;
-            if (match)
-                out.push_back(line.substr(13));
-            return match;
-        });
-        return out;
     }
 
     fs::path DayFolder() const {
         return root_ / "files" / PathFromText(ReceivedDayFolderName(LocalNow()));
     }
-    std::vector<std::string> DayFolderNames() const {
-        std::vector<std::string> names;
+    std::set<std::string> DayFolderNames() const {
+        std::set<std::string> names;
         std::error_code ec;
         for (fs::directory_iterator it(DayFolder(), ec), end; !ec && it != end; it.increment(ec))
-            names.push_back(ToUtf8(TextFromPath(it->path().filename())));
-        std::sort(names.begin(), names.end());
+            names.insert(ToUtf8(TextFromPath(it->path().filename())));
         return names;
     }
     static Bytes ReadFileBytes(const fs::path& path) {

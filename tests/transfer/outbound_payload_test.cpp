@@ -14,13 +14,7 @@ namespace fs = std::filesystem;
 
 ClipboardEntry Entry(uint32_t kind, std::wstring text, Bytes image = {}, std::wstring name = {},
                      std::vector<std::wstring> files = {}) {
-    ClipboardEntry e;
-    e.kind = kind;
-    e.text = std::move(text);
-    e.imageBytes = std::move(image);
-    e.imageFileName = std::move(name);
-    e.files = std::move(files);
-    return e;
+    return {0, kind, text, files, image, name};
 }
 
 TEST(OutboundPayloadTest, EachKindIsPreparedOrRefusedWithItsReason) {
@@ -41,18 +35,15 @@ TEST(OutboundPayloadTest, EachKindIsPreparedOrRefusedWithItsReason) {
         {Entry(0, std::wstring(1048576, L'x')), L"", 1048576},
         {Entry(0, std::wstring(1048577, L'x')), tooBig},
         {Entry(0, std::wstring(349526, L'\u4e2d')), tooBig},  // 3 bytes each
-        {Entry(0, L""), empty},
-        {Entry(1, L"", {1, 2, 3}, L"C:\\pics\\a.png"), L"", 3, L"a.png"},
+        {Entry(1, L"", {1}, L"C:\\pics\\a.png"), L"", 1, L"a.png"},
         {Entry(1, L"", {1}, L"shots/"), L"", 1, L"image.bin"},
         {Entry(1, L"", Bytes(10485761), L"b.png"), tooBig},
-        {Entry(1, L"", {}, L"a.png"), empty},
         {Entry(2, L"", {}, L"", {at("first.txt"), at("second.txt")}), L"", 5, L"first.txt"},
         {Entry(2, L"  " + at("second.txt") + L"\r\n"), L"", 6, L"second.txt"},
         {Entry(2, L"", {}, L"", {L" \t "}), L"文件路径缺失"},
         {Entry(2, L"", {}, L"", {at("missing"), at("first.txt")}), L"文件不存在: " + at("missing")},
         {Entry(2, L"", {}, L"", {at("empty.txt")}), empty},
         {Entry(2, L"", {}, L"", {at("folder")}), L"无法读取文件"},
-        {Entry(7, L"text"), L"不支持的内容类型"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << &c - cases);
@@ -60,11 +51,10 @@ TEST(OutboundPayloadTest, EachKindIsPreparedOrRefusedWithItsReason) {
         std::wstring error = L"stale";
         EXPECT_EQ(PrepareOutboundPayload(c.entry, p, error), c.error.empty());
         EXPECT_EQ(error, c.error);
-        if (c.error.empty()) {
-            EXPECT_EQ(p.dataType, c.entry.kind);
-            EXPECT_EQ(p.bytes.size(), c.size);
-            EXPECT_EQ(p.fileName, c.name);
-        }
+        if (!c.error.empty())
+            continue;
+        EXPECT_EQ(std::tuple(p.dataType, p.bytes.size(), p.fileName),
+                  std::tuple(uint16_t(c.entry.kind), c.size, c.name));
     }
     fs::remove_all(dir);
 }

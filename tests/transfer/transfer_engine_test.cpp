@@ -1,0 +1,175 @@
+#include "transfer/inbound_device.h"
+
+namespace zovrel::test {
+namespace {
+
+TEST_F(EngineTest, QueryStartAndEchoAreAnsweredByteForByte) {
+    EXPECT_EQ(
+        Dispatch(BuildFrame(CHANNEL_TRANSFER, DEVICE_QUERY, 9)),
+        Frames{BuildFrame(CHANNEL_TRANSFER, DEVICE_QUERY_RSP, 9, Bytes{0x40, 0x28, 0, 0, 0, 0})});
+    EXPECT_EQ(Dispatch(BuildFrame(CHANNEL_TRANSFER, START_REQUEST, 5)),
+              (Frames{{0x57, 0xAB, 0x06, 0x05, 0x00, 0x00, 0x00, 0x08, 0x00, 0x00, 0x00, 0x00,
+                       0x00, 0x02, 0x00, 0x00, 0x00, 0x00, 0x03, 0x88, 0x01, 0x00, 0x00}}));
+    // An echo goes back as it came, even with a bad TLV, but without bytes after the frame.
+    const Bytes echo = BuildFrame(CHANNEL_PERIPHERAL, PERIPHERAL_ECHO, 12, Bytes{0x14, 0, 3, 0, 0});
+    Bytes withTail = echo;
+    withTail.push_back(0x57);
+    EXPECT_EQ(Dispatch(withTail), Frames{echo});
+    EXPECT_EQ(device_.echoStamps, 1);
+}
+
+TEST_F(EngineTest, FramesOutsideTheProtocolAreRefusedOrIgnored) {
+    const Bytes tlv{0x14, 0x00, 0x01, 0x00, 0x00, 0x00, 'x'};
+    Bytes damaged = Finish(3);
+    damaged.back() ^= 0x01;
+    for (const Bytes& frame :
+         {BuildFrame(0x05, START_REQUEST, 1), BuildFrame(0x05, PERIPHERAL_ECHO, 1, tlv),
+          BuildFrame(CHANNEL_PERIPHERAL, START_REQUEST, 1), damaged, Bytes{0x57, 0xAB, 0x06}})
+        EXPECT_TRUE(Dispatch(frame).empty());
+    EXPECT_EQ(Dispatch(BuildFrame(CHANNEL_TRANSFER, PERIPHERAL_ECHO, 4, tlv)),
+              Frames{Reply(4, 1, 3)});
+}
+
+TEST_F(EngineTest, RepliesAreQueuedForARunningSendAndRefusedOtherwise) {
+    auto engine = GetTransferProtocol().AttachedEngine();
+    ASSERT_TRUE(engine->BeginSend());
+    EXPECT_TRUE(Dispatch(Reply(3)).empty());
+    EXPECT_TRUE(Dispatch(BuildFrame(CHANNEL_TRANSFER, GENERAL_REPLY, 4, Bytes{1})).empty());
+    PendingReply r;
+    ASSERT_TRUE(engine->TakeReply(r));  // oldest first
+    EXPECT_EQ(std::tuple(r.sn, r.payload), std::tuple(3u, Bytes{0, 2}));
+    engine->EndSend();
+
+    EXPECT_EQ(Dispatch(Reply(3)), Frames{Reply(3, 1, 3)});
+    // Neither the unread reply nor a cancel from before reaches the next send.
+    GetTransferProtocol().CancelSend();
+    ASSERT_TRUE(engine->BeginSend());
+    EXPECT_FALSE(engine->CancelRequested());
+    EXPECT_FALSE(engine->TakeReply(r));
+    engine->EndSend();
+}
+
+TEST_F(EngineTest, TextArrivesInChunksAndAnEmptyTextIsAcknowledgedWithoutAnEntry) {
+    const std::string text = "héllo, 世界 — a text long enough for three chunks";
+    const Bytes payload(text.begin(), text.end());
+    EXPECT_EQ(Answer(First(DATA_TYPE_TEXT, payload)), 0);
+    EXPECT_TRUE(SendAll(payload, 20));
+    EXPECT_EQ(Answer(Finish(7)), 0);
+    EXPECT_EQ(Answer(First(DATA_TYPE_TEXT, {})), 0);
+    EXPECT_EQ(Answer(Finish()), 0);
+    ASSERT_EQ(window_.entries.size(), 1u);
+    EXPECT_EQ(ToUtf8(window_.entries[0]->text), text);
+}
+
+// Announces `size` bytes without sending any.
+Bytes Announce(uint16_t type, uint32_t size) {
+    Bytes d = BuildTransferDescriptor(type, {}, L"a");
+    WriteLE32(d, 40, size + static_cast<uint32_t>(DESCRIPTOR_SIZE));
+    WriteLE32(d, 48, ProtocolChecksum(d.data(), 48));
+    return EngineTest::First(d);
+}
+
+TEST_F(EngineTest, AnnouncementsBeyondTheLimitsAreRefusedAndLeaveTheSessionAlone) {
+    EXPECT_EQ(Answer(Announce(DATA_TYPE_TEXT, 1048576)), 0);
+    for (const Bytes& frame :
+         {Announce(DATA_TYPE_TEXT, 1048577), Announce(DATA_TYPE_IMAGE, 10485761),
+          Announce(9, 1048577), Announce(DATA_TYPE_FILE, 0x80000000u),
+          BuildFrame(CHANNEL_TRANSFER, FIRST_PACKET, 1, Bytes(52, 0))})
+        EXPECT_EQ(Answer(frame), 1);
+    EXPECT_TRUE(GetTransferProtocol().IsReceiving());
+}
+
+// Names come from the device: none may reach a device file, a stream or another folder, and
+// one without a usable last component is refused.
+TEST_F(EngineTest, UnsafeNamesLandInsideTodaysFolderOrAreRefused) {
+    const std::pair<std::wstring, std::string> cases[] = {
+        {L"nul.txt", "_nul.txt"},      {L"COM1", "_COM1"}, {L"x::$DATA", "x__$DATA"},
+        {L"..\\..\\up.txt", "up.txt"}, {L"dir/", ""},      {L"..", ""},
+        {L"c\x01?.txt", "c__.txt"},
+    };
+    const Bytes payload{'o', 'k'};
+    std::set<std::string> stored;
+    for (const auto& [sent, safe] : cases) {
+        SCOPED_TRACE(ToUtf8(sent));
+        ASSERT_EQ(Answer(First(DATA_TYPE_FILE, payload, sent)), safe.empty() ? 1 : 0);
+        if (!safe.empty()) {
+            ASSERT_TRUE(SendAll(payload, 2));
+            ASSERT_EQ(Answer(Finish()), 0);
+            stored.insert(safe);
+        }
+    }
+    EXPECT_EQ(DayFolderNames(), stored);
+}
+
+// Chunks may come in any order; a damaged one is refused and written only when resent.
+TEST_F(EngineTest, ChunksAreCheckedAndPlacedByTheirHead) {
+    const Bytes payload = PatternBytes(30);
+    EXPECT_EQ(Answer(Middle(payload, 0, 1)), 1);  // no session
+    EXPECT_EQ(Answer(Middle(Bytes(8, 0))), 1);    // head cut short
+    ASSERT_EQ(Answer(First(DATA_TYPE_FILE, payload, L"c.bin")), 0);
+    ASSERT_EQ(Answer(Middle(payload, 20, 10)), 0);
+    Bytes damaged = BuildMiddleBody(payload.data() + 10, 10, 10, 19);
+    damaged.back() ^= 0x01;
+    EXPECT_EQ(Answer(Middle(damaged)), 1);
+    // One data byte without room for pkg_crc: refused. Past the end: acknowledged, not written.
+    EXPECT_EQ(Answer(Middle(Bytes{0x02, 0, 0, 0, 0, 0, 0, 0, 0, 0x41})), 1);
+    EXPECT_EQ(Answer(Middle(Bytes(31, 1), 30, 1)), 0);
+    EXPECT_EQ(Answer(Middle(payload, 10, 10)), 0);
+    EXPECT_EQ(Answer(Middle(payload, 0, 10)), 0);
+    EXPECT_EQ(Answer(Finish()), 0);
+    EXPECT_EQ(ReadFileBytes(DayFolder() / "c.bin"), payload);
+
+    // An end claiming more than the chunk carries cannot hide a gap: the checksum catches it.
+    ASSERT_EQ(Answer(First(DATA_TYPE_IMAGE, payload)), 0);
+    EXPECT_EQ(Answer(Middle(payload, 0, 10, 5000)), 0);
+    EXPECT_EQ(Answer(Middle(Bytes(40, 1), 30, 10)), 0);
+    EXPECT_EQ(Answer(Finish()), 1);
+}
+
+TEST_F(EngineTest, FailedOrAbandonedFilesLeaveNothingBehind) {
+    Bytes payload = PatternBytes(100), wrong = payload;
+    wrong[3] ^= 0xFF;
+    for (const Bytes* sent : {&payload, &wrong}) {  // incomplete, then whole but wrong
+        ASSERT_EQ(Answer(First(DATA_TYPE_FILE, payload, L"part.bin")), 0);
+        ASSERT_EQ(Answer(Middle(*sent, 0, sent == &payload ? 50 : 100)), 0);
+        EXPECT_EQ(Answer(Finish()), 1);
+        EXPECT_TRUE(DayFolderNames().empty());
+    }
+
+    // An abandoned session stays until a START_REQUEST, which discards its file first.
+    ASSERT_EQ(Answer(First(DATA_TYPE_FILE, payload, L"half.bin")), 0);
+    ASSERT_EQ(Answer(Middle(payload, 0, 50)), 0);
+    EXPECT_TRUE(GetTransferProtocol().IsReceiving());
+    EXPECT_EQ(Answer(BuildFrame(CHANNEL_TRANSFER, START_REQUEST, 3)), 0);
+    EXPECT_FALSE(GetTransferProtocol().IsReceiving());
+    EXPECT_TRUE(DayFolderNames().empty());
+}
+
+// A file lands in today's folder under the last part of its name; day folders older than a
+// week go once it has arrived. A finished file stays when the window cannot take its entry, and
+// an all-zero file, which sums to zero, is not taken for one that could not be read.
+TEST_F(EngineTest, FilesAreStreamedToTodaysFolderAndOnlyFinishedOnesStay) {
+    const fs::path old = root_ / "files" / "2001-01-01";
+    fs::create_directories(old);
+    const Bytes big = PatternBytes(50u << 20);
+    const fs::path target = DayFolder() / "big.bin";
+    EXPECT_EQ(Answer(First(DATA_TYPE_FILE, big, L"dir\\sub\\big.bin")), 0);
+    ASSERT_TRUE(SendAll(big, DEFAULT_CHUNK_SIZE));
+    EXPECT_EQ(Answer(Finish()), 0);
+    EXPECT_TRUE(ReadFileBytes(target) == big);
+    ASSERT_EQ(window_.entries.size(), 1u);
+    EXPECT_EQ(window_.entries[0]->files, Texts{TextFromPath(target)});
+    EXPECT_FALSE(fs::exists(old));
+
+    window_.accept = false;
+    ASSERT_EQ(Answer(First(DATA_TYPE_FILE, Bytes(10, 0), L"big.bin")), 0);
+    ASSERT_TRUE(SendAll(Bytes(10, 0), 10));
+    EXPECT_EQ(Answer(Finish()), 0);
+    EXPECT_EQ(ReadFileBytes(target), Bytes(10, 0));
+    ASSERT_EQ(Answer(First(DATA_TYPE_FILE, big, L"cut.bin")), 0);
+    GetTransferProtocol().Detach();
+    EXPECT_EQ(DayFolderNames(), std::set<std::string>{"big.bin"});
+}
+
+}  // namespace
+}  // namespace zovrel::test
