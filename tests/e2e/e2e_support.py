@@ -1,7 +1,5 @@
-"""Runs the real zovrel-cli (natively, or the .exe under Wine) against the device simulator.
-
-Environment: ZOVREL_CLI is the binary; ZOVREL_WINE_RUN, when set, is scripts/wine-run and the
-simulator's pty is mapped to a COM port of the Wine prefix."""
+"""Runs the real zovrel-cli ($ZOVREL_CLI) against the device simulator; with $ZOVREL_WINE_RUN
+(scripts/wine-run) the .exe runs under Wine and the simulator's pty becomes a COM port."""
 
 import glob
 import os
@@ -28,8 +26,8 @@ def windows_path(path):
 
 
 class ComPort:
-    """A COM name of the Wine prefix whose device is the simulator's current pty slave. Wine opens
-    the dosdevices link, which must name the slave itself, and lists the SERIALCOMM value."""
+    """A COM name of the Wine prefix for the simulator's pty slave: Wine opens the dosdevices
+    link, which must name the slave itself, and lists the SERIALCOMM value."""
 
     def __init__(self, slave):
         prefix = os.environ.get("WINEPREFIX") or os.path.join(os.path.dirname(WINE_RUN), "..",
@@ -41,7 +39,7 @@ class ComPort:
                 os.symlink(slave, self.link)
                 break
             except FileExistsError:
-                continue
+                pass
         else:
             raise RuntimeError("no free COM name in the Wine prefix")
         self.name, self.value = "COM%d" % n, "\\Device\\ZovrelE2E%d" % n
@@ -90,12 +88,9 @@ class Cli:
         raise AssertionError("no line %r; last lines: %s" % (text, self.lines[-25:]))
 
     def stop(self, how=signal.SIGINT, timeout=30):
-        """Ctrl+C, as a user would (or another signal); returns the exit code."""
-        if self.proc.poll() is None:
+        """Sends Ctrl+C as a user would (or another signal, or none); returns the exit code."""
+        if how and self.proc.poll() is None:
             self.proc.send_signal(how)
-        return self.wait(timeout)
-
-    def wait(self, timeout=60):
         try:
             code = self.proc.wait(timeout)
         except subprocess.TimeoutExpired:
@@ -113,7 +108,7 @@ class Cli:
 def run_cli(data_root, *args, timeout=300):
     """Runs zovrel-cli to its end: (exit code, stdout lines, stderr text)."""
     cli = Cli(data_root, *args)
-    code = cli.wait(timeout)
+    code = cli.stop(None, timeout)
     return code, cli.lines, cli.stderr.decode("utf-8", "replace")
 
 
@@ -125,12 +120,9 @@ class E2ETest(unittest.TestCase):
     def setUp(self):
         self.dir = tempfile.mkdtemp(prefix="zovrel-e2e-")
         self.addCleanup(shutil.rmtree, self.dir, True)
-        self.root = os.path.join(self.dir, "root")
-        self.sim = Sim("--link", os.path.join(self.dir, "tty"), "--out",
-                       os.path.join(self.dir, "device-got"), "--reply-timeout-ms", "1000",
-                       *self.sim_args)
+        self.root, self.port = os.path.join(self.dir, "root"), os.path.join(self.dir, "tty")
+        self.sim = Sim("--link", self.port, "--reply-timeout-ms", "1000", *self.sim_args)
         self.addCleanup(self.sim.close)
-        self.port = os.path.join(self.dir, "tty")
         if UNDER_WINE:
             self.com = ComPort(self.sim.path)
             self.addCleanup(self.com.close)
@@ -143,13 +135,11 @@ class E2ETest(unittest.TestCase):
         return cli
 
     def send_cli(self, *what, timeout=300):
-        """Runs `zovrel-cli send` to its end; returns its log lines."""
         code, lines, err = run_cli(self.root, "--port", self.port, "send", *what, timeout=timeout)
         self.assertEqual(code, 0, err)
-        return lines
+        return lines, err
 
     def device_sends(self, **what):
-        """Has the device send an item and wait for the outcome."""
         result = self.sim.cmd(cmd="send", wait=True, timeout=600, **what).get("result")
         self.assertTrue(result and result["ok"], result)
         return result
@@ -174,13 +164,11 @@ class E2ETest(unittest.TestCase):
         return opened + 1
 
     def write_file(self, name, data):
-        path = os.path.join(self.dir, name)
-        with open(path, "wb") as f:
+        with open(os.path.join(self.dir, name), "wb") as f:
             f.write(data)
-        return path
+        return f.name
 
     def received(self, name):
-        """The bytes of a file the program received (exactly one, in a day folder)."""
         found = glob.glob(os.path.join(self.root, "files", "*", glob.escape(name)))
         self.assertEqual(len(found), 1, "expected one %s in a day folder" % name)
         with open(found[0], "rb") as f:
