@@ -5,22 +5,13 @@
 // Input: records of [channel selector][type][sn][fix-up flags][length lo][length hi][body].
 // Frames are built with the codec, so their checksums pass; the fix-up flags can also correct
 // a FIRST_PACKET's header_crc and a MIDDLE_PACKET's pkg_crc, so bodies reach the session logic.
-#include <unistd.h>
-
-#include <cstddef>
-#include <cstdint>
-#include <cstdlib>
-#include <filesystem>
-#include <memory>
-#include <string>
-
-#include "base/notifier.h"
 #include "base/paths.h"
 #include "clipboard/clipboard_entry.h"
 #include "clipboard/received_content.h"
 #include "fuzz_check.h"
 #include "protocol/frame_codec.h"
 #include "protocol/message_bodies.h"
+#include "recording_notifier.h"
 #include "settings/data_root.h"
 #include "transfer/serial_channel.h"
 #include "transfer/transfer_protocol.h"
@@ -30,56 +21,26 @@ namespace {
 namespace fs = std::filesystem;
 using zovrel::Bytes;
 
-class DropAll : public zovrel::Notifier {
-  public:
-    bool PostHistoryChanged() override { return true; }
-    bool PostSerialStateChanged() override { return true; }
-    bool PostLogText(std::wstring) override { return true; }
-    bool PostReceivedEntry(std::unique_ptr<zovrel::ClipboardEntry>) override { return true; }
-    bool PostSendProgress(int, std::wstring) override { return true; }
-    bool PostSendResult(bool, std::wstring) override { return true; }
-};
-
-class NullSerial : public zovrel::SerialChannel {
-  public:
+struct NullSerial : zovrel::SerialChannel {
     bool IsOpen() override { return true; }
     bool Write(const Bytes&) override { return true; }
     void StampEcho() override {}
 };
 
-const fs::path& Base() {
-    static const fs::path base = [] {
-        std::error_code ec;
-        const fs::path tmp =
-            fs::is_directory("/dev/shm", ec) ? fs::path("/dev/shm") : fs::temp_directory_path();
-        const fs::path b = tmp / ("zovrel-fuzz-dispatch-" + std::to_string(::getpid()));
-        fs::create_directories(b / "root");
-        zovrel::SetDataRootForProcess(zovrel::TextFromPath(b / "root"));
-        std::atexit([] {
-            std::error_code ignored;
-            fs::remove_all(Base(), ignored);
-        });
-        return b;
-    }();
-    return base;
-}
-
-void EmptyFolder(const fs::path& folder) {
-    std::error_code ec;
-    for (const auto& item : fs::directory_iterator(folder, ec))
-        fs::remove_all(item.path(), ec);
+// The data root of the whole run.
+const ScratchFolder& Root() {
+    static const struct DataRoot : ScratchFolder {
+        DataRoot() : ScratchFolder("zovrel-fuzz-dispatch") {
+            zovrel::SetDataRootForProcess(zovrel::TextFromPath(path));
+        }
+    } root;
+    return root;
 }
 
 uint8_t Channel(uint8_t selector) {
-    switch (selector & 3) {
-        case 0:
-        case 1:
-            return zovrel::CHANNEL_TRANSFER;
-        case 2:
-            return zovrel::CHANNEL_PERIPHERAL;
-        default:
-            return selector;
-    }
+    if ((selector & 3) == 3)
+        return selector;
+    return (selector & 3) == 2 ? zovrel::CHANNEL_PERIPHERAL : zovrel::CHANNEL_TRANSFER;
 }
 
 uint16_t Type(uint8_t raw) {
@@ -114,12 +75,11 @@ void FixUp(uint16_t type, uint8_t flags, Bytes& body) {
 // Only today's folder under "files", only plain files in it, all with clean names.
 void CheckNothingStrayed() {
     std::error_code ec;
-    for (const auto& item : fs::directory_iterator(Base() / "root", ec)) {
+    for (const auto& item : fs::directory_iterator(Root().path, ec)) {
         const std::string name = item.path().filename().string();
         FUZZ_CHECK(name == "files" || name == "logs" || name == "clipboard_images");
     }
-    const fs::path files = Base() / "root" / "files";
-    for (const auto& day : fs::directory_iterator(files, ec)) {
+    for (const auto& day : fs::directory_iterator(Root().path / "files", ec)) {
         FUZZ_CHECK(day.is_directory());
         for (const auto& item : fs::directory_iterator(day.path(), ec)) {
             FUZZ_CHECK(fs::is_regular_file(fs::symlink_status(item.path())));
@@ -132,8 +92,8 @@ void CheckNothingStrayed() {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    Base();
-    static DropAll window;
+    Root();
+    zovrel::test::RecordingNotifier window;
     static NullSerial serial;
     zovrel::TransferProtocol& engine = zovrel::GetTransferProtocol();
     engine.Attach(&window, &serial);
@@ -162,6 +122,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     engine.Detach();  // also drops an unfinished received file
     CheckNothingStrayed();
-    EmptyFolder(Base() / "root");
+    Root().Empty();
     return 0;
 }

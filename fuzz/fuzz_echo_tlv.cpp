@@ -1,23 +1,16 @@
+#include <string_view>
+
 #include "fuzz_check.h"
 #include "protocol/diagnostics.h"
 #include "protocol/message_bodies.h"
 
 using namespace zovrel;
 
-namespace {
-
-bool EndsWith(const std::wstring& s, const std::wstring& tail) {
-    return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     EchoTlv tlv;
     const bool ok = ParseEchoTlv(data, size, tlv);
-    const std::wstring reason = DescribeTlvFailure(data, size);
     // The logged reason names a failure exactly when the parser refuses the body.
-    FUZZ_CHECK(ok == (reason == L"unknown"));
+    FUZZ_CHECK(ok == (DescribeTlvFailure(data, size) == L"unknown"));
 
     if (ok) {
         FUZZ_CHECK(tlv.type == ECHO_TLV_TYPE);
@@ -31,13 +24,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(text == L"<empty>");
     } else {
         const std::wstring hex = HexBytes(tlv.value);
+        const std::wstring_view view(text);
         FUZZ_CHECK(hex.size() == tlv.value.size() * 3 - 1);
         FUZZ_CHECK(
-            EndsWith(text, L"hex=[" + hex + L"]") ||
-            EndsWith(text, L"hex=[" + hex + L"] (" + std::to_wstring(tlv.value.size()) + L" B)"));
+            view.ends_with(L"hex=[" + hex + L"]") ||
+            view.ends_with(L"hex=[" + hex + L"] (" + std::to_wstring(tlv.value.size()) + L" B)"));
         // Text is shown only when the value does not start with a zero byte.
         if (tlv.value[0] == 0)
-            FUZZ_CHECK(text.rfind(L"hex=[", 0) == 0);
+            FUZZ_CHECK(view.starts_with(L"hex=["));
     }
     return 0;
 }

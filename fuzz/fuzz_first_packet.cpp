@@ -5,10 +5,8 @@
 
 using namespace zovrel;
 
-namespace {
-
 // Whatever a received descriptor holds, an accepted one obeys the checks the receiver relies on.
-void CheckAccepted(const uint8_t* r, size_t m, const TransferDescriptor& d) {
+static void CheckAccepted(const uint8_t* r, size_t m, const TransferDescriptor& d) {
     FUZZ_CHECK(d.header_len >= 4 && d.header_len <= DESCRIPTOR_SIZE && d.header_len <= m);
     FUZZ_CHECK(d.total >= d.header_len);
     FUZZ_CHECK(ProtocolChecksum(r, d.header_len - 4) == d.header_crc);
@@ -16,7 +14,7 @@ void CheckAccepted(const uint8_t* r, size_t m, const TransferDescriptor& d) {
 }
 
 // Builds a descriptor from fuzz-chosen type, name and payload and reads it back.
-void CheckRoundTrip(const uint8_t* data, size_t size) {
+static void CheckRoundTrip(const uint8_t* data, size_t size) {
     if (size < 3)
         return;
     const uint16_t type = data[0] % 4;
@@ -42,8 +40,6 @@ void CheckRoundTrip(const uint8_t* data, size_t size) {
     sent = sent.substr(0, sent.find('\0'));
     FUZZ_CHECK(d.file_name == TrimText(FromUtf8(sent)));
 }
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     uint8_t flag = 0;

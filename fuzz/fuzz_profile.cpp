@@ -1,9 +1,6 @@
 // Profile files (settings, history index and entry files) may be edited by hand or left
 // half-written: any bytes must parse to a document that writes and reads back the same, and a
 // value stored into it must come back without disturbing other keys.
-#include <cstddef>
-#include <cstdint>
-#include <string>
 #include <string_view>
 
 #include "base/text.h"
