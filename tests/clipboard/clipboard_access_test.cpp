@@ -9,6 +9,7 @@
 #include "clipboard/dib.h"
 #include "clipboard/history_store.h"
 #include "clipboard/history_test_support.h"
+#include "clipboard/own_write_guard.h"
 #include "support/recording_notifier.h"
 
 namespace zovrel {
@@ -17,22 +18,15 @@ namespace {
 struct Header {
     uint32_t size = 40;
     int32_t width = 2, height = 2;
-    uint16_t bitCount = 32;
-    uint32_t compression = 0, imageSize = 0, coloursUsed = 0;
+    uint16_t planes = 1, bitCount = 32;
+    uint32_t compression = 0, imageSize = 0, xPerMetre = 0, yPerMetre = 0, coloursUsed = 0,
+             important = 0;
 };
+static_assert(sizeof(Header) == 40);
 
-// A DIB with the given header followed by `extra` bytes.
 Bytes MakeDib(const Header& h, size_t extra) {
     Bytes b(h.size + extra, 0);
-    auto put = [&](size_t at, auto v) { std::memcpy(b.data() + at, &v, sizeof v); };
-    put(0, h.size);
-    put(4, h.width);
-    put(8, h.height);
-    put(12, uint16_t{1});
-    put(14, h.bitCount);
-    put(16, h.compression);
-    put(20, h.imageSize);
-    put(32, h.coloursUsed);
+    std::memcpy(b.data(), &h, std::min<size_t>(sizeof h, b.size()));
     return b;
 }
 
@@ -59,7 +53,6 @@ TEST(DibTotalSize, CountsHeaderColourTableAndPaddedRowsOrRefuses) {
         const Bytes b = MakeDib(c.h, c.extra);
         EXPECT_EQ(DibTotalSize(b.data(), b.size()), c.expected) << &c - cases;
     }
-    EXPECT_EQ(DibTotalSize(nullptr, 100), 0u);
     EXPECT_EQ(DibTotalSize(MakeDib({.size = 124}, 0).data(), 100), 0u);
 }
 
@@ -94,54 +87,48 @@ TEST(DropFilesBlock, ListsThatRunOffTheirBlockAreRefused) {
     }
 }
 
-// A clipboard holding what the test puts there; every put moves the sequence number.
 struct FakeClipboard final : ClipboardSource {
     ClipboardReadResult Read(ClipboardEntry& entry) override {
-        entry = content;
+        entry = test::TextEntry(text);
         return result;
     }
     uint32_t SequenceNumber() override { return sequence; }
-    void Put(const std::wstring& text, ClipboardReadResult r = ClipboardReadResult::Content) {
-        content = test::TextEntry(text);
+    void Put(const wchar_t* t, ClipboardReadResult r = ClipboardReadResult::Content) {
+        text = t;
         result = r;
         ++sequence;
     }
+    std::wstring text;
     ClipboardReadResult result = ClipboardReadResult::Nothing;
-    ClipboardEntry content;
     uint32_t sequence = 7;
 };
 
-TEST(ClipboardCapture, SkipsIgnoredOwnAndUnreadableContentAndCopesWithoutSequence) {
+TEST(ClipboardCapture, SkipsPrivateUnreadableAndOwnContentAndCopesWithoutSequence) {
     test::TempFolder folder;
     ClipboardHistory history(folder.Text());
     FakeClipboard clipboard;
     ClipboardCapture capture(clipboard, &history);
     test::RecordingNotifier notifier;
-    const auto captured = [&](const std::wstring& text, bool own = false) {
-        clipboard.Put(text);
-        if (own)
-            capture.MarkClipboardAsOwn();
-        return capture.CaptureClipboardChange(&notifier);
-    };
-    capture.AddWatcherIgnoredFingerprint(ComputeFingerprint(test::TextEntry(L"ignored")));
-    EXPECT_FALSE(captured(L"ignored"));
-    EXPECT_FALSE(captured(L"ignored"));
-    EXPECT_FALSE(captured(L"ours", true));
-    EXPECT_TRUE(capture.CaptureClipboardChange(&notifier));  // the own mark is used once
-    capture.SetOwnWriteFingerprint(ComputeFingerprint(test::TextEntry(L"removed")));
-    EXPECT_FALSE(captured(L"removed"));
-    EXPECT_EQ(capture.LastSequence(), clipboard.sequence);
-    EXPECT_EQ(history.GetEntryCount(), 1);
-
+    clipboard.Put(L"secret", ClipboardReadResult::Private);
+    EXPECT_FALSE(capture.CaptureClipboardChange(&notifier));
+    EXPECT_FALSE(capture.PollDue());  // dealt with, not read again and again
     clipboard.Put(L"busy", ClipboardReadResult::Nothing);
     EXPECT_FALSE(capture.CaptureClipboardChange(&notifier));
-    EXPECT_TRUE(capture.PollDue());  // retried by the poll
+    EXPECT_TRUE(capture.PollDue());  // left for the poll to retry
+    {
+        OwnClipboardWriteScope sending;
+        clipboard.Put(L"ours");
+        EXPECT_FALSE(capture.PollDue() || capture.CaptureClipboardChange(&notifier));
+    }
+    EXPECT_TRUE(capture.PollDue() && capture.CaptureClipboardChange(&notifier));
+    EXPECT_EQ(notifier.historyChanged, 1);
     // A system without a sequence number: every poll captures, the history keeps repeats out.
-    clipboard.Put(L"x");
     clipboard.sequence = 0;
     EXPECT_TRUE(capture.PollDue());
-    EXPECT_TRUE(capture.CaptureClipboardChange(&notifier));
     EXPECT_FALSE(capture.CaptureClipboardChange(&notifier));
+    clipboard.text = L"next";
+    EXPECT_TRUE(capture.PollDue() && capture.CaptureClipboardChange(&notifier));
+    EXPECT_EQ(history.GetEntryCount(), 2);
 }
 
 }  // namespace

@@ -1,10 +1,9 @@
 #pragma once
 
-#include <atomic>
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 
 #include "base/paths.h"
@@ -21,17 +20,12 @@ class TempFolder {
         std::error_code ec;
         std::filesystem::remove_all(path_, ec);
     }
-    TempFolder(const TempFolder&) = delete;
     std::wstring Text() const { return TextFromPath(path_); }
     std::wstring File(const std::wstring& name) const { return JoinPath(Text(), name); }
 
   private:
-    static inline std::atomic<unsigned> counter_{0};
-    std::filesystem::path path_ =
-        std::filesystem::temp_directory_path() /
-        ("zovrel-test-" +
-         std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) + "-" +
-         std::to_string(counter_++));
+    std::filesystem::path path_ = std::filesystem::temp_directory_path() /
+                                  ("zovrel-test-" + std::to_string(std::random_device{}()));
 };
 
 inline bool FileExists(const std::wstring& path) {
@@ -50,7 +44,6 @@ inline void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
 inline ClipboardEntry TextEntry(const std::wstring& text, uint64_t time = 1000) {
     ClipboardEntry e;
     e.text = text;
-    e.dataSize = static_cast<int64_t>(text.size());
     e.time = time;
     return e;
 }
@@ -58,9 +51,8 @@ inline ClipboardEntry TextEntry(const std::wstring& text, uint64_t time = 1000) 
 inline ClipboardEntry ImageEntry(Bytes bytes, const std::wstring& name) {
     ClipboardEntry e = TextEntry(L"[截图]");
     e.kind = ENTRY_KIND_IMAGE;
-    e.imageFileName = name;
-    e.dataSize = static_cast<int64_t>(bytes.size());
     e.imageBytes = std::move(bytes);
+    e.imageFileName = name;
     return e;
 }
 
