@@ -180,7 +180,7 @@ bool HistoryFiles::LoadHistoryFiles(HistoryState& state) {
     onDisk_.clear();
     if (!EnsureFolderExists(folder_))
         return false;
-    RemoveStaleTemporaryFiles();
+    state.nextId = TidyFolder();
     const std::wstring indexPath = IndexPath();
     if (!Exists(indexPath))
         return false;
@@ -188,7 +188,8 @@ bool HistoryFiles::LoadHistoryFiles(HistoryState& state) {
     if (!LoadProfile(indexPath, index))
         return false;
 
-    state.nextId = ParseLeadingInt64(index.GetString(kMeta, L"NextId", L"0", kMaxValueChars));
+    state.nextId = std::max(
+        state.nextId, ParseLeadingInt64(index.GetString(kMeta, L"NextId", L"0", kMaxValueChars)));
     ReadIgnoredFingerprints(index, state.ignored);
     if (index.GetInt(kMeta, L"Count", 0) < 1)
         return false;
@@ -453,16 +454,20 @@ void HistoryFiles::DeleteAllHistoryFiles(bool keepIndex) {
         fs::remove(p, ec);
 }
 
-void HistoryFiles::RemoveStaleTemporaryFiles() {
+int64_t HistoryFiles::TidyFolder() {
     std::error_code ec;
     const auto now = fs::file_time_type::clock::now();
+    int64_t highestId = 0;
     std::vector<fs::path> doomed;
     for (fs::directory_iterator it(PathFromText(folder_), ec), end; !ec && it != end;
          it.increment(ec)) {
         std::error_code fileError;
         if (!it->is_regular_file(fileError))
             continue;
-        if (!IsTemporaryFileName(TextFromPath(it->path().filename())))
+        const std::wstring name = TextFromPath(it->path().filename());
+        if (!name.empty() && name[0] >= L'1' && name[0] <= L'9')
+            highestId = std::max(highestId, ParseLeadingInt64(name));
+        if (!IsTemporaryFileName(name))
             continue;
         const auto written = it->last_write_time(fileError);
         if (!fileError && now - written > kStaleTemporaryAge)
@@ -470,6 +475,7 @@ void HistoryFiles::RemoveStaleTemporaryFiles() {
     }
     for (const auto& p : doomed)
         fs::remove(p, ec);
+    return highestId;
 }
 
 }  // namespace zovrel

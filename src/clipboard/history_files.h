@@ -100,7 +100,10 @@ class HistoryFiles {
                         SaveBatch& batch);
     // True when every file was written; removals are best effort.
     bool Commit(SaveBatch& batch);
-    void RemoveStaleTemporaryFiles();
+    // Removes temporary files an interrupted save left behind and returns the highest id any
+    // file in the folder carries. A new entry must not take an id whose files are still there
+    // from a save that never reached the index: they would load as part of its content.
+    int64_t TidyFolder();
 
     std::wstring folder_;
     std::map<int64_t, OnDisk> onDisk_;

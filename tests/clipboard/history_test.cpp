@@ -125,6 +125,16 @@ TEST_F(HistoryTest, DeletingAnEntryTouchesNoOtherIdAndLoadClearsOnlyOldTemporari
     EXPECT_TRUE(FileExists(F(L"4.tmp")));           // an image stored as ".tmp"
 }
 
+TEST_F(HistoryTest, FilesOfASaveThatNeverReachedTheIndexStayOutOfNewEntries) {
+    store->AddEntry(TextEntry(L"A"));
+    Write(L"2.png", "stale");  // an image save killed before its index was replaced
+    Reload();
+    store->AddEntry(TextEntry(L"B"));
+    Reload();
+    EXPECT_EQ(Listing(), L"3:B 1:A ");
+    EXPECT_TRUE(store->GetEntryAt(0)->imageBytes.empty());
+}
+
 TEST_F(HistoryTest, CapturesKeepOneEntryPerContentAndPromoteOlderOnes) {
     EXPECT_TRUE(Capture(TextEntry(L"A", 10)));
     EXPECT_FALSE(Capture(TextEntry(L"A", 11)));
