@@ -61,6 +61,13 @@ TEST_P(OutboundSendAcrossWrapTest, SilentDeviceIsRetriedTenTimesThenGivenUp) {
     EXPECT_EQ(device_.wire, Frames(11, BuildFrame(CHANNEL_TRANSFER, START_REQUEST, 0)));
     for (size_t i = 1; i < device_.wire.size(); ++i)
         EXPECT_NEAR(device_.Gap(i), 2155, 5);
+    Texts timeouts;  // only the first and the last retry are logged
+    for (const auto& line : window_.logLines)
+        if (line.find(L"TRANS timeout") != std::wstring::npos)
+            timeouts.push_back(line.substr(line.find(L"SYS ")));
+    EXPECT_EQ(timeouts, (Texts{L"SYS TRANS timeout state=0 sn=0 retry=1/10",
+                               L"SYS TRANS timeout state=0 sn=0 retry=10/10"}));
+    EXPECT_EQ(error_, L"传输超时");
     EXPECT_THAT(Progress(), EndsWith(L"-1:1% 失败"));
 }
 
@@ -145,6 +152,7 @@ TEST_F(OutboundSendTest, CancelEndsTheTransferWithinOnePoll) {
     const uint32_t cancelAt = device_.now + 3 * SEND_PACING_MS + 777;
     device_.later.push_back({cancelAt, [] { GetTransferProtocol().CancelSend(); }});
     EXPECT_FALSE(SendText(100));
+    EXPECT_EQ(error_, L"已取消发送");
     EXPECT_LE(device_.now - cancelAt, POLL_INTERVAL_MS);
     EXPECT_EQ(device_.wire.size(), 3u);
 }
