@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <thread>
 
 #include "base/text.h"
 #include "clipboard/clipboard_access.h"
@@ -165,6 +166,37 @@ TEST_F(WinClipboardTest, ContentIsReadBackAndBrokenBlocksAreNeverReadPastTheirEn
     ASSERT_TRUE(session.IsOpen() && handle && GlobalSize(handle) >= png.size());
     EXPECT_EQ(std::memcmp(GlobalLock(handle), png.data(), png.size()), 0);
     GlobalUnlock(handle);
+}
+
+// Another program holding the clipboard open is waited for briefly, never for good.
+TEST_F(WinClipboardTest, ABusyClipboardIsRetriedBrieflyThenGivenUp) {
+    ASSERT_TRUE(WriteEntryToClipboard(test::TextEntry(L"held"), nullptr));
+    for (const DWORD holdMs : {50u, 3000u}) {
+        HANDLE opened = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        std::thread holder([&] {
+            HWND window = CreateWindowExW(0, L"STATIC", L"holder", 0, 0, 0, 0, 0, nullptr, nullptr,
+                                          nullptr, nullptr);
+            const bool open = OpenClipboard(window);
+            SetEvent(opened);
+            Sleep(holdMs);
+            if (open)
+                CloseClipboard();
+            DestroyWindow(window);
+        });
+        WaitForSingleObject(opened, INFINITE);
+        ClipboardEntry read;
+        const DWORD start = GetTickCount();
+        const bool ok = ReadClipboardEntry(nullptr, read);
+        const DWORD took = GetTickCount() - start;
+        holder.join();
+        CloseHandle(opened);
+        if (holdMs < 100) {
+            EXPECT_TRUE(ok && read.text == L"held");
+        } else {
+            EXPECT_FALSE(ok);
+            EXPECT_LT(took, 2000u);
+        }
+    }
 }
 
 TEST_F(WinClipboardTest, WatcherCapturesOtherClientsThroughTheViewerChainAndPromotes) {
