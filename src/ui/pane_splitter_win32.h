@@ -1,0 +1,38 @@
+#pragma once
+
+// The thin bar between the history list and the log pane; reports drags to its owner.
+
+#include "ui/window_base_win32.h"
+
+namespace zovrel::ui {
+
+class SplitterOwner {
+  public:
+    virtual ~SplitterOwner() = default;
+    virtual void OnSplitterDragStart() = 0;
+    // `delta`: the pointer's vertical movement in pixels since the last report.
+    virtual void OnSplitterDrag(int direction, int delta) = 0;
+    virtual void OnSplitterDragEnd() = 0;
+};
+
+class CZovrelPaneSplitter : public WindowBase {
+  public:
+    CZovrelPaneSplitter() = default;
+    ~CZovrelPaneSplitter() override;
+    // A visible child of `parent` with an empty rectangle; the owner's layout places it.
+    bool CreateSplitter(SplitterOwner* owner, int direction, HWND parent, int id);
+    bool IsHot() const { return hot_; }
+    bool IsDragging() const { return dragging_; }
+
+  protected:
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+  private:
+    SplitterOwner* owner_ = nullptr;
+    int direction_ = 0;
+    bool hot_ = false;
+    bool dragging_ = false;
+    int lastY_ = 0;
+};
+
+}  // namespace zovrel::ui
