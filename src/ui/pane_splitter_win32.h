@@ -10,7 +10,9 @@ class SplitterOwner {
   public:
     virtual ~SplitterOwner() = default;
     virtual void OnSplitterDragStart() = 0;
-    // `delta`: the pointer's vertical movement in pixels since the last report.
+    // `delta`: the pointer's vertical movement in pixels since the last report. The owner moves
+    // the bar by the same amount; the bar measures from the point where the drag grabbed it, so
+    // it stays under the pointer, also where the owner stops it at a limit.
     virtual void OnSplitterDrag(int direction, int delta) = 0;
     virtual void OnSplitterDragEnd() = 0;
 };
@@ -28,10 +30,16 @@ class CZovrelPaneSplitter : public WindowBase {
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
   private:
+    void SetHot(bool hot);
+    void TrackLeave();
+    void EndDrag();
+    void Paint(HDC dc);
+
     SplitterOwner* owner_ = nullptr;
     int direction_ = 0;
     bool hot_ = false;
     bool dragging_ = false;
+    // Where the drag grabbed the bar, in the bar's client coordinates.
     int lastY_ = 0;
 };
 

@@ -2,9 +2,11 @@
 
 // The program's icon in the notification area; re-added when the taskbar is recreated.
 
-#include <shellapi.h>
 #include <windows.h>
 
+#include <shellapi.h>
+
+#include <functional>
 #include <string>
 
 #include "base/win32_handle.h"
@@ -14,6 +16,9 @@ namespace zovrel::ui {
 
 class CTrayNotifyIcon : public WindowBase {
   public:
+    // Shell_NotifyIconW, or what a test puts in its place.
+    using ShellNotify = std::function<BOOL(DWORD message, NOTIFYICONDATAW* data)>;
+
     CTrayNotifyIcon();
     ~CTrayNotifyIcon() override;
     bool Create(HWND notifyWindow, UINT iconId, const std::wstring& tooltip, HICON icon,
@@ -21,7 +26,34 @@ class CTrayNotifyIcon : public WindowBase {
     void SetDefaultMenuItem(UINT item, bool byPosition);
     bool Remove(bool closeHelper);
 
-    // The rest is declared below by the tray icon's own code.
+    // Replaces Shell_NotifyIconW for every later call; set it before Create.
+    void SetShellNotify(ShellNotify notify) { shellNotify_ = std::move(notify); }
+    const NOTIFYICONDATAW& NotifyData() const { return data_; }
+    int ShellVersion() const { return shellVersion_; }
+    bool IsAdded() const { return created_; }
+    bool IsIconHidden() const { return hidden_; }
+    // The menu resource loaded by Create (its first sub-menu carries the default item).
+    HMENU Menu() const { return menu_.Get(); }
+
+  protected:
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+  private:
+    bool Notify(DWORD message);
+    void ApplyDefaultMenuItem();
+    void AddAgain();
+
+    NOTIFYICONDATAW data_{};
+    UniqueMenu menu_;
+    UINT defaultItem_ = 0;
+    bool defaultByPosition_ = true;
+    int shellVersion_ = 0;
+    bool created_ = false;
+    bool hidden_ = false;
+    // Between Create and Remove: the icon belongs in the notification area.
+    bool wanted_ = false;
+    UINT taskbarCreated_ = 0;
+    ShellNotify shellNotify_;
 };
 
 }  // namespace zovrel::ui
