@@ -6,10 +6,20 @@
 
 #include <windows.h>
 
+#include <array>
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "base/notifier.h"
+#include "base/win32_handle.h"
+#include "serial/port_enumeration.h"
+#include "ui/history_list_win32.h"
+#include "ui/hover_preview_win32.h"
+#include "ui/main_window_layout.h"
+#include "ui/main_window_notifier_win32.h"
+#include "ui/pane_splitter_win32.h"
 #include "ui/window_base_win32.h"
 
 namespace zovrel {
@@ -20,7 +30,7 @@ class CZovrelClipboardWatcher;
 
 namespace zovrel::ui {
 
-class CZovrelMainWnd : public WindowBase, public Notifier {
+class CZovrelMainWnd : public WindowBase, public Notifier, public SplitterOwner {
   public:
     // `history` is the store the list shows (the process's store in the program).
     explicit CZovrelMainWnd(ClipboardHistory& history);
@@ -53,7 +63,115 @@ class CZovrelMainWnd : public WindowBase, public Notifier {
     bool PostSendProgress(int percent, std::wstring text) override;
     bool PostSendResult(bool success, std::wstring text) override;
 
-    // The rest (controls, layout, painting, handlers) is declared below by the window's own code.
+    // SplitterOwner.
+    void OnSplitterDragStart() override;
+    void OnSplitterDrag(int direction, int delta) override;
+    void OnSplitterDragEnd() override;
+
+    // What the window asks of the desktop beyond itself: modal boxes, the shell, the port list.
+    // Each has the real behaviour by default; tests replace them so nothing modal or external
+    // runs. A replaced function that is empty keeps the default.
+    struct DesktopActions {
+        // MessageBoxW with the caption "zovrel"; returns the button pressed.
+        std::function<int(HWND owner, const std::wstring& text, UINT type)> messageBox;
+        // ShellExecuteW "open" on an existing folder; true when the shell accepted.
+        std::function<bool(const std::wstring& folder)> openFolder;
+        // The About dialog, modal.
+        std::function<void(HWND owner)> showAbout;
+        // The present serial ports.
+        std::function<std::vector<PortInfo>()> enumeratePorts;
+    };
+    void SetDesktopActions(DesktopActions actions);
+
+    // The child window of a control by its number in the controls table (1..25; 7 is the
+    // preview pop-up); null for other numbers or before creation.
+    HWND ControlWindow(int number) const;
+    CZovrelHistoryListBox& HistoryList() { return list_; }
+    CZovrelHoverPreviewWnd& Preview() { return preview_; }
+    int SplitPosition() const { return splitPosition_; }
+    int Dpi() const { return dpi_; }
+    bool LogShown() const { return logShown_; }
+
+  protected:
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+  private:
+    // Creation and controls (main_window_win32.cpp).
+    bool OnCreate();
+    void CreateControls();
+    HWND AddControl(int number, const wchar_t* className, const wchar_t* text, DWORD style, int id);
+    static void ShowControl(HWND control, bool shown);
+    void CreateFonts();
+    void ApplyFonts();
+    void LoadMenuButtonPicture();
+    void OnDpiChanged(int dpi, const RECT* suggested);
+    ClientSize MinimumWindowSize(int page) const;
+    void FitIntoWorkArea();
+    void OnClose();
+    void OnDestroyed();
+
+    // Layout and painting (main_window_layout_win32.cpp).
+    ClientSize CurrentClientSize() const;
+    void LayoutControls(int width, int height);
+    void LayoutControls();
+    void PaintBands(HDC dc) const;
+    LRESULT ControlColour(UINT message, HDC dc, HWND control);
+    void RedrawContentBand();
+
+    // Commands and notifications (main_window_commands_win32.cpp).
+    void OnCommand(int id, int code);
+    void ShowMenuButtonMenu();
+    void ClearLog();
+    void ClearHistory();
+    void OnPortComboSelection();
+    void Connect();
+    void Disconnect();
+    void CancelSend();
+    void Save();
+    LRESULT OnHistoryActivate(int index);
+    LRESULT OnHistoryDelete(int index);
+    LRESULT OnHistoryOpenFolder(int index);
+    LRESULT OnHistorySend(int index);
+    void OnSendResult(bool success, std::wstring* text);
+    void OnSendProgress(int percent, std::wstring* text);
+    void OnReceivedEntry(ClipboardEntry* entry);
+    void PutEntryOnClipboard(const ClipboardEntry& entry);
+    void TrimLogPane();
+    void FillClipboardPortCombo();
+    void FillSettingsPortCombo();
+    std::vector<PortInfo> EnumeratePorts() const;
+    bool OpenEntryFolder(const ClipboardEntry& entry);
+    void SetStatusText(const std::wstring& text);
+    int AskMessageBox(const std::wstring& text, UINT type);
+
+    ClipboardHistory& history_;
+    int currentPage_ = 0;
+    int dpi_ = DEFAULT_DPI;
+    // "Segoe UI Bold" 9 pt for headings, "Consolas" 8.5 pt for the log, "Segoe UI" 9 pt for the
+    // rest, so no control falls back to the bitmap system font.
+    UniqueFont boldFont_;
+    UniqueFont logFont_;
+    UniqueFont uiFont_;
+    UniqueBrush backgroundBrush_;
+    // Child windows by their number in the controls table; [0] is unused.
+    std::array<HWND, 26> controls_{};
+    CZovrelHistoryListBox list_;
+    CZovrelHoverPreviewWnd preview_;
+    std::vector<std::wstring> portNames_;
+    UniqueBitmap menuButtonPicture_;
+    std::vector<std::wstring> settingsPortNames_;
+    SerialLink* serialLink_ = nullptr;
+    CZovrelClipboardWatcher* watcher_ = nullptr;
+    bool fillingPortCombo_ = false;
+    int splitPosition_ = INITIAL_SPLIT_POSITION;
+    CZovrelPaneSplitter splitter_;
+
+    bool logShown_ = false;
+    bool shownBefore_ = false;
+    DesktopActions actions_;
+    // Shared with every running send task, so their posts stop when the window goes.
+    std::shared_ptr<WindowPostTarget> postTarget_;
+    WindowNotifier notifier_;
 };
 
 }  // namespace zovrel::ui
