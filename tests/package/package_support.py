@@ -1,0 +1,238 @@
+"""A scratch Wine prefix for the release tests (build/wine-pkg, copied from a template made once
+with scripts/wine-prefix), the packages made from the win64 build, and the few Windows places an
+install touches: the program folder, the Start-menu shortcut, the uninstall entry, the Run value
+and the data root."""
+
+import glob
+import os
+import re
+import shutil
+import signal
+import subprocess
+import time
+
+SOURCE_DIR = os.path.abspath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
+BUILD_DIR = os.path.join(SOURCE_DIR, "build")
+WINE = shutil.which("wine64") or "/usr/lib/wine/wine64"
+
+UNINSTALL_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\zovrel"
+RUN_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run"
+PROGRAM_FILES = ["zovrel.exe", "zovrel-cli.exe", "version", "uninstall.exe"]
+
+
+def wait_for(condition, timeout, what, interval=0.05):
+    """Polls until `condition()` is true; fails with `what` after `timeout` seconds."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = condition()
+        if value:
+            return value
+        if time.monotonic() > deadline:
+            raise AssertionError("timed out waiting for " + what)
+        time.sleep(interval)
+
+
+def make_packages(out_dir, build_dir, bin_dir=""):
+    """Runs scripts/package on what the win64 build holds; returns (version, setup, zip)."""
+    args = [os.path.join(SOURCE_DIR, "scripts", "package"), "--out", out_dir]
+    args += ["--bin", bin_dir] if bin_dir else ["--no-build", "--build-dir", build_dir]
+    done = subprocess.run(args, capture_output=True, text=True, timeout=300)
+    if done.returncode != 0:
+        raise RuntimeError("scripts/package failed:\n" + done.stdout + done.stderr)
+    version = re.search(r"package: version (\S+)", done.stdout).group(1)
+    return (version, os.path.join(out_dir, "zovrel-%s-setup.exe" % version),
+            os.path.join(out_dir, "zovrel-%s-portable.zip" % version))
+
+
+class ScratchPrefix:
+    """build/wine-pkg, fresh for each run, with a persistent Wine server of its own. HOME points
+    into the build tree too, so nothing Wine makes for the desktop lands in the real home."""
+
+    def __init__(self):
+        self.base = os.path.join(BUILD_DIR, "wine-pkg-base")
+        self.path = os.path.join(BUILD_DIR, "wine-pkg")
+        self.home = os.path.join(BUILD_DIR, "wine-pkg-home")
+        self.env = dict(os.environ, WINEPREFIX=self.path, HOME=self.home, WINEDEBUG="-all",
+                        LANG="C.UTF-8", WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe=d")
+        self.user = None
+
+    def create(self):
+        os.makedirs(self.home, exist_ok=True)
+        base_env = dict(self.env, WINEPREFIX=self.base)
+        subprocess.run([os.path.join(SOURCE_DIR, "scripts", "wine-prefix")], env=base_env,
+                       stdout=subprocess.DEVNULL, check=True, timeout=300)
+        # The registry reaches the disk when the template's server ends.
+        subprocess.run(["wineserver", "-w"], env=base_env, check=False, timeout=120)
+        self.stop_server()
+        shutil.rmtree(self.path, ignore_errors=True)
+        subprocess.run(["cp", "-a", self.base, self.path], check=True, timeout=120)
+        subprocess.run(["wineserver", "-p"], env=self.env, stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
+        self.run("cmd", "/c", "exit")
+        users = [u for u in os.listdir(os.path.join(self.path, "drive_c", "users")) if u != "Public"]
+        self.user = users[0]
+
+    def stop_server(self):
+        subprocess.run(["wineserver", "-k"], env=self.env, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, check=False, timeout=60)
+
+    # Paths: Windows names for the programs, Linux names for the checks.
+    def unix(self, windows_path):
+        drive, rest = windows_path.split(":", 1)
+        assert drive.upper() == "C", windows_path
+        return os.path.join(self.path, "drive_c", *[p for p in rest.split("\\") if p])
+
+    @property
+    def local_appdata(self):
+        return r"C:\users\%s\AppData\Local" % self.user
+
+    @property
+    def roaming_appdata(self):
+        return r"C:\users\%s\AppData\Roaming" % self.user
+
+    @property
+    def install_dir(self):
+        return self.local_appdata + r"\Programs\zovrel"
+
+    @property
+    def data_root(self):
+        return self.roaming_appdata + r"\zovrel"
+
+    @property
+    def shortcut(self):
+        return self.unix(self.roaming_appdata + r"\Microsoft\Windows\Start Menu\Programs\zovrel.lnk")
+
+    # Processes.
+    def run(self, *args, timeout=120):
+        """Runs a Windows program to its end; returns its exit code."""
+        return subprocess.run([WINE, *args], env=self.env, stdin=subprocess.DEVNULL,
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                              timeout=timeout).returncode
+
+    def start(self, *args):
+        return subprocess.Popen([WINE, *args], env=self.env, stdin=subprocess.DEVNULL,
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    @staticmethod
+    def end(proc):
+        """Ends one started program by its pid."""
+        if proc.poll() is None:
+            proc.send_signal(signal.SIGTERM)
+            try:
+                proc.wait(10)
+            except subprocess.TimeoutExpired:
+                proc.kill()
+                proc.wait()
+
+    def install(self, setup, *args):
+        return self.run(setup, "/S", *args)
+
+    def uninstall(self, install_dir):
+        """Runs the installed uninstaller silently, as the uninstall entry does: it copies itself
+        to %TEMP% and returns at once, so the end is the program folder going away (its last
+        step). Returns the first exit code."""
+        code = self.run(install_dir + r"\uninstall.exe", "/S")
+        if code == 0:
+            wait_for(lambda: not os.path.exists(self.unix(install_dir)), 60,
+                     "the uninstaller to remove " + install_dir)
+        return code
+
+    # Registry.
+    def reg_values(self, key):
+        """The values of a key as {name: data} (DWORDs as ints), or None when it is missing."""
+        done = subprocess.run([WINE, "reg", "query", key], env=self.env, capture_output=True,
+                              timeout=120)
+        if done.returncode != 0:
+            return None
+        values = {}
+        for line in done.stdout.decode("utf-8", "replace").splitlines():
+            m = re.match(r"^    (.*?)    (REG_\w+)    (.*)$", line)
+            if m:
+                name, kind, data = m.groups()
+                values[name] = int(data, 16) if kind == "REG_DWORD" else data
+        return values
+
+    def reg_set(self, key, name, data):
+        subprocess.run([WINE, "reg", "add", key, "/v", name, "/t", "REG_SZ", "/d", data, "/f"],
+                       env=self.env, capture_output=True, check=True, timeout=120)
+
+    def reg_delete(self, key, name=None):
+        args = [key, "/v", name] if name else [key]
+        subprocess.run([WINE, "reg", "delete", *args, "/f"], env=self.env, capture_output=True,
+                       timeout=120)
+
+    def forget_install(self, *install_dirs):
+        """Back to a machine that never saw zovrel."""
+        for d in install_dirs:
+            shutil.rmtree(self.unix(d), ignore_errors=True)
+        shutil.rmtree(self.unix(self.data_root), ignore_errors=True)
+        if os.path.exists(self.shortcut):
+            os.remove(self.shortcut)
+        self.reg_delete(UNINSTALL_KEY)
+        self.reg_delete(RUN_KEY, "zovrel")
+
+
+def snapshot(folder):
+    """Every file under a folder with its size and modification time."""
+    found = {}
+    for path in glob.glob(os.path.join(folder, "**"), recursive=True):
+        if os.path.isfile(path):
+            st = os.stat(path)
+            found[os.path.relpath(path, folder)] = (st.st_size, st.st_mtime_ns)
+    return found
+
+
+def visible_windows(pid):
+    """Titles of the visible windows of one Wine process whose title starts with "zovrel"."""
+    done = subprocess.run(["xdotool", "search", "--onlyvisible", "--pid", str(pid), "--name",
+                           "^zovrel"], capture_output=True, text=True, timeout=30)
+    titles = []
+    for wid in done.stdout.split():
+        name = subprocess.run(["xdotool", "getwindowname", wid], capture_output=True,
+                              timeout=30).stdout.decode("utf-8", "replace").strip()
+        titles.append(name)
+    return titles
+
+
+class WindowManager:
+    """Starts openbox on the display when no window manager runs there (Wine stalls on every
+    hidden window without one); ends only what it started."""
+
+    def __init__(self):
+        self.proc = None
+        if not self._running():
+            self.proc = subprocess.Popen(["openbox", "--sm-disable"], stdin=subprocess.DEVNULL,
+                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            wait_for(self._running, 20, "openbox to start")
+
+    @staticmethod
+    def _running():
+        done = subprocess.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], capture_output=True,
+                              text=True, timeout=30)
+        m = re.search(r"window id # (0x[0-9a-f]+)", done.stdout)
+        if not m:
+            return False
+        # A window manager that ended may leave the property behind.
+        return subprocess.run(["xprop", "-id", m.group(1), "_NET_WM_NAME"], capture_output=True,
+                              timeout=30).returncode == 0
+
+    def close(self):
+        if self.proc and self.proc.poll() is None:
+            self.proc.terminate()
+            self.proc.wait(10)
+
+
+class ClipboardText:
+    """Owns the X clipboard with one text (Wine's clipboard follows it) until closed."""
+
+    def __init__(self, text):
+        self.proc = subprocess.Popen(["xclip", "-quiet", "-selection", "clipboard", "-i"],
+                                     stdin=subprocess.PIPE, stdout=subprocess.DEVNULL,
+                                     stderr=subprocess.DEVNULL)
+        self.proc.stdin.write(text.encode("utf-8"))
+        self.proc.stdin.close()
+
+    def close(self):
+        if self.proc.poll() is None:
+            self.proc.terminate()
+            self.proc.wait(10)

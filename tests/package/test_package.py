@@ -1,0 +1,211 @@
+"""The release as a Windows user gets it, under Wine in a scratch prefix: the silent setup, the
+installed program, the silent uninstall and the portable zip. Needs the win64 build's zovrel.exe
+and an X display; exits 77 (skipped) without them."""
+
+import os
+import shutil
+import subprocess
+import sys
+import unittest
+import uuid
+import zipfile
+
+from package_support import (BUILD_DIR, PROGRAM_FILES, RUN_KEY, UNINSTALL_KEY, ClipboardText,
+                             ScratchPrefix, WindowManager, make_packages, snapshot,
+                             visible_windows, wait_for)
+
+WIN64_BUILD = os.environ.get("ZOVREL_WIN64_BUILD", os.path.join(BUILD_DIR, "win64"))
+# Packages made from these binaries instead of the build (zovrel.exe and zovrel-cli.exe).
+BIN_DIR = os.environ.get("ZOVREL_PACKAGE_BIN", "")
+SKIPPED = 77
+
+prefix = ScratchPrefix()
+window_manager = None
+VERSION = SETUP = PORTABLE_ZIP = None
+
+
+def setUpModule():
+    global window_manager, VERSION, SETUP, PORTABLE_ZIP
+    try:
+        window_manager = WindowManager()
+        VERSION, SETUP, PORTABLE_ZIP = make_packages(os.path.join(BUILD_DIR, "wine-pkg-dist"),
+                                                     WIN64_BUILD, BIN_DIR)
+        prefix.create()
+    except BaseException:
+        # unittest skips tearDownModule when this fails.
+        tearDownModule()
+        raise
+
+
+def tearDownModule():
+    prefix.stop_server()
+    if window_manager:
+        window_manager.close()
+
+
+class Program:
+    """zovrel.exe started from a Windows path, with a text of its own on the clipboard that the
+    program captures at start-up into its history."""
+
+    def __init__(self, test, exe):
+        self.text = "zovrel package test " + uuid.uuid4().hex
+        self.clipboard = ClipboardText(self.text)
+        test.addCleanup(self.clipboard.close)
+        self.proc = prefix.start(exe)
+        test.addCleanup(prefix.end, self.proc)
+        self.titles = wait_for(lambda: visible_windows(self.proc.pid), 60,
+                               "the main window of " + exe)
+
+    def history_holds_text(self, data_root):
+        """True once a history text file under the data root holds this run's text."""
+        folder = os.path.join(data_root, "history")
+        if not os.path.isdir(folder):
+            return False
+        for name in os.listdir(folder):
+            if name.endswith(".txt"):
+                with open(os.path.join(folder, name), "rb") as f:
+                    if f.read() == self.text.encode("utf-8"):
+                        return True
+        return False
+
+    def end(self):
+        prefix.end(self.proc)
+
+
+class InstalledCopy(unittest.TestCase):
+    blank_dir = r"C:\Zovrel Test\zovrel"
+
+    def setUp(self):
+        prefix.forget_install(prefix.install_dir, self.blank_dir)
+
+    def assert_installed(self, install_dir):
+        folder = prefix.unix(install_dir)
+        self.assertEqual(sorted(os.listdir(folder)), sorted(PROGRAM_FILES))
+        with open(os.path.join(folder, "version"), encoding="utf-8") as f:
+            self.assertEqual(f.readline().strip(), VERSION)
+        with open(prefix.shortcut, "rb") as f:
+            link = f.read()
+        target = install_dir + r"\zovrel.exe"
+        self.assertTrue(target.encode() in link or target.encode("utf-16-le") in link,
+                        "the shortcut does not start " + target)
+        entry = prefix.reg_values(UNINSTALL_KEY)
+        self.assertIsNotNone(entry, "no uninstall entry")
+        self.assertEqual(entry["DisplayName"], "zovrel")
+        self.assertEqual(entry["DisplayVersion"], VERSION)
+        self.assertTrue(entry["Publisher"])
+        self.assertEqual(entry["DisplayIcon"], target + ",0")
+        self.assertEqual(entry["InstallLocation"], install_dir)
+        self.assertEqual(entry["UninstallString"], '"%s\\uninstall.exe"' % install_dir)
+        size_kib = sum(os.path.getsize(os.path.join(folder, n)) for n in PROGRAM_FILES) / 1024
+        self.assertAlmostEqual(entry["EstimatedSize"], size_kib, delta=4)
+
+    def test_silent_install_lays_down_program_shortcut_and_uninstall_entry(self):
+        self.assertEqual(prefix.install(SETUP), 0)
+        self.assert_installed(prefix.install_dir)
+        # The installed copy is not portable: its data goes to the roaming folder.
+        self.assertFalse(os.path.exists(prefix.unix(prefix.install_dir + r"\portable")))
+
+    def test_installed_program_keeps_its_data_in_roaming_folder_and_blocks_setup(self):
+        self.assertEqual(prefix.install(SETUP), 0)
+        folder, entry = prefix.unix(prefix.install_dir), prefix.reg_values(UNINSTALL_KEY)
+        installed = snapshot(folder)
+        program = Program(self, prefix.install_dir + r"\zovrel.exe")
+        data_root = prefix.unix(prefix.data_root)
+        wait_for(lambda: program.history_holds_text(data_root), 60,
+                 "the captured text in %s\\history" % prefix.data_root)
+
+        # While it runs, setup and uninstall refuse and change nothing.
+        self.assertNotEqual(prefix.install(SETUP), 0)
+        self.assertNotEqual(prefix.run(prefix.install_dir + r"\uninstall.exe", "/S",
+                                       "_?=" + prefix.install_dir), 0)
+        self.assertEqual(snapshot(folder), installed)
+        self.assertEqual(prefix.reg_values(UNINSTALL_KEY), entry)
+        self.assertTrue(os.path.exists(prefix.shortcut))
+
+        # Once it has quit, an upgrade goes over it and leaves the user's data alone.
+        program.end()
+        data = snapshot(data_root)
+        self.assertEqual(prefix.install(SETUP), 0)
+        self.assert_installed(prefix.install_dir)
+        self.assertEqual(snapshot(data_root), data)
+
+    def test_silent_uninstall_removes_everything_but_the_data(self):
+        other_copy = r"C:\Tools\zovrel\zovrel.exe"
+        cases = [
+            # install folder, autostart value (None: none), value left afterwards
+            (prefix.install_dir, None, None),
+            (prefix.install_dir, prefix.install_dir + r"\zovrel.exe", None),
+            (self.blank_dir, '"%s\\zovrel.exe"' % self.blank_dir, None),
+            (prefix.install_dir, other_copy, other_copy),
+        ]
+        for install_dir, run_value, run_after in cases:
+            with self.subTest(install_dir=install_dir, run_value=run_value):
+                prefix.forget_install(prefix.install_dir, self.blank_dir)
+                # /D= takes the rest of the command line unquoted; Wine would quote one
+                # argument with a blank, so the words go as separate arguments.
+                args = [] if install_dir == prefix.install_dir else ("/D=" + install_dir).split(" ")
+                self.assertEqual(prefix.install(SETUP, *args), 0)
+                self.assert_installed(install_dir)
+                data_root = prefix.unix(prefix.data_root)
+                os.makedirs(os.path.join(data_root, "history"))
+                with open(os.path.join(data_root, "zovrel.ini"), "w") as f:
+                    f.write("[Settings]\nUartComPort=COM3\n")
+                data = snapshot(data_root)
+                if run_value:
+                    prefix.reg_set(RUN_KEY, "zovrel", run_value)
+
+                self.assertEqual(prefix.uninstall(install_dir), 0)
+                self.assertFalse(os.path.exists(prefix.unix(install_dir)))
+                self.assertFalse(os.path.exists(prefix.shortcut))
+                self.assertIsNone(prefix.reg_values(UNINSTALL_KEY))
+                self.assertEqual((prefix.reg_values(RUN_KEY) or {}).get("zovrel"), run_after)
+                self.assertEqual(snapshot(data_root), data)
+                self.assertTrue(os.path.isdir(os.path.join(data_root, "history")))
+
+
+class PortableCopy(unittest.TestCase):
+    folder = r"C:\zovrel portable"
+
+    def setUp(self):
+        prefix.forget_install(prefix.install_dir)
+        shutil.rmtree(prefix.unix(self.folder), ignore_errors=True)
+
+    def test_unpacked_zip_runs_and_keeps_its_data_beside_the_program(self):
+        folder = prefix.unix(self.folder)
+        with zipfile.ZipFile(PORTABLE_ZIP) as z:
+            self.assertEqual(sorted(z.namelist()),
+                             sorted(["zovrel.exe", "zovrel-cli.exe", "version", "portable",
+                                     "README.txt"]))
+            z.extractall(folder)
+        with open(os.path.join(folder, "version"), encoding="utf-8") as f:
+            self.assertEqual(f.readline().strip(), VERSION)
+        with open(os.path.join(folder, "README.txt"), encoding="utf-8-sig") as f:
+            self.assertIn("zovrel %s" % VERSION, f.read())
+
+        program = Program(self, self.folder + r"\zovrel.exe")
+        wait_for(lambda: program.history_holds_text(folder), 60,
+                 "the captured text in %s\\history" % self.folder)
+        program.end()
+        self.assertFalse(os.path.exists(prefix.unix(prefix.data_root)),
+                         "the portable copy wrote into the roaming folder")
+
+
+def main():
+    exe = os.path.join(BIN_DIR, "zovrel.exe") if BIN_DIR else \
+        os.path.join(WIN64_BUILD, "src", "ui", "zovrel.exe")
+    if not os.path.isfile(exe):
+        print("SKIPPED: %s does not exist yet (the app is not built); nothing to package" % exe)
+        return SKIPPED
+    if not os.environ.get("DISPLAY"):
+        print("SKIPPED: no X display (DISPLAY); the program's window needs one")
+        return SKIPPED
+    for tool in ("makensis", "zip", "xdotool", "xclip", "xprop", "openbox"):
+        if not shutil.which(tool):
+            print("SKIPPED: %s is missing (scripts/setup installs it)" % tool)
+            return SKIPPED
+    result = unittest.main(argv=sys.argv[:1] + ["-v"] + sys.argv[1:], exit=False).result
+    return 0 if result.wasSuccessful() else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
