@@ -1,0 +1,214 @@
+#include "ui/main_window_rules.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "base/text.h"
+#include "ui/ui_ids.h"
+
+namespace zovrel::ui {
+namespace {
+
+TEST(MainWindowRules, TitlesOfThePages) {
+    EXPECT_EQ(std::wstring(PageTitle(PAGE_CLIPBOARD)), L"zovrel");
+    EXPECT_EQ(std::wstring(PageTitle(PAGE_SERIAL_SETTINGS)), L"zovrel - 串口设置");
+    EXPECT_EQ(std::wstring(PageTitle(PAGE_SYSTEM)), L"zovrel - 系统");
+}
+
+TEST(MainWindowRules, LogPaneTrim) {
+    struct Case {
+        int length;
+        std::optional<int> cut;
+    };
+    const Case cuts[] = {
+        {0, std::nullopt},
+        {204800, std::nullopt},
+        {204801, 40961},
+        {262144, 98304},
+    };
+    for (const Case& c : cuts) {
+        EXPECT_EQ(LogTrimCut(c.length), c.cut) << c.length;
+    }
+    // The cut moves back to the start of its line; without a line start the cut itself; a line
+    // that starts the pane removes nothing.
+    EXPECT_EQ(LogTrimEnd(40961, 40900), 40900);
+    EXPECT_EQ(LogTrimEnd(40961, 40961), 40961);
+    EXPECT_EQ(LogTrimEnd(40961, -1), 40961);
+    EXPECT_EQ(LogTrimEnd(40961, 0), 0);
+    // What is kept is at most the limit the pane can hold.
+    EXPECT_LT(LOG_TRIM_THRESHOLD, LOG_PANE_LIMIT);
+}
+
+TEST(MainWindowRules, ScrolledToTheEnd) {
+    struct Case {
+        bool infoRead;
+        int maximum;
+        int position;
+        int page;
+        bool atEnd;
+    };
+    const Case cases[] = {
+        {false, 500, 0, 10, true},   // unknown: follow the new line
+        {true, 0, 0, 0, true},       // nothing to scroll yet
+        {true, 100, 90, 11, true},   // last page shown
+        {true, 100, 89, 11, false},  // one line up
+        {true, 100, 100, 0, true},   // page 0 counts as 1
+        {true, 100, 99, 0, false},  {true, 1, 0, 2, true}, {true, 1, 0, 1, false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(IsScrolledToEnd(c.infoRead, c.maximum, c.position, c.page), c.atEnd)
+            << c.maximum << " " << c.position << " " << c.page;
+    }
+}
+
+TEST(MainWindowRules, PortComboChoices) {
+    const std::vector<std::wstring> two = {L"COM3", L"COM5"};
+    const std::vector<std::wstring> none;
+    struct Case {
+        const std::vector<std::wstring>* names;
+        std::wstring saved;
+        int selected;
+        bool append;
+    };
+    const Case clipboard[] = {
+        {&two, L"COM5", 1, false},    {&two, L"com5", 1, false},  // letter case ignored
+        {&two, L"  COM3 ", 0, false},                             // trimmed here
+        {&two, L"", 0, false},                                    // nothing saved: the first port
+        {&none, L"", -1, false},                                  // nothing at all
+        {&two, L"COM7", 2, true},  // saved but unplugged: appended and selected
+        {&none, L" COM7 ", 0, true},
+    };
+    for (const Case& c : clipboard) {
+        const ClipboardPortChoice choice = ChooseClipboardPort(*c.names, c.saved);
+        EXPECT_EQ(choice.selected, c.selected) << ToUtf8(c.saved);
+        EXPECT_EQ(choice.appendSavedPort, c.append) << ToUtf8(c.saved);
+    }
+
+    const Case settings[] = {
+        {&two, L"COM5", 1, false},  {&two, L"com3", 0, false},
+        {&two, L"COM7", 0, false},  // unplugged ports are not offered here
+        {&two, L"", 0, false},      {&none, L"COM3", -1, false},
+        {&two, L" COM5", 0, false},  // not trimmed on this page
+    };
+    for (const Case& c : settings) {
+        EXPECT_EQ(ChooseSettingsPort(*c.names, c.saved), c.selected) << ToUtf8(c.saved);
+    }
+
+    const std::vector<std::wstring> stored = {L" COM3 ", L""};
+    EXPECT_EQ(PortNameAt(stored, 0), L"COM3");
+    EXPECT_EQ(PortNameAt(stored, 1), L"");
+    EXPECT_EQ(PortNameAt(stored, 2), L"");
+    EXPECT_EQ(PortNameAt(stored, -1), L"");
+
+    EXPECT_EQ(ChooseConnectPort(L"COM3", L""), L"COM3");
+    EXPECT_EQ(ChooseConnectPort(L"COM3", L"COM5"), L"COM5");
+    EXPECT_EQ(ChooseConnectPort(L" COM3 ", L"  "), L"COM3");
+    EXPECT_EQ(ChooseConnectPort(L"", L""), L"");
+}
+
+TEST(MainWindowRules, TransferTextAndProgressBar) {
+    struct TextCase {
+        int percent;
+        std::wstring text;
+        std::optional<std::wstring> shown;
+    };
+    const TextCase texts[] = {
+        {0, L"", L"0%"},
+        {42, L"", L"42%"},
+        {100, L"", L"100%"},
+        {-1, L"", std::nullopt},  // nothing to show: the old text stays
+        {101, L"", std::nullopt},
+        {-1, L"正在取消…", L"正在取消…"},
+        {30, L"等待设备应答", L"等待设备应答"},
+    };
+    for (const TextCase& c : texts) {
+        EXPECT_EQ(TransferTextFor(c.percent, c.text), c.shown) << c.percent;
+    }
+
+    struct BarCase {
+        int percent;
+        bool sending;
+        bool shown;
+        int position;
+    };
+    const BarCase bars[] = {
+        {50, true, true, 50},  {0, true, true, 0},   {100, true, true, 100},
+        {50, false, false, 0}, {-1, true, false, 0}, {101, true, false, 0},
+    };
+    for (const BarCase& c : bars) {
+        const ProgressBarState state = ProgressBarFor(c.percent, c.sending);
+        EXPECT_EQ(state.shown, c.shown) << c.percent << " " << c.sending;
+        if (c.shown) {
+            EXPECT_EQ(state.position, c.position);
+        }
+    }
+
+    EXPECT_EQ(SendFailureText(L""), L"发送失败");
+    EXPECT_EQ(SendFailureText(L"设备无应答"), L"设备无应答");
+}
+
+TEST(MainWindowRules, EntryFolderPath) {
+    struct Case {
+        const char* name;
+        uint32_t kind;
+        std::vector<std::wstring> files;
+        std::wstring text;
+        std::wstring folder;
+    };
+    const Case cases[] = {
+        {"first non-empty path", ENTRY_KIND_FILES, {L"", L"C:\\a\\b.txt", L"D:\\x"}, L"", L"C:\\a"},
+        {"no paths: the text", ENTRY_KIND_FILES, {}, L"D:\\x\\y", L"D:\\x"},
+        {"forward slashes", ENTRY_KIND_FILES, {L"/home/u/f"}, L"", L"/home/u"},
+        {"backslash wins over a later slash", ENTRY_KIND_FILES, {L"C:\\a/b\\c/d"}, L"", L"C:\\a/b"},
+        {"no separator: the whole path", ENTRY_KIND_FILES, {L"name"}, L"", L"name"},
+        {"nothing at all", ENTRY_KIND_FILES, {L""}, L"", L""},
+        {"root file", ENTRY_KIND_FILES, {L"\\f"}, L"", L""},
+        {"text entries open nothing", ENTRY_KIND_TEXT, {}, L"C:\\a\\b", L""},
+        {"image entries open nothing", ENTRY_KIND_IMAGE, {L"C:\\a\\b"}, L"", L""},
+    };
+    for (const Case& c : cases) {
+        ClipboardEntry entry;
+        entry.kind = c.kind;
+        entry.files = c.files;
+        entry.text = c.text;
+        EXPECT_EQ(EntryFolderPath(entry), c.folder) << c.name;
+    }
+}
+
+TEST(MainWindowRules, HistoryListKeepsItsPlace) {
+    struct Case {
+        const char* name;
+        int rowCount;
+        int topIndex;
+        int selection;
+        int count;
+        bool drop;
+        int newSelection;
+        int newTop;
+    };
+    const Case cases[] = {
+        {"grew: back to the top", 3, 1, 2, 4, true, 0, 0},
+        {"same count: place kept", 3, 1, 2, 3, false, 2, 1},
+        {"no selection: the first row", 3, 0, -1, 3, false, 0, 0},
+        {"shrank: selection and top kept inside", 3, 2, 2, 2, true, 0, 1},
+        {"shrank but still inside", 5, 1, 2, 4, true, 2, 1},
+        {"emptied", 5, 0, 3, 0, true, -1, 0},
+        {"stays empty", 0, 0, -1, 0, false, -1, 0},
+        {"first fill", 0, 0, -1, 3, true, 0, 0},
+        {"unreadable list", -1, -1, -1, 3, true, 0, 2},
+    };
+    for (const Case& c : cases) {
+        const HistoryListPlace place =
+            PlaceHistoryList(c.rowCount, c.topIndex, c.selection, c.count);
+        EXPECT_EQ(place.dropThumbnails, c.drop) << c.name;
+        EXPECT_EQ(place.selection, c.newSelection) << c.name;
+        EXPECT_EQ(place.topIndex, c.newTop) << c.name;
+    }
+    EXPECT_EQ(HistoryRowText(0), L"1");
+    EXPECT_EQ(HistoryRowText(29), L"30");
+}
+
+}  // namespace
+}  // namespace zovrel::ui
