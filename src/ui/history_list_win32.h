@@ -5,10 +5,14 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
+#include <optional>
 
 #include "base/win32_handle.h"
+#include "clipboard/clipboard_entry.h"
+#include "ui/history_list_rules.h"
 #include "ui/window_base_win32.h"
 
 namespace zovrel {
@@ -34,7 +38,56 @@ class CZovrelHistoryListBox : public WindowBase {
     void MeasureItem(MEASUREITEMSTRUCT& item);
     void DrawItem(const DRAWITEMSTRUCT& item);
 
-    // The rest is declared below by the list's own code.
+    // The row and the button of it under a point in client coordinates (row -1: none).
+    history_list::RowHit HitTest(POINT point) const;
+
+    // What the mouse has done to the list so far (for the window's tests).
+    int HoverRow() const { return hoverRow_; }
+    history_list::RowPart HoverPart() const { return hoverPart_; }
+    int PreviewRow() const { return previewRow_; }
+    // How many thumbnails were made from image bytes since creation.
+    size_t ThumbnailsMade() const { return thumbnailsMade_; }
+
+  protected:
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+  private:
+    struct Hit {
+        history_list::RowHit at;
+        RECT rowRect{};
+        std::optional<ClipboardEntry> entry;
+    };
+
+    Hit HitTestWithEntry(POINT point) const;
+    RECT RowRect(int row) const;
+    void InvalidateRow(int row);
+    void SetHover(int row, history_list::RowPart part);
+    void HidePreviewSoon();
+
+    void OnMouseMove(POINT point);
+    void OnMouseLeave();
+    void OnScroll();
+    LRESULT OnButtonDown(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT OnDoubleClick(UINT message, WPARAM wParam, LPARAM lParam);
+
+    void DrawRow(HDC dc, const RECT& rect, int row, bool selected,
+                 const std::optional<ClipboardEntry>& entry, int dpi);
+    void DrawThumbnail(HDC dc, const ClipboardEntry& entry, const LayoutRect& content, int dpi);
+    HBITMAP Thumbnail(const ClipboardEntry& entry, int width, int height);
+    HFONT RowFont(int dpi);
+
+    ClipboardHistory* history_ = nullptr;
+    CZovrelHoverPreviewWnd* preview_ = nullptr;
+    history_list::ThumbnailCache<UniqueBitmap> thumbnails_;
+    int hoverRow_ = -1;
+    history_list::RowPart hoverPart_ = history_list::RowPart::None;
+    int previewRow_ = -1;
+    int suppressedRow_ = -1;
+    bool tracking_ = false;
+    // The list's font when its parent gave it none (never the bitmap system font).
+    UniqueFont ownFont_;
+    int ownFontDpi_ = 0;
+    size_t thumbnailsMade_ = 0;
 };
 
 }  // namespace zovrel::ui

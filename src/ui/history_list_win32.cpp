@@ -1,0 +1,390 @@
+#include "ui/history_list_win32.h"
+
+#include <windowsx.h>
+
+#include <string>
+
+#include "clipboard/history_store.h"
+#include "ui/hover_preview_win32.h"
+#include "ui/image_conversion_win32.h"
+#include "ui/ui_ids.h"
+
+namespace zovrel::ui {
+
+using history_list::Colour;
+using history_list::RowPart;
+
+namespace {
+
+constexpr UINT ONE_LINE = DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX;
+
+LayoutRect FromRect(const RECT& r) {
+    return LayoutRect{r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
+
+// A solid fill without a brush of our own, as a fill through the background colour.
+void FillSolid(HDC dc, const LayoutRect& r, Colour colour) {
+    if (r.w <= 0 || r.h <= 0) {
+        return;
+    }
+    const RECT rect = ToRect(r);
+    const COLORREF previous = ::SetBkColor(dc, colour);
+    ::ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &rect, nullptr, 0, nullptr);
+    ::SetBkColor(dc, previous);
+}
+
+void DrawTextIn(HDC dc, const std::wstring& text, const LayoutRect& r, Colour colour, UINT format) {
+    if (r.w <= 0 || r.h <= 0 || text.empty()) {
+        return;
+    }
+    RECT rect = ToRect(r);
+    ::SetTextColor(dc, colour);
+    ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &rect, ONE_LINE | format);
+}
+
+void DrawButton(HDC dc, const LayoutRect& r, const wchar_t* label, bool hovered) {
+    if (r.w <= 0 || r.h <= 0) {
+        return;
+    }
+    FillSolid(dc, r, hovered ? history_list::BUTTON_HOVER_COLOUR : history_list::BUTTON_COLOUR);
+    RECT rect = ToRect(r);
+    ::DrawEdge(dc, &rect, EDGE_RAISED, BF_RECT);
+    DrawTextIn(dc, label, r, history_list::TEXT_COLOUR, DT_CENTER);
+}
+
+std::optional<uint32_t> KindOf(const std::optional<ClipboardEntry>& entry) {
+    return entry ? std::optional<uint32_t>(entry->kind) : std::nullopt;
+}
+
+}  // namespace
+
+CZovrelHistoryListBox::~CZovrelHistoryListBox() {
+    // Messages that arrive while the list goes away still find every member alive.
+    Destroy();
+}
+
+bool CZovrelHistoryListBox::Create(HWND parent, int id, DWORD style) {
+    return CreateSubclassedControl(L"LISTBOX", 0, L"", style, parent, id);
+}
+
+void CZovrelHistoryListBox::SetHistory(ClipboardHistory* history) {
+    history_ = history;
+}
+
+void CZovrelHistoryListBox::SetPreview(CZovrelHoverPreviewWnd* preview) {
+    preview_ = preview;
+}
+
+void CZovrelHistoryListBox::ClearThumbnailCache() {
+    thumbnails_.Clear();
+}
+
+void CZovrelHistoryListBox::ResetPreviewState(int row) {
+    previewRow_ = -1;
+    if (row >= 0) {
+        suppressedRow_ = row;
+    }
+}
+
+void CZovrelHistoryListBox::MeasureItem(MEASUREITEMSTRUCT& item) {
+    std::optional<ClipboardEntry> entry;
+    if (history_ != nullptr) {
+        entry = history_->GetEntryAt(static_cast<int>(item.itemID));
+    }
+    item.itemHeight = static_cast<UINT>(history_list::RowHeight(KindOf(entry), WindowDpi(Hwnd())));
+}
+
+void CZovrelHistoryListBox::DrawItem(const DRAWITEMSTRUCT& item) {
+    if (item.itemID == static_cast<UINT>(-1) || history_ == nullptr) {
+        return;
+    }
+    const int row = static_cast<int>(item.itemID);
+    const std::optional<ClipboardEntry> entry = history_->GetEntryAt(row);
+    DrawRow(item.hDC, item.rcItem, row, (item.itemState & ODS_SELECTED) != 0, entry,
+            WindowDpi(Hwnd()));
+}
+
+void CZovrelHistoryListBox::DrawRow(HDC dc, const RECT& rect, int row, bool selected,
+                                    const std::optional<ClipboardEntry>& entry, int dpi) {
+    const LayoutRect r = FromRect(rect);
+    const bool isFiles = entry && entry->kind == ENTRY_KIND_FILES;
+    const history_list::RowGeometry g = history_list::LayoutRow(r, isFiles, dpi);
+    const history_list::RowColours colours =
+        history_list::RowColoursFor(KindOf(entry), selected, (row % 2) != 0);
+
+    FillSolid(dc, r, colours.background);
+    FillSolid(dc, g.accentBar, colours.accent);
+
+    SelectedObject font(dc, RowFont(dpi));
+    const int previousMode = ::SetBkMode(dc, TRANSPARENT);
+    const COLORREF previousColour = ::GetTextColor(dc);
+
+    DrawTextIn(dc, history_list::NumberText(row), g.number, history_list::NUMBER_COLOUR, DT_CENTER);
+    if (entry) {
+        DrawTextIn(dc, history_list::KindLabel(entry->kind), g.kind, colours.accent, DT_CENTER);
+        DrawTextIn(dc, history_list::SizeText(entry->dataSize), g.size, history_list::DETAIL_COLOUR,
+                   DT_CENTER);
+        DrawTextIn(dc, history_list::TimeText(entry->time), g.time, history_list::DETAIL_COLOUR,
+                   DT_LEFT | DT_END_ELLIPSIS);
+        auto hovered = [&](RowPart part) { return hoverRow_ == row && hoverPart_ == part; };
+        if (isFiles) {
+            DrawButton(dc, g.openFolder, history_list::OPEN_FOLDER_LABEL,
+                       hovered(RowPart::OpenFolder));
+        }
+        DrawButton(dc, g.send, history_list::SEND_LABEL, hovered(RowPart::Send));
+        DrawButton(dc, g.remove, history_list::DELETE_LABEL, hovered(RowPart::Delete));
+
+        if (entry->kind == ENTRY_KIND_IMAGE) {
+            DrawThumbnail(dc, *entry, g.content, dpi);
+        } else {
+            DrawTextIn(dc, history_list::OneLineText(*entry), g.content, history_list::TEXT_COLOUR,
+                       DT_LEFT | DT_END_ELLIPSIS);
+        }
+    } else {
+        // No entry behind the row (the history changed under it): its own string.
+        const LRESULT length = ::SendMessageW(Hwnd(), LB_GETTEXTLEN, static_cast<WPARAM>(row), 0);
+        if (length > 0) {
+            std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+            const LRESULT copied = ::SendMessageW(Hwnd(), LB_GETTEXT, static_cast<WPARAM>(row),
+                                                  reinterpret_cast<LPARAM>(text.data()));
+            text.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
+            DrawTextIn(dc, text, g.content, history_list::TEXT_COLOUR, DT_LEFT | DT_END_ELLIPSIS);
+        }
+    }
+    FillSolid(dc, LayoutRect{r.x, r.Bottom() - 1, r.w, 1}, history_list::SEPARATOR_COLOUR);
+
+    ::SetTextColor(dc, previousColour);
+    ::SetBkMode(dc, previousMode);
+}
+
+void CZovrelHistoryListBox::DrawThumbnail(HDC dc, const ClipboardEntry& entry,
+                                          const LayoutRect& content, int dpi) {
+    const auto [boxWidth, boxHeight] = history_list::ThumbnailBox(content, dpi);
+    HBITMAP thumbnail = Thumbnail(entry, boxWidth, boxHeight);
+    BITMAP info{};
+    if (thumbnail == nullptr || ::GetObjectW(thumbnail, sizeof(info), &info) == 0 ||
+        info.bmWidth <= 0 || info.bmHeight <= 0) {
+        return;  // an image that cannot be shown leaves the content area empty
+    }
+    const LayoutRect placed =
+        history_list::ThumbnailPlacement(content, info.bmWidth, info.bmHeight, dpi);
+    const LayoutRect visible = history_list::Intersect(placed, content);
+    if (visible.w <= 0 || visible.h <= 0) {
+        return;
+    }
+    UniqueMemoryDC memory(::CreateCompatibleDC(dc));
+    if (!memory.IsValid()) {
+        return;
+    }
+    SelectedObject selected(memory.Get(), thumbnail);
+    ::BitBlt(dc, visible.x, visible.y, visible.w, visible.h, memory.Get(), visible.x - placed.x,
+             visible.y - placed.y, SRCCOPY);
+}
+
+HBITMAP CZovrelHistoryListBox::Thumbnail(const ClipboardEntry& entry, int width, int height) {
+    if (entry.kind != ENTRY_KIND_IMAGE || entry.imageBytes.empty() || width < 1 || height < 1) {
+        return nullptr;
+    }
+    if (const UniqueBitmap* cached = thumbnails_.Find(entry.id, width, height)) {
+        return cached->Get();
+    }
+    ++thumbnailsMade_;
+    UniqueBitmap made = MakeHeightFittedBitmap(entry.imageBytes.data(), entry.imageBytes.size(),
+                                               entry.imageFileName, width, height);
+    return thumbnails_.Store(entry.id, width, height, std::move(made)).Get();
+}
+
+HFONT CZovrelHistoryListBox::RowFont(int dpi) {
+    if (auto given = reinterpret_cast<HFONT>(::SendMessageW(Hwnd(), WM_GETFONT, 0, 0))) {
+        return given;
+    }
+    if (!ownFont_.IsValid() || ownFontDpi_ != dpi) {
+        LOGFONTW font{};
+        font.lfHeight = -::MulDiv(9, dpi, 72);
+        font.lfWeight = FW_NORMAL;
+        font.lfCharSet = DEFAULT_CHARSET;
+        font.lfQuality = CLEARTYPE_QUALITY;
+        wcscpy_s(font.lfFaceName, L"Segoe UI");
+        ownFont_.Reset(::CreateFontIndirectW(&font));
+        ownFontDpi_ = dpi;
+    }
+    return ownFont_.Get();
+}
+
+RECT CZovrelHistoryListBox::RowRect(int row) const {
+    RECT r{};
+    if (::SendMessageW(Hwnd(), LB_GETITEMRECT, static_cast<WPARAM>(row),
+                       reinterpret_cast<LPARAM>(&r)) == LB_ERR) {
+        return RECT{};
+    }
+    return r;
+}
+
+CZovrelHistoryListBox::Hit CZovrelHistoryListBox::HitTestWithEntry(POINT point) const {
+    Hit hit;
+    if (!IsCreated()) {
+        return hit;
+    }
+    const int count = static_cast<int>(::SendMessageW(Hwnd(), LB_GETCOUNT, 0, 0));
+    const int row = history_list::FirstRowContaining(
+        count, [this](int i) { return FromRect(RowRect(i)); }, point.x, point.y);
+    if (row < 0) {
+        return hit;
+    }
+    hit.rowRect = RowRect(row);
+    if (history_ != nullptr) {
+        hit.entry = history_->GetEntryAt(row);
+    }
+    const bool isFiles = hit.entry && hit.entry->kind == ENTRY_KIND_FILES;
+    const history_list::RowGeometry g =
+        history_list::LayoutRow(FromRect(hit.rowRect), isFiles, WindowDpi(Hwnd()));
+    hit.at = history_list::RowHit{row, history_list::HitTestButtons(g, point.x, point.y)};
+    return hit;
+}
+
+history_list::RowHit CZovrelHistoryListBox::HitTest(POINT point) const {
+    return HitTestWithEntry(point).at;
+}
+
+void CZovrelHistoryListBox::InvalidateRow(int row) {
+    if (row < 0 || !IsCreated()) {
+        return;
+    }
+    const RECT r = RowRect(row);
+    if (r.right > r.left && r.bottom > r.top) {
+        ::InvalidateRect(Hwnd(), &r, FALSE);
+    }
+}
+
+void CZovrelHistoryListBox::SetHover(int row, RowPart part) {
+    if (row == hoverRow_ && part == hoverPart_) {
+        return;
+    }
+    const int old = hoverRow_;
+    hoverRow_ = row;
+    hoverPart_ = part;
+    InvalidateRow(old);
+    if (row != old) {
+        InvalidateRow(row);
+    }
+}
+
+void CZovrelHistoryListBox::HidePreviewSoon() {
+    previewRow_ = -1;
+    if (preview_ != nullptr) {
+        // With a delay, so the pointer can cross the gap between the row and the preview.
+        preview_->HideSoon();
+    }
+}
+
+void CZovrelHistoryListBox::OnMouseMove(POINT point) {
+    if (!tracking_) {
+        TRACKMOUSEEVENT track{sizeof(track), TME_LEAVE, Hwnd(), 0};
+        tracking_ = ::TrackMouseEvent(&track) != FALSE;
+    }
+    Hit hit = HitTestWithEntry(point);
+    if (suppressedRow_ >= 0 && suppressedRow_ != hit.at.row) {
+        suppressedRow_ = -1;
+    }
+    int target = -1;
+    if (hit.at.row >= 0 && hit.at.part != RowPart::None) {
+        SetHover(hit.at.row, hit.at.part);
+    } else {
+        SetHover(-1, RowPart::None);
+        target = hit.at.row;
+    }
+
+    if (target < 0) {
+        HidePreviewSoon();
+        return;
+    }
+    if (target == suppressedRow_) {
+        return;
+    }
+    if (!hit.entry || !history_list::HasPreviewContent(*hit.entry)) {
+        HidePreviewSoon();
+        return;
+    }
+    previewRow_ = target;
+    if (preview_ != nullptr) {
+        RECT anchor = hit.rowRect;
+        ::MapWindowPoints(Hwnd(), nullptr, reinterpret_cast<POINT*>(&anchor), 2);
+        preview_->ShowFor(*hit.entry, anchor, target);
+    }
+}
+
+void CZovrelHistoryListBox::OnMouseLeave() {
+    tracking_ = false;
+    suppressedRow_ = -1;
+    SetHover(-1, RowPart::None);
+    POINT cursor{};
+    if (preview_ != nullptr && preview_->IsShown() && ::GetCursorPos(&cursor) &&
+        preview_->ContainsScreenPoint(cursor)) {
+        return;  // the pointer moved into the preview
+    }
+    HidePreviewSoon();
+}
+
+void CZovrelHistoryListBox::OnScroll() {
+    previewRow_ = -1;
+    if (preview_ != nullptr) {
+        preview_->HidePreview();
+    }
+}
+
+LRESULT CZovrelHistoryListBox::OnButtonDown(UINT message, WPARAM wParam, LPARAM lParam) {
+    const history_list::RowHit hit = HitTest(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+    UINT request = 0;
+    switch (hit.part) {
+        case RowPart::Send:
+            request = WM_HISTORY_SEND;
+            break;
+        case RowPart::Delete:
+            request = WM_HISTORY_DELETE;
+            break;
+        case RowPart::OpenFolder:
+            request = WM_HISTORY_OPEN_FOLDER;
+            break;
+        case RowPart::None:
+            break;
+    }
+    if (hit.row < 0 || request == 0) {
+        return DefaultHandling(message, wParam, lParam);
+    }
+    // A button acts on its row without selecting it.
+    return ::SendMessageW(::GetParent(Hwnd()), request, static_cast<WPARAM>(hit.row), 0);
+}
+
+LRESULT CZovrelHistoryListBox::OnDoubleClick(UINT message, WPARAM wParam, LPARAM lParam) {
+    const history_list::RowHit hit = HitTest(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+    if (hit.row >= 0 && hit.part == RowPart::None) {
+        return ::SendMessageW(::GetParent(Hwnd()), WM_HISTORY_ACTIVATE,
+                              static_cast<WPARAM>(hit.row), 0);
+    }
+    return DefaultHandling(message, wParam, lParam);
+}
+
+LRESULT CZovrelHistoryListBox::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_MOUSEMOVE:
+            OnMouseMove(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+            break;
+        case WM_MOUSELEAVE:
+            OnMouseLeave();
+            break;
+        case WM_VSCROLL:
+        case WM_MOUSEWHEEL:
+            // The rows move away from the pointer and from the preview beside them.
+            OnScroll();
+            break;
+        case WM_LBUTTONDOWN:
+            return OnButtonDown(message, wParam, lParam);
+        case WM_LBUTTONDBLCLK:
+            return OnDoubleClick(message, wParam, lParam);
+        default:
+            break;
+    }
+    return DefaultHandling(message, wParam, lParam);
+}
+
+}  // namespace zovrel::ui
