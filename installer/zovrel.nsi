@@ -54,6 +54,10 @@ VIAddVersionKey /LANG=2052 "LegalCopyright" "${PUBLISHER}"
 !include LogicLib.nsh
 !include FileFunc.nsh
 
+; Uninstaller: where the program kept its files, and what its last page says about them.
+Var DataFolder
+Var FinishText
+
 !ifdef ICON
     !define MUI_ICON "${ICON}"
     !define MUI_UNICON "${ICON}"
@@ -70,16 +74,15 @@ VIAddVersionKey /LANG=2052 "LegalCopyright" "${PUBLISHER}"
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
 !define MUI_FINISHPAGE_TITLE "zovrel 已卸载"
-!define MUI_FINISHPAGE_TEXT "$(KeptDataText)"
+!define MUI_FINISHPAGE_TEXT "$FinishText"
 !insertmacro MUI_UNPAGE_FINISH
 
 !insertmacro MUI_LANGUAGE "SimpChinese"
 
 LangString RunningText ${LANG_SIMPCHINESE} "zovrel 正在运行。$\r$\n$\r$\n请在任务栏通知区域的 zovrel 图标上点右键，选择“退出”，然后点“重试”。"
 LangString LockedText ${LANG_SIMPCHINESE} "有程序文件正在使用，无法替换或删除：$\r$\n$INSTDIR$\r$\n$\r$\n请关闭 zovrel 和 zovrel-cli 后再试一次。"
+LangString RemovedText ${LANG_SIMPCHINESE} "zovrel 已从这台电脑上卸载。"
 LangString KeptDataText ${LANG_SIMPCHINESE} "zovrel 已从这台电脑上卸载。$\r$\n$\r$\n您的剪贴板历史、设置、日志和收到的文件没有删除，仍保存在：$\r$\n$DataFolder$\r$\n$\r$\n如果不再需要，可以手动删除这个文件夹。"
-
-Var DataFolder
 
 ; Refuses to go on while zovrel runs: asks the user to quit it from the tray and try again; in
 ; silent mode (and on "取消") ends with a non-zero exit code and nothing changed.
@@ -150,6 +153,12 @@ Function un.onInit
     ${Else}
         StrCpy $DataFolder "$APPDATA\zovrel"
     ${EndIf}
+    ; Speak of kept data only when there is some.
+    ${If} ${FileExists} "$DataFolder\*.*"
+        StrCpy $FinishText "$(KeptDataText)"
+    ${Else}
+        StrCpy $FinishText "$(RemovedText)"
+    ${EndIf}
 FunctionEnd
 
 Section "Uninstall"
@@ -178,7 +187,7 @@ Section "Uninstall"
 
     DeleteRegKey HKCU "${UNINSTALL_KEY}"
     Delete "$INSTDIR\${UNINSTALLER}"
-    DetailPrint "$(KeptDataText)"
+    DetailPrint "$FinishText"
     ; Last, so that a caller can wait for the folder to go.
     RMDir "$INSTDIR"
 SectionEnd
