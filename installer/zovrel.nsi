@@ -103,6 +103,30 @@ FunctionEnd
 !insertmacro DEFINE_CHECK_NOT_RUNNING ""
 !insertmacro DEFINE_CHECK_NOT_RUNNING "un."
 
+; zovrel-cli holds no mutex: a program file that cannot be opened for writing is in use. Checked
+; before anything is replaced or deleted, so that a refused run leaves the old copy whole.
+!macro DEFINE_CHECK_FILES_FREE prefix
+Function ${prefix}CheckFilesFree
+    ClearErrors
+    ${If} ${FileExists} "$INSTDIR\zovrel.exe"
+        FileOpen $0 "$INSTDIR\zovrel.exe" a
+        FileClose $0
+    ${EndIf}
+    ${IfNot} ${Errors}
+    ${AndIf} ${FileExists} "$INSTDIR\zovrel-cli.exe"
+        FileOpen $0 "$INSTDIR\zovrel-cli.exe" a
+        FileClose $0
+    ${EndIf}
+    ${If} ${Errors}
+        MessageBox MB_OK|MB_ICONSTOP "$(LockedText)" /SD IDOK
+        SetErrorLevel ${EXIT_REFUSED}
+        Quit
+    ${EndIf}
+FunctionEnd
+!macroend
+!insertmacro DEFINE_CHECK_FILES_FREE ""
+!insertmacro DEFINE_CHECK_FILES_FREE "un."
+
 Function .onInit
     SetShellVarContext current
     Call CheckNotRunning
@@ -112,6 +136,7 @@ Section "zovrel" SecProgram
     SectionIn RO
     ; The program may have been started while the pages were shown.
     Call CheckNotRunning
+    Call CheckFilesFree
     SetOutPath "$INSTDIR"
     SetOverwrite on
     ClearErrors
@@ -163,6 +188,7 @@ FunctionEnd
 
 Section "Uninstall"
     Call un.CheckNotRunning
+    Call un.CheckFilesFree
     ; Only the files this setup laid down: the folder may hold the user's own files (or, with
     ; the marker, the data root) and is removed only when nothing else is left in it.
     ClearErrors

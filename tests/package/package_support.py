@@ -69,8 +69,8 @@ class ScratchPrefix:
         subprocess.run(["wineserver", "-p"], env=self.env, stdin=subprocess.DEVNULL,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
         self.run("cmd", "/c", "exit")
-        users = [u for u in os.listdir(os.path.join(self.path, "drive_c", "users")) if u != "Public"]
-        self.user = users[0]
+        users = os.listdir(os.path.join(self.path, "drive_c", "users"))
+        self.user = [u for u in users if u != "Public"][0]
 
     def stop_server(self):
         subprocess.run(["wineserver", "-k"], env=self.env, stdout=subprocess.DEVNULL,
@@ -100,7 +100,8 @@ class ScratchPrefix:
 
     @property
     def shortcut(self):
-        return self.unix(self.roaming_appdata + r"\Microsoft\Windows\Start Menu\Programs\zovrel.lnk")
+        programs = self.roaming_appdata + r"\Microsoft\Windows\Start Menu\Programs"
+        return self.unix(programs + r"\zovrel.lnk")
 
     # Processes.
     def run(self, *args, timeout=120):

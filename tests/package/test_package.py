@@ -107,20 +107,14 @@ class InstalledCopy(unittest.TestCase):
 
     def test_installed_program_keeps_its_data_in_roaming_folder_and_blocks_setup(self):
         self.assertEqual(prefix.install(SETUP), 0)
-        folder, entry = prefix.unix(prefix.install_dir), prefix.reg_values(UNINSTALL_KEY)
-        installed = snapshot(folder)
+        installed = snapshot(prefix.unix(prefix.install_dir))
+        entry = prefix.reg_values(UNINSTALL_KEY)
         program = Program(self, prefix.install_dir + r"\zovrel.exe")
         data_root = prefix.unix(prefix.data_root)
         wait_for(lambda: program.history_holds_text(data_root), 60,
                  "the captured text in %s\\history" % prefix.data_root)
 
-        # While it runs, setup and uninstall refuse and change nothing.
-        self.assertNotEqual(prefix.install(SETUP), 0)
-        self.assertNotEqual(prefix.run(prefix.install_dir + r"\uninstall.exe", "/S",
-                                       "_?=" + prefix.install_dir), 0)
-        self.assertEqual(snapshot(folder), installed)
-        self.assertEqual(prefix.reg_values(UNINSTALL_KEY), entry)
-        self.assertTrue(os.path.exists(prefix.shortcut))
+        self.assert_setup_and_uninstall_refused(installed, entry)
 
         # Once it has quit, an upgrade goes over it and leaves the user's data alone.
         program.end()
@@ -128,6 +122,31 @@ class InstalledCopy(unittest.TestCase):
         self.assertEqual(prefix.install(SETUP), 0)
         self.assert_installed(prefix.install_dir)
         self.assertEqual(snapshot(data_root), data)
+
+    def test_setup_and_uninstall_refuse_while_the_cli_of_the_copy_runs(self):
+        # zovrel-cli holds no mutex; its file is in use all the same.
+        self.assertEqual(prefix.install(SETUP), 0)
+        installed = snapshot(prefix.unix(prefix.install_dir))
+        entry = prefix.reg_values(UNINSTALL_KEY)
+        cli = prefix.start(prefix.install_dir + r"\zovrel-cli.exe", "--port", "COM99", "listen",
+                           "--seconds", "120")
+        self.addCleanup(prefix.end, cli)
+        # Running once it has opened its log in the data root.
+        wait_for(lambda: os.path.isdir(prefix.unix(prefix.data_root + r"\logs")), 60,
+                 "zovrel-cli to start")
+        self.assertIsNone(cli.poll())
+        self.assert_setup_and_uninstall_refused(installed, entry)
+        prefix.end(cli)
+        self.assertEqual(prefix.uninstall(prefix.install_dir), 0)
+
+    def assert_setup_and_uninstall_refused(self, installed, entry):
+        """Silent setup and uninstall fail and leave the copy as it was."""
+        self.assertNotEqual(prefix.install(SETUP), 0)
+        self.assertNotEqual(prefix.run(prefix.install_dir + r"\uninstall.exe", "/S",
+                                       "_?=" + prefix.install_dir), 0)
+        self.assertEqual(snapshot(prefix.unix(prefix.install_dir)), installed)
+        self.assertEqual(prefix.reg_values(UNINSTALL_KEY), entry)
+        self.assertTrue(os.path.exists(prefix.shortcut))
 
     def test_silent_uninstall_removes_everything_but_the_data(self):
         other_copy = r"C:\Tools\zovrel\zovrel.exe"
