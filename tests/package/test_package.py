@@ -123,6 +123,18 @@ class InstalledCopy(unittest.TestCase):
         self.assert_installed(prefix.install_dir)
         self.assertEqual(snapshot(data_root), data)
 
+    def test_upgrade_goes_where_the_last_version_went(self):
+        self.assertEqual(prefix.install(SETUP, *self.folder_args(self.blank_dir)), 0)
+        self.assertEqual(prefix.install(SETUP), 0)
+        self.assert_installed(self.blank_dir)
+        self.assertFalse(os.path.exists(prefix.unix(prefix.install_dir)))
+
+    @staticmethod
+    def folder_args(install_dir):
+        """/D= takes the rest of the command line unquoted; Wine would quote one argument with
+        a blank, so its words go as separate arguments."""
+        return ("/D=" + install_dir).split(" ")
+
     def test_setup_and_uninstall_refuse_while_the_cli_of_the_copy_runs(self):
         # zovrel-cli holds no mutex; its file is in use all the same.
         self.assertEqual(prefix.install(SETUP), 0)
@@ -160,9 +172,7 @@ class InstalledCopy(unittest.TestCase):
         for install_dir, run_value, run_after in cases:
             with self.subTest(install_dir=install_dir, run_value=run_value):
                 prefix.forget_install(prefix.install_dir, self.blank_dir)
-                # /D= takes the rest of the command line unquoted; Wine would quote one
-                # argument with a blank, so the words go as separate arguments.
-                args = [] if install_dir == prefix.install_dir else ("/D=" + install_dir).split(" ")
+                args = [] if install_dir == prefix.install_dir else self.folder_args(install_dir)
                 self.assertEqual(prefix.install(SETUP, *args), 0)
                 self.assert_installed(install_dir)
                 data_root = prefix.unix(prefix.data_root)
