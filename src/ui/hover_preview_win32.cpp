@@ -43,16 +43,22 @@ void FillSolid(HDC dc, const RECT& r, COLORREF colour) {
     ::SetBkColor(dc, previous);
 }
 
-// A stock font drawn from bitmaps has no Chinese glyphs and no larger sizes.
-bool IsScalable(HFONT font) {
+// Whether a font can show the previews' Chinese texts: a font drawn from bitmaps cannot (it has
+// no Chinese glyphs, no fallback and no larger sizes), nor one without a glyph for "中".
+bool ShowsChinese(HFONT font) {
     WindowDC screen(nullptr);
     if (!screen.IsValid()) {
         return false;
     }
     SelectedObject selected(screen.Get(), font);
     TEXTMETRICW metrics{};
-    return ::GetTextMetricsW(screen.Get(), &metrics) &&
-           (metrics.tmPitchAndFamily & (TMPF_VECTOR | TMPF_TRUETYPE)) != 0;
+    if (!::GetTextMetricsW(screen.Get(), &metrics) ||
+        (metrics.tmPitchAndFamily & (TMPF_VECTOR | TMPF_TRUETYPE)) == 0) {
+        return false;
+    }
+    WORD glyph = 0xFFFF;
+    return ::GetGlyphIndicesW(screen.Get(), L"中", 1, &glyph, GGI_MARK_NONEXISTING_GLYPHS) == 1 &&
+           glyph != 0xFFFF;
 }
 
 hp::ScrollAction ActionOf(WORD request) {
@@ -351,7 +357,7 @@ HFONT CZovrelHoverPreviewWnd::PreviewFont(int dpi) {
         stock.lfHeight = ScaleForDpi(stock.lfHeight, dpi);
         stock.lfWidth = ScaleForDpi(stock.lfWidth, dpi);
         font_.Reset(::CreateFontIndirectW(&stock));
-        if (font_.IsValid() && !IsScalable(font_.Get())) {
+        if (font_.IsValid() && !ShowsChinese(font_.Get())) {
             font_.Reset();
         }
     }

@@ -1,0 +1,293 @@
+#pragma once
+
+// What the history list's window tests share: a history in a scratch folder, PNG bytes made
+// with GDI+, and a small parent window that hosts the list the way the main window does
+// (forwarding measure and draw, recording the list's requests) with the preview linked to it.
+
+#include <windows.h>
+
+// GDI+ needs the COM declarations that WIN32_LEAN_AND_MEAN leaves out.
+#include <objidl.h>
+
+#include <gdiplus.h>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "base/bytes.h"
+#include "base/text.h"
+#include "base/win32_handle.h"
+#include "clipboard/clipboard_entry.h"
+#include "clipboard/history_store.h"
+#include "support/gui_test_support.h"
+#include "ui/history_list_win32.h"
+#include "ui/hover_preview_win32.h"
+#include "ui/ui_ids.h"
+#include "ui/window_base_win32.h"
+
+namespace zovrel::test {
+
+// A folder of its own under the temporary folder, removed with everything in it at the end.
+class ScratchFolder {
+  public:
+    explicit ScratchFolder(const std::wstring& name) {
+        wchar_t temp[MAX_PATH] = {};
+        ::GetTempPathW(MAX_PATH, temp);
+        path_ = std::wstring(temp) + name + L"-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+                std::to_wstring(::GetTickCount());
+        ::CreateDirectoryW(path_.c_str(), nullptr);
+    }
+    ~ScratchFolder() { RemoveTree(path_); }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+    const std::wstring& Path() const { return path_; }
+
+    // Writes a file of `size` bytes and returns its path.
+    std::wstring WriteFile(const std::wstring& name, size_t size) const {
+        const std::wstring path = path_ + L"\\" + name;
+        HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE) {
+            const std::string bytes(size, 'z');
+            DWORD written = 0;
+            ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+            ::CloseHandle(file);
+        }
+        return path;
+    }
+
+  private:
+    static void RemoveTree(const std::wstring& folder) {
+        WIN32_FIND_DATAW found{};
+        HANDLE find = ::FindFirstFileW((folder + L"\\*").c_str(), &found);
+        if (find != INVALID_HANDLE_VALUE) {
+            do {
+                const std::wstring name = found.cFileName;
+                if (name == L"." || name == L"..") {
+                    continue;
+                }
+                const std::wstring path = folder + L"\\" + name;
+                if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                    RemoveTree(path);
+                } else {
+                    ::DeleteFileW(path.c_str());
+                }
+            } while (::FindNextFileW(find, &found));
+            ::FindClose(find);
+        }
+        ::RemoveDirectoryW(folder.c_str());
+    }
+    std::wstring path_;
+};
+
+inline bool PngEncoder(CLSID* clsid) {
+    UINT count = 0;
+    UINT bytes = 0;
+    if (Gdiplus::GetImageEncodersSize(&count, &bytes) != Gdiplus::Ok || bytes == 0) {
+        return false;
+    }
+    std::vector<uint8_t> buffer(bytes);
+    auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
+    if (Gdiplus::GetImageEncoders(count, bytes, codecs) != Gdiplus::Ok) {
+        return false;
+    }
+    for (UINT i = 0; i < count; ++i) {
+        if (std::wstring(codecs[i].MimeType) == L"image/png") {
+            *clsid = codecs[i].Clsid;
+            return true;
+        }
+    }
+    return false;
+}
+
+// The PNG file of a 24-bit image whose pixels `fill` writes (BGR rows, `stride` bytes apart).
+inline Bytes MakePng(int width, int height,
+                     const std::function<void(uint8_t* rows, int stride)>& fill) {
+    Bytes png;
+    CLSID encoder{};
+    if (!PngEncoder(&encoder)) {
+        return png;
+    }
+    Gdiplus::Bitmap bitmap(width, height, PixelFormat24bppRGB);
+    Gdiplus::Rect all(0, 0, width, height);
+    Gdiplus::BitmapData data{};
+    if (bitmap.LockBits(&all, Gdiplus::ImageLockModeWrite, PixelFormat24bppRGB, &data) !=
+        Gdiplus::Ok) {
+        return png;
+    }
+    fill(static_cast<uint8_t*>(data.Scan0), data.Stride);
+    bitmap.UnlockBits(&data);
+    IStream* stream = nullptr;
+    if (::CreateStreamOnHGlobal(nullptr, TRUE, &stream) != S_OK) {
+        return png;
+    }
+    if (bitmap.Save(stream, &encoder, nullptr) == Gdiplus::Ok) {
+        STATSTG stat{};
+        stream->Stat(&stat, STATFLAG_NONAME);
+        png.resize(static_cast<size_t>(stat.cbSize.QuadPart));
+        LARGE_INTEGER start{};
+        stream->Seek(start, STREAM_SEEK_SET, nullptr);
+        ULONG read = 0;
+        stream->Read(png.data(), static_cast<ULONG>(png.size()), &read);
+        png.resize(read);
+    }
+    stream->Release();
+    return png;
+}
+
+// Left half red, right half blue.
+inline Bytes MakeTwoColourPng(int width, int height) {
+    return MakePng(width, height, [width, height](uint8_t* rows, int stride) {
+        for (int y = 0; y < height; ++y) {
+            uint8_t* p = rows + static_cast<ptrdiff_t>(y) * stride;
+            for (int x = 0; x < width; ++x, p += 3) {
+                const bool left = x < width / 2;
+                p[0] = left ? 0 : 255;  // blue
+                p[1] = 0;
+                p[2] = left ? 255 : 0;  // red
+            }
+        }
+    });
+}
+
+inline ClipboardEntry TextEntry(const std::wstring& text) {
+    ClipboardEntry e;
+    e.kind = ENTRY_KIND_TEXT;
+    e.text = text;
+    e.dataSize = static_cast<int64_t>(ToUtf8(text).size());
+    e.time = 133540000000000000ull;  // 2024-03-04 04:26 UTC
+    return e;
+}
+
+inline ClipboardEntry ImageEntry(Bytes bytes, const std::wstring& fileName = L"image.png") {
+    ClipboardEntry e;
+    e.kind = ENTRY_KIND_IMAGE;
+    e.dataSize = static_cast<int64_t>(bytes.size());
+    e.imageBytes = std::move(bytes);
+    e.imageFileName = fileName;
+    e.time = 133540000000000000ull;
+    return e;
+}
+
+inline ClipboardEntry FilesEntry(std::vector<std::wstring> files, int64_t size) {
+    ClipboardEntry e;
+    e.kind = ENTRY_KIND_FILES;
+    e.files = std::move(files);
+    e.dataSize = size;
+    e.time = 133540000000000000ull;
+    return e;
+}
+
+// Like SaveScreenshot, but copies what the screen shows, so the parts Wine leaves out when a
+// window prints itself (scroll bars) are in the picture too. The window must be on top.
+inline void SaveScreenScreenshot(HWND hwnd, const std::wstring& name) {
+    const wchar_t* dir = _wgetenv(L"ZOVREL_SCREENSHOT_DIR");
+    if (dir == nullptr || *dir == 0) {
+        return;
+    }
+    ::UpdateWindow(hwnd);
+    // Wine hands what a window drew to the X server a little later, while messages are pumped.
+    PumpMessages(300);
+    RECT r{};
+    ::GetWindowRect(hwnd, &r);
+    WindowDC screen(nullptr);
+    UniqueMemoryDC memory(::CreateCompatibleDC(screen.Get()));
+    UniqueBitmap bitmap(::CreateCompatibleBitmap(screen.Get(), r.right - r.left, r.bottom - r.top));
+    {
+        SelectedObject selected(memory.Get(), bitmap.Get());
+        ::BitBlt(memory.Get(), 0, 0, r.right - r.left, r.bottom - r.top, screen.Get(), r.left,
+                 r.top, SRCCOPY);
+    }
+    ::CreateDirectoryW(dir, nullptr);
+    if (!CaptureBitmap(bitmap.Get()).SavePng(std::wstring(dir) + L"\\" + name + L".png")) {
+        ADD_FAILURE() << "screenshot not saved: " << ToUtf8(name);
+    }
+}
+
+// The parent of the list: a plain top-level window of the given client size (96-DPI pixels,
+// scaled) with the list filling it less an 8-pixel margin.
+class ListHost : public ui::WindowBase {
+  public:
+    ListHost(ClipboardHistory& history, int x, int y, int width, int height) : history_(history) {
+        WNDCLASSEXW windowClass{};
+        windowClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+        windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+        windowClass.lpszClassName = L"ZovrelHistoryListTestHost";
+        if (!CreateOwnWindow(windowClass, 0, L"zovrel list test", WS_POPUP | WS_VISIBLE, x, y, 1, 1,
+                             nullptr, nullptr)) {
+            return;
+        }
+        dpi_ = ui::WindowDpi(Hwnd());
+        const int w = ui::ScaleForDpi(width, dpi_);
+        const int h = ui::ScaleForDpi(height, dpi_);
+        ::SetWindowPos(Hwnd(), HWND_TOP, x, y, w, h, SWP_SHOWWINDOW);
+        const int margin = ui::ScaleForDpi(8, dpi_);
+        list.Create(Hwnd(), ui::IDC_HISTORY_LIST,
+                    WS_CHILD | WS_VISIBLE | WS_BORDER | WS_VSCROLL | LBS_NOTIFY |
+                        LBS_OWNERDRAWVARIABLE | LBS_HASSTRINGS | LBS_NOINTEGRALHEIGHT);
+        ::MoveWindow(list.Hwnd(), margin, margin, w - 2 * margin, h - 2 * margin, TRUE);
+        list.SetHistory(&history_);
+        preview.CreatePreview(Hwnd());
+        list.SetPreview(&preview);
+        preview.SetList(&list);
+        Refresh();
+    }
+    ~ListHost() override { Destroy(); }
+
+    // The rows the main window makes: one "%u" string per entry.
+    void Refresh() {
+        preview.HidePreview();
+        list.ClearThumbnailCache();
+        ::SendMessageW(list.Hwnd(), LB_RESETCONTENT, 0, 0);
+        for (int i = 0; i < history_.GetEntryCount(); ++i) {
+            const std::wstring row = std::to_wstring(i + 1);
+            ::SendMessageW(list.Hwnd(), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(row.c_str()));
+        }
+        ::UpdateWindow(list.Hwnd());
+    }
+
+    int Dpi() const { return dpi_; }
+    int S(int value) const { return ui::ScaleForDpi(value, dpi_); }
+
+    ui::CZovrelHistoryListBox list;
+    ui::CZovrelHoverPreviewWnd preview;
+    // The list's requests: message and row.
+    std::vector<std::pair<UINT, int>> requests;
+
+  protected:
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
+        switch (message) {
+            case WM_MEASUREITEM:
+                if (wParam == ui::IDC_HISTORY_LIST) {
+                    list.MeasureItem(*reinterpret_cast<MEASUREITEMSTRUCT*>(lParam));
+                    return TRUE;
+                }
+                break;
+            case WM_DRAWITEM:
+                if (wParam == ui::IDC_HISTORY_LIST) {
+                    list.DrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+                    return TRUE;
+                }
+                break;
+            case ui::WM_HISTORY_SEND:
+            case ui::WM_HISTORY_DELETE:
+            case ui::WM_HISTORY_OPEN_FOLDER:
+            case ui::WM_HISTORY_ACTIVATE:
+                requests.emplace_back(message, static_cast<int>(wParam));
+                return 1;
+            default:
+                break;
+        }
+        return DefaultHandling(message, wParam, lParam);
+    }
+
+  private:
+    ClipboardHistory& history_;
+    int dpi_ = 96;
+};
+
+}  // namespace zovrel::test
