@@ -1,8 +1,9 @@
 #include "support/gui_test_support.h"
 
 #include <commctrl.h>
-#include <gdiplus.h>
 #include <objidl.h>
+// gdiplus.h needs objidl.h first (WIN32_LEAN_AND_MEAN leaves it out).
+#include <gdiplus.h>
 
 #include <cstdlib>
 
@@ -180,11 +181,106 @@ void SaveScreenshot(HWND hwnd, const std::wstring& name) {
     if (dir == nullptr || *dir == 0) {
         return;
     }
+    SaveImageScreenshot(CaptureWindow(hwnd, false), name);
+}
+
+void SaveImageScreenshot(const CapturedImage& image, const std::wstring& name) {
+    const wchar_t* dir = _wgetenv(L"ZOVREL_SCREENSHOT_DIR");
+    if (dir == nullptr || *dir == 0) {
+        return;
+    }
     ::CreateDirectoryW(dir, nullptr);
-    const CapturedImage image = CaptureWindow(hwnd, false);
     if (!image.SavePng(std::wstring(dir) + L"\\" + name + L".png")) {
         ADD_FAILURE() << "screenshot not saved: " << ToUtf8(name);
     }
+}
+
+namespace {
+
+// Starts xdotool with `arguments`; Wine runs the Linux program and gives no handle to wait on.
+bool StartXdotool(const std::wstring& arguments) {
+    const wchar_t* program = L"Z:\\usr\\bin\\xdotool";
+    if (::GetFileAttributesW(program) == INVALID_FILE_ATTRIBUTES) {
+        ADD_FAILURE() << "xdotool is missing (scripts/setup installs it)";
+        return false;
+    }
+    std::wstring commandLine = std::wstring(program) + L" " + arguments;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!::CreateProcessW(program, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                          &startup, &process)) {
+        ADD_FAILURE() << "xdotool did not start: " << ::GetLastError();
+        return false;
+    }
+    UniqueHandle processHandle(process.hProcess);
+    UniqueHandle threadHandle(process.hThread);
+    return true;
+}
+
+// The window the pointer is expected over, and whether a mouse message reached it.
+HWND pointerTarget = nullptr;
+bool pointerArrived = false;
+
+LRESULT CALLBACK PointerHook(int code, WPARAM wParam, LPARAM lParam) {
+    if (code >= 0) {
+        const HWND window = reinterpret_cast<const MOUSEHOOKSTRUCT*>(lParam)->hwnd;
+        if (window == pointerTarget || ::IsChild(pointerTarget, window)) {
+            pointerArrived = true;
+        }
+    }
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+struct HookScope {
+    HHOOK hook;
+    ~HookScope() {
+        if (hook != nullptr) {
+            ::UnhookWindowsHookEx(hook);
+        }
+    }
+};
+
+std::wstring ScreenPoint(HWND hwnd, POINT clientPoint, int dx) {
+    POINT screen = clientPoint;
+    ::ClientToScreen(hwnd, &screen);
+    return std::to_wstring(screen.x + dx) + L" " + std::to_wstring(screen.y);
+}
+
+bool PointerInput(HWND hwnd, POINT clientPoint, bool click, const std::function<bool()>& arrived,
+                  DWORD ms) {
+    // First the pointer goes over the window, and the click only once the window has seen it
+    // there: a window shown a moment ago may not be on the X screen yet, and a click sent then
+    // is lost. Two moves, so there is motion even when the pointer already was at one of the
+    // points. (No --sync: it waits forever when the pointer is already there.)
+    pointerTarget = hwnd;
+    pointerArrived = false;
+    HookScope hook{::SetWindowsHookExW(WH_MOUSE, PointerHook, nullptr, ::GetCurrentThreadId())};
+    for (int attempt = 0; !pointerArrived && attempt < 3; ++attempt) {
+        if (!StartXdotool(L"mousemove " + ScreenPoint(hwnd, clientPoint, 1) + L" mousemove " +
+                          ScreenPoint(hwnd, clientPoint, 0))) {
+            return false;
+        }
+        PumpMessages(ms / 3, [] { return pointerArrived; });
+    }
+    if (!pointerArrived) {
+        return false;
+    }
+    if (click && !StartXdotool(L"click 1")) {
+        return false;
+    }
+    return PumpMessages(ms, arrived);
+}
+
+}  // namespace
+
+bool ClickThroughX(HWND hwnd, POINT clientPoint, const std::function<bool()>& arrived, DWORD ms) {
+    return PointerInput(hwnd, clientPoint, true, arrived, ms);
+}
+
+bool MoveMouseThroughX(HWND hwnd, POINT clientPoint, const std::function<bool()>& arrived,
+                       DWORD ms) {
+    return PointerInput(hwnd, clientPoint, false, arrived, ms);
 }
 
 }  // namespace zovrel::test

@@ -58,5 +58,18 @@ CapturedImage CaptureBitmap(HBITMAP bitmap);
 // When ZOVREL_SCREENSHOT_DIR is set, saves the window (frame included) as <dir>/<name>.png.
 // Does nothing otherwise.
 void SaveScreenshot(HWND hwnd, const std::wstring& name);
+// The same for pixels captured otherwise (a bitmap from CaptureBitmap, say).
+void SaveImageScreenshot(const CapturedImage& image, const std::wstring& name);
+
+// Real input through the X server, for the few tests that need the whole input path (a click
+// that Windows turns into messages, focus, capture). Wine maps its screen 1:1 onto the X
+// screen and starts Linux programs itself, but gives no handle to wait on: these return once
+// `arrived` is true (the test's proof that the input got there), false after `ms` without it.
+// Each moves the pointer to the point first. Needs xdotool (scripts/setup installs it).
+bool ClickThroughX(HWND hwnd, POINT clientPoint, const std::function<bool()>& arrived,
+                   DWORD ms = 5000);
+// Moves the pointer there without clicking (hover, hot tracking).
+bool MoveMouseThroughX(HWND hwnd, POINT clientPoint, const std::function<bool()>& arrived,
+                       DWORD ms = 5000);
 
 }  // namespace zovrel::test

@@ -1,0 +1,385 @@
+// Image bytes to screen bitmaps with the real GDI and GDI+ under Wine. GDI+ output is judged by
+// size, white where the source was transparent, and colours inside solid areas.
+#include "ui/image_conversion_win32.h"
+
+#include <objidl.h>
+
+#include <gdiplus.h>
+
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "support/gui_test_support.h"
+#include "ui/ui_ids.h"
+
+namespace zovrel::ui {
+namespace {
+
+using test::CaptureBitmap;
+using test::CapturedImage;
+
+constexpr uint32_t kRed = 0xFFFF0000;
+constexpr uint32_t kBlue = 0xFF0000FF;
+constexpr uint32_t kGreen = 0xFF00FF00;
+constexpr uint32_t kClear = 0x00000000;  // transparent black: shows black if alpha is dropped
+
+// Encodes a 32-bit ARGB image made by `pixel(x, y)` with the GDI+ encoder for `mime`.
+std::vector<uint8_t> EncodeImage(int width, int height,
+                                 const std::function<uint32_t(int, int)>& pixel,
+                                 const wchar_t* mime) {
+    std::vector<uint32_t> argb(static_cast<size_t>(width) * height);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            argb[static_cast<size_t>(y) * width + x] = pixel(x, y);
+        }
+    }
+    Gdiplus::Bitmap bitmap(width, height, width * 4, PixelFormat32bppARGB,
+                           reinterpret_cast<BYTE*>(argb.data()));
+    UINT count = 0;
+    UINT bytes = 0;
+    Gdiplus::GetImageEncodersSize(&count, &bytes);
+    std::vector<uint8_t> buffer(bytes);
+    auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
+    Gdiplus::GetImageEncoders(count, bytes, codecs);
+    const Gdiplus::ImageCodecInfo* codec = nullptr;
+    for (UINT i = 0; i < count; ++i) {
+        if (std::wstring(codecs[i].MimeType) == mime) {
+            codec = &codecs[i];
+        }
+    }
+    IStream* stream = nullptr;
+    if (codec == nullptr || FAILED(::CreateStreamOnHGlobal(nullptr, TRUE, &stream))) {
+        ADD_FAILURE() << "no encoder";
+        return {};
+    }
+    std::vector<uint8_t> encoded;
+    if (bitmap.Save(stream, &codec->Clsid, nullptr) == Gdiplus::Ok) {
+        HGLOBAL block = nullptr;
+        STATSTG stat{};
+        if (SUCCEEDED(::GetHGlobalFromStream(stream, &block)) &&
+            SUCCEEDED(stream->Stat(&stat, STATFLAG_NONAME))) {
+            GlobalLockScope lock(block);
+            const auto* data = static_cast<const uint8_t*>(lock.Get());
+            encoded.assign(data, data + stat.cbSize.QuadPart);
+        }
+    }
+    stream->Release();
+    EXPECT_FALSE(encoded.empty());
+    return encoded;
+}
+
+std::vector<uint8_t> Png(int width, int height, const std::function<uint32_t(int, int)>& pixel) {
+    return EncodeImage(width, height, pixel, L"image/png");
+}
+
+// 40 × 20: the left half opaque red, the right half fully transparent.
+const std::vector<uint8_t>& HalfTransparentPng() {
+    static const auto png = Png(40, 20, [](int x, int) { return x < 20 ? kRed : kClear; });
+    return png;
+}
+
+// A packed DIB: a 40-byte header, then `table` (palette or masks), then `pixels`.
+std::vector<uint8_t> PackedDib(int width, int height, int bitCount, uint32_t compression,
+                               const std::vector<uint32_t>& table,
+                               const std::vector<uint8_t>& pixels, uint32_t coloursUsed = 0) {
+    BITMAPINFOHEADER header{};
+    header.biSize = sizeof(header);
+    header.biWidth = width;
+    header.biHeight = height;
+    header.biPlanes = 1;
+    header.biBitCount = static_cast<WORD>(bitCount);
+    header.biCompression = compression;
+    header.biClrUsed = coloursUsed;
+    std::vector<uint8_t> bytes(sizeof(header) + table.size() * 4 + pixels.size());
+    std::memcpy(bytes.data(), &header, sizeof(header));
+    std::memcpy(bytes.data() + sizeof(header), table.data(), table.size() * 4);
+    std::memcpy(bytes.data() + sizeof(header) + table.size() * 4, pixels.data(), pixels.size());
+    return bytes;
+}
+
+// 4 × 1, 32 bits with bit fields whose red and blue masks are swapped: the pixels read right
+// only when the masks are read and skipped.
+std::vector<uint8_t> BitfieldsDib() {
+    const std::vector<uint8_t> pixels = {
+        0xFF, 0x00, 0x00, 0x00,  // red under these masks
+        0x00, 0xFF, 0x00, 0x00,  // green
+        0x00, 0x00, 0xFF, 0x00,  // blue
+        0xFF, 0xFF, 0xFF, 0x00,  // white
+    };
+    return PackedDib(4, 1, 32, BI_BITFIELDS, {0x000000FF, 0x0000FF00, 0x00FF0000}, pixels);
+}
+
+std::vector<uint8_t> SolidDib(int width, int height, uint8_t r, uint8_t g, uint8_t b) {
+    std::vector<uint8_t> pixels;
+    for (int i = 0; i < width * height; ++i) {
+        pixels.insert(pixels.end(), {b, g, r, 0});
+    }
+    return PackedDib(width, height, 32, BI_RGB, {}, pixels);
+}
+
+bool Near(COLORREF actual, COLORREF expected, int tolerance = 24) {
+    return std::abs(GetRValue(actual) - GetRValue(expected)) <= tolerance &&
+           std::abs(GetGValue(actual) - GetGValue(expected)) <= tolerance &&
+           std::abs(GetBValue(actual) - GetBValue(expected)) <= tolerance;
+}
+
+::testing::AssertionResult HasSize(const CapturedImage& image, int width, int height) {
+    if (image.Width() == width && image.Height() == height) {
+        return ::testing::AssertionSuccess();
+    }
+    return ::testing::AssertionFailure() << "size " << image.Width() << " x " << image.Height()
+                                         << ", expected " << width << " x " << height;
+}
+
+::testing::AssertionResult CornersWhite(const CapturedImage& image) {
+    const int r = image.Width() - 1;
+    const int b = image.Height() - 1;
+    for (const POINT p : {POINT{r, 0}, POINT{r, b}}) {
+        if (image.PixelAt(p.x, p.y) != RGB(255, 255, 255)) {
+            return ::testing::AssertionFailure() << "pixel (" << p.x << ", " << p.y << ") is "
+                                                 << std::hex << image.PixelAt(p.x, p.y);
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
+
+class ImageConversionTest : public test::GuiTest {};
+
+TEST_F(ImageConversionTest, TransparentPixelsEndUpWhiteInEveryResult) {
+    const auto& png = HalfTransparentPng();
+    const struct {
+        const char* name;
+        UniqueBitmap bitmap;
+        int width, height;
+    } cases[] = {
+        {"original", MakeOriginalBitmap(png.data(), png.size(), L"a.png"), 40, 20},
+        {"fitted", MakeFittedBitmap(png.data(), png.size(), L"a.png", 24, 24), 24, 12},
+        {"height_fitted", MakeHeightFittedBitmap(png.data(), png.size(), L"a.png", 100, 10), 20,
+         10},
+    };
+    for (const auto& c : cases) {
+        const CapturedImage image = CaptureBitmap(c.bitmap.Get());
+        test::SaveImageScreenshot(image, std::wstring(L"image_transparent_") +
+                                             std::wstring(c.name, c.name + std::strlen(c.name)));
+        EXPECT_TRUE(HasSize(image, c.width, c.height)) << c.name;
+        EXPECT_TRUE(CornersWhite(image)) << c.name;
+        // The middle of the red half, and the middle of the transparent one.
+        EXPECT_TRUE(Near(image.PixelAt(c.width / 4, c.height / 2), RGB(255, 0, 0)))
+            << c.name << std::hex << " " << image.PixelAt(c.width / 4, c.height / 2);
+        EXPECT_EQ(image.PixelAt(c.width * 3 / 4, c.height / 2), RGB(255, 255, 255)) << c.name;
+    }
+}
+
+TEST_F(ImageConversionTest, FittingNeverEnlargesAndKeepsOnePixelOfAThinImage) {
+    const auto& small = HalfTransparentPng();
+    const auto thin = Png(1, 1000, [](int, int) { return kBlue; });
+    const struct {
+        const char* name;
+        const std::vector<uint8_t>& bytes;
+        int boxWidth, boxHeight, width, height;
+    } cases[] = {
+        {"small stays small", small, 100, 100, 40, 20},
+        {"1 x 1000 into 24 x 24", thin, 24, 24, 1, 24},
+        {"to the narrower side", small, 10, 24, 10, 5},
+    };
+    for (const auto& c : cases) {
+        const UniqueBitmap bitmap =
+            MakeFittedBitmap(c.bytes.data(), c.bytes.size(), L"x.png", c.boxWidth, c.boxHeight);
+        EXPECT_TRUE(HasSize(CaptureBitmap(bitmap.Get()), c.width, c.height)) << c.name;
+    }
+}
+
+TEST_F(ImageConversionTest, HeightFittedWidthStopsAtTheBoxKeepingTheLeftPartsScale) {
+    // 4000 × 2: the first 5 columns blue, the rest red. At the box height of 20 the scale is 10,
+    // so 40000 pixels would be needed; the box's 100 show the left 10 columns.
+    const auto wide = Png(4000, 2, [](int x, int) { return x < 5 ? kBlue : kRed; });
+    const UniqueBitmap bitmap =
+        MakeHeightFittedBitmap(wide.data(), wide.size(), L"wide.png", 100, 20);
+    const CapturedImage image = CaptureBitmap(bitmap.Get());
+    test::SaveImageScreenshot(image, L"image_height_fitted_cut");
+    ASSERT_TRUE(HasSize(image, 100, 20));
+    EXPECT_TRUE(Near(image.PixelAt(20, 10), RGB(0, 0, 255))) << std::hex << image.PixelAt(20, 10);
+    EXPECT_TRUE(Near(image.PixelAt(80, 10), RGB(255, 0, 0))) << std::hex << image.PixelAt(80, 10);
+
+    // 100000 × 1 at a thumbnail height of 68 would be 6.8 million pixels wide.
+    const auto line = Png(100000, 1, [](int, int) { return kGreen; });
+    const UniqueBitmap thumbnail =
+        MakeHeightFittedBitmap(line.data(), line.size(), L"line.png", 200, 68);
+    const CapturedImage thumb = CaptureBitmap(thumbnail.Get());
+    ASSERT_TRUE(HasSize(thumb, 200, 68));
+    EXPECT_TRUE(Near(thumb.PixelAt(100, 34), RGB(0, 255, 0)));
+}
+
+TEST_F(ImageConversionTest, OtherFormatsAreDecoded) {
+    const auto solid = [](int, int) { return kRed; };
+    const struct {
+        const char* name;
+        std::vector<uint8_t> bytes;
+        const wchar_t* fileName;
+    } cases[] = {
+        {"jpeg", EncodeImage(40, 20, solid, L"image/jpeg"), L"photo.JPG"},
+        {"bmp file", EncodeImage(40, 20, solid, L"image/bmp"), L"x.bmp"},
+        {"png named otherwise", Png(40, 20, solid), L"no extension"},
+    };
+    for (const auto& c : cases) {
+        const CapturedImage original =
+            CaptureBitmap(MakeOriginalBitmap(c.bytes.data(), c.bytes.size(), c.fileName).Get());
+        EXPECT_TRUE(HasSize(original, 40, 20)) << c.name;
+        EXPECT_TRUE(Near(original.PixelAt(20, 10), RGB(255, 0, 0), 40)) << c.name;
+        const CapturedImage fitted = CaptureBitmap(
+            MakeFittedBitmap(c.bytes.data(), c.bytes.size(), c.fileName, 20, 20).Get());
+        EXPECT_TRUE(HasSize(fitted, 20, 10)) << c.name;
+        EXPECT_TRUE(Near(fitted.PixelAt(10, 5), RGB(255, 0, 0), 40)) << c.name;
+    }
+}
+
+// A 1 × 1 GIF whose one pixel has palette index 0 (red); `transparent` marks index 0 as the
+// transparent colour. (Wine's GIF encoder cannot write one from 32-bit pixels.)
+std::vector<uint8_t> OnePixelGif(bool transparent) {
+    std::vector<uint8_t> gif = {'G',  'I',  'F',  '8',
+                                '9',  'a',  1,    0,
+                                1,    0,    0x80, 0,
+                                0,    0xFF, 0,    0,
+                                0xFF, 0xFF, 0xFF,  // palette: red, white
+                                0x21, 0xF9, 4,    static_cast<uint8_t>(transparent ? 1 : 0),
+                                0,    0,    0,
+                                0,  // graphic control: transparent index 0
+                                ',',  0,    0,    0,
+                                0,    1,    0,    1,
+                                0,    0,  // image descriptor
+                                2,    2,    0x44, 0x01,
+                                0,  // LZW: clear, 0, end
+                                ';'};
+    return gif;
+}
+
+TEST_F(ImageConversionTest, GifTransparencyEndsUpWhite) {
+    const auto opaque = OnePixelGif(false);
+    const auto clear = OnePixelGif(true);
+    const struct {
+        const char* name;
+        const std::vector<uint8_t>& bytes;
+        COLORREF colour;
+    } cases[] = {{"opaque", opaque, RGB(255, 0, 0)}, {"transparent", clear, RGB(255, 255, 255)}};
+    for (const auto& c : cases) {
+        const CapturedImage original =
+            CaptureBitmap(MakeOriginalBitmap(c.bytes.data(), c.bytes.size(), L"a.gif").Get());
+        ASSERT_TRUE(HasSize(original, 1, 1)) << c.name;
+        EXPECT_EQ(original.PixelAt(0, 0), c.colour) << c.name;
+        const CapturedImage fitted =
+            CaptureBitmap(MakeFittedBitmap(c.bytes.data(), c.bytes.size(), L"a.gif", 8, 8).Get());
+        ASSERT_TRUE(HasSize(fitted, 1, 1)) << c.name;
+        EXPECT_TRUE(Near(fitted.PixelAt(0, 0), c.colour)) << c.name;
+    }
+}
+
+TEST_F(ImageConversionTest, PackedDibsAreReadWithTheirMasksAndPalettes) {
+    const auto bitfields = BitfieldsDib();
+    // 16 bits, 5-6-5 masks: pure red, pure green.
+    const auto rgb565 =
+        PackedDib(2, 1, 16, BI_BITFIELDS, {0xF800, 0x07E0, 0x001F}, {0x00, 0xF8, 0xE0, 0x07});
+    // 8 bits with two palette entries (blue, green); both pixels use the second.
+    const auto palette = PackedDib(2, 1, 8, BI_RGB, {0x000000FF, 0x0000FF00}, {1, 1, 0, 0}, 2);
+    const struct {
+        const char* name;
+        const std::vector<uint8_t>& bytes;
+        std::vector<COLORREF> row;
+    } cases[] = {
+        {"32-bit bit fields",
+         bitfields,
+         {RGB(255, 0, 0), RGB(0, 255, 0), RGB(0, 0, 255), RGB(255, 255, 255)}},
+        {"16-bit bit fields", rgb565, {RGB(255, 0, 0), RGB(0, 255, 0)}},
+        {"8-bit palette", palette, {RGB(0, 255, 0), RGB(0, 255, 0)}},
+    };
+    for (const auto& c : cases) {
+        // Upper case: the extension is compared without case.
+        const CapturedImage image =
+            CaptureBitmap(MakeOriginalBitmap(c.bytes.data(), c.bytes.size(), L"CLIP.DIB").Get());
+        ASSERT_TRUE(HasSize(image, static_cast<int>(c.row.size()), 1)) << c.name;
+        for (size_t x = 0; x < c.row.size(); ++x) {
+            EXPECT_TRUE(Near(image.PixelAt(static_cast<int>(x), 0), c.row[x], 8))
+                << c.name << " pixel " << x << std::hex << ": " << image.PixelAt(x, 0);
+        }
+    }
+    // Not a file format GDI+ knows: only the packed-DIB path reads these bytes.
+    EXPECT_FALSE(MakeOriginalBitmap(bitfields.data(), bitfields.size(), L"clip.png"));
+
+    const auto big = SolidDib(40, 20, 0, 0, 255);
+    const CapturedImage fitted =
+        CaptureBitmap(MakeFittedBitmap(big.data(), big.size(), L"c.dib", 20, 20).Get());
+    EXPECT_TRUE(HasSize(fitted, 20, 10));
+    EXPECT_TRUE(Near(fitted.PixelAt(10, 5), RGB(0, 0, 255)));
+    const CapturedImage heightFitted =
+        CaptureBitmap(MakeHeightFittedBitmap(big.data(), big.size(), L"c.dib", 100, 40).Get());
+    EXPECT_TRUE(HasSize(heightFitted, 80, 40));
+    EXPECT_TRUE(Near(heightFitted.PixelAt(40, 20), RGB(0, 0, 255)));
+}
+
+// Every Make…Bitmap, for a table of bytes that must give no bitmap.
+void ExpectRefusedEverywhere(const std::vector<uint8_t>& bytes, const wchar_t* fileName,
+                             const char* name) {
+    EXPECT_FALSE(MakeOriginalBitmap(bytes.data(), bytes.size(), fileName)) << name;
+    EXPECT_FALSE(MakeFittedBitmap(bytes.data(), bytes.size(), fileName, 24, 24)) << name;
+    EXPECT_FALSE(MakeHeightFittedBitmap(bytes.data(), bytes.size(), fileName, 200, 68)) << name;
+}
+
+TEST_F(ImageConversionTest, ShortHostileAndOversizedImagesAreRefused) {
+    auto shortDib = SolidDib(8, 8, 255, 0, 0);
+    shortDib.pop_back();
+    // A palette that takes every byte: the pixels would start at the end.
+    const auto noPixels = PackedDib(8, 8, 8, BI_RGB, std::vector<uint32_t>(256), {});
+    // Sides whose pixels would be gigabytes, behind a header of 40 bytes.
+    const auto hugeSides = PackedDib(0x7FFFFFFF, 0x7FFFFFFF, 32, BI_RGB, {}, {1, 2, 3, 4});
+    // 8200 × 8200 at one bit is only 8 MB of bytes, but 67 megapixels on the screen.
+    const int side = 8200;
+    const auto overLimitDib = PackedDib(side, side, 1, BI_RGB, {0, 0xFFFFFF},
+                                        std::vector<uint8_t>(static_cast<size_t>(1028) * side));
+    // A PNG header announcing 10000 × 10000 (of a few bytes of data).
+    auto bombPng = HalfTransparentPng();
+    for (int i = 0; i < 2; ++i) {
+        const uint8_t side10000[] = {0x00, 0x00, 0x27, 0x10};
+        std::memcpy(bombPng.data() + 16 + 4 * i, side10000, 4);
+    }
+    const std::vector<uint8_t> garbage = {'n', 'o', 't', ' ', 'a', 'n',
+                                          ' ', 'i', 'm', 'a', 'g', 'e'};
+    const struct {
+        const char* name;
+        const std::vector<uint8_t>& bytes;
+        const wchar_t* fileName;
+    } cases[] = {
+        {"dib one byte short", shortDib, L"a.dib"},
+        {"dib without pixels", noPixels, L"a.dib"},
+        {"dib with huge sides", hugeSides, L"a.dib"},
+        {"dib above 64 megapixels", overLimitDib, L"a.dib"},
+        {"png announcing 100 megapixels", bombPng, L"a.png"},
+        {"not an image", garbage, L"a.png"},
+        {"empty", {}, L"a.png"},
+    };
+    for (const auto& c : cases) {
+        ExpectRefusedEverywhere(c.bytes, c.fileName, c.name);
+    }
+
+    const auto& png = HalfTransparentPng();
+    EXPECT_FALSE(MakeFittedBitmap(png.data(), png.size(), L"a.png", 0, 24));
+    EXPECT_FALSE(MakeHeightFittedBitmap(png.data(), png.size(), L"a.png", 24, 0));
+    // 9000 × 9000 as a result is above the limit, however small the source.
+    EXPECT_FALSE(MakeHeightFittedBitmap(png.data(), png.size(), L"a.png", 9000, 9000));
+}
+
+TEST_F(ImageConversionTest, PngResourceIsFittedIntoItsSquare) {
+    EXPECT_FALSE(LoadPngResource(9999, 24));
+    if (::FindResourceW(nullptr, MAKEINTRESOURCEW(IDB_MENU_BUTTON_PNG), L"PNG") == nullptr) {
+        GTEST_SKIP() << "PNG 191 is not in the resources yet";
+    }
+    const UniqueBitmap button = LoadPngResource(IDB_MENU_BUTTON_PNG, 24);
+    const CapturedImage image = CaptureBitmap(button.Get());
+    test::SaveImageScreenshot(image, L"image_menu_button");
+    EXPECT_TRUE(HasSize(image, 24, 24));
+    const CapturedImage smaller = CaptureBitmap(LoadPngResource(IDB_MENU_BUTTON_PNG, 12).Get());
+    EXPECT_TRUE(HasSize(smaller, 12, 12));
+}
+
+}  // namespace
+}  // namespace zovrel::ui
