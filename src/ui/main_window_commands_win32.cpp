@@ -395,14 +395,17 @@ void CZovrelMainWnd::AppendLogLine(const std::wstring& text) {
     const bool infoRead = ::GetScrollInfo(pane, SB_VERT, &scroll) != FALSE;
     const bool atEnd =
         IsScrolledToEnd(infoRead, scroll.nMax, scroll.nPos, static_cast<int>(scroll.nPage));
-    TrimLogPane();
+    const int firstVisible = static_cast<int>(::SendMessageW(pane, EM_GETFIRSTVISIBLELINE, 0, 0));
+    const int removedLines = TrimLogPane();
 
     const int length = ::GetWindowTextLengthW(pane);
     if (length == 0) {
         ::SetWindowTextW(pane, text.c_str());
     } else {
         ::SendMessageW(pane, EM_SETSEL, static_cast<WPARAM>(length), static_cast<LPARAM>(length));
-        ::SendMessageW(pane, EM_SCROLLCARET, 0, 0);
+        if (atEnd) {
+            ::SendMessageW(pane, EM_SCROLLCARET, 0, 0);
+        }
         const std::wstring line = L"\r\n" + text;
         ::SendMessageW(pane, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(line.c_str()));
     }
@@ -411,25 +414,33 @@ void CZovrelMainWnd::AppendLogLine(const std::wstring& text) {
         ::SendMessageW(pane, EM_SETSEL, static_cast<WPARAM>(end), static_cast<LPARAM>(end));
         ::SendMessageW(pane, EM_SCROLLCARET, 0, 0);
         ::SendMessageW(pane, EM_SCROLLCARET, 0, 0);
+        return;
     }
+    // Someone is reading older lines: keep the same lines in view, whatever the trim removed.
+    const int wanted = std::max(firstVisible - removedLines, 0);
+    const int now = static_cast<int>(::SendMessageW(pane, EM_GETFIRSTVISIBLELINE, 0, 0));
+    ::SendMessageW(pane, EM_LINESCROLL, 0, static_cast<LPARAM>(wanted - now));
 }
 
-void CZovrelMainWnd::TrimLogPane() {
+int CZovrelMainWnd::TrimLogPane() {
     HWND pane = controls_[5];
     const std::optional<int> cut = LogTrimCut(::GetWindowTextLengthW(pane));
     if (!cut.has_value()) {
-        return;
+        return 0;
     }
     const LRESULT line = ::SendMessageW(pane, EM_LINEFROMCHAR, static_cast<WPARAM>(*cut), 0);
     const int lineStart =
         line < 0 ? -1 : static_cast<int>(::SendMessageW(pane, EM_LINEINDEX, line, 0));
     const int end = LogTrimEnd(*cut, lineStart);
     if (end <= 0) {
-        return;
+        return 0;
     }
+    const int removedLines =
+        static_cast<int>(::SendMessageW(pane, EM_LINEFROMCHAR, static_cast<WPARAM>(end), 0));
     ::SendMessageW(pane, EM_SETSEL, 0, static_cast<LPARAM>(end));
     ::SendMessageW(pane, EM_SCROLLCARET, 0, 0);
     ::SendMessageW(pane, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(L""));
+    return std::max(removedLines, 0);
 }
 
 std::vector<PortInfo> CZovrelMainWnd::EnumeratePorts() const {

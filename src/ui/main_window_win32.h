@@ -136,7 +136,8 @@ class CZovrelMainWnd : public WindowBase, public Notifier, public SplitterOwner 
     void OnSendProgress(int percent, std::wstring* text);
     void OnReceivedEntry(ClipboardEntry* entry);
     void PutEntryOnClipboard(const ClipboardEntry& entry);
-    void TrimLogPane();
+    // The number of lines it removed.
+    int TrimLogPane();
     void FillClipboardPortCombo();
     void FillSettingsPortCombo();
     std::vector<PortInfo> EnumeratePorts() const;
