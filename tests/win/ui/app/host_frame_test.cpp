@@ -274,7 +274,8 @@ void CALLBACK ReadOpenMenu(HWND, UINT, UINT_PTR timer, DWORD) {
     auto menu = reinterpret_cast<HMENU>(::SendMessageW(menuWindow, MN_GETHMENU, 0, 0));
     for (int i = 0; menu != nullptr && i < ::GetMenuItemCount(menu); ++i) {
         wchar_t text[64] = {};
-        MENUITEMINFOW info{sizeof(info)};
+        MENUITEMINFOW info{};
+        info.cbSize = sizeof(info);
         info.fMask = MIIM_FTYPE | MIIM_ID | MIIM_STRING;
         info.dwTypeData = text;
         info.cch = 64;
@@ -289,6 +290,8 @@ void CALLBACK ReadOpenMenu(HWND, UINT, UINT_PTR timer, DWORD) {
 
 TEST_F(HostFrameTest, RightClickOpensTheTrayMenuOwnedByTheForegroundHostFrame) {
     auto frame = MakeFrame();
+    // Focus changes from showing the main window arrive from the X server a little later.
+    PumpMessages(300);
     MenuSnapshot snapshot;
     g_snapshot = &snapshot;
     // Dispatched by the menu's own modal loop.
@@ -300,7 +303,9 @@ TEST_F(HostFrameTest, RightClickOpensTheTrayMenuOwnedByTheForegroundHostFrame) {
     EXPECT_EQ(snapshot.items, (std::vector<std::wstring>{L"显示主窗口", L"-", L"退出"}));
     EXPECT_EQ(snapshot.ids[0], static_cast<UINT>(ID_TRAY_SHOW_MAIN));
     EXPECT_EQ(snapshot.ids[2], static_cast<UINT>(ID_TRAY_EXIT));
-    EXPECT_EQ(snapshot.foreground, frame->Hwnd());
+    wchar_t cls[64] = {};
+    ::GetClassNameW(snapshot.foreground, cls, 64);
+    EXPECT_EQ(snapshot.foreground, frame->Hwnd()) << std::string(cls, cls + wcslen(cls)) << " main=" << frame->MainWindow().Hwnd();
     // Built afresh each time: no menu is left behind for the next click.
     PumpPending();
     EXPECT_EQ(::FindWindowW(L"#32768", nullptr) == nullptr ||

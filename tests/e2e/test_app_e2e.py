@@ -1,0 +1,422 @@
+"""Whole-program runs of zovrel.exe as a user meets it: under Wine on a virtual display with a
+window manager, the device simulator on a COM port, real clicks and keys, the X clipboard. One
+program start per group of steps; a screenshot of each step goes to build/screenshots/e2e/.
+
+Needs $ZOVREL_EXE (the built zovrel.exe); the Wine prefix is build/wine-e2e unless
+$ZOVREL_E2E_WINEPREFIX names another."""
+
+import os
+import shutil
+import subprocess
+import sys
+import time
+import unittest
+
+from app_desktop import (SOURCE, ComPort, Desktop, MainLayout, Program, poll, read_text,
+                         scratch)
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
+from simtools import Sim  # noqa: E402
+
+EXE = os.environ.get("ZOVREL_EXE", "")
+PREFIX = os.environ.get("ZOVREL_E2E_WINEPREFIX") or os.path.join(SOURCE, "build", "wine-e2e")
+TEXT_FROM_DEVICE = "你好，来自设备的文字 ✓ zovrel"
+TEXT_COPIED = "另一个程序复制的文字: copied by xclip ✓"
+ROW, IMAGE_ROW = 60, 108
+
+
+def setUpModule():
+    global DESKTOP
+    if not EXE or not os.path.exists(EXE):
+        raise unittest.SkipTest("ZOVREL_EXE does not name a built zovrel.exe")
+    for tool in ("Xvfb", "openbox", "xdotool", "xclip", "import", "xwininfo"):
+        if shutil.which(tool) is None:
+            raise unittest.SkipTest("%s is not installed" % tool)
+    DESKTOP = Desktop(PREFIX)
+
+
+def tearDownModule():
+    if "DESKTOP" in globals():
+        DESKTOP.close()
+
+
+def make_png(path, width, height, seed):
+    """A real PNG of noise (it compresses badly, so the transfer has many chunks)."""
+    subprocess.run(["convert", "-size", "%dx%d" % (width, height), "-seed", str(seed),
+                    "plasma:", "-attenuate", "2", "+noise", "Random", path], check=True,
+                   timeout=60)
+    return path
+
+
+class AppTest(unittest.TestCase):
+    """A simulated device on a COM port of the desktop's prefix and a program folder."""
+
+    def setUp(self):
+        self.desktop = DESKTOP
+        self.desktop.clear_clipboard()
+        self.dir = scratch("zovrel-app-e2e-")
+        self.addCleanup(shutil.rmtree, self.dir, True)
+        self.sim = Sim("--link", os.path.join(self.dir, "tty"), "--no-wire-delay",
+                       "--reply-timeout-ms", "1000")
+        self.addCleanup(self.sim.close)
+        self.port = ComPort(self.desktop, self.sim.path)
+        self.addCleanup(self.port.close)
+        self.prog = Program(self.desktop, os.path.join(self.dir, "zovrel"), EXE)
+        self.addCleanup(self.prog.kill)
+
+    def shot(self, name):
+        return self.desktop.screenshot("%s-%s" % (self._testMethodName[5:20], name))
+
+    def start_on_saved_port(self):
+        """Starts with the simulator's port saved: page 0, port open."""
+        self.prog.write_settings(UartComPort=self.port.name)
+        self.prog.start()
+        window = self.prog.wait_title("zovrel")
+        self.prog.wait_log("串口已打开: %s @ 2000000 bps" % self.port.name, timeout=30)
+        return window
+
+    def layout(self, window):
+        return MainLayout(*self.prog.client_size(window))
+
+    def click(self, window, point, **kw):
+        self.prog.click_client(window, *point, **kw)
+
+    def device_sends(self, **what):
+        result = self.sim.cmd(cmd="send", wait=True, timeout=120, **what).get("result")
+        self.assertTrue(result and result["ok"], result)
+        return result
+
+    def device_got(self, after, timeout=60):
+        done = self.sim.wait_for(lambda e: e["ev"] == "transfer_done" and e["dir"] == "in",
+                                 timeout=timeout, after=after)
+        with open(done["path"], "rb") as f:
+            return done, f.read()
+
+    def frames_to_device(self, type_name, after=0):
+        return [e for e in self.sim.events[after:]
+                if e["ev"] == "frame" and e["dir"] == "rx" and e["type"] == type_name]
+
+    def choose_in_dropdown(self, window, field, name, items):
+        """Opens a drop-down combo box by a click on its field and clicks the item `name` of
+        `items` (the list as the combo box shows it, top to bottom)."""
+        self.click(window, field)
+        popup = poll(lambda: [p for p in self.desktop.popup_windows() if p[4] > 10], 10,
+                     message="the drop-down list did not open")[0]
+        self.shot("dropdown")
+        ports = items
+        index = ports.index(name)
+        _, x, y, w, h = popup
+        item = (h - 2) / len(ports)
+        self.desktop.click(x + w // 2, int(y + 1 + item * (index + 0.5)))
+        poll(lambda: not [p for p in self.desktop.popup_windows() if p[4] > 10], 10)
+
+    def present_ports(self):
+        """The port names the program lists, sorted by number, as the prefix's registry has them."""
+        out = subprocess.run([os.path.join(SOURCE, "scripts", "wine-run"), "reg", "query",
+                              r"HKLM\HARDWARE\DEVICEMAP\SERIALCOMM"], env=self.desktop.env,
+                             capture_output=True, timeout=60).stdout.decode("utf-8", "replace")
+        names = [line.split()[-1] for line in out.splitlines() if "REG_SZ" in line]
+        return sorted(names, key=lambda n: int(n[3:]) if n[3:].isdigit() else 0)
+
+    def exit_from_tray_menu(self):
+        before = {p[0] for p in self.desktop.popup_windows()}
+        self.desktop.tray_click(3)
+        menu = poll(lambda: [p for p in self.desktop.popup_windows() if p[0] not in before], 10,
+                    message="the tray menu did not open")[0]
+        self.shot("tray-menu")
+        _, x, y, w, h = menu
+        self.desktop.click(x + w // 2, y + h - 12)  # "退出", the last item
+        return self.prog.wait_exit(30)
+
+
+class FirstStartAndTransfers(AppTest):
+    def test_first_start_then_texts_images_and_files_both_ways(self):
+        desktop, prog = self.desktop, self.prog
+        prog.start()
+        window = prog.wait_title("zovrel - 串口设置")
+        self.shot("first-start-settings-page")
+
+        # The port is chosen and saved by clicks; page 0 then shows the open port.
+        layout = self.layout(window)
+        self.choose_in_dropdown(window, layout.settings_combo(), self.port.name,
+                                self.present_ports())
+        self.shot("port-chosen")
+        self.click(window, layout.save())
+        window = prog.wait_title("zovrel")
+        prog.wait_log("串口已打开: %s @ 2000000 bps" % self.port.name)
+        self.assertEqual(prog.settings().get("UartComPort"), self.port.name)
+        self.shot("saved-port-open")
+
+        # The device sends a Chinese text: one row, and the X clipboard holds it.
+        self.device_sends(kind="text", text=TEXT_FROM_DEVICE)
+        self.assertEqual(prog.wait_history(1)[0][1:], (0, TEXT_FROM_DEVICE))
+        poll(lambda: desktop.clipboard_text() == TEXT_FROM_DEVICE, 10,
+             message="the X clipboard does not hold the received text")
+        self.shot("received-text")
+
+        # Another program copies a text: exactly one more row, on top.
+        desktop.copy_text(TEXT_COPIED)
+        history = prog.wait_history(2)
+        self.assertEqual([e[2] for e in history], [TEXT_COPIED, TEXT_FROM_DEVICE])
+        time.sleep(1)  # the watcher's debounce and poll have long passed: nothing more comes
+        self.assertEqual(len(prog.history()), 2)
+        self.shot("copied-text")
+
+        # "发送" on that row delivers it byte for byte.
+        mark = len(self.sim.events)
+        self.click(window, layout_of(self, window).row_button([ROW, ROW], 0, "发送"))
+        done, data = self.device_got(mark)
+        self.assertEqual(data, TEXT_COPIED.encode("utf-8"))
+        self.shot("text-sent")
+
+        # An image from the device, sent back: the progress bar shows; "放弃" ends the send and
+        # the device never sees its FINISH_PACKET.
+        image = make_png(os.path.join(self.dir, "noise.png"), 420, 420, 7)
+        self.device_sends(kind="image", path=image)
+        self.assertEqual(prog.wait_history(3)[0][1], 1)
+        desktop.xdotool("windowsize", "--sync", str(window), "900", "700")
+        layout = layout_of(self, window)
+        bar = layout.progress_bar()
+        self.assertIsNotNone(bar)
+        before = self.shot("image-received")
+        bar_point = (bar[0] + 3, bar[1] + bar[3] // 2)
+        left, top, _, _ = desktop.geometry(window)
+        self.assertEqual(desktop.pixel(before, left + bar_point[0], top + bar_point[1]),
+                         (240, 240, 240))  # no bar yet: the bottom band
+        mark = len(self.sim.events)
+        self.click(window, layout.row_button([IMAGE_ROW, ROW, ROW], 0, "发送"))
+        poll(lambda: len(self.frames_to_device("MIDDLE_PACKET", mark)) >= 4, 30,
+             message="the image send did not start")
+        during = self.shot("image-sending-progress")
+        self.assertNotEqual(desktop.pixel(during, left + bar_point[0], top + bar_point[1]),
+                            (240, 240, 240), "no progress bar during the send")
+        self.click(window, layout.cancel_send())
+        stopped = stable_count(lambda: len(self.frames_to_device("MIDDLE_PACKET", mark)), 1.0)
+        self.assertLess(stopped, 60)
+        self.assertEqual(self.frames_to_device("FINISH_PACKET", mark), [])
+        self.shot("image-send-cancelled")
+
+        # A file from the device: a files row whose "打开目录" opens its day folder.
+        report = os.path.join(self.dir, "device report.txt")
+        with open(report, "w") as f:
+            f.write("measurement\n" * 2000)
+        self.device_sends(kind="file", path=report)
+        history = prog.wait_history(4)
+        self.assertEqual(history[0][1], 2)
+        days = os.listdir(os.path.join(prog.folder, "files"))
+        self.assertEqual(len(days), 1)
+        day = days[0]
+        with open(os.path.join(prog.folder, "files", day, "device report.txt")) as f:
+            self.assertEqual(f.read(), "measurement\n" * 2000)
+        windows_before = set(desktop.windows(".*"))
+        self.click(window, layout.row_button([ROW, IMAGE_ROW, ROW, ROW], 0, "打开目录"))
+        opened = poll(lambda: [w for w in set(desktop.windows(".*")) - windows_before
+                               if day in desktop.xdotool("getwindowname", str(w), check=False)],
+                      20, message="no window opened on the day folder %s" % day)
+        self.shot("open-folder")
+        for w in opened:
+            desktop.xdotool("windowclose", str(w), check=False)
+
+
+class SecondStartTrayAndExit(AppTest):
+    def test_second_start_tray_menu_exit_and_restart_with_the_same_rows(self):
+        desktop, prog = self.desktop, self.prog
+        window = self.start_on_saved_port()
+        for text in ("第一条 first", "第二条 second"):
+            desktop.copy_text(text)
+            prog.wait_history(len(prog.history()) + 1)
+        rows = prog.history()
+        index = os.path.join(prog.folder, "history", "index.ini")
+        saved = read_text(index)
+
+        # A second start while the window is visible brings it to the front and ends.
+        other = subprocess.Popen(["xmessage", "-geometry", "+60+60", "another program in front"],
+                                 env=desktop.env)
+        self.addCleanup(lambda: (other.kill(), other.wait()))
+        cover = poll(lambda: desktop.windows("^xmessage$"), 10)[0]
+        desktop.activate(cover)
+        poll(lambda: desktop.active_window() == cover, 10)
+        self.shot("covered-by-another-program")
+        self.assertEqual(prog.launch().wait(60), 0)
+        # On top of the other program, on page 0. (Openbox keeps the keyboard focus where the
+        # user last put it: the X side of Windows' foreground rule, which Wine cannot lift.)
+        poll(lambda: desktop.stacking()[-1] == window, 10,
+             message="the running instance did not come to the front")
+        self.assertEqual(prog.title(window), "zovrel")
+        self.assertEqual(desktop.windows("^zovrel"), [window])
+        self.assertEqual(prog.proc.poll(), None)
+        self.assertEqual(prog.history(), rows)
+        self.shot("second-start-brought-it-forward")
+
+        # Hidden in the tray (here on the settings page): a second start ends silently.
+        layout = layout_of(self, window)
+        self.click(window, layout.menu_button())
+        menu = poll(lambda: [p for p in desktop.popup_windows() if p[4] > 30], 10,
+                    message="the menu button's menu did not open")[0]
+        self.shot("menu-button-menu")
+        self.desktop.click(menu[1] + menu[3] // 2, menu[2] + 12)  # "串口设置", the first item
+        prog.wait_title("zovrel - 串口设置")
+        desktop.activate(window)
+        desktop.key("alt+F4")
+        poll(lambda: not desktop.windows("^zovrel"), 10, message="closing did not hide it")
+        self.assertEqual(prog.launch().wait(60), 0)
+        self.assertEqual(prog.proc.poll(), None)
+        self.assertEqual(desktop.windows("^zovrel"), [])
+        self.assertEqual(read_text(index), saved)
+        self.shot("hidden-second-start-silent")
+
+        # A left click on the tray icon shows the window on page 0.
+        desktop.tray_click(1)
+        self.assertEqual(prog.wait_title("zovrel"), window)
+        self.shot("tray-click-shows-page-0")
+
+        # "退出" from the tray menu ends the process with the history saved; the icon goes.
+        self.assertEqual(self.exit_from_tray_menu(), 0)
+        poll(lambda: desktop.tray_window() is None, 10, message="the tray icon stayed")
+        self.assertEqual(prog.history(), rows)
+        self.assertIn("串口已关闭", prog.log()[-1])
+        self.shot("exited")
+
+        # A new start shows the same rows.
+        prog.start()
+        prog.wait_title("zovrel")
+        self.assertEqual(prog.history(), rows)
+        self.shot("restarted-same-rows")
+        self.assertEqual(self.exit_from_tray_menu(), 0)
+
+
+class LinkLossAndExitDuringSend(AppTest):
+    def test_unplug_shows_closed_and_reconnects_then_exit_during_a_send_to_a_silent_device(self):
+        desktop, prog = self.desktop, self.prog
+        window = self.start_on_saved_port()
+        after = len(prog.log())
+        self.sim.cmd(cmd="unplug", ms=2000)
+        lost = prog.wait_log("串口连接断开", after=after)
+        self.shot("unplugged-closed")
+        replug = self.sim.wait_for(lambda e: e["ev"] == "replug", timeout=20)
+        self.port.retarget(replug["path"])
+        prog.wait_log("串口已重新连接", after=lost, timeout=30)
+        self.shot("replugged-open")
+
+        # A large image goes out; the device stops answering halfway; "退出" ends it all.
+        image = make_png(os.path.join(self.dir, "big.png"), 500, 500, 11)
+        self.device_sends(kind="image", path=image)
+        prog.wait_history(1)
+        mark = len(self.sim.events)
+        self.click(window, layout_of(self, window).row_button([IMAGE_ROW], 0, "发送"))
+        poll(lambda: len(self.frames_to_device("MIDDLE_PACKET", mark)) >= 3, 30)
+        self.sim.cmd(cmd="silence", on=True, full=True)
+        self.shot("sending-to-silent-device")
+        self.assertEqual(self.exit_from_tray_menu(), 0)
+        self.assertEqual(self.frames_to_device("FINISH_PACKET", mark), [])
+        self.assertEqual([e[1] for e in prog.history()], [1])
+        self.assertIn("串口已关闭", prog.log()[-1])
+
+
+class BadInput(AppTest):
+    def write_history(self, files, index):
+        folder = os.path.join(self.prog.folder, "history")
+        os.makedirs(folder, exist_ok=True)
+        for name, data in files.items():
+            with open(os.path.join(folder, name), "wb") as f:
+                f.write(data)
+        with open(os.path.join(folder, "index.ini"), "w") as f:
+            f.write("[Meta]\r\n" + "".join("%s=%s\r\n" % kv for kv in index.items()))
+
+    def test_half_written_history_and_a_missing_port_then_garbage_and_a_vanishing_port(self):
+        desktop, prog = self.desktop, self.prog
+        meta = "[Entry]\r\nKind=0\r\nDataSize=%d\r\nTimeHigh=30000000\r\nTimeLow=0\r\n"
+        good = "留下的条目 kept"
+        # A crash in the middle of a save: entry 2 has no text yet, entry 3 no meta, a stray 4.
+        self.write_history({"1.meta": (meta % len(good.encode())).encode(),
+                            "1.txt": good.encode(),
+                            "2.meta": (meta % 5).encode(),
+                            "3.txt": b"orphan", "4.txt": b"stray"},
+                           {"Count": 3, "NextId": 3, "CurrentId": 1, "Order": "1,2,3"})
+        prog.write_settings(UartComPort="COM199")
+        prog.start()
+        window = prog.wait_title("zovrel")
+        prog.wait_log("串口打开失败: COM199")
+        self.shot("missing-port-half-written-history")
+        layout = layout_of(self, window)
+        # The window answers at once: "连接" tries again.
+        after = len(prog.log())
+        self.click(window, layout.connect())
+        prog.wait_log("串口打开失败: COM199", after=after, timeout=10)
+
+        # No entry is lost: what could be loaded stays beside the new copy.
+        loaded = prog.history()
+        self.assertIn(good, [e[2] for e in loaded])
+        desktop.copy_text("新的复制 new copy")
+        history = poll(lambda: [e for e in prog.history() if e[2] == "新的复制 new copy"] and
+                       prog.history(), 20, message="the copy did not arrive")
+        self.assertEqual(history[1:], loaded)
+
+        # The page-0 port choice opens the simulator's port.
+        # The saved port that is not present comes last on page 0.
+        self.choose_in_dropdown(window, layout.port_combo(), self.port.name,
+                                self.present_ports() + ["COM199"])
+        prog.wait_log("串口已打开: %s @ 2000000 bps" % self.port.name)
+        self.assertEqual(prog.settings().get("UartComPort"), self.port.name)
+        self.shot("port-chosen-on-page-0")
+
+        # A device that answers garbage: noise before every reply of a send. The send ends
+        # (delivered or failed) and the window keeps answering meanwhile.
+        heights = [ROW] * len(history)
+        mark = len(self.sim.events)
+        self.sim.cmd(cmd="fault", kind="noise", bytes=64, type="GENERAL_REPLY", count=4)
+        self.sim.cmd(cmd="fault", kind="flip", type="GENERAL_REPLY", nth=2)
+        self.click(window, layout.row_button(heights, 0, "发送"))
+        self.click(window, layout.menu_button())
+        poll(lambda: [p for p in desktop.popup_windows() if p[4] > 30], 10,
+             message="the window did not answer during the send")
+        desktop.key("Escape")
+        done, data = self.device_got(mark, timeout=90)
+        self.assertEqual(data, "新的复制 new copy".encode("utf-8"))
+        faults = [e["kind"] for e in self.sim.events[mark:] if e["ev"] == "fault"]
+        self.assertEqual(sorted(set(faults)), ["flip", "noise"])
+        self.shot("garbage-survived")
+
+        # The port vanishes in the middle of a send: the link reports it, the send ends, the
+        # entries stay and the window still answers.
+        big = "大文本 " * 60000
+        desktop.copy_text(big)
+        rows = len(history) + 1
+        prog.wait_history(rows)
+        mark = len(self.sim.events)
+        after = len(prog.log())
+        self.click(window, layout.row_button(heights + [ROW], 0, "发送"))
+        poll(lambda: len(self.frames_to_device("MIDDLE_PACKET", mark)) >= 3, 30)
+        self.sim.cmd(cmd="unplug")
+        prog.wait_log("串口连接断开", after=after, timeout=30)
+        self.shot("port-vanished-mid-send")
+        self.click(window, layout.menu_button())
+        menu = poll(lambda: [p for p in desktop.popup_windows() if p[4] > 30], 10,
+                    message="the window did not answer after the port vanished")[0]
+        self.desktop.click(menu[1] + menu[3] // 2, menu[2] + 12)
+        prog.wait_title("zovrel - 串口设置")
+        self.assertEqual(len(prog.history()), rows)
+        self.assertEqual(self.exit_from_tray_menu(), 0)
+        self.assertEqual(len(prog.history()), rows)
+
+
+def layout_of(test, window):
+    return MainLayout(*test.prog.client_size(window))
+
+
+def stable_count(count, quiet):
+    """Waits until count() has not changed for `quiet` seconds; returns it."""
+    value, since = count(), time.monotonic()
+    deadline = since + 60
+    while time.monotonic() - since < quiet:
+        if time.monotonic() > deadline:
+            raise AssertionError("the count never settled")
+        time.sleep(0.05)
+        now = count()
+        if now != value:
+            value, since = now, time.monotonic()
+    return value
+
+
+if __name__ == "__main__":
+    unittest.main()
