@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "base/local_time.h"
 #include "base/paths.h"
 #include "base/text.h"
 #include "base/win32_handle.h"
@@ -20,6 +21,7 @@
 #include "clipboard/history_store.h"
 #include "clipboard/history_test_support.h"
 #include "settings/data_root.h"
+#include "settings/log_file.h"
 #include "settings/settings_file.h"
 #include "support/gui_test_support.h"
 #include "ui/main_window_layout.h"

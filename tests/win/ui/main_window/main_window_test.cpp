@@ -400,6 +400,19 @@ TEST_F(MainWindowTest, PostsFromAnotherThreadArriveInOrder) {
     EXPECT_EQ(history_->GetEntryCount(), before + 1);
 }
 
+TEST_F(MainWindowTest, CreationLogsTheStartToThePaneAndTheLogFile) {
+    ASSERT_TRUE(WriteUartDebugLog(true));
+    window_ = std::make_unique<CZovrelMainWnd>(*history_);
+    ASSERT_TRUE(window_->Create(nullptr));
+    const std::wstring logPath = LogFilePath(LocalNow());
+    EXPECT_EQ(WindowText(LogPane()), L"zovrel 已启动\r\n日志文件: " + logPath);
+    const std::string file = test::ReadFileBytes(logPath);
+    EXPECT_NE(file.find(ToUtf8(L"zovrel 已启动 · log=" + logPath)), std::string::npos);
+    EXPECT_EQ(window_->CurrentPage(), PAGE_CLIPBOARD);
+    EXPECT_FALSE(::IsWindowVisible(Main()));  // created hidden
+    EXPECT_EQ(::GetWindow(Main(), GW_OWNER), nullptr);
+}
+
 TEST_F(MainWindowTest, QueuedPayloadsAreFreedWhenTheWindowGoesAndLaterPostsFail) {
     ASSERT_TRUE(WriteUartDebugLog(true));
     PumpPending();
