@@ -47,39 +47,47 @@ UniqueFont MakeFont(const wchar_t* face, int tenthsOfPoint, int weight, int dpi)
                                     DEFAULT_PITCH | FF_DONTCARE, face));
 }
 
-// Which controls of the table a page shows (the log's three only with the log).
+// Where each control of the table shows, by its number: on pages (bit 1 << page) or with the
+// log. The preview, the progress bar and the splitter follow rules of their own.
+constexpr unsigned kOnClipboard = 1u << PAGE_CLIPBOARD;
+constexpr unsigned kOnSerial = 1u << PAGE_SERIAL_SETTINGS;
+constexpr unsigned kOnSystem = 1u << PAGE_SYSTEM;
+constexpr unsigned kWithLog = 1u << 8;
+constexpr unsigned kShownOn[26] = {
+    0,                      // 0 unused
+    kOnClipboard,           // 1 heading 剪贴板
+    kOnClipboard,           // 2 menu button
+    kWithLog,               // 3 heading 串口 / 日志
+    kWithLog,               // 4 清空日志
+    kWithLog,               // 5 log pane
+    kOnClipboard,           // 6 history list
+    0,                      // 7 hover preview
+    kOnClipboard,           // 8 heading 历史记录
+    kOnClipboard,           // 9 全部清空
+    kOnClipboard,           // 10 status line
+    kOnClipboard,           // 11 port combo
+    kOnClipboard,           // 12 连接
+    kOnClipboard,           // 13 断开
+    kOnClipboard,           // 14 connection state
+    kOnClipboard,           // 15 transfer text
+    0,                      // 16 progress bar
+    kOnClipboard,           // 17 放弃
+    kOnSerial | kOnSystem,  // 18 settings heading
+    kOnSerial,              // 19 label 串口
+    kOnSerial,              // 20 settings port combo
+    kOnSerial,              // 21 debug-log check box
+    kOnSystem,              // 22 autostart check box
+    kOnSerial | kOnSystem,  // 23 保存
+    kOnSerial | kOnSystem,  // 24 取消
+    0,                      // 25 splitter
+};
+
 bool ControlShownOn(int number, int page, bool logShown) {
-    switch (number) {
-        case 1:
-        case 2:
-        case 6:
-        case 8:
-        case 9:
-        case 10:
-        case 11:
-        case 12:
-        case 13:
-        case 14:
-        case 15:
-        case 17:
-            return page == PAGE_CLIPBOARD;
-        case 3:
-        case 4:
-        case 5:
-            return logShown;
-        case 18:
-        case 23:
-        case 24:
-            return page == PAGE_SERIAL_SETTINGS || page == PAGE_SYSTEM;
-        case 19:
-        case 20:
-        case 21:
-            return page == PAGE_SERIAL_SETTINGS;
-        case 22:
-            return page == PAGE_SYSTEM;
-        default:
-            return false;
+    const unsigned where = kShownOn[number];
+    if ((where & kWithLog) != 0) {
+        return logShown;
     }
+    return (where & (1u << page)) != 0;
 }
 
 }  // namespace
