@@ -45,16 +45,16 @@ def scale(value, dpi=96):
 
 
 class Desktop:
-    """Xvfb + openbox on a free display, one Wine server for the prefix, started on that display."""
+    """Xvfb + openbox on a free display (or a display given, such as the user's own), and one
+    Wine server for the prefix, started on that display. Screenshots go to `shots`."""
 
-    def __init__(self, prefix):
-        self.prefix = prefix
+    def __init__(self, prefix, display=None, shots=SCREENSHOTS):
+        self.prefix, self.shots_folder, self.shots = prefix, shots, 0
         self._procs = []
-        self.display = self._start_display()
+        self.display = display or self._start_display()
         self.env = dict(os.environ, DISPLAY=self.display, WINEPREFIX=prefix, WINEDEBUG="-all",
                         LANG="C.UTF-8")
         self.env.pop("ZOVREL_DPI", None)
-        self.shots = 0
         try:
             self._start_wine()
         except BaseException:
@@ -70,7 +70,7 @@ class Desktop:
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
         # The first program starts Wine's desktop process (tray, clipboard) on this display.
         self.wine("cmd", "/c", "exit")
-        shutil.rmtree(SCREENSHOTS, ignore_errors=True)
+        shutil.rmtree(self.shots_folder, ignore_errors=True)
 
     def _start_display(self):
         for n in range(140, 200):
@@ -162,20 +162,20 @@ class Desktop:
         return int(out) if out else None
 
     def screenshot(self, name):
-        """The whole screen as build/screenshots/e2e/<nn>-<name>.png, once two captures in a row
+        """The whole screen as <shots>/<nn>-<name>.png, once two captures in a row
         agree (windows have finished painting); returns its path."""
-        os.makedirs(SCREENSHOTS, exist_ok=True)
+        os.makedirs(self.shots_folder, exist_ok=True)
         self.shots += 1
-        path = os.path.join(SCREENSHOTS, "%02d-%s.png" % (self.shots, name))
+        path = os.path.join(self.shots_folder, "%02d-%s.png" % (self.shots, name))
         previous = None
         for _ in range(20):
-            pixels = subprocess.run(["import", "-window", "root", "-depth", "8", "rgb:-"], env=self.env,
-                                    capture_output=True, timeout=30).stdout
-            if pixels == previous:
+            image = subprocess.run(["import", "-window", "root", "-depth", "8", "ppm:-"],
+                                   env=self.env, capture_output=True, timeout=30).stdout
+            if image == previous:
                 break
-            previous = pixels
+            previous = image
             time.sleep(0.05)
-        self.run("convert", "-size", "%dx%d" % SCREEN, "-depth", "8", "rgb:-", path, input=previous)
+        self.run("convert", "ppm:-", path, input=previous)
         return path
 
     def pixel(self, path, x, y):
@@ -283,9 +283,14 @@ class Program:
     def title(self, window):
         return self.desktop.xdotool("getwindowname", str(window)).strip()
 
-    def wait_title(self, title, timeout=15):
-        return poll(lambda: [w for w in self.desktop.windows(MAIN_TITLE) if self.title(w) == title],
-                    timeout, message="no main window titled %r" % title)[0]
+    def wait_title(self, title, timeout=60):
+        def titles():
+            return {w: self.title(w) for w in self.desktop.windows(MAIN_TITLE)}
+        try:
+            return poll(lambda: [w for w, t in titles().items() if t == title], timeout)[0]
+        except AssertionError:
+            raise AssertionError("no main window titled %r; windows: %s; process: %s" % (
+                title, titles(), self.proc and self.proc.poll())) from None
 
     def click_client(self, window, x, y, **kw):
         left, top, _, _ = self.desktop.geometry(window)

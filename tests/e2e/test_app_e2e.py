@@ -63,6 +63,7 @@ class AppTest(unittest.TestCase):
         self.addCleanup(self.port.close)
         self.prog = Program(self.desktop, os.path.join(self.dir, "zovrel"), EXE)
         self.addCleanup(self.prog.kill)
+        self.addCleanup(self.shot, "end")
 
     def shot(self, name):
         return self.desktop.screenshot("%s-%s" % (self._testMethodName[5:20], name))
