@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 #include <objidl.h>
+#include <windowsx.h>
 // gdiplus.h needs objidl.h first (WIN32_LEAN_AND_MEAN leaves it out).
 #include <gdiplus.h>
 
@@ -218,16 +219,21 @@ bool StartXdotool(const std::wstring& arguments) {
     return true;
 }
 
-// The window the pointer is expected over, and whether a mouse message reached it.
+// Where the pointer is wanted (a window and a point of its client area), and whether a mouse
+// move there has been taken from the queue.
 HWND pointerTarget = nullptr;
+POINT pointerWanted{};
 bool pointerArrived = false;
 
 LRESULT CALLBACK PointerHook(int code, WPARAM wParam, LPARAM lParam) {
-    if (code >= 0) {
-        const HWND window = reinterpret_cast<const MOUSEHOOKSTRUCT*>(lParam)->hwnd;
-        if (window == pointerTarget || ::IsChild(pointerTarget, window)) {
-            pointerArrived = true;
-        }
+    const auto* message = reinterpret_cast<const MSG*>(lParam);
+    if (code >= 0 && wParam == PM_REMOVE && message->message == WM_MOUSEMOVE &&
+        (message->hwnd == pointerTarget || ::IsChild(pointerTarget, message->hwnd))) {
+        // The message's point is where X saw the pointer inside the window.
+        POINT at{GET_X_LPARAM(message->lParam), GET_Y_LPARAM(message->lParam)};
+        ::MapWindowPoints(message->hwnd, pointerTarget, &at, 1);
+        pointerArrived =
+            std::abs(at.x - pointerWanted.x) <= 1 && std::abs(at.y - pointerWanted.y) <= 1;
     }
     return ::CallNextHookEx(nullptr, code, wParam, lParam);
 }
@@ -249,24 +255,33 @@ std::wstring ScreenPoint(HWND hwnd, POINT clientPoint, int dx) {
 
 bool PointerInput(HWND hwnd, POINT clientPoint, bool click, const std::function<bool()>& arrived,
                   DWORD ms) {
-    // First the pointer goes over the window, and the click only once the window has seen it
-    // there: a window shown a moment ago may not be on the X screen yet, and a click sent then
-    // is lost. Two moves, so there is motion even when the pointer already was at one of the
-    // points. (No --sync: it waits forever when the pointer is already there.)
+    // A window shown a moment ago may not be on the X screen yet (a click then is lost), and the
+    // window manager may still move it. So: wait until the window manager has given the window
+    // the focus (windows that never take it wait the bound out); move the pointer to the point
+    // until the window reports a mouse move there; click only when the window has stayed put
+    // meanwhile. Two moves each time, so there is motion even when the pointer already was at
+    // one of them. (No --sync: it waits forever when the pointer is already there.)
+    const HWND root = ::GetAncestor(hwnd, GA_ROOT);
+    PumpMessages(1000, [root] { return ::GetForegroundWindow() == root; });
     pointerTarget = hwnd;
-    pointerArrived = false;
-    HookScope hook{::SetWindowsHookExW(WH_MOUSE, PointerHook, nullptr, ::GetCurrentThreadId())};
-    for (int attempt = 0; !pointerArrived && attempt < 3; ++attempt) {
+    pointerWanted = clientPoint;
+    HookScope hook{
+        ::SetWindowsHookExW(WH_GETMESSAGE, PointerHook, nullptr, ::GetCurrentThreadId())};
+    bool placed = false;
+    for (int attempt = 0; !placed && attempt < 5; ++attempt) {
+        PumpPending();
+        const std::wstring screen = ScreenPoint(hwnd, clientPoint, 0);
+        pointerArrived = false;
         if (!StartXdotool(L"mousemove " + ScreenPoint(hwnd, clientPoint, 1) + L" mousemove " +
-                          ScreenPoint(hwnd, clientPoint, 0))) {
+                          screen)) {
             return false;
         }
-        PumpMessages(ms / 3, [] { return pointerArrived; });
+        if (PumpMessages(ms / 5, [] { return pointerArrived; })) {
+            PumpMessages(100);
+            placed = pointerArrived && ScreenPoint(hwnd, clientPoint, 0) == screen;
+        }
     }
-    if (!pointerArrived) {
-        return false;
-    }
-    if (click && !StartXdotool(L"click 1")) {
+    if (!placed || (click && !StartXdotool(L"click 1"))) {
         return false;
     }
     return PumpMessages(ms, arrived);
