@@ -7,12 +7,12 @@
 // a FIRST_PACKET's header_crc and a MIDDLE_PACKET's pkg_crc, so bodies reach the session logic.
 #include "base/paths.h"
 #include "clipboard/clipboard_entry.h"
-#include "clipboard/received_content.h"
 #include "fuzz_check.h"
 #include "protocol/frame_codec.h"
 #include "protocol/message_bodies.h"
 #include "recording_notifier.h"
 #include "settings/data_root.h"
+#include "transfer/received_content.h"
 #include "transfer/serial_channel.h"
 #include "transfer/transfer_protocol.h"
 

@@ -9,11 +9,11 @@
 
 #include "base/bytes.h"
 #include "base/notifier.h"
-#include "clipboard/received_content.h"
-#include "clipboard/received_file.h"
 #include "protocol/frame_codec.h"
 #include "protocol/message_bodies.h"
 #include "settings/protocol_log.h"
+#include "transfer/received_content.h"
+#include "transfer/received_file.h"
 #include "transfer/serial_channel.h"
 
 namespace zovrel {

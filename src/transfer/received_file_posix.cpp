@@ -3,9 +3,15 @@
 #include <cerrno>
 
 #include "base/paths.h"
-#include "clipboard/received_file.h"
+#include "transfer/received_file.h"
 
 namespace zovrel {
+
+ReceivedFile::ReceivedFile() = default;
+
+ReceivedFile::~ReceivedFile() {
+    Abort();
+}
 
 bool ReceivedFile::CreateForWriting(const std::wstring& path) {
     Abort();

@@ -1,4 +1,4 @@
-#include "clipboard/received_content.h"
+#include "transfer/received_content.h"
 
 #include <cctype>
 #include <climits>

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace zovrel {
@@ -11,8 +12,8 @@ namespace zovrel {
 // grow with the file. Every failing call returns false and keeps the system's error code.
 class ReceivedFile {
   public:
-    ReceivedFile() = default;
-    ~ReceivedFile() { Abort(); }
+    ReceivedFile();
+    ~ReceivedFile();
     ReceivedFile(const ReceivedFile&) = delete;
     ReceivedFile& operator=(const ReceivedFile&) = delete;
 
@@ -42,7 +43,8 @@ class ReceivedFile {
   private:
 #ifdef _WIN32
     bool SeekTo(int64_t offset);
-    void* handle_ = nullptr;
+    struct Handle;  // the open file, kept out of this header so it needs no <windows.h>
+    std::unique_ptr<Handle> handle_;
 #else
     int fd_ = -1;
 #endif

@@ -7,7 +7,7 @@
 #include "base/bytes.h"
 #include "base/local_time.h"
 #include "clipboard/clipboard_entry.h"
-#include "clipboard/received_file.h"
+#include "transfer/received_file.h"
 
 namespace zovrel {
 
