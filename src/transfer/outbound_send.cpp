@@ -227,8 +227,7 @@ bool OutboundSender::HandleReply(const PendingReply& reply, std::wstring& error)
     if (reply.type != GENERAL_REPLY || reply.payload.size() < 2)
         return true;
     const uint8_t rspCode = reply.payload[0];
-    const uint8_t appId = reply.payload[1];
-    if ((appId != 2 && appId != 3) || reply.sn != sn_)
+    if (!IsAcceptedReplyAppId(reply.payload[1]) || reply.sn != sn_)
         return true;
 
     if (rspCode != RSP_SUCCESS) {
