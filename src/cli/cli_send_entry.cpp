@@ -1,5 +1,7 @@
 #include "cli/cli_send_entry.h"
 
+#include <utility>
+
 #include "base/local_time.h"
 #include "base/text.h"
 #include "cli/cli_console.h"
@@ -24,7 +26,7 @@ bool BuildSendEntry(const CliArguments& arguments, ClipboardEntry& entry, std::w
             return true;
         case SendSource::kImage: {
             const std::wstring path = AbsolutePath(arguments.sendValue);
-            std::string bytes;
+            Bytes bytes;
             // One byte over the limit is read so that an oversized image is refused as too
             // large by the engine rather than as unreadable.
             switch (ReadWholeFile(path, MAX_IMAGE_PAYLOAD + 1, bytes)) {
@@ -38,7 +40,7 @@ bool BuildSendEntry(const CliArguments& arguments, ClipboardEntry& entry, std::w
                     break;
             }
             entry.kind = ENTRY_KIND_IMAGE;
-            entry.imageBytes.assign(bytes.begin(), bytes.end());
+            entry.imageBytes = std::move(bytes);
             entry.imageFileName = FileNameOfPath(path);
             entry.dataSize = static_cast<int64_t>(entry.imageBytes.size());
             return true;

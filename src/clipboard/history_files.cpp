@@ -7,6 +7,7 @@
 #include <optional>
 #include <set>
 #include <system_error>
+#include <utility>
 
 #include "base/paths.h"
 #include "base/text.h"
@@ -140,6 +141,26 @@ bool IsTemporaryFileName(const std::wstring& name) {
 
 }  // namespace
 
+int64_t TakeNextEntryId(HistoryState& state, bool& wrapped) {
+    const auto inUse = [&state](int64_t id) {
+        for (const auto& s : state.entries)
+            if (s.entry.id == id)
+                return true;
+        return false;
+    };
+    wrapped = false;
+    int64_t id = state.nextId;
+    do {
+        if (id < 0 || id >= MAX_ENTRY_ID) {
+            id = 0;
+            wrapped = true;
+        }
+        ++id;
+    } while (inUse(id));  // at most kMaxHistoryEntries ids are in use
+    state.nextId = id;
+    return id;
+}
+
 std::wstring GetHistoryFolder() {
     return JoinPath(GetDataRoot(), L"history");
 }
@@ -188,8 +209,10 @@ bool HistoryFiles::LoadHistoryFiles(HistoryState& state) {
     if (!LoadProfile(indexPath, index))
         return false;
 
-    state.nextId = std::max(
-        state.nextId, ParseLeadingInt64(index.GetString(kMeta, L"NextId", L"0", kMaxValueChars)));
+    const int64_t storedNextId =
+        ParseLeadingInt64(index.GetString(kMeta, L"NextId", L"0", kMaxValueChars));
+    if (storedNextId <= MAX_ENTRY_ID)
+        state.nextId = std::max(state.nextId, storedNextId);
     ReadIgnoredFingerprints(index, state.ignored);
     if (index.GetInt(kMeta, L"Count", 0) < 1)
         return false;
@@ -229,9 +252,11 @@ bool HistoryFiles::LoadHistoryFiles(HistoryState& state) {
     }
     if (!haveCurrent && !state.entries.empty())
         state.current = state.entries.front().entry;
-    // A new id must never name an entry that is already there.
+    // A new id must never name an entry that is already there. One stored under an id above
+    // the limit still loads; new ids keep below it and skip ids in use.
     for (const auto& s : state.entries)
-        state.nextId = std::max(state.nextId, s.entry.id);
+        if (s.entry.id <= MAX_ENTRY_ID)
+            state.nextId = std::max(state.nextId, s.entry.id);
     return !state.entries.empty();
 }
 
@@ -258,9 +283,10 @@ bool HistoryFiles::LoadEntryFiles(int64_t id, ClipboardEntry& e) {
         e.text = FromUtf8(bytes);
 
     const auto readImage = [&](std::wstring_view ext) {
-        if (ReadWholeFile(EntryPath(id, ext), kMaxHistoryImageFileBytes, bytes) != FileRead::kRead)
+        Bytes image;  // read straight into the buffer the entry keeps: no second copy
+        if (ReadWholeFile(EntryPath(id, ext), kMaxHistoryImageFileBytes, image) != FileRead::kRead)
             return false;
-        e.imageBytes.assign(bytes.begin(), bytes.end());
+        e.imageBytes = std::move(image);
         return true;
     };
     if (!readImage(HistoryImageExtension(e.imageFileName))) {
@@ -465,8 +491,11 @@ int64_t HistoryFiles::TidyFolder() {
         if (!it->is_regular_file(fileError))
             continue;
         const std::wstring name = TextFromPath(it->path().filename());
-        if (!name.empty() && name[0] >= L'1' && name[0] <= L'9')
-            highestId = std::max(highestId, ParseLeadingInt64(name));
+        if (!name.empty() && name[0] >= L'1' && name[0] <= L'9') {
+            const int64_t id = ParseLeadingInt64(name);
+            if (id <= MAX_ENTRY_ID)
+                highestId = std::max(highestId, id);
+        }
         if (!IsTemporaryFileName(name))
             continue;
         const auto written = it->last_write_time(fileError);

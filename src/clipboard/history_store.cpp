@@ -21,7 +21,10 @@ bool ClipboardHistory::AddEntry(const ClipboardEntry& captured) {
         if (f == state_.currentFingerprint)
             return false;
         StoredEntry stored{captured, f};
-        stored.entry.id = ++state_.nextId;
+        bool wrapped = false;
+        stored.entry.id = TakeNextEntryId(state_, wrapped);
+        if (wrapped)
+            files_.DeleteEntryFiles(stored.entry.id);  // nothing of an older owner may remain
         state_.current = stored.entry;
         state_.currentFingerprint = f;
         state_.ignored.erase(f);

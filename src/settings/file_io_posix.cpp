@@ -72,9 +72,8 @@ std::string FolderOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-}  // namespace
-
-FileRead ReadWholeFile(const std::wstring& path, size_t maxBytes, std::string& out) {
+template <typename Buffer>
+FileRead ReadWholeFileInto(const std::wstring& path, size_t maxBytes, Buffer& out) {
     out.clear();
     Fd fd(open(ToUtf8(path).c_str(), O_RDONLY | O_CLOEXEC));
     if (fd.get() < 0)
@@ -87,7 +86,8 @@ FileRead ReadWholeFile(const std::wstring& path, size_t maxBytes, std::string& o
     out.resize(static_cast<size_t>(st.st_size));
     size_t got = 0;
     while (got < out.size()) {
-        const ssize_t n = read(fd.get(), out.data() + got, out.size() - got);
+        const ssize_t n =
+            read(fd.get(), reinterpret_cast<char*>(out.data()) + got, out.size() - got);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
@@ -98,6 +98,16 @@ FileRead ReadWholeFile(const std::wstring& path, size_t maxBytes, std::string& o
     }
     out.resize(got);
     return FileRead::kRead;
+}
+
+}  // namespace
+
+FileRead ReadWholeFile(const std::wstring& path, size_t maxBytes, std::string& out) {
+    return ReadWholeFileInto(path, maxBytes, out);
+}
+
+FileRead ReadWholeFile(const std::wstring& path, size_t maxBytes, Bytes& out) {
+    return ReadWholeFileInto(path, maxBytes, out);
 }
 
 bool WriteFilesAtomically(std::vector<FileWrite>& files) {

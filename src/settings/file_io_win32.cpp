@@ -41,9 +41,8 @@ bool WriteAll(HANDLE h, const char* data, size_t size) {
     return true;
 }
 
-}  // namespace
-
-FileRead ReadWholeFile(const std::wstring& path, size_t maxBytes, std::string& out) {
+template <typename Buffer>
+FileRead ReadWholeFileInto(const std::wstring& path, size_t maxBytes, Buffer& out) {
     out.clear();
     Handle h(CreateFileW(path.c_str(), GENERIC_READ,
                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -63,7 +62,7 @@ FileRead ReadWholeFile(const std::wstring& path, size_t maxBytes, std::string& o
         const size_t want = out.size() - got;
         const DWORD chunk = want > (1u << 30) ? (1u << 30) : static_cast<DWORD>(want);
         DWORD n = 0;
-        if (!ReadFile(h.get(), out.data() + got, chunk, &n, nullptr))
+        if (!ReadFile(h.get(), reinterpret_cast<char*>(out.data()) + got, chunk, &n, nullptr))
             return FileRead::kFailed;
         if (n == 0)
             break;  // shrank while reading
@@ -71,6 +70,16 @@ FileRead ReadWholeFile(const std::wstring& path, size_t maxBytes, std::string& o
     }
     out.resize(got);
     return FileRead::kRead;
+}
+
+}  // namespace
+
+FileRead ReadWholeFile(const std::wstring& path, size_t maxBytes, std::string& out) {
+    return ReadWholeFileInto(path, maxBytes, out);
+}
+
+FileRead ReadWholeFile(const std::wstring& path, size_t maxBytes, Bytes& out) {
+    return ReadWholeFileInto(path, maxBytes, out);
 }
 
 bool WriteFilesAtomically(std::vector<FileWrite>& files) {

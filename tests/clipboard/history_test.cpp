@@ -194,6 +194,89 @@ TEST_F(HistoryTest, IgnoreListAndCounterOutliveRestartsAndClearKeepsOnlyTheCount
     EXPECT_EQ(store->GetEntryAt(0)->id, 9);
 }
 
+TEST(HistoryIds, NumbersPastTheLimitNeitherOverflowNorHideLaterEntries) {
+    const std::string huge = "99999999999999999999";  // saturates a 64-bit parse
+    const std::string twoTo53 = "9007199254740992";
+    const std::string maxId = "9223372036854775807";
+    struct Case {
+        const char* what;
+        std::vector<std::pair<std::wstring, std::string>> files;
+        int64_t firstNewId;
+    };
+    const std::string entry5 = "[Entry]\r\nKind=0\r\n";
+    const Case cases[] = {
+        {"stray file", {{FromUtf8(huge) + L".txt", "x"}}, 1},
+        {"stray file at 2^53", {{FromUtf8(twoTo53) + L".meta", "x"}}, 1},
+        {"corrupt NextId", {{L"index.ini", "[Meta]\r\nNextId=" + huge + "\r\n"}}, 1},
+        {"NextId at 2^53, entry 5",
+         {{L"5.meta", entry5},
+          {L"index.ini", "[Meta]\r\nCount=1\r\nNextId=" + twoTo53 + "\r\nOrder=5\r\n"}},
+         6},
+        {"entry stored under the largest id",
+         {{L"5.meta", entry5},
+          {FromUtf8(maxId) + L".meta", entry5},
+          {L"index.ini", "[Meta]\r\nCount=2\r\nNextId=" + maxId + "\r\nOrder=" + maxId + ",5\r\n"}},
+         6},
+        // Every id was handed out once: the lowest free one is taken again.
+        {"counter exhausted",
+         {{L"1.meta", entry5},
+          {L"2.meta", entry5},
+          {L"index.ini", "[Meta]\r\nCount=2\r\nNextId=9007199254740991\r\nOrder=1,2\r\n"}},
+         3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempFolder folder;
+        for (const auto& [name, bytes] : c.files)
+            WriteFileBytes(folder.File(name), bytes);
+        const size_t before = ClipboardHistory(folder.Text()).GetEntries().size();
+        {
+            ClipboardHistory store(folder.Text());
+            ASSERT_TRUE(store.AddEntry(TextEntry(L"A")) && store.AddEntry(TextEntry(L"B")));
+            EXPECT_EQ(store.GetEntryAt(1)->id, c.firstNewId);
+        }
+        ClipboardHistory store(folder.Text());
+        ASSERT_EQ(store.GetEntries().size(), before + 2);  // nothing vanished on the way
+        std::set<int64_t> ids;
+        for (const auto& e : store.GetEntries()) {
+            ids.insert(e.id);
+            EXPECT_GT(e.id, 0);
+        }
+        EXPECT_EQ(ids.size(), before + 2);
+        EXPECT_LT(store.GetEntryAt(0)->id, int64_t{1} << 53);
+        EXPECT_EQ(store.GetEntryAt(0)->text, L"B");
+    }
+}
+
+TEST(ClipboardEntry, CopiesShareImageBytesThatNoCopyCanChange) {
+    const ClipboardEntry source = ImageEntry({1, 2, 3}, L"a.png");
+    ClipboardEntry copy = source;
+    EXPECT_EQ(copy.imageBytes.data(), source.imageBytes.data());  // shared, not copied
+    EXPECT_EQ(ComputeFingerprint(copy), ComputeFingerprint(source));
+    copy.imageBytes = Bytes{9};
+    EXPECT_EQ(source.imageBytes, (Bytes{1, 2, 3}));
+    copy = source;
+    const Bytes other{4, 5};
+    copy.imageBytes.assign(other.begin(), other.end());
+    EXPECT_EQ(source.imageBytes, (Bytes{1, 2, 3}));
+    EXPECT_EQ(copy.imageBytes, other);
+    copy = source;
+    copy.imageBytes.clear();
+    EXPECT_TRUE(copy.imageBytes.empty());
+    EXPECT_EQ(source.imageBytes.size(), 3u);
+    EXPECT_FALSE(copy.imageBytes == source.imageBytes);
+}
+
+TEST_F(HistoryTest, EntriesHandedOutShareTheStoredImage) {
+    store->AddEntry(ImageEntry(Bytes(1 << 20, 7), L"big.png"));
+    Reload();
+    const auto a = store->GetEntryAt(0);
+    const auto b = store->GetEntryAt(0);
+    EXPECT_EQ(a->imageBytes.data(), b->imageBytes.data());
+    EXPECT_EQ(a->imageBytes.data(), store->GetCurrentEntry()->imageBytes.data());
+    EXPECT_EQ(a->imageBytes, Bytes(1 << 20, 7));
+}
+
 TEST_F(HistoryTest, ConcurrentCallersSeeAConsistentStore) {
     std::vector<std::jthread> threads;
     for (int t = 0; t < 4; ++t)
