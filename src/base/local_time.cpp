@@ -1,3 +1,4 @@
+#include <chrono>
 #include <ctime>
 
 #include "base/local_time.h"
@@ -23,10 +24,18 @@ LocalTime LocalOf(std::time_t seconds) {
 
 }  // namespace
 
-LocalTime LocalNow() { return LocalOf(std::time(nullptr)); }
+LocalTime LocalNow() {
+    const auto sinceEpoch = std::chrono::system_clock::now().time_since_epoch();
+    const auto ms = std::chrono::floor<std::chrono::milliseconds>(sinceEpoch).count();
+    const auto seconds = static_cast<std::time_t>(ms >= 0 ? ms / 1000 : (ms - 999) / 1000);
+    LocalTime now = LocalOf(seconds);
+    now.millisecond = static_cast<int>(ms - static_cast<int64_t>(seconds) * 1000);
+    return now;
+}
 
 LocalTime LocalTimeOfFileTime(uint64_t fileTime) {
-    if (fileTime < kFileTimeUnixEpoch) return LocalOf(0);
+    if (fileTime < kFileTimeUnixEpoch)
+        return LocalOf(0);
     return LocalOf(static_cast<std::time_t>((fileTime - kFileTimeUnixEpoch) / 10000000ull));
 }
 

@@ -3,7 +3,6 @@
 #include <mutex>
 
 #include "base/text.h"
-#include "base/tick_source.h"
 #include "settings/data_root.h"
 #include "settings/file_io.h"
 
@@ -49,13 +48,12 @@ void AppendToLogFile(const std::wstring& text) {
     AppendToLogFileAt(text, LocalNow());
 }
 
-std::wstring FormatLogTimestamp(const LocalTime& now, uint32_t tick) {
-    return FormatText(L"%02d:%02d:%02d.%03d", now.hour, now.minute, now.second,
-                      static_cast<int>(tick % 1000));
+std::wstring FormatLogTimestamp(const LocalTime& now) {
+    return FormatText(L"%02d:%02d:%02d.%03d", now.hour, now.minute, now.second, now.millisecond);
 }
 
 std::wstring FormatLogTimestamp() {
-    return FormatLogTimestamp(LocalNow(), SystemTicks().Now());
+    return FormatLogTimestamp(LocalNow());
 }
 
 }  // namespace zovrel

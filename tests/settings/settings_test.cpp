@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
@@ -22,7 +23,6 @@
 #include "settings/profile.h"
 #include "settings/protocol_log.h"
 #include "settings/settings_file.h"
-#include "support/fake_ticks.h"
 #include "support/recording_notifier.h"
 
 #ifdef _WIN32
@@ -276,7 +276,8 @@ TEST(LogFile, EachDaysFileStartsWithTheMarkAndLaterLinesAppend) {
     EXPECT_EQ(ReadFileBytes(logs + L"zovrel-20231231.log"),
               kMark + ToUtf8(L"串口已关闭\r\n14:05:08.123 SYS 开始\r\n"));
     EXPECT_EQ(ReadFileBytes(logs + L"zovrel-20240101.log"), kMark + "early\r\n");
-    EXPECT_EQ(FormatLogTimestamp({2024, 1, 1, 14, 5, 8}, 987654123u), L"14:05:08.123");
+    EXPECT_EQ(FormatLogTimestamp({2024, 1, 1, 14, 5, 8, 7}), L"14:05:08.007");
+    EXPECT_EQ(FormatLogTimestamp({2024, 1, 1, 23, 59, 59, 999}), L"23:59:59.999");
 
     std::wstring east, west;  // 26 hours apart: always on different dates
     for (auto [tz, path] : {std::pair{"AAA-14", &east}, std::pair{"BBB+12", &west}}) {
@@ -319,15 +320,13 @@ TEST(LogFile, ConcurrentWritersNeverInterleaveOrLoseLines) {
 }
 
 // Today's file: tests run with TZ=UTC, far from a date change.
-TEST(ProtocolLog, StampsWritesAndPostsLinesOnlyWhileAttached) {
+TEST(ProtocolLog, WritesAndPostsLinesOnlyWhileAttached) {
     TempDataRoot root;
-    test::FakeTicks ticks(1000123);
     test::RecordingNotifier window;
-    ProtocolLog log(&window, ticks);
+    ProtocolLog log(&window);
     LogSys(L"before attach");
     SetActiveProtocolLog(&log);
     LogSys(L"开始发送 文本");
-    ticks.Advance(900);
     LogOnChannel(L"TX", L"FIRST_PACKET");
     window.accept = false;  // a failed post still leaves the line in the file
     log.Log(L"RX", L"GENERAL_REPLY");
@@ -337,9 +336,41 @@ TEST(ProtocolLog, StampsWritesAndPostsLinesOnlyWhileAttached) {
     const auto lines = Lines(LogFilePath(LocalNow()));
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_TRUE(
-        std::regex_match(lines[0], std::wregex(LR"(\d\d:\d\d:\d\d\.123 SYS 开始发送 文本)")));
-    EXPECT_TRUE(std::regex_match(lines[1], std::wregex(LR"(\d\d:\d\d:\d\d\.023 TX FIRST_PACKET)")));
+        std::regex_match(lines[0], std::wregex(LR"(\d\d:\d\d:\d\d\.\d\d\d SYS 开始发送 文本)")));
+    EXPECT_TRUE(
+        std::regex_match(lines[1], std::wregex(LR"(\d\d:\d\d:\d\d\.\d\d\d TX FIRST_PACKET)")));
     EXPECT_EQ(window.logLines, std::vector<std::wstring>(lines.begin(), lines.begin() + 2));
+}
+
+// Milliseconds into the minute of a wall-clock time; a local time differs from UTC by whole
+// minutes, so this is the same in every time zone.
+int64_t MillisecondOfMinute(std::chrono::system_clock::time_point t) {
+    const auto ms = std::chrono::floor<std::chrono::milliseconds>(t.time_since_epoch()).count();
+    return ms % 60000;
+}
+
+// The stamp's seconds and milliseconds come from the same clock reading as its hours and
+// minutes: a line logged between two readings of the clock shows a time between them. (A stamp
+// with the tick count's milliseconds lands anywhere in its second and can run backwards.)
+TEST(ProtocolLog, StampIsOneReadingOfTheWallClock) {
+    TempDataRoot root;
+    test::RecordingNotifier window;
+    ProtocolLog log(&window);
+    int checked = 0;
+    for (int attempt = 0; attempt < 20 && checked < 5; ++attempt) {
+        const int64_t before = MillisecondOfMinute(std::chrono::system_clock::now());
+        log.Log(L"SYS", L"now");
+        const int64_t after = MillisecondOfMinute(std::chrono::system_clock::now());
+        if (after < before)
+            continue;  // a new minute began in between
+        const std::wstring& line = window.logLines.back();
+        ASSERT_GE(line.size(), 12u);
+        const int64_t stamped = std::stoi(line.substr(6, 2)) * 1000 + std::stoi(line.substr(9, 3));
+        EXPECT_LE(before, stamped) << ToUtf8(line);
+        EXPECT_LE(stamped, after) << ToUtf8(line);
+        ++checked;
+    }
+    EXPECT_EQ(checked, 5);
 }
 
 TEST(ProtocolLog, DetachingWaitsForLinesInFlightAndStarvesNoOne) {
