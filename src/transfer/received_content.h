@@ -20,23 +20,44 @@ std::wstring ReceivedDayFolderName(const LocalTime& day);
 std::wstring ReceivedDayFolder();
 
 // Makes a name from the device safe to create in a folder: no control or reserved characters,
-// no trailing dots or blanks, no device names (CON, COM1, ...), at most 255 UTF-16 units with
-// the extension kept. Ordinary names come back unchanged; empty means nothing usable is left.
+// no trailing dots or blanks, no device names (CON, COM1, ...), never the name of a file still
+// being received, at most 255 UTF-16 units with the extension kept. Ordinary names come back
+// unchanged; empty means nothing usable is left.
 std::wstring SafeReceivedFileName(std::wstring_view name);
 
-// Creates the target of a file transfer in today's folder, replacing a same-named file of the
-// day, with `size` bytes reserved. On failure nothing is left on disk and `file` is closed.
-bool OpenReceivedFileForWriting(const std::wstring& name, int32_t size, std::wstring& path,
+// "name (n).ext": the counter goes before the extension (a leading dot starts no extension),
+// and the stem is shortened if the result would pass 255 UTF-16 units.
+std::wstring NameWithCounter(std::wstring_view name, int counter);
+
+// A file transfer writes into `partPath`, a temporary file beside `path`, and the file takes
+// its name only once it has arrived whole, so a failed transfer never costs an older file.
+struct ReceivedFilePaths {
+    std::wstring path;      // where the file goes, and what the log shows
+    std::wstring partPath;  // where it is written meanwhile
+};
+
+// Creates the target of a file transfer in today's folder with `size` bytes reserved; `name` is
+// a SafeReceivedFileName. Partial files a crash left in the folder go first. On failure nothing
+// is left on disk and `file` is closed.
+bool OpenReceivedFileForWriting(const std::wstring& name, int32_t size, ReceivedFilePaths& paths,
                                 ReceivedFile& file);
+// Gives a finished, closed file its name, replacing a same-named older file of the day. When
+// that one cannot be replaced (another program holds it open), the new file takes the first
+// free NameWithCounter instead. The path it ended under, or empty when it could not be renamed.
+std::wstring KeepReceivedFile(const ReceivedFilePaths& paths);
 void DeleteReceivedFile(const std::wstring& path);
 
-// Removes day folders whose local midnight is more than `days` days before now.
+// Removes day folders whose local midnight is more than `days` days before now, and partial
+// files a crash left in the others.
 void CleanupReceivedFolders(int days);
 void CleanupReceivedFoldersAt(int days, int64_t nowUnixSeconds);
 void AfterReceivedFile(const std::wstring& savedPath);
 
-// Stores a copy of a received image under "clipboard_images"; the full path, or empty.
+// Stores a copy of a received image under "clipboard_images" as "<milliseconds>_<clean name>",
+// never over another file; the full path, or empty.
 std::wstring SaveReceivedImage(const Bytes& bytes, const std::wstring& name);
+std::wstring SaveReceivedImageAt(const Bytes& bytes, const std::wstring& name,
+                                 int64_t nowUnixMilliseconds);
 
 // What a finished inbound transfer hands over, copied out of the session.
 struct ReceivedContent {

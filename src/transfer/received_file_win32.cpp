@@ -20,11 +20,11 @@ ReceivedFile::~ReceivedFile() {
     Abort();
 }
 
-bool ReceivedFile::CreateForWriting(const std::wstring& path) {
+bool ReceivedFile::Open(const std::wstring& path, bool write, unsigned long disposition) {
     Abort();
-    UniqueHandle h(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
-                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+    const DWORD access = write ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ;
+    UniqueHandle h(::CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                 disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!h.IsValid()) {
         lastError_ = ::GetLastError();
         return false;
@@ -33,16 +33,20 @@ bool ReceivedFile::CreateForWriting(const std::wstring& path) {
     return true;
 }
 
+bool ReceivedFile::CreateForWriting(const std::wstring& path) {
+    return Open(path, true, CREATE_ALWAYS);
+}
+
+bool ReceivedFile::CreateNew(const std::wstring& path) {
+    return Open(path, true, CREATE_NEW);
+}
+
 bool ReceivedFile::OpenForReading(const std::wstring& path) {
-    Abort();
-    UniqueHandle h(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!h.IsValid()) {
-        lastError_ = ::GetLastError();
-        return false;
-    }
-    handle_ = std::make_unique<Handle>(Handle{std::move(h)});
-    return true;
+    return Open(path, false, OPEN_EXISTING);
+}
+
+bool ReceivedFile::NameTaken() const {
+    return lastError_ == ERROR_FILE_EXISTS || lastError_ == ERROR_ALREADY_EXISTS;
 }
 
 bool ReceivedFile::IsOpen() const {
@@ -174,6 +178,18 @@ int ReceivedFile::LastCause() const {
         default:
             return 1;
     }
+}
+
+MoveResult MoveReceivedFile(const std::wstring& from, const std::wstring& to,
+                            ExistingFile existing) {
+    const DWORD flags = existing == ExistingFile::REPLACE ? MOVEFILE_REPLACE_EXISTING : 0;
+    if (::MoveFileExW(from.c_str(), to.c_str(), flags))
+        return MoveResult::MOVED;
+    const DWORD error = ::GetLastError();
+    if (existing == ExistingFile::KEEP &&
+        (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS))
+        return MoveResult::NAME_TAKEN;
+    return MoveResult::FAILED;
 }
 
 }  // namespace zovrel
