@@ -1,5 +1,6 @@
 """Whole-program runs: zovrel-cli against the device simulator over a real (virtual) serial line."""
 
+import glob
 import os
 import re
 import unittest
@@ -113,7 +114,8 @@ class Link(E2ETest):
         self.sim.wait_for(lambda e: len(self.sim.of("frame", dir="tx", type="MIDDLE_PACKET"))
                           >= 5, timeout=30)
         back = self.unplug_and_replug(cli, 1000)
-        partial = self.received("cut.bin")[0]
+        partial = self.received("cut.bin.zovrel-part")[0]  # the name it has until it is whole
+        self.assertEqual(glob.glob(os.path.join(self.root, "files", "*", "cut.bin")), [])
         # The device gives its broken transfer up; the program's session stays open meanwhile.
         self.sim.cmd(cmd="cancel")
         self.sim.wait_for(lambda e: e["ev"] == "transfer_failed", timeout=30)

@@ -204,6 +204,25 @@ TEST_F(EngineTest, AnOlderSameNamedFileStaysUntilTheNewOneHasArrivedWhole) {
     EXPECT_EQ(window_.entries[1]->files, Texts{TextFromPath(target)});
 }
 
+// A program that holds the older file open keeps it from being replaced on Windows; there the
+// new file lands beside it. Elsewhere the open file simply goes on living under no name.
+TEST_F(EngineTest, AnOlderFileHeldOpenIsNeitherReplacedNorLost) {
+    const auto answer = [this](const Bytes& frame) { return Answer(frame); };
+    const Bytes older = PatternBytes(70, 1), newer = PatternBytes(90, 2);
+    ASSERT_TRUE(ReceiveFile(L"open.txt", older, answer));
+    ReceivedFile reader;
+    ASSERT_TRUE(reader.OpenForReading(TextFromPath(DayFolder() / "open.txt")));
+    ASSERT_TRUE(ReceiveFile(L"open.txt", newer, answer));
+    reader.Close();
+#ifdef _WIN32
+    EXPECT_EQ(ReadFileBytes(DayFolder() / "open.txt"), older);
+    EXPECT_EQ(ReadFileBytes(DayFolder() / "open (1).txt"), newer);
+#else
+    EXPECT_EQ(ReadFileBytes(DayFolder() / "open.txt"), newer);
+    EXPECT_EQ(DayFolderNames(), std::set<std::string>{"open.txt"});
+#endif
+}
+
 // When the older file cannot be replaced (here a folder of that name, which no file can replace,
 // stands for a file another program holds open), the new one is kept under a counted name.
 TEST_F(EngineTest, AFileThatCannotReplaceItsNamesakeIsKeptBesideIt) {
