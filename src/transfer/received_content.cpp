@@ -6,6 +6,7 @@
 #include <ctime>
 #include <cwchar>
 #include <filesystem>
+#include <thread>
 #include <vector>
 
 #include "base/paths.h"
@@ -23,6 +24,10 @@ constexpr size_t MAX_NAME_UNITS = 255;  // what NTFS and most file systems allow
 // Marks a file still being received; nothing else in a day folder may end like this.
 constexpr std::wstring_view PART_SUFFIX = L".zovrel-part";
 constexpr int MAX_NAME_COUNTER = 9999;
+// Renaming a finished file is tried this often, this far apart: well within the 2 s the device
+// waits for its answer.
+constexpr int KEEP_ATTEMPTS = 3;
+constexpr int KEEP_RETRY_MS = 100;
 
 bool IsForbiddenNameChar(wchar_t c) {
     if (static_cast<uint32_t>(c) < 32)
@@ -200,6 +205,25 @@ void RemoveFolderTree(const fs::path& folder) {
     fs::remove(folder, ignored);
 }
 
+// One try at KeepReceivedFile; FAILED when the file could not be renamed at all.
+MoveResult TryToKeep(const ReceivedFilePaths& paths, std::wstring& kept) {
+    kept = paths.path;
+    const MoveResult replaced = MoveReceivedFile(paths.partPath, kept, ExistingFile::REPLACE);
+    if (replaced == MoveResult::MOVED)
+        return replaced;
+    // The older file stays where it is (most likely another program holds it open); the new
+    // one, which has passed its checksum, is kept beside it.
+    const fs::path target = PathFromText(paths.path);
+    const std::wstring name = TextFromPath(target.filename());
+    for (int counter = 1; counter <= MAX_NAME_COUNTER; ++counter) {
+        kept = TextFromPath(target.parent_path() / PathFromText(NameWithCounter(name, counter)));
+        const MoveResult moved = MoveReceivedFile(paths.partPath, kept, ExistingFile::KEEP);
+        if (moved != MoveResult::NAME_TAKEN)
+            return moved;
+    }
+    return MoveResult::FAILED;
+}
+
 }  // namespace
 
 std::wstring ReceivedDayFolderName(const LocalTime& day) {
@@ -285,25 +309,15 @@ bool OpenReceivedFileForWriting(const std::wstring& name, int32_t size, Received
 std::wstring KeepReceivedFile(const ReceivedFilePaths& paths) {
     if (paths.path.empty() || paths.partPath.empty())
         return {};
-    if (MoveReceivedFile(paths.partPath, paths.path, ExistingFile::REPLACE) == MoveResult::MOVED)
-        return paths.path;
-    // The older file stays where it is (most likely another program holds it open); the new
-    // one, which has passed its checksum, is kept beside it.
-    const fs::path target = PathFromText(paths.path);
-    const std::wstring name = TextFromPath(target.filename());
-    for (int counter = 1; counter <= MAX_NAME_COUNTER; ++counter) {
-        const std::wstring candidate =
-            TextFromPath(target.parent_path() / PathFromText(NameWithCounter(name, counter)));
-        switch (MoveReceivedFile(paths.partPath, candidate, ExistingFile::KEEP)) {
-            case MoveResult::MOVED:
-                return candidate;
-            case MoveResult::NAME_TAKEN:
-                continue;
-            case MoveResult::FAILED:
-                return {};
-        }
+    // A scanner or indexer may hold the file just closed for a moment; that passes.
+    for (int attempt = 1;; ++attempt) {
+        std::wstring kept;
+        if (TryToKeep(paths, kept) == MoveResult::MOVED)
+            return kept;
+        if (attempt == KEEP_ATTEMPTS)
+            return {};
+        std::this_thread::sleep_for(std::chrono::milliseconds(KEEP_RETRY_MS));
     }
-    return {};
 }
 
 void DeleteReceivedFile(const std::wstring& path) {

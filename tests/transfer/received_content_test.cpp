@@ -72,6 +72,8 @@ TEST_F(ReceivedContentTest, FilesArriveUnderATemporaryNameWithTheirSizeReserved)
     EXPECT_FALSE(fs::exists(today / "a.txt"));
     EXPECT_EQ(KeepReceivedFile(paths), paths.path);
     EXPECT_EQ(fs::file_size(today / "a.txt"), 4096u);
+    EXPECT_EQ(KeepReceivedFile(paths), L"");  // nothing left to keep, and nothing touched
+    EXPECT_EQ(fs::file_size(today / "a.txt"), 4096u);
     EXPECT_EQ(test::ReadFileBytes(TextFromPath(today / "other.txt")), "kept");
     EXPECT_EQ(std::distance(fs::directory_iterator(today), fs::directory_iterator()), 2);
 }
