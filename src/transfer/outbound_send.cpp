@@ -338,7 +338,9 @@ bool OutboundSender::Run(std::wstring& error) {
                 break;
             continue;
         }
-        ticks_.Sleep(POLL_INTERVAL_MS);
+        // Woken as soon as a reply is queued; the deadline and cancel request are looked at
+        // again at least every POLL_INTERVAL_MS.
+        engine_.WaitForReply(ticks_, POLL_INTERVAL_MS);
     }
     return FinishSend(error);
 }

@@ -9,6 +9,7 @@
 
 #include "base/bytes.h"
 #include "base/notifier.h"
+#include "base/tick_source.h"
 #include "protocol/frame_codec.h"
 #include "protocol/message_bodies.h"
 #include "settings/protocol_log.h"
@@ -81,6 +82,10 @@ class ProtocolEngine {
     void EndSend();
     // Takes the oldest queued reply; false when there is none.
     bool TakeReply(PendingReply& out);
+    // Sleeps on `ticks` up to `ms`, or less once the dispatcher queues a reply; true when woken.
+    bool WaitForReply(TickSource& ticks, uint32_t ms) {
+        return ticks.SleepUnlessWoken(ms, replyQueued_);
+    }
     bool CancelRequested();
     void SetSendProgress(int percent) { sendProgress_.store(percent); }
     int SendProgress() const { return sendProgress_.load(); }
@@ -117,6 +122,7 @@ class ProtocolEngine {
     bool acceptReplies_ = false;
     bool cancelRequested_ = false;
     std::deque<PendingReply> replyQueue_;
+    WakeSignal replyQueued_;  // signalled under sendLock_ whenever a reply is queued
 
     std::mutex sessionLock_;
     std::atomic<int> sendProgress_{0};

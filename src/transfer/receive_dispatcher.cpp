@@ -41,6 +41,7 @@ bool ProtocolEngine::RouteReplyToSender(const FrameHeader& header, const Bytes& 
     if (!acceptReplies_)
         return false;
     replyQueue_.push_back(PendingReply{header.type, header.sn, payload});
+    replyQueued_.Signal();  // the sender goes on now, not at its next look at the queue
     return true;
 }
 
