@@ -2,11 +2,15 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <filesystem>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/paths.h"
+#include "base/text.h"
 #include "protocol/frame_codec.h"
 #include "protocol/message_bodies.h"
 #include "serial/serial_link.h"
@@ -213,6 +217,64 @@ TEST_F(SerialLinkTest, AFalseStartIsGivenUpOnceTheLineHasBeenQuietForASecond) {
     RunFor(100);
     EXPECT_EQ(port_->TakeWritten(), answer);
     EXPECT_LE(link_->ReceiveBufferSize(), 16u);
+}
+
+// A clock for a sender that must stay in the middle of its send: its first pause lasts until
+// the test releases it.
+class HeldTicks final : public TickSource {
+  public:
+    uint32_t Now() override { return 0; }
+    void Sleep(uint32_t) override {
+        std::unique_lock<std::mutex> lock(mutex_);
+        sleeping_ = true;
+        changed_.notify_all();
+        changed_.wait(lock, [this] { return released_; });
+    }
+    void WaitUntilSleeping() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [this] { return sleeping_; });
+    }
+    void Release() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        released_ = true;
+        changed_.notify_all();
+    }
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool sleeping_ = false;
+    bool released_ = false;
+};
+
+// A device busy taking a transfer from the program may not send its heartbeat: a send holds off
+// the echo checks as a receive does, and once it ends the silence counts again.
+TEST_F(SerialLinkTest, AnOutboundSendHoldsOffTheEchoChecks) {
+    ASSERT_TRUE(link_->Open(L"COM3"));
+    port_->DeviceSend(BuildFrame(CHANNEL_PERIPHERAL, PERIPHERAL_ECHO, 1, Bytes{'O', 'K'}));
+    link_->ReaderPass();  // the device has been heard from: the checks are armed
+    HeldTicks held;
+    ClipboardEntry entry;
+    entry.text = L"hi";
+    std::wstring error;
+    std::thread sender([&] { GetTransferProtocol().Send(entry, nullptr, error, held); });
+    held.WaitUntilSleeping();
+    EXPECT_TRUE(GetTransferProtocol().IsSending());
+    RunFor(30000);
+    EXPECT_EQ(port_->opens(), 1);
+    for (const std::wstring& line : Tail())
+        EXPECT_FALSE(line.starts_with(L"SYS ECHO 超时")) << ToUtf8(line);
+
+    GetTransferProtocol().CancelSend();
+    held.Release();
+    sender.join();
+    EXPECT_EQ(error, L"已取消发送");
+    RunFor(10500);
+    EXPECT_EQ(port_->opens(), 2);
+    const Lines tail = Tail(4);  // the silence the line reports includes the send's 30 s
+    EXPECT_TRUE(tail[0].starts_with(L"SYS ECHO 超时 ")) << ToUtf8(tail[0]);
+    EXPECT_EQ(Lines(tail.begin() + 1, tail.end()),
+              (Lines{L"串口连接断开", OPENED, L"串口已重新连接"}));
 }
 
 class SerialLinkThreadTest : public SerialLinkTest {
