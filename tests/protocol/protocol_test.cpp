@@ -124,6 +124,10 @@ TEST(ParseFrame, AcceptsTrailingBytesAndAnOddLengthField) {
     ASSERT_TRUE(ParseFrame(odd, f));
     EXPECT_EQ(f.header.length, 1234u);
     EXPECT_EQ(f.payload.size(), 1u);
+    // Encoding the decoded frame gives back its very bytes, odd length field and all: an echo
+    // answered from the decoded frame is the device's own.
+    EXPECT_EQ(EncodeFrame(f), odd);
+    EXPECT_EQ(FrameSummary(f), FrameSummary(odd));
 }
 
 TEST(LittleEndian, WritesOnlyInsideTheVector) {
@@ -208,6 +212,39 @@ TEST(ExtractFrame, FalseStartHoldsUntilItsDeclaredSizeThenSearchResumesOneByteLa
     EXPECT_TRUE(Feed(buffer, Bytes(stream.begin(), stream.begin() + complete - 1)).empty());
     EXPECT_EQ(buffer.size(), MAX_FRAME_SIZE - 1);
     EXPECT_EQ(Feed(buffer, Bytes{stream[complete - 1]}), JUST_QUERY);
+}
+
+// Given up (the line has been quiet too long for the rest to come), incomplete candidates are
+// passed over like rejected ones: the frames inside and behind them come out, and the buffer
+// keeps at most a partial header.
+TEST(ExtractFrame, GivenUpCandidatesArePassedOverLikeRejectedOnes) {
+    const Bytes falseStart = HexToBytes("57 AB 06 00 00 00 00 06 00 01 00 00 00 00 00 01 00");
+    const Bytes cut(QUERY.begin(), QUERY.end() - 1);
+    const Bytes echo = BuildFrame(CHANNEL_PERIPHERAL, PERIPHERAL_ECHO, 9, Bytes{'O', 'K'});
+    const Bytes start = BuildFrame(CHANNEL_TRANSFER, START_REQUEST, 0);
+    const struct {
+        Bytes stream;
+        std::vector<Bytes> frames;
+        size_t whileWaiting;  // how many come out without giving up
+    } cases[] = {
+        {Concat({falseStart, QUERY}), JUST_QUERY, 0},
+        {Concat({falseStart, cut, falseStart, echo, start}), {echo, start}, 0},
+        {Concat({Noise(3), cut}), {}, 0},
+        {Concat({QUERY, falseStart}), JUST_QUERY, 1},
+    };
+    for (const auto& [stream, frames, whileWaiting] : cases) {
+        Bytes buffer = stream;
+        std::vector<Bytes> got;
+        for (Frame frame; ExtractFrame(buffer, frame, IncompleteCandidate::GIVE_UP);)
+            got.push_back(EncodeFrame(frame));
+        EXPECT_EQ(got, frames);
+        EXPECT_LT(buffer.size(), FRAME_HEADER_SIZE);
+        buffer = stream;
+        got.clear();
+        for (Frame frame; ExtractFrame(buffer, frame);)
+            got.push_back(EncodeFrame(frame));
+        EXPECT_EQ(got.size(), whileWaiting);
+    }
 }
 
 TEST(ExtractFrame, SameFramesOnceEachWhateverTheReadSizes) {
