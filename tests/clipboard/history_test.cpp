@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <optional>
 #include <set>
 #include <thread>
@@ -275,6 +276,31 @@ TEST_F(HistoryTest, EntriesHandedOutShareTheStoredImage) {
     EXPECT_EQ(a->imageBytes.data(), b->imageBytes.data());
     EXPECT_EQ(a->imageBytes.data(), store->GetCurrentEntry()->imageBytes.data());
     EXPECT_EQ(a->imageBytes, Bytes(1 << 20, 7));
+}
+
+// "index.ini" and a ".meta" file byte for byte, as the program writes them over an index left
+// by an older version: keys it finds keep their place, the older single ignore key is dropped,
+// new keys follow in the order written. Other programs and older versions read these files.
+TEST_F(HistoryTest, IndexAndMetaFilesMatchTheirGoldenCopies) {
+    const char* source = std::getenv("ZOVREL_SOURCE_DIR");
+    ASSERT_NE(source, nullptr);
+    const std::wstring golden = JoinPath(FromUtf8(source), L"tests/clipboard/golden");
+    Write(
+        L"index.ini",
+        "[Meta]\r\nNextId=7\r\nIgnoreFingerprint=" + ToUtf8(ComputeFingerprint(TextEntry(L"old"))) +
+            "\r\nIgnoredFingerprints=" + ToUtf8(ComputeFingerprint(TextEntry(L"ignored"))) +
+            "\r\n");
+    Reload();
+    store->AddEntry(TextEntry(L"第一", 0x01DA2B3C4D5E6F70ull));
+    ClipboardEntry image = ImageEntry({1, 2, 3}, L"shot.PNG");
+    image.time = 0x01DA2B3C4D5E6F71ull;
+    image.dataSize = 3;
+    store->AddEntry(image);
+    for (const wchar_t* name : {L"index.ini", L"9.meta"}) {
+        const std::string expected = ReadFileBytes(JoinPath(golden, name));
+        ASSERT_FALSE(expected.empty()) << ToUtf8(name);
+        EXPECT_EQ(ReadFileBytes(F(name)), expected) << ToUtf8(name);
+    }
 }
 
 TEST_F(HistoryTest, ConcurrentCallersSeeAConsistentStore) {
