@@ -26,7 +26,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr size_t kImageBytes = 10u * 1024 * 1024;
+constexpr size_t IMAGE_BYTES = 10u * 1024 * 1024;
 
 ClipboardEntry Image(uint32_t seed) {
     std::mt19937 rng(seed);
@@ -34,7 +34,7 @@ ClipboardEntry Image(uint32_t seed) {
     e.kind = ENTRY_KIND_IMAGE;
     e.text = L"[截图]";
     e.imageFileName = L"clipboard.dib";
-    Bytes bytes(kImageBytes);
+    Bytes bytes(IMAGE_BYTES);
     for (size_t i = 0; i < bytes.size(); i += 4) {
         const uint32_t v = rng();
         for (size_t k = 0; k < 4 && i + k < bytes.size(); ++k)
@@ -61,7 +61,7 @@ class ImageHistory {
         folder_ = fs::temp_directory_path() / ("zovrel-history-bench-" + std::to_string(getpid()));
         fs::remove_all(folder_);
         ClipboardHistory history(Folder());
-        for (uint32_t i = 0; i < kMaxHistoryEntries; ++i)
+        for (uint32_t i = 0; i < MAX_HISTORY_ENTRIES; ++i)
             history.AddEntry(Image(i));
     }
     ~ImageHistory() {
@@ -191,7 +191,7 @@ void BM_FingerprintOf10MiBImage(benchmark::State& state) {
     const ClipboardEntry image = Image(99);
     for (auto _ : state)
         benchmark::DoNotOptimize(ComputeFingerprint(image));
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kImageBytes));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * IMAGE_BYTES));
 }
 BENCHMARK(BM_FingerprintOf10MiBImage)->Unit(benchmark::kMillisecond);
 

@@ -6,7 +6,7 @@
 namespace zovrel {
 namespace {
 
-constexpr uint64_t kFileTimeUnixEpoch = 116444736000000000ull;  // 1970-01-01 as FILETIME
+constexpr uint64_t FILETIME_UNIX_EPOCH = 116444736000000000ull;  // 1970-01-01 as FILETIME
 
 LocalTime FromTm(const std::tm& t) {
     return LocalTime{t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec};
@@ -34,9 +34,9 @@ LocalTime LocalNow() {
 }
 
 LocalTime LocalTimeOfFileTime(uint64_t fileTime) {
-    if (fileTime < kFileTimeUnixEpoch)
+    if (fileTime < FILETIME_UNIX_EPOCH)
         return LocalOf(0);
-    return LocalOf(static_cast<std::time_t>((fileTime - kFileTimeUnixEpoch) / 10000000ull));
+    return LocalOf(static_cast<std::time_t>((fileTime - FILETIME_UNIX_EPOCH) / 10000000ull));
 }
 
 int64_t DaysFromCivil(int year, int month, int day) {

@@ -15,8 +15,8 @@ namespace zovrel {
 
 namespace {
 
-constexpr int kOpenAttempts = 8;
-constexpr DWORD kOpenRetryMs = 20;
+constexpr int OPEN_ATTEMPTS = 8;
+constexpr DWORD OPEN_RETRY_MS = 20;
 
 UINT RegisteredFormat(const wchar_t* name) {
     return RegisterClipboardFormatW(name);
@@ -270,12 +270,12 @@ bool PutText(const std::wstring& text) {
 }  // namespace
 
 ClipboardSession::ClipboardSession(HWND owner) {
-    for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
+    for (int attempt = 0; attempt < OPEN_ATTEMPTS; ++attempt) {
         if (OpenClipboard(owner)) {
             open_ = true;
             return;
         }
-        Sleep(kOpenRetryMs);
+        Sleep(OPEN_RETRY_MS);
     }
 }
 
@@ -285,8 +285,9 @@ ClipboardSession::~ClipboardSession() {
 }
 
 bool ClipboardIsMarkedPrivate() {
-    return FormatPresent(kViewerIgnoreFormat) || FormatPresent(kExcludeFromMonitorFormat) ||
-           FormatHoldsZero(kCanIncludeInHistoryFormat) || FormatHoldsZero(kCanUploadToCloudFormat);
+    return FormatPresent(VIEWER_IGNORE_FORMAT) || FormatPresent(EXCLUDE_FROM_MONITOR_FORMAT) ||
+           FormatHoldsZero(CAN_INCLUDE_IN_HISTORY_FORMAT) ||
+           FormatHoldsZero(CAN_UPLOAD_TO_CLOUD_FORMAT);
 }
 
 bool ReadClipboardEntry(HWND owner, ClipboardEntry& entry) {
@@ -297,11 +298,11 @@ bool ReadClipboardEntry(HWND owner, ClipboardEntry& entry) {
 ClipboardReadResult ReadClipboardEntryUnlessPrivate(HWND owner, ClipboardEntry& entry) {
     ClipboardSession session(owner);
     if (!session.IsOpen())
-        return ClipboardReadResult::Nothing;
+        return ClipboardReadResult::NOTHING;
     // Checked under the same opening as the read, so the marks belong to what would be read.
     if (ClipboardIsMarkedPrivate())
-        return ClipboardReadResult::Private;
-    return ReadOpenClipboard(entry) ? ClipboardReadResult::Content : ClipboardReadResult::Nothing;
+        return ClipboardReadResult::PRIVATE;
+    return ReadOpenClipboard(entry) ? ClipboardReadResult::CONTENT : ClipboardReadResult::NOTHING;
 }
 
 bool WriteEntryToClipboard(const ClipboardEntry& entry, HWND owner) {

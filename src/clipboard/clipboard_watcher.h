@@ -81,13 +81,13 @@ class Win32ClipboardSource final : public ClipboardSource {
 class CZovrelClipboardWatcher {
   public:
     enum class Subscription {
-        Automatic,    // the format listener when the system has one, else the viewer chain
-        ViewerChain,  // always the older viewer chain
+        AUTOMATIC,     // the format listener when the system has one, else the viewer chain
+        VIEWER_CHAIN,  // always the older viewer chain
     };
 
     // `history` null means the process's history store.
     explicit CZovrelClipboardWatcher(ClipboardHistory* history = nullptr,
-                                     Subscription subscription = Subscription::Automatic);
+                                     Subscription subscription = Subscription::AUTOMATIC);
     ~CZovrelClipboardWatcher();
     CZovrelClipboardWatcher(const CZovrelClipboardWatcher&) = delete;
     CZovrelClipboardWatcher& operator=(const CZovrelClipboardWatcher&) = delete;

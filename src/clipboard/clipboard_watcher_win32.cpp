@@ -5,12 +5,12 @@ namespace zovrel {
 
 namespace {
 
-constexpr wchar_t kWindowClass[] = L"ZovrelClipboardWatcher";
-constexpr wchar_t kWindowTitle[] = L"zovrel_clipboard_watcher";
-constexpr UINT_PTR kPollTimer = 1;
-constexpr UINT_PTR kDebounceTimer = 2;
-constexpr UINT kPollMs = 500;
-constexpr UINT kDebounceMs = 150;
+constexpr wchar_t WINDOW_CLASS[] = L"ZovrelClipboardWatcher";
+constexpr wchar_t WINDOW_TITLE[] = L"zovrel_clipboard_watcher";
+constexpr UINT_PTR POLL_TIMER = 1;
+constexpr UINT_PTR DEBOUNCE_TIMER = 2;
+constexpr UINT POLL_MS = 500;
+constexpr UINT DEBOUNCE_MS = 150;
 
 using ListenerFunction = BOOL(WINAPI*)(HWND);
 
@@ -27,7 +27,7 @@ bool RegisterWindowClass(WNDPROC windowProc) {
     WNDCLASSW windowClass{};
     windowClass.lpfnWndProc = windowProc;
     windowClass.hInstance = GetModuleHandleW(nullptr);
-    windowClass.lpszClassName = kWindowClass;
+    windowClass.lpszClassName = WINDOW_CLASS;
     return RegisterClassW(&windowClass) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
 
@@ -46,7 +46,7 @@ bool CZovrelClipboardWatcher::StartWatching(Notifier* notify) {
     if (!window_.IsValid()) {
         if (!RegisterWindowClass(&WindowProc))
             return false;
-        window_.Reset(CreateWindowExW(0, kWindowClass, kWindowTitle, 0, 0, 0, 0, 0, nullptr,
+        window_.Reset(CreateWindowExW(0, WINDOW_CLASS, WINDOW_TITLE, 0, 0, 0, 0, 0, nullptr,
                                       nullptr, GetModuleHandleW(nullptr), nullptr));
         if (!window_.IsValid())
             return false;
@@ -55,16 +55,16 @@ bool CZovrelClipboardWatcher::StartWatching(Notifier* notify) {
     }
     Subscribe();
     capture_.RecordClipboardSequence();
-    SetTimer(window_.Get(), kPollTimer, kPollMs, nullptr);
+    SetTimer(window_.Get(), POLL_TIMER, POLL_MS, nullptr);
     // Capture once shortly after start-up: the clipboard may already hold something new.
-    SetTimer(window_.Get(), kDebounceTimer, kDebounceMs, nullptr);
+    SetTimer(window_.Get(), DEBOUNCE_TIMER, DEBOUNCE_MS, nullptr);
     return true;
 }
 
 void CZovrelClipboardWatcher::Subscribe() {
     if (listenerMode_ || viewerMode_)
         return;
-    if (subscription_ == Subscription::Automatic) {
+    if (subscription_ == Subscription::AUTOMATIC) {
         ListenerFunction add = User32Function("AddClipboardFormatListener");
         if (add != nullptr && add(window_.Get())) {
             listenerMode_ = true;
@@ -78,8 +78,8 @@ void CZovrelClipboardWatcher::Subscribe() {
 void CZovrelClipboardWatcher::StopWatching() {
     if (!window_.IsValid())
         return;
-    KillTimer(window_.Get(), kPollTimer);
-    KillTimer(window_.Get(), kDebounceTimer);
+    KillTimer(window_.Get(), POLL_TIMER);
+    KillTimer(window_.Get(), DEBOUNCE_TIMER);
     if (viewerMode_) {
         if (nextViewer_ != nullptr)
             ChangeClipboardChain(window_.Get(), nextViewer_);
@@ -102,7 +102,7 @@ void CZovrelClipboardWatcher::CaptureClipboardChange() {
 }
 
 void CZovrelClipboardWatcher::RestartDebounce() {
-    SetTimer(window_.Get(), kDebounceTimer, kDebounceMs, nullptr);  // replaces a running one
+    SetTimer(window_.Get(), DEBOUNCE_TIMER, DEBOUNCE_MS, nullptr);  // replaces a running one
 }
 
 LRESULT CALLBACK CZovrelClipboardWatcher::WindowProc(HWND window, UINT message, WPARAM wParam,
@@ -135,13 +135,13 @@ LRESULT CZovrelClipboardWatcher::HandleMessage(UINT message, WPARAM wParam, LPAR
             break;
         }
         case WM_TIMER:
-            if (wParam == kPollTimer) {
+            if (wParam == POLL_TIMER) {
                 if (capture_.PollDue())
                     CaptureClipboardChange();
                 return 0;
             }
-            if (wParam == kDebounceTimer) {
-                KillTimer(window_.Get(), kDebounceTimer);
+            if (wParam == DEBOUNCE_TIMER) {
+                KillTimer(window_.Get(), DEBOUNCE_TIMER);
                 CaptureClipboardChange();
                 return 0;
             }

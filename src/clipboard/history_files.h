@@ -16,10 +16,10 @@
 namespace zovrel {
 
 // Reading limits for the history's files.
-inline constexpr size_t kMaxHistoryTextFileBytes = 16u * 1024 * 1024;
-inline constexpr size_t kMaxHistoryImageFileBytes = 32u * 1024 * 1024;
+inline constexpr size_t MAX_HISTORY_TEXT_FILE_BYTES = 16u * 1024 * 1024;
+inline constexpr size_t MAX_HISTORY_IMAGE_FILE_BYTES = 32u * 1024 * 1024;
 // The history never holds more entries than this, on disk or in memory.
-inline constexpr size_t kMaxHistoryEntries = 30;
+inline constexpr size_t MAX_HISTORY_ENTRIES = 30;
 // Ids handed out stay positive and at most this (below 2^53). A larger number in a file name or
 // in `NextId` is taken as corrupt when the next id is chosen: counting on from it would soon
 // overflow into negative ids, which no later load accepts.

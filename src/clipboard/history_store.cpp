@@ -29,7 +29,7 @@ bool ClipboardHistory::AddEntry(const ClipboardEntry& captured) {
         state_.currentFingerprint = f;
         state_.ignored.erase(f);
         state_.entries.insert(state_.entries.begin(), std::move(stored));
-        if (state_.entries.size() > kMaxHistoryEntries) {
+        if (state_.entries.size() > MAX_HISTORY_ENTRIES) {
             dropped = state_.entries.back().entry.id;
             state_.entries.pop_back();
         }

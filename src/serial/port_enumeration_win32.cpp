@@ -15,10 +15,10 @@ namespace zovrel {
 namespace {
 
 // {4D36E978-E325-11CE-BFC1-08002BE10318}: the "Ports (COM & LPT)" device class.
-const GUID kPortsClass = {
+const GUID PORTS_CLASS = {
     0x4D36E978, 0xE325, 0x11CE, {0xBF, 0xC1, 0x08, 0x00, 0x2B, 0xE1, 0x03, 0x18}};
 // DEVPKEY_Device_BusReportedDeviceDesc, spelled out so no GUID-instantiating header is needed.
-const DEVPROPKEY kBusReportedDeviceDesc = {
+const DEVPROPKEY BUS_REPORTED_DEVICE_DESC = {
     {0x540B947E, 0x8B40, 0x45BC, {0xA8, 0xA2, 0x6A, 0x0B, 0x89, 0x4C, 0xBD, 0xA2}}, 4};
 
 // Text from a registry or property buffer: stops at the first zero, trimmed.
@@ -84,7 +84,7 @@ std::wstring BusReportedText(HDEVINFO set, SP_DEVINFO_DATA& device) {
     wchar_t buffer[512 + 1] = {};
     DEVPROPTYPE type = 0;
     DWORD needed = 0;
-    if (!::SetupDiGetDevicePropertyW(set, &device, &kBusReportedDeviceDesc, &type,
+    if (!::SetupDiGetDevicePropertyW(set, &device, &BUS_REPORTED_DEVICE_DESC, &type,
                                      reinterpret_cast<BYTE*>(buffer), 1024, &needed, 0))
         return {};
     if (type != DEVPROP_TYPE_STRING)
@@ -96,7 +96,7 @@ std::wstring BusReportedText(HDEVINFO set, SP_DEVINFO_DATA& device) {
 std::map<std::wstring, std::wstring> BuildFriendlyNameMap() {
     std::map<std::wstring, std::wstring> map;
     const UniqueDeviceInfoSet set(
-        ::SetupDiGetClassDevsW(&kPortsClass, nullptr, nullptr, DIGCF_PRESENT));
+        ::SetupDiGetClassDevsW(&PORTS_CLASS, nullptr, nullptr, DIGCF_PRESENT));
     if (!set.IsValid())
         return map;
     for (DWORD index = 0;; ++index) {

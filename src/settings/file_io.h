@@ -9,10 +9,10 @@
 
 namespace zovrel {
 
-enum class FileRead { kRead, kMissing, kFailed };
+enum class FileRead { READ, MISSING, FAILED };
 
 // Reads a whole regular file. A file larger than `maxBytes`, a folder or a file that cannot be
-// opened is kFailed; kMissing only when nothing of that name exists.
+// opened is FAILED; MISSING only when nothing of that name exists.
 FileRead ReadWholeFile(const std::wstring& path, size_t maxBytes, std::string& out);
 FileRead ReadWholeFile(const std::wstring& path, size_t maxBytes, Bytes& out);
 

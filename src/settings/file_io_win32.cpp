@@ -29,13 +29,13 @@ FileRead ReadWholeFileInto(const std::wstring& path, size_t maxBytes, Buffer& ou
                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!h.IsValid()) {
         const DWORD error = GetLastError();
-        return (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) ? FileRead::kMissing
-                                                                                : FileRead::kFailed;
+        return (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) ? FileRead::MISSING
+                                                                                : FileRead::FAILED;
     }
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(h.Get(), &size) || size.QuadPart < 0 ||
         static_cast<unsigned long long>(size.QuadPart) > maxBytes)
-        return FileRead::kFailed;
+        return FileRead::FAILED;
     out.resize(static_cast<size_t>(size.QuadPart));
     size_t got = 0;
     while (got < out.size()) {
@@ -43,13 +43,13 @@ FileRead ReadWholeFileInto(const std::wstring& path, size_t maxBytes, Buffer& ou
         const DWORD chunk = want > (1u << 30) ? (1u << 30) : static_cast<DWORD>(want);
         DWORD n = 0;
         if (!ReadFile(h.Get(), reinterpret_cast<char*>(out.data()) + got, chunk, &n, nullptr))
-            return FileRead::kFailed;
+            return FileRead::FAILED;
         if (n == 0)
             break;  // shrank while reading
         got += n;
     }
     out.resize(got);
-    return FileRead::kRead;
+    return FileRead::READ;
 }
 
 }  // namespace

@@ -9,7 +9,7 @@
 namespace zovrel {
 namespace {
 
-constexpr char kUtf8Mark[] = "\xEF\xBB\xBF";
+constexpr char UTF8_MARK[] = "\xEF\xBB\xBF";
 
 // Creates the "logs" folder when needed; falls back to the root itself when it cannot be made.
 std::wstring LogFilePathIn(const std::wstring& root, const LocalTime& date) {
@@ -40,7 +40,7 @@ void AppendToLogFileAt(const std::wstring& text, const LocalTime& now) {
     if (root.empty())
         return;
     std::lock_guard<std::mutex> lock(LogFileMutex());
-    AppendToFile(LogFilePathIn(root, now), kUtf8Mark,
+    AppendToFile(LogFilePathIn(root, now), UTF8_MARK,
                  line);  // a line that cannot be written is dropped
 }
 

@@ -115,7 +115,7 @@ TEST(ProfileFile, UnicodeRoundTripsAndAnUnreadableFileIsNeverReplaced) {
     ASSERT_TRUE(WriteProfileString(path, L"Entry", L"ImageFileName", name));
     EXPECT_EQ(ReadProfileString(path, L"Entry", L"ImageFileName", L""), name);
 
-    const std::string big = "[S]\r\nK=v\r\n" + std::string(kMaxProfileFileBytes, ';');
+    const std::string big = "[S]\r\nK=v\r\n" + std::string(MAX_PROFILE_FILE_BYTES, ';');
     WriteFileBytes(path, big);
     EXPECT_EQ(ReadProfileString(path, L"S", L"K", L"default"), L"default");
     EXPECT_FALSE(WriteProfileString(path, L"S", L"K", L"new"));
@@ -200,7 +200,7 @@ TEST(SettingsFile, UnusableFilesReadAsDefaultsAndFailWrites) {
     EXPECT_FALSE(WriteUartComPort(L"COM3"));
 
     WriteFileBytes(root / L"blocker", "");  // a root below a file cannot exist
-    SetDataRootForProcess(root / L"blocker" + kPathSeparator + L"root");
+    SetDataRootForProcess(root / L"blocker" + PATH_SEPARATOR + L"root");
     EXPECT_FALSE(WriteUartDebugLog(true) || ReadUartDebugLog());
 }
 
@@ -242,7 +242,7 @@ TEST(Autostart, RegistersTheQuotedPathAndDisablingTwiceSucceeds) {
     EXPECT_FALSE(SetAutostartFor(true, L"/tmp/x\nHidden=true"));
     EXPECT_EQ(Registered(), escaped);
 #endif
-    const std::wstring spaced = kPathSeparator + std::wstring(L"my apps") + kPathSeparator + L"z";
+    const std::wstring spaced = PATH_SEPARATOR + std::wstring(L"my apps") + PATH_SEPARATOR + L"z";
     ASSERT_TRUE(SetAutostartFor(true, spaced));
     EXPECT_EQ(Registered(), L"\"" + spaced + L"\"");
     ASSERT_TRUE(SetAutostart(true));
@@ -252,30 +252,30 @@ TEST(Autostart, RegistersTheQuotedPathAndDisablingTwiceSucceeds) {
     EXPECT_TRUE(SetAutostart(false));
 }
 
-const std::string kMark = "\xEF\xBB\xBF";
+const std::string UTF8_MARK = "\xEF\xBB\xBF";
 
 // The lines of a log file after its mark, as wide text.
 std::vector<std::wstring> Lines(const std::wstring& path) {
     const std::string bytes = ReadFileBytes(path);
     std::vector<std::wstring> lines;
-    size_t start = kMark.size();
+    size_t start = UTF8_MARK.size();
     for (size_t end; (end = bytes.find("\r\n", start)) != std::string::npos; start = end + 2)
         lines.push_back(FromUtf8(bytes.substr(start, end - start)));
-    EXPECT_EQ(bytes.rfind(kMark, 0) == 0 ? start : 0, bytes.size()) << "no mark or a cut line";
+    EXPECT_EQ(bytes.rfind(UTF8_MARK, 0) == 0 ? start : 0, bytes.size()) << "no mark or a cut line";
     return lines;
 }
 
 TEST(LogFile, EachDaysFileStartsWithTheMarkAndLaterLinesAppend) {
     TempDataRoot root;
-    const std::wstring logs = root / L"logs" + kPathSeparator;
+    const std::wstring logs = root / L"logs" + PATH_SEPARATOR;
     AppendToLogFileAt(L"", {2023, 12, 31});  // nothing for an empty text
     EXPECT_FALSE(PathExists(logs + L"zovrel-20231231.log"));
     AppendToLogFileAt(L"串口已关闭", {2023, 12, 31, 12});
     AppendToLogFileAt(L"14:05:08.123 SYS 开始", {2023, 12, 31, 23, 59, 59});
     AppendToLogFileAt(L"early", {2024, 1, 1, 0, 0, 0});
     EXPECT_EQ(ReadFileBytes(logs + L"zovrel-20231231.log"),
-              kMark + ToUtf8(L"串口已关闭\r\n14:05:08.123 SYS 开始\r\n"));
-    EXPECT_EQ(ReadFileBytes(logs + L"zovrel-20240101.log"), kMark + "early\r\n");
+              UTF8_MARK + ToUtf8(L"串口已关闭\r\n14:05:08.123 SYS 开始\r\n"));
+    EXPECT_EQ(ReadFileBytes(logs + L"zovrel-20240101.log"), UTF8_MARK + "early\r\n");
     EXPECT_EQ(FormatLogTimestamp({2024, 1, 1, 14, 5, 8, 7}), L"14:05:08.007");
     EXPECT_EQ(FormatLogTimestamp({2024, 1, 1, 23, 59, 59, 999}), L"23:59:59.999");
 
@@ -293,7 +293,7 @@ TEST(LogFile, WritesIntoTheDataRootWhenLogsCannotBeMade) {
     TempDataRoot root;
     WriteFileBytes(root / L"logs", "in the way");
     AppendToLogFileAt(L"still logged", {2024, 6, 1});
-    EXPECT_EQ(ReadFileBytes(root / L"zovrel-20240601.log"), kMark + "still logged\r\n");
+    EXPECT_EQ(ReadFileBytes(root / L"zovrel-20240601.log"), UTF8_MARK + "still logged\r\n");
     EXPECT_EQ(ReadFileBytes(root / L"logs"), "in the way");
 }
 

@@ -19,8 +19,8 @@ namespace zovrel {
 namespace {
 
 // Longer than the debounce and a poll tick together, with room for the X round trip.
-constexpr DWORD kSettleMs = 1500;
-constexpr DWORD kWaitMs = 5000;
+constexpr DWORD SETTLE_MS = 1500;
+constexpr DWORD WAIT_MS = 5000;
 
 bool Pump(DWORD ms, const std::function<bool()>& done = {}) {
     for (const DWORD start = GetTickCount();;) {
@@ -50,7 +50,7 @@ bool XclipSetText(const std::wstring& text) {
         return false;
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
-    const bool taken = Pump(kWaitMs, [&] { return GetClipboardSequenceNumber() != before; });
+    const bool taken = Pump(WAIT_MS, [&] { return GetClipboardSequenceNumber() != before; });
     DeleteFileW((L"Z:" + file).c_str());
     return taken;
 }
@@ -95,14 +95,14 @@ class WinClipboardTest : public testing::Test {
         ASSERT_TRUE(WriteEntryToClipboard(test::TextEntry(L"start " + folder.Text()), nullptr));
     }
     void Start(CZovrelClipboardWatcher::Subscription mode =
-                   CZovrelClipboardWatcher::Subscription::Automatic) {
+                   CZovrelClipboardWatcher::Subscription::AUTOMATIC) {
         watcher = std::make_unique<CZovrelClipboardWatcher>(&history, mode);
         ASSERT_TRUE(watcher->StartWatching(&notifier));
-        ASSERT_TRUE(Pump(kWaitMs, [&] { return history.GetEntryCount() == 1; }));
+        ASSERT_TRUE(Pump(WAIT_MS, [&] { return history.GetEntryCount() == 1; }));
     }
     std::wstring Top() { return history.GetEntryAt(0).value_or(ClipboardEntry()).text; }
     bool CopyInX(const std::wstring& text) {
-        return XclipSetText(text) && Pump(kWaitMs, [&] { return Top() == text; });
+        return XclipSetText(text) && Pump(WAIT_MS, [&] { return Top() == text; });
     }
 
     test::TempFolder folder;
@@ -200,7 +200,7 @@ TEST_F(WinClipboardTest, ABusyClipboardIsRetriedBrieflyThenGivenUp) {
 }
 
 TEST_F(WinClipboardTest, WatcherCapturesOtherClientsThroughTheViewerChainAndPromotes) {
-    Start(CZovrelClipboardWatcher::Subscription::ViewerChain);
+    Start(CZovrelClipboardWatcher::Subscription::VIEWER_CHAIN);
     EXPECT_FALSE(watcher->ListenerMode());
     ASSERT_TRUE(CopyInX(L"来自另一个程序 A"));
     ASSERT_TRUE(CopyInX(L"B"));
@@ -215,24 +215,24 @@ TEST_F(WinClipboardTest, WatcherSkipsItsOwnWritesAndChangesDuringASend) {
     ASSERT_TRUE(WriteEntryToClipboard(test::TextEntry(L"written by zovrel"), watcher->Window()));
     watcher->MarkClipboardAsOwn();
     EndOwnClipboardWrite();
-    Pump(kSettleMs);
+    Pump(SETTLE_MS);
     EXPECT_EQ(history.GetEntryCount(), 1);
     {
         OwnClipboardWriteScope sending;
         ASSERT_TRUE(XclipSetText(L"copied during a send"));
-        Pump(kSettleMs);
+        Pump(SETTLE_MS);
         EXPECT_EQ(history.GetEntryCount(), 1);
     }
     // The change was left unrecorded, so the poll picks it up afterwards.
-    EXPECT_TRUE(Pump(kWaitMs, [&] { return Top() == L"copied during a send"; }));
+    EXPECT_TRUE(Pump(WAIT_MS, [&] { return Top() == L"copied during a send"; }));
 }
 
 TEST_F(WinClipboardTest, WatcherNeverTakesPrivateMarkedContent) {
     Start();
-    const UINT ignore = RegisterClipboardFormatW(kViewerIgnoreFormat);
-    const UINT exclude = RegisterClipboardFormatW(kExcludeFromMonitorFormat);
-    const UINT inHistory = RegisterClipboardFormatW(kCanIncludeInHistoryFormat);
-    const UINT cloud = RegisterClipboardFormatW(kCanUploadToCloudFormat);
+    const UINT ignore = RegisterClipboardFormatW(VIEWER_IGNORE_FORMAT);
+    const UINT exclude = RegisterClipboardFormatW(EXCLUDE_FROM_MONITOR_FORMAT);
+    const UINT inHistory = RegisterClipboardFormatW(CAN_INCLUDE_IN_HISTORY_FORMAT);
+    const UINT cloud = RegisterClipboardFormatW(CAN_UPLOAD_TO_CLOUD_FORMAT);
     const Bytes no = {0, 0, 0, 0}, yes = {1, 0, 0, 0};
     const struct {
         std::vector<Format> marks;
@@ -253,7 +253,7 @@ TEST_F(WinClipboardTest, WatcherNeverTakesPrivateMarkedContent) {
         ASSERT_TRUE(PutAsOtherProgram(formats));
         const DWORD sequence = GetClipboardSequenceNumber();
         // Recorded as dealt with, so the poll does not keep coming back to it.
-        EXPECT_TRUE(Pump(kWaitMs, [&] { return watcher->Capture().LastSequence() == sequence; }))
+        EXPECT_TRUE(Pump(WAIT_MS, [&] { return watcher->Capture().LastSequence() == sequence; }))
             << n;
         Pump(300);
         EXPECT_EQ(Top() == secret, c.taken) << n;
