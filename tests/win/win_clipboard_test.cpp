@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "base/text.h"
+#include "base/win32_handle.h"
 #include "clipboard/clipboard_access.h"
 #include "clipboard/clipboard_watcher.h"
 #include "clipboard/history_store.h"
@@ -48,8 +49,7 @@ bool XclipSetText(const std::wstring& text) {
     if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &process))
         return false;
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    const UniqueHandle thread(process.hThread), child(process.hProcess);
     const bool taken = Pump(WAIT_MS, [&] { return GetClipboardSequenceNumber() != before; });
     DeleteFileW((L"Z:" + file).c_str());
     return taken;
@@ -75,12 +75,13 @@ bool PutAsOtherProgram(const std::vector<Format>& formats) {
     EmptyClipboard();
     for (const Format& f : formats) {
         const size_t size = std::max<size_t>(f.data.size(), 1);
-        HGLOBAL block = f.delayed ? nullptr : GlobalAlloc(GMEM_MOVEABLE, size);
-        if (block) {
-            std::copy(f.data.begin(), f.data.end(), static_cast<uint8_t*>(GlobalLock(block)));
-            GlobalUnlock(block);
+        UniqueGlobal block(f.delayed ? nullptr : GlobalAlloc(GMEM_MOVEABLE, size));
+        if (block.IsValid()) {
+            const GlobalLockScope target(block.Get());
+            std::copy(f.data.begin(), f.data.end(), static_cast<uint8_t*>(target.Get()));
         }
-        SetClipboardData(f.format, block);
+        if (SetClipboardData(f.format, block.Get()) != nullptr)
+            block.Release();  // the clipboard owns it now
     }
     return CloseClipboard();
 }
@@ -162,40 +163,33 @@ TEST_F(WinClipboardTest, ContentIsReadBackAndBrokenBlocksAreNeverReadPastTheirEn
     const Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 1, 2, 3, 4};
     ASSERT_TRUE(WriteEntryToClipboard(test::ImageEntry(png, L" C:\\pictures\\Shot.PNG "), nullptr));
     ClipboardSession session(nullptr);
-    HANDLE handle = GetClipboardData(RegisterClipboardFormatW(L"PNG"));
-    ASSERT_TRUE(session.IsOpen() && handle && GlobalSize(handle) >= png.size());
-    EXPECT_EQ(std::memcmp(GlobalLock(handle), png.data(), png.size()), 0);
-    GlobalUnlock(handle);
+    const GlobalLockScope block(GetClipboardData(RegisterClipboardFormatW(L"PNG")));
+    ASSERT_TRUE(session.IsOpen() && block.IsValid() && block.Size() >= png.size());
+    EXPECT_EQ(std::memcmp(block.Get(), png.data(), png.size()), 0);
 }
 
 // Another program holding the clipboard open is waited for briefly, never for good.
 TEST_F(WinClipboardTest, ABusyClipboardIsRetriedBrieflyThenGivenUp) {
     ASSERT_TRUE(WriteEntryToClipboard(test::TextEntry(L"held"), nullptr));
     for (const DWORD holdMs : {50u, 3000u}) {
-        HANDLE opened = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        const UniqueHandle opened(CreateEventW(nullptr, TRUE, FALSE, nullptr));
         std::thread holder([&] {
-            HWND window = CreateWindowExW(0, L"STATIC", L"holder", 0, 0, 0, 0, 0, nullptr, nullptr,
-                                          nullptr, nullptr);
-            const bool open = OpenClipboard(window);
-            SetEvent(opened);
+            const UniqueWindow window(CreateWindowExW(0, L"STATIC", L"holder", 0, 0, 0, 0, 0,
+                                                      nullptr, nullptr, nullptr, nullptr));
+            const bool open = OpenClipboard(window.Get());
+            SetEvent(opened.Get());
             Sleep(holdMs);
             if (open)
                 CloseClipboard();
-            DestroyWindow(window);
         });
-        WaitForSingleObject(opened, INFINITE);
+        WaitForSingleObject(opened.Get(), INFINITE);
         ClipboardEntry read;
-        const DWORD start = GetTickCount();
         const bool ok = ReadClipboardEntry(nullptr, read);
-        const DWORD took = GetTickCount() - start;
         holder.join();
-        CloseHandle(opened);
-        if (holdMs < 100) {
+        if (holdMs < 100)
             EXPECT_TRUE(ok && read.text == L"held");
-        } else {
-            EXPECT_FALSE(ok);
-            EXPECT_LT(took, 2000u);
-        }
+        else
+            EXPECT_FALSE(ok);  // given up while the holder still had it: no waiting for good
     }
 }
 
