@@ -165,7 +165,7 @@ bool SerialLink::OpenPort(const std::wstring& name) {
     lastActivityTick_ = now;
     checksFromTick_ = now + CHECKS_DELAY_MS;
     NotifyStatus(FormatText(L"串口已打开: %ls @ %lu bps", trimmed.c_str(),
-                            static_cast<unsigned long>(kSerialBaudRate)));
+                            static_cast<unsigned long>(SERIAL_BAUD_RATE)));
     return true;
 }
 
@@ -210,7 +210,7 @@ uint32_t SerialLink::ReaderPass() {
     if (received > 0)
         return 0;
     const uint32_t spent = ticks_.Now() - started;
-    return spent >= kSerialReadWaitMs ? 0 : kSerialReadWaitMs - spent;
+    return spent >= SERIAL_READ_WAIT_MS ? 0 : SERIAL_READ_WAIT_MS - spent;
 }
 
 size_t SerialLink::ReadAvailable() {
@@ -312,7 +312,7 @@ void SerialLink::Watchdog() {
     }
     if (warnNoData) {
         LogSys(FormatText(L"串口已打开但未收到任何数据 · %ls @ %lu bps · 请确认 COM 口/线缆/下位机",
-                          name.c_str(), static_cast<unsigned long>(kSerialBaudRate)));
+                          name.c_str(), static_cast<unsigned long>(SERIAL_BAUD_RATE)));
     }
     if (echoTimedOut) {
         LogSys(FormatText(L"ECHO 超时 %us · 重连串口 · %ls", elapsed / 1000, name.c_str()));

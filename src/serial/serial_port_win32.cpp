@@ -11,12 +11,12 @@ namespace zovrel {
 namespace {
 
 bool Configure(HANDLE port) {
-    ::SetupComm(port, kSerialQueueSize, kSerialQueueSize);
+    ::SetupComm(port, SERIAL_QUEUE_SIZE, SERIAL_QUEUE_SIZE);
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
     if (!::GetCommState(port, &dcb))
         return false;
-    dcb.BaudRate = kSerialBaudRate;
+    dcb.BaudRate = SERIAL_BAUD_RATE;
     dcb.ByteSize = 8;
     dcb.Parity = NOPARITY;
     dcb.StopBits = ONESTOPBIT;
@@ -44,9 +44,9 @@ void SetTimeouts(HANDLE port) {
     // must not hold bytes back for a fixed 50 ms.
     timeouts.ReadIntervalTimeout = MAXDWORD;
     timeouts.ReadTotalTimeoutMultiplier = MAXDWORD;
-    timeouts.ReadTotalTimeoutConstant = kSerialReadWaitMs;
+    timeouts.ReadTotalTimeoutConstant = SERIAL_READ_WAIT_MS;
     timeouts.WriteTotalTimeoutMultiplier = 0;
-    timeouts.WriteTotalTimeoutConstant = kSerialWriteTimeoutMs;
+    timeouts.WriteTotalTimeoutConstant = SERIAL_WRITE_TIMEOUT_MS;
     ::SetCommTimeouts(port, &timeouts);
 }
 
