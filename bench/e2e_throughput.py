@@ -7,7 +7,9 @@ line emulated at 2000000 baud 8N1. Prints figures; asserts nothing.
 
 Receiving: the simulator sends a file and its next chunk as soon as it has the reply. Sending:
 zovrel-cli send, whose every frame waits 150 ms first; the bound for one chunk of 10240 bytes is
-150 ms + its time on the wire.
+150 ms + its time on the wire. The whole send, from the first byte of START_REQUEST to the last
+of FINISH_PACKET, has a lower ceiling: the chunks' bound plus four paced handshake frames
+(START_REQUEST, DEVICE_QUERY, FIRST_PACKET, FINISH_PACKET).
 """
 
 import argparse
@@ -20,8 +22,25 @@ import tempfile
 HERE = os.path.dirname(os.path.abspath(__file__))
 LINE_RATE = 200000  # bytes per second at 2000000 baud, 10 bits a byte
 CHUNK = 10240
-CHUNK_WIRE_BYTES = 21 + 9 + CHUNK + 4  # frame overhead, chunk head, data, chunk checksum
+FRAME_OVERHEAD = 21
+CHUNK_WIRE_BYTES = FRAME_OVERHEAD + 9 + CHUNK + 4  # frame overhead, chunk head, data, checksum
+FIRST_PACKET_WIRE_BYTES = FRAME_OVERHEAD + 105  # the body carries the transfer descriptor
 PACING_S = 0.150
+
+
+def wire_s(frame_bytes):
+    return frame_bytes * 10 / 2000000
+
+
+def whole_send_ceiling(size):
+    """Bytes per second of a whole send when nothing but pacing and the wire take time: every
+    frame after START_REQUEST waits 150 ms, then takes its time on the wire."""
+    seconds = wire_s(FRAME_OVERHEAD)  # START_REQUEST itself
+    for wire in (FRAME_OVERHEAD, FIRST_PACKET_WIRE_BYTES, FRAME_OVERHEAD):  # query, first, finish
+        seconds += PACING_S + wire_s(wire)
+    for at in range(0, size, CHUNK):
+        seconds += PACING_S + wire_s(CHUNK_WIRE_BYTES - CHUNK + min(CHUNK, size - at))
+    return size / seconds
 
 
 def percentile(values, fraction):
@@ -89,7 +108,13 @@ def main():
             intact = f.read() == payload
         send_whole = options.size * 1e6 / done["duration_us"]
         send_data = done.get("bytes_per_s", 0)
-        chunk_bound = CHUNK / (PACING_S + CHUNK_WIRE_BYTES * 10 / 2000000)
+        chunk_bound = CHUNK / (PACING_S + wire_s(CHUNK_WIRE_BYTES))
+        sent = [e for e in sim.events[mark:]
+                if e["ev"] == "frame" and e.get("dir") == "rx" and e.get("ch") == 6]
+        start = next(e for e in sent if e.get("type") == "START_REQUEST")
+        finish = [e for e in sent if e.get("type") == "FINISH_PACKET"][-1]
+        send_all = options.size * 1e6 / (finish["last_us"] - start["first_us"])
+        ceiling = whole_send_ceiling(options.size)
 
         build = "win64 under Wine" if e2e_support.UNDER_WINE else "native"
         print("zovrel-cli %s, %d bytes each way, wire emulated at 2000000 baud" % (build,
@@ -103,6 +128,9 @@ def main():
                   send_whole, send_data, 100 * send_whole / LINE_RATE,
                   100 * send_whole / chunk_bound, 100 * send_data / chunk_bound, chunk_bound,
                   "" if intact else "  (CONTENT DIFFERS)"))
+        print("send, START_REQUEST to FINISH_PACKET: %8.0f B/s, %.1f%% of its ceiling (%.0f B/s:"
+              " the pacing bound with the four paced handshake frames)" % (
+                  send_all, 100 * send_all / ceiling, ceiling))
         if latencies:
             print("reply latency over %d replies: median %.2f ms, p99 %.2f ms, max %.2f ms" % (
                 len(latencies), statistics.median(latencies) / 1000,

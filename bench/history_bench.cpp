@@ -1,5 +1,6 @@
 // The history with 30 images of 10 MiB: what one captured text costs (time and bytes written),
-// and what loading that history at start-up costs (time and memory).
+// what loading that history at start-up costs (time and memory), and what a copy of its entries
+// costs (the list copies one per row it draws).
 #include <benchmark/benchmark.h>
 
 #include <malloc.h>
@@ -13,6 +14,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <utility>
 
 #include "base/paths.h"
 #include "base/text.h"
@@ -24,7 +26,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr size_t kImageBytes = 10u * 1024 * 1024;
+constexpr size_t IMAGE_BYTES = 10u * 1024 * 1024;
 
 ClipboardEntry Image(uint32_t seed) {
     std::mt19937 rng(seed);
@@ -32,13 +34,14 @@ ClipboardEntry Image(uint32_t seed) {
     e.kind = ENTRY_KIND_IMAGE;
     e.text = L"[截图]";
     e.imageFileName = L"clipboard.dib";
-    e.imageBytes.resize(kImageBytes);
-    for (size_t i = 0; i < e.imageBytes.size(); i += 4) {
+    Bytes bytes(IMAGE_BYTES);
+    for (size_t i = 0; i < bytes.size(); i += 4) {
         const uint32_t v = rng();
-        for (size_t k = 0; k < 4 && i + k < e.imageBytes.size(); ++k)
-            e.imageBytes[i + k] = static_cast<uint8_t>(v >> (8 * k));
+        for (size_t k = 0; k < 4 && i + k < bytes.size(); ++k)
+            bytes[i + k] = static_cast<uint8_t>(v >> (8 * k));
     }
-    e.dataSize = static_cast<int64_t>(e.imageBytes.size());
+    e.dataSize = static_cast<int64_t>(bytes.size());
+    e.imageBytes = std::move(bytes);
     e.time = 1;
     return e;
 }
@@ -58,7 +61,7 @@ class ImageHistory {
         folder_ = fs::temp_directory_path() / ("zovrel-history-bench-" + std::to_string(getpid()));
         fs::remove_all(folder_);
         ClipboardHistory history(Folder());
-        for (uint32_t i = 0; i < kMaxHistoryEntries; ++i)
+        for (uint32_t i = 0; i < MAX_HISTORY_ENTRIES; ++i)
             history.AddEntry(Image(i));
     }
     ~ImageHistory() {
@@ -123,11 +126,27 @@ size_t HeapInUse() {
     return info.uordblks + info.hblkhd;
 }
 
+// The process's resident memory, in MiB.
+double ResidentMiB() {
+    std::ifstream status("/proc/self/status");
+    std::string key;
+    while (status >> key) {
+        if (key == "VmRSS:") {
+            double kib = 0;
+            status >> kib;
+            return kib / 1024.0;
+        }
+        status.ignore(1 << 16, '\n');
+    }
+    return 0;
+}
+
 // Start-up: load the 30 images (from the page cache) and fingerprint them once. Memory is what
-// the loaded store holds.
+// the loaded store holds on the heap, and what the whole process has resident with it loaded.
 void BM_LoadHistoryWith30Images(benchmark::State& state) {
     Shared();
     double heldMiB = 0;
+    double residentMiB = 0;
     for (auto _ : state) {
         state.PauseTiming();
         const size_t heapBefore = HeapInUse();
@@ -136,19 +155,43 @@ void BM_LoadHistoryWith30Images(benchmark::State& state) {
         benchmark::DoNotOptimize(history->GetEntryCount());
         state.PauseTiming();
         heldMiB = static_cast<double>(HeapInUse() - heapBefore) / (1024.0 * 1024.0);
+        residentMiB = ResidentMiB();
         history.reset();
         state.ResumeTiming();
     }
     state.counters["held_MiB"] = heldMiB;
+    state.counters["resident_MiB"] = residentMiB;
 }
 BENCHMARK(BM_LoadHistoryWith30Images)->Iterations(3)->Unit(benchmark::kMillisecond);
+
+// What the history list asks for each row it draws: a copy of one 10 MiB image entry.
+void BM_GetEntryAtOf10MiBImage(benchmark::State& state) {
+    ClipboardHistory history(Shared().Folder());
+    for (auto _ : state) {
+        auto entry = history.GetEntryAt(0);
+        benchmark::DoNotOptimize(entry->imageBytes.data());
+    }
+}
+BENCHMARK(BM_GetEntryAtOf10MiBImage)->Unit(benchmark::kMicrosecond);
+
+// One repaint of a full list: a copy of each of the 30 image entries.
+void BM_CopyAll30ImageEntries(benchmark::State& state) {
+    ClipboardHistory history(Shared().Folder());
+    for (auto _ : state) {
+        for (int i = 0; i < history.GetEntryCount(); ++i) {
+            auto entry = history.GetEntryAt(i);
+            benchmark::DoNotOptimize(entry->imageBytes.data());
+        }
+    }
+}
+BENCHMARK(BM_CopyAll30ImageEntries)->Unit(benchmark::kMicrosecond);
 
 // What every capture would cost if stored images were hashed again each time: one of 30.
 void BM_FingerprintOf10MiBImage(benchmark::State& state) {
     const ClipboardEntry image = Image(99);
     for (auto _ : state)
         benchmark::DoNotOptimize(ComputeFingerprint(image));
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kImageBytes));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * IMAGE_BYTES));
 }
 BENCHMARK(BM_FingerprintOf10MiBImage)->Unit(benchmark::kMillisecond);
 

@@ -58,11 +58,11 @@ double CurrentRssMiB() {
 
 // The payload repeats a 1 MiB pattern (a prime-sized period would be no better), so the device's
 // side costs a copy per chunk and no copy of the whole payload is kept around.
-constexpr size_t kPatternSize = 1u << 20;
+constexpr size_t PATTERN_SIZE = 1u << 20;
 
 const Bytes& Pattern() {
     static const Bytes pattern = [] {
-        Bytes p(kPatternSize + DEFAULT_CHUNK_SIZE);
+        Bytes p(PATTERN_SIZE + DEFAULT_CHUNK_SIZE);
         for (size_t i = 0; i < p.size(); ++i)
             p[i] = static_cast<uint8_t>((i * 2654435761u) >> 13);
         return p;
@@ -71,7 +71,7 @@ const Bytes& Pattern() {
 }
 
 const uint8_t* PayloadAt(size_t position) {
-    return Pattern().data() + position % kPatternSize;
+    return Pattern().data() + position % PATTERN_SIZE;
 }
 
 uint32_t PayloadChecksum(size_t size) {

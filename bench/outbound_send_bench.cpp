@@ -3,6 +3,7 @@
 #include <ctime>
 #include <filesystem>
 #include <random>
+#include <utility>
 
 #include "base/paths.h"
 #include "clipboard/clipboard_entry.h"
@@ -46,9 +47,10 @@ ClipboardEntry TenMiBImage() {
     ClipboardEntry e;
     e.kind = ENTRY_KIND_IMAGE;
     e.imageFileName = L"shot.png";
-    e.imageBytes.resize(10 << 20);
-    for (auto& b : e.imageBytes)
+    Bytes bytes(10 << 20);
+    for (auto& b : bytes)
         b = static_cast<uint8_t>(rng());
+    e.imageBytes = std::move(bytes);
     return e;
 }
 

@@ -10,7 +10,7 @@
 namespace zovrel {
 namespace {
 
-constexpr size_t kReadSize = 8192;  // the serial reader's largest read
+constexpr size_t READ_SIZE = 8192;  // the serial reader's largest read
 
 Bytes RandomBytes(size_t n, uint32_t seed) {
     std::mt19937 rng(seed);
@@ -77,13 +77,14 @@ BENCHMARK(BM_ChecksumToByteSumRatio)->Arg(64 << 10)->Arg(16 << 20);
 
 // Feeds the stream in serial-sized reads and takes out every frame, as the reader does.
 void RunExtraction(benchmark::State& state, const Bytes& stream, size_t expectedFrames) {
-    Bytes buffer, frame;
-    buffer.reserve(MAX_FRAME_SIZE + kReadSize);
+    Bytes buffer;
+    Frame frame;
+    buffer.reserve(MAX_FRAME_SIZE + READ_SIZE);
     for (auto _ : state) {
         buffer.clear();
         size_t frames = 0;
-        for (size_t pos = 0; pos < stream.size(); pos += kReadSize) {
-            const size_t n = std::min(kReadSize, stream.size() - pos);
+        for (size_t pos = 0; pos < stream.size(); pos += READ_SIZE) {
+            const size_t n = std::min(READ_SIZE, stream.size() - pos);
             buffer.insert(buffer.end(), stream.begin() + pos, stream.begin() + pos + n);
             while (ExtractFrame(buffer, frame))
                 ++frames;
@@ -96,14 +97,14 @@ void RunExtraction(benchmark::State& state, const Bytes& stream, size_t expected
 }
 
 void BM_ExtractFrameCleanStream(benchmark::State& state) {
-    constexpr size_t kFrames = 200;
+    constexpr size_t FRAMES = 200;
     Bytes stream;
-    for (size_t k = 0; k < kFrames; ++k) {
+    for (size_t k = 0; k < FRAMES; ++k) {
         const Bytes f = BuildFrame(CHANNEL_TRANSFER, MIDDLE_PACKET, static_cast<uint32_t>(k),
                                    RandomBytes(10240, static_cast<uint32_t>(k)));
         stream.insert(stream.end(), f.begin(), f.end());
     }
-    RunExtraction(state, stream, kFrames);
+    RunExtraction(state, stream, FRAMES);
 }
 BENCHMARK(BM_ExtractFrameCleanStream);
 

@@ -7,12 +7,12 @@
 // a FIRST_PACKET's header_crc and a MIDDLE_PACKET's pkg_crc, so bodies reach the session logic.
 #include "base/paths.h"
 #include "clipboard/clipboard_entry.h"
-#include "clipboard/received_content.h"
 #include "fuzz_check.h"
 #include "protocol/frame_codec.h"
 #include "protocol/message_bodies.h"
 #include "recording_notifier.h"
 #include "settings/data_root.h"
+#include "transfer/received_content.h"
 #include "transfer/serial_channel.h"
 #include "transfer/transfer_protocol.h"
 
@@ -44,14 +44,14 @@ uint8_t Channel(uint8_t selector) {
 }
 
 uint16_t Type(uint8_t raw) {
-    static const uint16_t kTypes[] = {zovrel::GENERAL_REPLY,   zovrel::START_REQUEST,
-                                      zovrel::DEVICE_QUERY,    zovrel::FIRST_PACKET,
-                                      zovrel::MIDDLE_PACKET,   zovrel::FINISH_PACKET,
-                                      zovrel::PERIPHERAL_ECHO, zovrel::DEVICE_QUERY_RSP};
-    return raw < 0xF0 ? kTypes[raw % 8] : raw;
+    static const uint16_t TYPES[] = {zovrel::GENERAL_REPLY,   zovrel::START_REQUEST,
+                                     zovrel::DEVICE_QUERY,    zovrel::FIRST_PACKET,
+                                     zovrel::MIDDLE_PACKET,   zovrel::FINISH_PACKET,
+                                     zovrel::PERIPHERAL_ECHO, zovrel::DEVICE_QUERY_RSP};
+    return raw < 0xF0 ? TYPES[raw % 8] : raw;
 }
 
-constexpr uint32_t kMaxAnnounced = 4u << 20;
+constexpr uint32_t MAX_ANNOUNCED = 4u << 20;
 
 void FixUp(uint16_t type, uint8_t flags, Bytes& body) {
     if (type == zovrel::FIRST_PACKET && (flags & 1) && body.size() >= 53) {
@@ -61,8 +61,8 @@ void FixUp(uint16_t type, uint8_t flags, Bytes& body) {
         zovrel::WriteLE16(body, 1, h);
         // Keep announced sizes small enough for fast runs; huge files only cost disk time.
         const uint32_t total = zovrel::ReadLE32(body, 1 + 40);
-        if (total - h > kMaxAnnounced)
-            zovrel::WriteLE32(body, 1 + 40, h + total % kMaxAnnounced);
+        if (total - h > MAX_ANNOUNCED)
+            zovrel::WriteLE32(body, 1 + 40, h + total % MAX_ANNOUNCED);
         zovrel::WriteLE32(body, 1 + 48, zovrel::ProtocolChecksum(body.data() + 1, h - 4u));
     }
     if (type == zovrel::MIDDLE_PACKET && (flags & 2) && body.size() >= 13) {

@@ -6,7 +6,7 @@
 
 using namespace zovrel;
 
-constexpr size_t kMaxRead = 8192;  // the serial reader's largest read
+constexpr size_t MAX_READ = 8192;  // the serial reader's largest read
 
 // Input: 4 bytes seeding the read sizes, then the byte stream.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -16,13 +16,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     data += 4;
     size -= 4;
     // The stream in one piece: the frames every other split must give too.
-    Bytes buffer(data, data + size), frame;
+    Bytes buffer(data, data + size);
+    Frame frame;
     std::vector<Bytes> expected, got;
     while (ExtractFrame(buffer, frame)) {
+        // What comes out is a valid frame, and it encodes back to bytes that parse as itself.
+        const Bytes wire = EncodeFrame(frame);
         Frame parsed;
-        FUZZ_CHECK(ParseFrame(frame, parsed));
-        FUZZ_CHECK(frame.size() == parsed.payload.size() + FRAME_OVERHEAD);
-        expected.push_back(frame);
+        FUZZ_CHECK(ParseFrame(wire, parsed));
+        FUZZ_CHECK(parsed.header.length == frame.header.length && parsed.payload == frame.payload);
+        FUZZ_CHECK(frame.header.payloadLength == frame.payload.size());
+        expected.push_back(wire);
     }
 
     // Read sizes from a xorshift sequence: mostly small, sometimes a full read.
@@ -31,15 +35,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         state ^= state << 13;
         state ^= state >> 17;
         state ^= state << 5;
-        const size_t n = std::min((state & 0x100) ? kMaxRead : 1 + (state % 97), size - pos);
+        const size_t n = std::min((state & 0x100) ? MAX_READ : 1 + (state % 97), size - pos);
         buffer.insert(buffer.end(), data + pos, data + pos + n);
         pos += n;
         FUZZ_CHECK(buffer.size() <= MAX_FRAME_SIZE + n);
         while (ExtractFrame(buffer, frame))
-            got.push_back(frame);
-        FUZZ_CHECK(frame.empty());
+            got.push_back(EncodeFrame(frame));
+        FUZZ_CHECK(frame.payload.empty());
         FUZZ_CHECK(buffer.size() < MAX_FRAME_SIZE);
     }
     FUZZ_CHECK(got == expected);
+
+    // Once the line has gone quiet, giving up incomplete candidates leaves a partial header at
+    // most, and whatever comes out then is a valid frame too.
+    while (ExtractFrame(buffer, frame, IncompleteCandidate::GIVE_UP)) {
+        Frame parsed;
+        FUZZ_CHECK(ParseFrame(EncodeFrame(frame), parsed));
+    }
+    FUZZ_CHECK(buffer.size() < FRAME_HEADER_SIZE);
     return 0;
 }

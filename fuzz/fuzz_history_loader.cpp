@@ -12,8 +12,8 @@ namespace {
 
 // Pieces of the input, cut at each "\n====\n": the index, then per id 1, 2, ... its .meta and
 // one content file whose kind rotates.
-constexpr std::string_view kCut = "\n====\n";
-constexpr const char* kContent[] = {".txt", ".files", ".img", ".png", ".dib"};
+constexpr std::string_view CUT = "\n====\n";
+constexpr const char* CONTENT[] = {".txt", ".files", ".img", ".png", ".dib"};
 
 std::vector<int64_t> Ids(const zovrel::HistoryState& s) {
     std::vector<int64_t> ids;
@@ -30,14 +30,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view input(reinterpret_cast<const char*>(data), size);
     size_t start = 0;
     for (int piece = 0; start <= input.size() && piece < 64; ++piece) {
-        const size_t cut = std::min(input.find(kCut, start), input.size());
+        const size_t cut = std::min(input.find(CUT, start), input.size());
         const std::string name = piece == 0 ? "index.ini"
                                  : piece % 2 == 1
                                      ? std::to_string((piece + 1) / 2) + ".meta"
-                                     : std::to_string(piece / 2) + kContent[piece / 2 % 5];
+                                     : std::to_string(piece / 2) + CONTENT[piece / 2 % 5];
         std::ofstream(scratch.path / name, std::ios::binary)
             .write(input.data() + start, static_cast<std::streamsize>(cut - start));
-        start = cut + kCut.size();
+        start = cut + CUT.size();
     }
 
     const std::wstring folder = zovrel::TextFromPath(scratch.path);
@@ -45,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     zovrel::HistoryFiles files(folder);
     const bool loaded = files.LoadHistoryFiles(state);
     FUZZ_CHECK(loaded == !state.entries.empty());
-    FUZZ_CHECK(state.entries.size() <= zovrel::kMaxHistoryEntries);
+    FUZZ_CHECK(state.entries.size() <= zovrel::MAX_HISTORY_ENTRIES);
     std::set<int64_t> seen;
     for (const auto& s : state.entries) {
         FUZZ_CHECK(s.entry.id > 0 && s.entry.id <= state.nextId);

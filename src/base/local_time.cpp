@@ -1,3 +1,4 @@
+#include <chrono>
 #include <ctime>
 
 #include "base/local_time.h"
@@ -5,7 +6,7 @@
 namespace zovrel {
 namespace {
 
-constexpr uint64_t kFileTimeUnixEpoch = 116444736000000000ull;  // 1970-01-01 as FILETIME
+constexpr uint64_t FILETIME_UNIX_EPOCH = 116444736000000000ull;  // 1970-01-01 as FILETIME
 
 LocalTime FromTm(const std::tm& t) {
     return LocalTime{t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec};
@@ -23,11 +24,19 @@ LocalTime LocalOf(std::time_t seconds) {
 
 }  // namespace
 
-LocalTime LocalNow() { return LocalOf(std::time(nullptr)); }
+LocalTime LocalNow() {
+    const auto sinceEpoch = std::chrono::system_clock::now().time_since_epoch();
+    const auto ms = std::chrono::floor<std::chrono::milliseconds>(sinceEpoch).count();
+    const auto seconds = static_cast<std::time_t>(ms >= 0 ? ms / 1000 : (ms - 999) / 1000);
+    LocalTime now = LocalOf(seconds);
+    now.millisecond = static_cast<int>(ms - static_cast<int64_t>(seconds) * 1000);
+    return now;
+}
 
 LocalTime LocalTimeOfFileTime(uint64_t fileTime) {
-    if (fileTime < kFileTimeUnixEpoch) return LocalOf(0);
-    return LocalOf(static_cast<std::time_t>((fileTime - kFileTimeUnixEpoch) / 10000000ull));
+    if (fileTime < FILETIME_UNIX_EPOCH)
+        return LocalOf(0);
+    return LocalOf(static_cast<std::time_t>((fileTime - FILETIME_UNIX_EPOCH) / 10000000ull));
 }
 
 int64_t DaysFromCivil(int year, int month, int day) {

@@ -12,9 +12,11 @@ struct LocalTime {
     int hour = 0;
     int minute = 0;
     int second = 0;
+    int millisecond = 0;  // 0..999
 };
 
-// The local calendar time now (honours TZ in the native build).
+// The local calendar time now, all of it from one reading of the clock (honours TZ in the
+// native build).
 LocalTime LocalNow();
 
 // Content times: UTC FILETIME, 100-nanosecond units since 1601-01-01.

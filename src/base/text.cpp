@@ -8,7 +8,7 @@
 namespace zovrel {
 namespace {
 
-constexpr char32_t kReplacement = 0xFFFD;
+constexpr char32_t REPLACEMENT_CHARACTER = 0xFFFD;
 
 void AppendUtf8(std::string& out, char32_t cp) {
     if (cp < 0x80) {
@@ -70,7 +70,7 @@ std::string ToUtf8(std::wstring_view text) {
         }
         // A lone surrogate or a value outside Unicode cannot be encoded.
         if (IsSurrogate(c) || OutsideUnicode(c))
-            c = kReplacement;
+            c = REPLACEMENT_CHARACTER;
         AppendUtf8(out, c);
     }
     return out;
@@ -113,7 +113,7 @@ std::wstring FromUtf8(const void* data, std::ptrdiff_t count) {
             if (b == 0xF4)
                 hi = 0x8F;
         } else {
-            AppendWide(out, kReplacement);
+            AppendWide(out, REPLACEMENT_CHARACTER);
             ++i;
             continue;
         }
@@ -134,7 +134,7 @@ std::wstring FromUtf8(const void* data, std::ptrdiff_t count) {
             cp = (cp << 6) | (c & 0x3F);
         }
         if (!ok) {
-            AppendWide(out, kReplacement);
+            AppendWide(out, REPLACEMENT_CHARACTER);
             i = j;  // resume at the first byte that did not fit
             continue;
         }
@@ -185,16 +185,16 @@ int64_t ParseLeadingInt64(std::wstring_view text) {
     if (i < text.size() && (text[i] == L'-' || text[i] == L'+'))
         negative = text[i++] == L'-';
     // The magnitude, held just past INT64_MAX so that INT64_MIN is exact.
-    constexpr uint64_t kLimit = static_cast<uint64_t>(INT64_MAX) + 1;
+    constexpr uint64_t LIMIT = static_cast<uint64_t>(INT64_MAX) + 1;
     uint64_t value = 0;
     for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i) {
         const uint64_t digit = static_cast<uint64_t>(text[i] - L'0');
         // Checked before multiplying: past the limit the product would wrap around.
-        value = value > (kLimit - digit) / 10 ? kLimit : value * 10 + digit;
+        value = value > (LIMIT - digit) / 10 ? LIMIT : value * 10 + digit;
     }
     if (negative)
-        return value == kLimit ? INT64_MIN : -static_cast<int64_t>(value);
-    return value == kLimit ? INT64_MAX : static_cast<int64_t>(value);
+        return value == LIMIT ? INT64_MIN : -static_cast<int64_t>(value);
+    return value == LIMIT ? INT64_MAX : static_cast<int64_t>(value);
 }
 
 int ParseLeadingInt(std::wstring_view text) {

@@ -6,7 +6,7 @@ namespace zovrel {
 namespace {
 
 class PosixTicks final : public TickSource {
-public:
+  public:
     uint32_t Now() override {
         timespec ts{};
         clock_gettime(CLOCK_MONOTONIC, &ts);
@@ -18,6 +18,7 @@ public:
         while (nanosleep(&ts, &ts) != 0) {
         }
     }
+    bool SleepUnlessWoken(uint32_t ms, WakeSignal& wake) override { return wake.WaitFor(ms); }
 };
 
 }  // namespace

@@ -6,9 +6,10 @@ namespace zovrel {
 namespace {
 
 class Win32Ticks final : public TickSource {
-public:
+  public:
     uint32_t Now() override { return GetTickCount(); }
     void Sleep(uint32_t ms) override { ::Sleep(ms); }
+    bool SleepUnlessWoken(uint32_t ms, WakeSignal& wake) override { return wake.WaitFor(ms); }
 };
 
 }  // namespace

@@ -16,7 +16,7 @@ namespace zovrel {
 // Traits: `Type`, `Invalid()` and `Close(Type)`. A value equal to Invalid() is never closed.
 template <typename Traits>
 class UniqueResource {
-public:
+  public:
     using Type = typename Traits::Type;
 
     UniqueResource() = default;
@@ -46,7 +46,7 @@ public:
     // Gives up ownership without freeing.
     Type Release() { return std::exchange(value_, Traits::Invalid()); }
 
-private:
+  private:
     Type value_ = Traits::Invalid();
 };
 
@@ -59,10 +59,13 @@ struct Kernel {
     static bool IsValid(Type h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
     static void Close(Type h) { ::CloseHandle(h); }
 };
+// SetupDiOpenDevRegKey reports failure as INVALID_HANDLE_VALUE, the registry calls as null.
 struct RegistryKey {
     using Type = HKEY;
     static Type Invalid() { return nullptr; }
-    static bool IsValid(Type h) { return h != nullptr; }
+    static bool IsValid(Type h) {
+        return h != nullptr && h != reinterpret_cast<Type>(INVALID_HANDLE_VALUE);
+    }
     static void Close(Type h) { ::RegCloseKey(h); }
 };
 struct DeviceInfoSet {
@@ -131,7 +134,7 @@ using UniqueMemoryDC = UniqueResource<handle_traits::MemoryDC>;
 
 // A DC from GetDC, given back with ReleaseDC. `window` may be null for the screen.
 class WindowDC {
-public:
+  public:
     explicit WindowDC(HWND window) : window_(window), dc_(::GetDC(window)) {}
     WindowDC(const WindowDC&) = delete;
     WindowDC& operator=(const WindowDC&) = delete;
@@ -143,14 +146,14 @@ public:
     HDC Get() const { return dc_; }
     bool IsValid() const { return dc_ != nullptr; }
 
-private:
+  private:
     HWND window_;
     HDC dc_;
 };
 
 // BeginPaint / EndPaint.
 class PaintDC {
-public:
+  public:
     explicit PaintDC(HWND window) : window_(window), dc_(::BeginPaint(window, &paint_)) {}
     PaintDC(const PaintDC&) = delete;
     PaintDC& operator=(const PaintDC&) = delete;
@@ -159,7 +162,7 @@ public:
     bool IsValid() const { return dc_ != nullptr; }
     const RECT& PaintRect() const { return paint_.rcPaint; }
 
-private:
+  private:
     HWND window_;
     PAINTSTRUCT paint_{};
     HDC dc_;
@@ -167,7 +170,7 @@ private:
 
 // Selects a GDI object into a DC for one scope and puts the previous one back.
 class SelectedObject {
-public:
+  public:
     SelectedObject(HDC dc, HGDIOBJ object) : dc_(dc), previous_(::SelectObject(dc, object)) {}
     SelectedObject(const SelectedObject&) = delete;
     SelectedObject& operator=(const SelectedObject&) = delete;
@@ -177,15 +180,16 @@ public:
         }
     }
 
-private:
+  private:
     HDC dc_;
     HGDIOBJ previous_;
 };
 
-// GlobalLock / GlobalUnlock for one scope.
+// GlobalLock / GlobalUnlock for one scope. A null block locks nothing.
 class GlobalLockScope {
-public:
-    explicit GlobalLockScope(HGLOBAL block) : block_(block), data_(::GlobalLock(block)) {}
+  public:
+    explicit GlobalLockScope(HGLOBAL block)
+        : block_(block), data_(block != nullptr ? ::GlobalLock(block) : nullptr) {}
     GlobalLockScope(const GlobalLockScope&) = delete;
     GlobalLockScope& operator=(const GlobalLockScope&) = delete;
     ~GlobalLockScope() {
@@ -195,8 +199,10 @@ public:
     }
     void* Get() const { return data_; }
     bool IsValid() const { return data_ != nullptr; }
+    // The block's size in bytes (0 when it could not be locked).
+    size_t Size() const { return data_ != nullptr ? ::GlobalSize(block_) : 0; }
 
-private:
+  private:
     HGLOBAL block_;
     void* data_;
 };

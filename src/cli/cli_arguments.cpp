@@ -6,7 +6,7 @@ namespace zovrel {
 namespace {
 
 // Largest accepted --seconds and --entry value; anything above is surely a typo.
-constexpr uint64_t kMaxNumber = 1000000000;
+constexpr uint64_t MAX_NUMBER = 1000000000;
 
 bool ParseNumber(const std::wstring& text, uint32_t& value) {
     if (text.empty() || text.size() > 10)
@@ -17,7 +17,7 @@ bool ParseNumber(const std::wstring& text, uint32_t& value) {
             return false;
         number = number * 10 + static_cast<uint64_t>(c - L'0');
     }
-    if (number > kMaxNumber)
+    if (number > MAX_NUMBER)
         return false;
     value = static_cast<uint32_t>(number);
     return true;
@@ -30,13 +30,13 @@ bool Fail(std::wstring& error, std::wstring text) {
 
 const wchar_t* CommandName(CliCommand command) {
     switch (command) {
-        case CliCommand::kPorts:
+        case CliCommand::PORTS:
             return L"ports";
-        case CliCommand::kListen:
+        case CliCommand::LISTEN:
             return L"listen";
-        case CliCommand::kSend:
+        case CliCommand::SEND:
             return L"send";
-        case CliCommand::kHistory:
+        case CliCommand::HISTORY:
             return L"history";
         default:
             return L"";
@@ -51,7 +51,7 @@ bool ParseCliArguments(const std::vector<std::wstring>& args, CliArguments& pars
     error.clear();
     for (const std::wstring& arg : args) {
         if (arg == L"-h" || arg == L"--help") {
-            parsed.command = CliCommand::kHelp;
+            parsed.command = CliCommand::HELP;
             return true;
         }
     }
@@ -99,48 +99,48 @@ bool ParseCliArguments(const std::vector<std::wstring>& args, CliArguments& pars
                     return Fail(error,
                                 L"send takes exactly one of --text, --file, --image, --entry");
                 if (arg == L"--text") {
-                    parsed.source = SendSource::kText;
+                    parsed.source = SendSource::TEXT;
                     parsed.sendValue = value;
                 } else if (arg == L"--entry") {
                     uint32_t index = 0;
                     if (!ParseNumber(value, index))
                         return Fail(error, FormatText(L"--entry takes an entry index, not \"%ls\"",
                                                       value.c_str()));
-                    parsed.source = SendSource::kEntry;
+                    parsed.source = SendSource::ENTRY;
                     parsed.entryIndex = static_cast<int>(index);
                 } else {
                     if (value.empty())
                         return Fail(error, FormatText(L"%ls needs a path", arg.c_str()));
-                    parsed.source = arg == L"--file" ? SendSource::kFile : SendSource::kImage;
+                    parsed.source = arg == L"--file" ? SendSource::FILE : SendSource::IMAGE;
                     parsed.sendValue = value;
                 }
             }
             continue;
         }
-        if (parsed.command != CliCommand::kNone)
+        if (parsed.command != CliCommand::NONE)
             return Fail(error, FormatText(L"unexpected argument \"%ls\"", arg.c_str()));
         if (arg == L"ports")
-            parsed.command = CliCommand::kPorts;
+            parsed.command = CliCommand::PORTS;
         else if (arg == L"listen")
-            parsed.command = CliCommand::kListen;
+            parsed.command = CliCommand::LISTEN;
         else if (arg == L"send")
-            parsed.command = CliCommand::kSend;
+            parsed.command = CliCommand::SEND;
         else if (arg == L"history")
-            parsed.command = CliCommand::kHistory;
+            parsed.command = CliCommand::HISTORY;
         else
             return Fail(error, FormatText(L"unknown command \"%ls\"", arg.c_str()));
     }
 
     const wchar_t* name = CommandName(parsed.command);
     switch (parsed.command) {
-        case CliCommand::kNone:
+        case CliCommand::NONE:
             return Fail(error, L"no command given");
-        case CliCommand::kPorts:
-        case CliCommand::kHistory:
+        case CliCommand::PORTS:
+        case CliCommand::HISTORY:
             if (havePort || haveSeconds || sources > 0)
                 return Fail(error, FormatText(L"%ls takes no options but --data-root", name));
             return true;
-        case CliCommand::kListen:
+        case CliCommand::LISTEN:
             if (!havePort)
                 return Fail(error, L"listen needs --port");
             if (sources > 0)
@@ -148,7 +148,7 @@ bool ParseCliArguments(const std::vector<std::wstring>& args, CliArguments& pars
                             L"listen sends nothing: --text, --file, --image and --entry "
                             L"belong to send");
             return true;
-        case CliCommand::kSend:
+        case CliCommand::SEND:
             if (!havePort)
                 return Fail(error, L"send needs --port");
             if (haveSeconds)

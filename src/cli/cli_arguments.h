@@ -7,23 +7,23 @@
 
 namespace zovrel {
 
-enum class CliCommand { kNone, kHelp, kPorts, kListen, kSend, kHistory };
+enum class CliCommand { NONE, HELP, PORTS, LISTEN, SEND, HISTORY };
 
 // What `send` sends: a text given on the command line, a file, an image file, or a history entry.
-enum class SendSource { kNone, kText, kFile, kImage, kEntry };
+enum class SendSource { NONE, TEXT, FILE, IMAGE, ENTRY };
 
 struct CliArguments {
-    CliCommand command = CliCommand::kNone;
+    CliCommand command = CliCommand::NONE;
     std::wstring dataRoot;            // empty: the program's own data root
     std::wstring port;                // listen and send
     std::optional<uint32_t> seconds;  // listen: run this long; none: until stopped
-    SendSource source = SendSource::kNone;
+    SendSource source = SendSource::NONE;
     std::wstring sendValue;  // the text, or the path of the file or image
-    int entryIndex = -1;     // SendSource::kEntry
+    int entryIndex = -1;     // SendSource::ENTRY
 };
 
 // Parses the arguments after the program name. False with a one-line reason on a usage error;
-// "-h" or "--help" anywhere gives CliCommand::kHelp.
+// "-h" or "--help" anywhere gives CliCommand::HELP.
 bool ParseCliArguments(const std::vector<std::wstring>& args, CliArguments& parsed,
                        std::wstring& error);
 

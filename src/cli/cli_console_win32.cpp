@@ -16,14 +16,14 @@ std::atomic<bool> g_stopRequested{false};
 HANDLE g_shutdownComplete = nullptr;
 
 // Longest a console-close handler keeps the process alive; Windows ends it after about 5 s.
-constexpr DWORD kCloseWaitMs = 4500;
+constexpr DWORD CLOSE_WAIT_MS = 4500;
 
 BOOL WINAPI OnConsoleControl(DWORD event) {
     g_stopRequested.store(true);
     if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT) {
         // The process ends when this returns: let the main thread close the port first.
         if (g_shutdownComplete != nullptr)
-            ::WaitForSingleObject(g_shutdownComplete, kCloseWaitMs);
+            ::WaitForSingleObject(g_shutdownComplete, CLOSE_WAIT_MS);
     }
     return TRUE;
 }

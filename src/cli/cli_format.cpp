@@ -6,7 +6,7 @@
 namespace zovrel {
 namespace {
 
-constexpr size_t kHistoryTextChars = 60;
+constexpr size_t HISTORY_TEXT_CHARS = 60;
 
 bool IsSurrogateHigh(wchar_t c) {
     return sizeof(wchar_t) == 2 && c >= 0xD800 && c <= 0xDBFF;
@@ -73,7 +73,7 @@ std::wstring FormatHistoryLine(int index, const ClipboardEntry& entry) {
     return FormatText(L"%d\t%lld\t%ls\t%lld\t%04d-%02d-%02d %02d:%02d:%02d\t%ls", index,
                       static_cast<long long>(entry.id), EntryKindName(entry.kind).c_str(),
                       static_cast<long long>(entry.dataSize), t.year, t.month, t.day, t.hour,
-                      t.minute, t.second, OneLineText(text, kHistoryTextChars).c_str());
+                      t.minute, t.second, OneLineText(text, HISTORY_TEXT_CHARS).c_str());
 }
 
 std::wstring FormatProgressLine(int percent, const std::wstring& text) {

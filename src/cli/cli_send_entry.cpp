@@ -1,5 +1,7 @@
 #include "cli/cli_send_entry.h"
 
+#include <utility>
+
 #include "base/local_time.h"
 #include "base/text.h"
 #include "cli/cli_console.h"
@@ -12,33 +14,33 @@ bool BuildSendEntry(const CliArguments& arguments, ClipboardEntry& entry, std::w
     entry = ClipboardEntry{};
     entry.time = FileTimeNow();
     switch (arguments.source) {
-        case SendSource::kText:
+        case SendSource::TEXT:
             entry.kind = ENTRY_KIND_TEXT;
             entry.text = arguments.sendValue;
             entry.dataSize = static_cast<int64_t>(ToUtf8(entry.text).size());
             return true;
-        case SendSource::kFile:
+        case SendSource::FILE:
             // The engine reads the file itself and names the transfer after the path.
             entry.kind = ENTRY_KIND_FILES;
             entry.files.push_back(AbsolutePath(arguments.sendValue));
             return true;
-        case SendSource::kImage: {
+        case SendSource::IMAGE: {
             const std::wstring path = AbsolutePath(arguments.sendValue);
-            std::string bytes;
+            Bytes bytes;
             // One byte over the limit is read so that an oversized image is refused as too
             // large by the engine rather than as unreadable.
             switch (ReadWholeFile(path, MAX_IMAGE_PAYLOAD + 1, bytes)) {
-                case FileRead::kMissing:
+                case FileRead::MISSING:
                     error = FormatText(L"文件不存在: %ls", path.c_str());
                     return false;
-                case FileRead::kFailed:
+                case FileRead::FAILED:
                     error = L"无法读取文件";
                     return false;
-                case FileRead::kRead:
+                case FileRead::READ:
                     break;
             }
             entry.kind = ENTRY_KIND_IMAGE;
-            entry.imageBytes.assign(bytes.begin(), bytes.end());
+            entry.imageBytes = std::move(bytes);
             entry.imageFileName = FileNameOfPath(path);
             entry.dataSize = static_cast<int64_t>(entry.imageBytes.size());
             return true;

@@ -22,10 +22,10 @@
 namespace zovrel {
 namespace {
 
-constexpr int kExitOk = 0;
-constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
-constexpr uint32_t kPollMs = 50;
+constexpr int EXIT_OK = 0;
+constexpr int EXIT_FAILED = 1;
+constexpr int EXIT_USAGE = 2;
+constexpr uint32_t POLL_MS = 50;
 
 CliNotifier MakeNotifier() {
     return CliNotifier(WriteStdoutLine, WriteStderrLine);
@@ -47,14 +47,14 @@ void AddReceivedToHistory(CliNotifier& notifier, uint32_t waitMs) {
 int RunPorts() {
     for (const PortInfo& port : EnumeratePorts())
         WriteStdoutLine(FormatPortLine(port));
-    return kExitOk;
+    return EXIT_OK;
 }
 
 int RunHistory() {
     const std::vector<ClipboardEntry> entries = GetHistoryStore().GetEntries();
     for (size_t i = 0; i < entries.size(); ++i)
         WriteStdoutLine(FormatHistoryLine(static_cast<int>(i), entries[i]));
-    return kExitOk;
+    return EXIT_OK;
 }
 
 int RunListen(const CliArguments& arguments) {
@@ -72,29 +72,29 @@ int RunListen(const CliArguments& arguments) {
     while (!StopRequested()) {
         if (arguments.seconds && std::chrono::steady_clock::now() >= deadline)
             break;
-        AddReceivedToHistory(notifier, kPollMs);
+        AddReceivedToHistory(notifier, POLL_MS);
     }
 
     link.Close();
     AddReceivedToHistory(notifier, 0);  // a transfer that finished in the last moment
     engine.Detach();
     MarkShutdownComplete();
-    return kExitOk;
+    return EXIT_OK;
 }
 
 int RunSend(const CliArguments& arguments) {
     ClipboardEntry entry;
     std::wstring error;
-    if (arguments.source == SendSource::kEntry) {
+    if (arguments.source == SendSource::ENTRY) {
         auto stored = GetHistoryStore().GetEntryAt(arguments.entryIndex);
         if (!stored) {
             WriteStderrLine(FormatText(L"the history has no entry %d", arguments.entryIndex));
-            return kExitFailed;
+            return EXIT_FAILED;
         }
         entry = std::move(*stored);
     } else if (!BuildSendEntry(arguments, entry, error)) {
         WriteStderrLine(error);
-        return kExitFailed;
+        return EXIT_FAILED;
     }
 
     CliNotifier notifier = MakeNotifier();
@@ -113,7 +113,7 @@ int RunSend(const CliArguments& arguments) {
                     engine.CancelSend();
                     return;
                 }
-                std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
+                std::this_thread::sleep_for(std::chrono::milliseconds(POLL_MS));
             }
         });
         sent = engine.Send(entry, &notifier, error);
@@ -125,9 +125,9 @@ int RunSend(const CliArguments& arguments) {
     MarkShutdownComplete();
     if (!sent) {
         WriteStderrLine(error.empty() ? std::wstring(L"发送失败") : error);
-        return kExitFailed;
+        return EXIT_FAILED;
     }
-    return kExitOk;
+    return EXIT_OK;
 }
 
 }  // namespace
@@ -139,32 +139,32 @@ int RunCli(const std::vector<std::wstring>& args) {
     if (!ParseCliArguments(args, arguments, error)) {
         WriteStderrLine(L"zovrel-cli: " + error);
         WriteStderr(CliUsageText());
-        return kExitUsage;
+        return EXIT_USAGE;
     }
-    if (arguments.command == CliCommand::kHelp) {
+    if (arguments.command == CliCommand::HELP) {
         WriteStdout(CliUsageText());
-        return kExitOk;
+        return EXIT_OK;
     }
     if (!arguments.dataRoot.empty()) {
         const std::wstring root = AbsolutePath(arguments.dataRoot);
         if (!EnsureFolderExists(root)) {
             WriteStderrLine(FormatText(L"zovrel-cli: cannot use the data root %ls", root.c_str()));
-            return kExitFailed;
+            return EXIT_FAILED;
         }
         SetDataRootForProcess(root);
     }
     InstallStopHandlers();
     switch (arguments.command) {
-        case CliCommand::kPorts:
+        case CliCommand::PORTS:
             return RunPorts();
-        case CliCommand::kHistory:
+        case CliCommand::HISTORY:
             return RunHistory();
-        case CliCommand::kListen:
+        case CliCommand::LISTEN:
             return RunListen(arguments);
-        case CliCommand::kSend:
+        case CliCommand::SEND:
             return RunSend(arguments);
         default:
-            return kExitUsage;
+            return EXIT_USAGE;
     }
 }
 

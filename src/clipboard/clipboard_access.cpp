@@ -9,7 +9,7 @@ namespace zovrel {
 
 namespace {
 
-constexpr uint32_t kDropFilesHeaderSize = 20;
+constexpr uint32_t DROP_FILES_HEADER_SIZE = 20;
 
 void AppendLe16(Bytes& out, uint32_t unit) {
     out.push_back(static_cast<uint8_t>(unit & 0xFF));
@@ -55,11 +55,11 @@ std::wstring ImageClipboardFormatName(std::wstring_view imageFileName) {
 
 Bytes BuildDropFilesBlock(const std::vector<std::wstring>& paths) {
     Bytes block;
-    AppendLe32(block, kDropFilesHeaderSize);  // offset of the file list
-    AppendLe32(block, 0);                     // drop point x
-    AppendLe32(block, 0);                     // drop point y
-    AppendLe32(block, 0);                     // not in the non-client area
-    AppendLe32(block, 1);                     // wide characters
+    AppendLe32(block, DROP_FILES_HEADER_SIZE);  // offset of the file list
+    AppendLe32(block, 0);                       // drop point x
+    AppendLe32(block, 0);                       // drop point y
+    AppendLe32(block, 0);                       // not in the non-client area
+    AppendLe32(block, 1);                       // wide characters
     for (const std::wstring& path : paths) {
         AppendUtf16(block, path);
         AppendLe16(block, 0);
@@ -69,14 +69,14 @@ Bytes BuildDropFilesBlock(const std::vector<std::wstring>& paths) {
 }
 
 bool IsWellFormedDropFiles(const void* block, size_t size) {
-    if (block == nullptr || size < kDropFilesHeaderSize)
+    if (block == nullptr || size < DROP_FILES_HEADER_SIZE)
         return false;
     const auto* p = static_cast<const uint8_t*>(block);
     uint32_t offset = 0;
     uint32_t wide = 0;
     std::memcpy(&offset, p, 4);
     std::memcpy(&wide, p + 16, 4);
-    if (offset < kDropFilesHeaderSize || offset >= size)
+    if (offset < DROP_FILES_HEADER_SIZE || offset >= size)
         return false;
     const size_t unit = wide != 0 ? 2 : 1;
     // The list ends with an empty name: a NUL right after another NUL (or at its very start).

@@ -27,17 +27,17 @@ Bytes BuildDropFilesBlock(const std::vector<std::wstring>& paths);
 bool IsWellFormedDropFiles(const void* block, size_t size);
 
 // Formats by which password managers mark clipboard content that must not be kept or shared.
-inline constexpr wchar_t kViewerIgnoreFormat[] = L"Clipboard Viewer Ignore";
-inline constexpr wchar_t kExcludeFromMonitorFormat[] =
+inline constexpr wchar_t VIEWER_IGNORE_FORMAT[] = L"Clipboard Viewer Ignore";
+inline constexpr wchar_t EXCLUDE_FROM_MONITOR_FORMAT[] =
     L"ExcludeClipboardContentFromMonitorProcessing";
-inline constexpr wchar_t kCanIncludeInHistoryFormat[] = L"CanIncludeInClipboardHistory";
-inline constexpr wchar_t kCanUploadToCloudFormat[] = L"CanUploadToCloudClipboard";
+inline constexpr wchar_t CAN_INCLUDE_IN_HISTORY_FORMAT[] = L"CanIncludeInClipboardHistory";
+inline constexpr wchar_t CAN_UPLOAD_TO_CLOUD_FORMAT[] = L"CanUploadToCloudClipboard";
 
 // What a read of the clipboard found.
 enum class ClipboardReadResult {
-    Content,  // files, an image or non-empty text
-    Nothing,  // busy, empty or only formats we do not take
-    Private,  // marked private by its owner; nothing was read
+    CONTENT,  // files, an image or non-empty text
+    NOTHING,  // busy, empty or only formats we do not take
+    PRIVATE,  // marked private by its owner; nothing was read
 };
 
 #ifdef _WIN32

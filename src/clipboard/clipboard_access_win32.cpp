@@ -8,36 +8,15 @@
 
 #include "base/local_time.h"
 #include "base/text.h"
+#include "base/win32_handle.h"
 #include "clipboard/dib.h"
 
 namespace zovrel {
 
 namespace {
 
-constexpr int kOpenAttempts = 8;
-constexpr DWORD kOpenRetryMs = 20;
-
-// GlobalLock for a scope.
-class LockedBlock {
-  public:
-    explicit LockedBlock(HANDLE handle)
-        : handle_(handle), data_(handle ? GlobalLock(handle) : nullptr) {
-        size_ = data_ ? GlobalSize(handle) : 0;
-    }
-    ~LockedBlock() {
-        if (data_)
-            GlobalUnlock(handle_);
-    }
-    LockedBlock(const LockedBlock&) = delete;
-    LockedBlock& operator=(const LockedBlock&) = delete;
-    const void* data() const { return data_; }
-    size_t size() const { return size_; }
-
-  private:
-    HANDLE handle_;
-    void* data_;
-    size_t size_ = 0;
-};
+constexpr int OPEN_ATTEMPTS = 8;
+constexpr DWORD OPEN_RETRY_MS = 20;
 
 UINT RegisteredFormat(const wchar_t* name) {
     return RegisterClipboardFormatW(name);
@@ -55,31 +34,31 @@ bool FormatHoldsZero(const wchar_t* name) {
     UINT format = RegisteredFormat(name);
     if (format == 0 || !IsClipboardFormatAvailable(format))
         return false;
-    LockedBlock block(GetClipboardData(format));
-    if (block.data() == nullptr || block.size() < sizeof(DWORD))
+    const GlobalLockScope block(GetClipboardData(format));
+    if (!block.IsValid() || block.Size() < sizeof(DWORD))
         return false;
     DWORD value = 0;
-    std::memcpy(&value, block.data(), sizeof value);
+    std::memcpy(&value, block.Get(), sizeof value);
     return value == 0;
 }
 
 // Text of a CF_UNICODETEXT block, up to its NUL but never past the block's end.
 bool ReadUnicodeText(std::wstring& text) {
-    LockedBlock block(GetClipboardData(CF_UNICODETEXT));
-    if (block.data() == nullptr)
+    const GlobalLockScope block(GetClipboardData(CF_UNICODETEXT));
+    if (!block.IsValid())
         return false;
-    const auto* chars = static_cast<const wchar_t*>(block.data());
-    text.assign(chars, wcsnlen(chars, block.size() / sizeof(wchar_t)));
+    const auto* chars = static_cast<const wchar_t*>(block.Get());
+    text.assign(chars, wcsnlen(chars, block.Size() / sizeof(wchar_t)));
     return true;
 }
 
 // Text of a CF_TEXT block in the ANSI code page, bounded the same way.
 bool ReadAnsiText(std::wstring& text) {
-    LockedBlock block(GetClipboardData(CF_TEXT));
-    if (block.data() == nullptr)
+    const GlobalLockScope block(GetClipboardData(CF_TEXT));
+    if (!block.IsValid())
         return false;
-    const auto* chars = static_cast<const char*>(block.data());
-    const int length = static_cast<int>(strnlen(chars, block.size()));
+    const auto* chars = static_cast<const char*>(block.Get());
+    const int length = static_cast<int>(strnlen(chars, block.Size()));
     text.clear();
     if (length == 0)
         return true;
@@ -125,8 +104,8 @@ std::vector<std::wstring> ReadDroppedFiles() {
         return files;
     {
         // The list walk below trusts the block; make sure it is terminated inside it.
-        LockedBlock block(handle);
-        if (!IsWellFormedDropFiles(block.data(), block.size()))
+        const GlobalLockScope block(handle);
+        if (!IsWellFormedDropFiles(block.Get(), block.Size()))
             return files;
     }
     auto drop = static_cast<HDROP>(handle);
@@ -158,11 +137,11 @@ bool DibOfBitmap(HBITMAP bitmap, Bytes& dib) {
     header.biPlanes = 1;
     header.biBitCount = 32;
     header.biCompression = BI_RGB;
-    HDC screen = GetDC(nullptr);
-    if (screen == nullptr)
+    const WindowDC screen(nullptr);
+    if (!screen.IsValid())
         return false;
     BITMAPINFOHEADER probe = header;
-    GetDIBits(screen, bitmap, 0, static_cast<UINT>(info.bmHeight), nullptr,
+    GetDIBits(screen.Get(), bitmap, 0, static_cast<UINT>(info.bmHeight), nullptr,
               reinterpret_cast<BITMAPINFO*>(&probe), DIB_RGB_COLORS);
     // The rows are always 32 bits wide here; never trust a smaller answer than that.
     const uint64_t rows = static_cast<uint64_t>(info.bmWidth) * 4 * info.bmHeight;
@@ -173,11 +152,10 @@ bool DibOfBitmap(HBITMAP bitmap, Bytes& dib) {
     if (imageSize <= 0x7FFFFFFF) {
         dib.assign(sizeof header + imageSize, 0);
         std::memcpy(dib.data(), &header, sizeof header);
-        ok = GetDIBits(screen, bitmap, 0, static_cast<UINT>(info.bmHeight),
+        ok = GetDIBits(screen.Get(), bitmap, 0, static_cast<UINT>(info.bmHeight),
                        dib.data() + sizeof header, reinterpret_cast<BITMAPINFO*>(dib.data()),
                        DIB_RGB_COLORS) != 0;
     }
-    ReleaseDC(nullptr, screen);
     if (!ok)
         dib.clear();
     return ok;
@@ -185,10 +163,10 @@ bool DibOfBitmap(HBITMAP bitmap, Bytes& dib) {
 
 bool ReadImage(Bytes& dib) {
     if (IsClipboardFormatAvailable(CF_DIB)) {
-        LockedBlock block(GetClipboardData(CF_DIB));
-        size_t total = DibTotalSize(block.data(), block.size());
+        const GlobalLockScope block(GetClipboardData(CF_DIB));
+        const size_t total = DibTotalSize(block.Get(), block.Size());
         if (total != 0) {
-            const auto* bytes = static_cast<const uint8_t*>(block.data());
+            const auto* bytes = static_cast<const uint8_t*>(block.Get());
             dib.assign(bytes, bytes + total);
             return true;
         }
@@ -242,21 +220,19 @@ bool ReadOpenClipboard(ClipboardEntry& entry) {
 
 // Hands a movable copy of the bytes to the clipboard under `format`.
 bool PutBlock(UINT format, const void* data, size_t size) {
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, size);
-    if (block == nullptr)
+    UniqueGlobal block(GlobalAlloc(GMEM_MOVEABLE, size));
+    if (!block.IsValid())
         return false;
-    void* target = GlobalLock(block);
-    if (target == nullptr) {
-        GlobalFree(block);
-        return false;
+    {
+        const GlobalLockScope target(block.Get());
+        if (!target.IsValid())
+            return false;
+        std::memcpy(target.Get(), data, size);
     }
-    std::memcpy(target, data, size);
-    GlobalUnlock(block);
-    if (SetClipboardData(format, block) == nullptr) {
-        GlobalFree(block);
+    if (SetClipboardData(format, block.Get()) == nullptr)
         return false;
-    }
-    return true;  // the clipboard owns the block now
+    block.Release();  // the clipboard owns the block now
+    return true;
 }
 
 bool PutImage(const ClipboardEntry& entry) {
@@ -294,12 +270,12 @@ bool PutText(const std::wstring& text) {
 }  // namespace
 
 ClipboardSession::ClipboardSession(HWND owner) {
-    for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
+    for (int attempt = 0; attempt < OPEN_ATTEMPTS; ++attempt) {
         if (OpenClipboard(owner)) {
             open_ = true;
             return;
         }
-        Sleep(kOpenRetryMs);
+        Sleep(OPEN_RETRY_MS);
     }
 }
 
@@ -309,8 +285,9 @@ ClipboardSession::~ClipboardSession() {
 }
 
 bool ClipboardIsMarkedPrivate() {
-    return FormatPresent(kViewerIgnoreFormat) || FormatPresent(kExcludeFromMonitorFormat) ||
-           FormatHoldsZero(kCanIncludeInHistoryFormat) || FormatHoldsZero(kCanUploadToCloudFormat);
+    return FormatPresent(VIEWER_IGNORE_FORMAT) || FormatPresent(EXCLUDE_FROM_MONITOR_FORMAT) ||
+           FormatHoldsZero(CAN_INCLUDE_IN_HISTORY_FORMAT) ||
+           FormatHoldsZero(CAN_UPLOAD_TO_CLOUD_FORMAT);
 }
 
 bool ReadClipboardEntry(HWND owner, ClipboardEntry& entry) {
@@ -321,11 +298,11 @@ bool ReadClipboardEntry(HWND owner, ClipboardEntry& entry) {
 ClipboardReadResult ReadClipboardEntryUnlessPrivate(HWND owner, ClipboardEntry& entry) {
     ClipboardSession session(owner);
     if (!session.IsOpen())
-        return ClipboardReadResult::Nothing;
+        return ClipboardReadResult::NOTHING;
     // Checked under the same opening as the read, so the marks belong to what would be read.
     if (ClipboardIsMarkedPrivate())
-        return ClipboardReadResult::Private;
-    return ReadOpenClipboard(entry) ? ClipboardReadResult::Content : ClipboardReadResult::Nothing;
+        return ClipboardReadResult::PRIVATE;
+    return ReadOpenClipboard(entry) ? ClipboardReadResult::CONTENT : ClipboardReadResult::NOTHING;
 }
 
 bool WriteEntryToClipboard(const ClipboardEntry& entry, HWND owner) {

@@ -20,14 +20,14 @@ bool ClipboardCapture::CaptureClipboardChange(Notifier* notify) {
 
     ClipboardEntry entry;
     switch (source_.Read(entry)) {
-        case ClipboardReadResult::Nothing:
+        case ClipboardReadResult::NOTHING:
             // Busy or unreadable: leave the sequence alone so the poll tries again.
             return false;
-        case ClipboardReadResult::Private:
+        case ClipboardReadResult::PRIVATE:
             // Never kept on disk nor sent; dealt with, so the poll does not keep reading it.
             RecordClipboardSequence();
             return false;
-        case ClipboardReadResult::Content:
+        case ClipboardReadResult::CONTENT:
             break;
     }
 
@@ -65,7 +65,7 @@ void ClipboardCapture::RecordClipboardSequence() {
 
 void ClipboardCapture::MarkClipboardAsOwn() {
     ClipboardEntry entry;
-    if (source_.Read(entry) == ClipboardReadResult::Content) {
+    if (source_.Read(entry) == ClipboardReadResult::CONTENT) {
         ownWriteFingerprint_ = ComputeFingerprint(entry);
     }
     RecordClipboardSequence();

@@ -7,6 +7,10 @@
 #include "clipboard/clipboard_entry.h"
 #include "clipboard/fingerprint.h"
 
+#ifdef _WIN32
+#include "base/win32_handle.h"
+#endif
+
 namespace zovrel {
 
 class ClipboardHistory;
@@ -77,13 +81,13 @@ class Win32ClipboardSource final : public ClipboardSource {
 class CZovrelClipboardWatcher {
   public:
     enum class Subscription {
-        Automatic,    // the format listener when the system has one, else the viewer chain
-        ViewerChain,  // always the older viewer chain
+        AUTOMATIC,     // the format listener when the system has one, else the viewer chain
+        VIEWER_CHAIN,  // always the older viewer chain
     };
 
     // `history` null means the process's history store.
     explicit CZovrelClipboardWatcher(ClipboardHistory* history = nullptr,
-                                     Subscription subscription = Subscription::Automatic);
+                                     Subscription subscription = Subscription::AUTOMATIC);
     ~CZovrelClipboardWatcher();
     CZovrelClipboardWatcher(const CZovrelClipboardWatcher&) = delete;
     CZovrelClipboardWatcher& operator=(const CZovrelClipboardWatcher&) = delete;
@@ -102,7 +106,7 @@ class CZovrelClipboardWatcher {
         capture_.AddWatcherIgnoredFingerprint(fingerprint);
     }
 
-    HWND Window() const { return window_; }
+    HWND Window() const { return window_.Get(); }
     HWND NextViewer() const { return nextViewer_; }
     bool ListenerMode() const { return listenerMode_; }
     const ClipboardCapture& Capture() const { return capture_; }
@@ -117,7 +121,7 @@ class CZovrelClipboardWatcher {
     Win32ClipboardSource source_;
     ClipboardCapture capture_;
     Notifier* notify_ = nullptr;
-    HWND window_ = nullptr;
+    UniqueWindow window_;
     HWND nextViewer_ = nullptr;
     bool listenerMode_ = false;
     bool viewerMode_ = false;

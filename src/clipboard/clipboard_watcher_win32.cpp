@@ -5,12 +5,12 @@ namespace zovrel {
 
 namespace {
 
-constexpr wchar_t kWindowClass[] = L"ZovrelClipboardWatcher";
-constexpr wchar_t kWindowTitle[] = L"zovrel_clipboard_watcher";
-constexpr UINT_PTR kPollTimer = 1;
-constexpr UINT_PTR kDebounceTimer = 2;
-constexpr UINT kPollMs = 500;
-constexpr UINT kDebounceMs = 150;
+constexpr wchar_t WINDOW_CLASS[] = L"ZovrelClipboardWatcher";
+constexpr wchar_t WINDOW_TITLE[] = L"zovrel_clipboard_watcher";
+constexpr UINT_PTR POLL_TIMER = 1;
+constexpr UINT_PTR DEBOUNCE_TIMER = 2;
+constexpr UINT POLL_MS = 500;
+constexpr UINT DEBOUNCE_MS = 150;
 
 using ListenerFunction = BOOL(WINAPI*)(HWND);
 
@@ -27,7 +27,7 @@ bool RegisterWindowClass(WNDPROC windowProc) {
     WNDCLASSW windowClass{};
     windowClass.lpfnWndProc = windowProc;
     windowClass.hInstance = GetModuleHandleW(nullptr);
-    windowClass.lpszClassName = kWindowClass;
+    windowClass.lpszClassName = WINDOW_CLASS;
     return RegisterClassW(&windowClass) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
 
@@ -43,58 +43,57 @@ CZovrelClipboardWatcher::~CZovrelClipboardWatcher() {
 
 bool CZovrelClipboardWatcher::StartWatching(Notifier* notify) {
     notify_ = notify;
-    if (window_ == nullptr) {
+    if (!window_.IsValid()) {
         if (!RegisterWindowClass(&WindowProc))
             return false;
-        window_ = CreateWindowExW(0, kWindowClass, kWindowTitle, 0, 0, 0, 0, 0, nullptr, nullptr,
-                                  GetModuleHandleW(nullptr), nullptr);
-        if (window_ == nullptr)
+        window_.Reset(CreateWindowExW(0, WINDOW_CLASS, WINDOW_TITLE, 0, 0, 0, 0, 0, nullptr,
+                                      nullptr, GetModuleHandleW(nullptr), nullptr));
+        if (!window_.IsValid())
             return false;
-        SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-        source_.SetOwner(window_);
+        SetWindowLongPtrW(window_.Get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        source_.SetOwner(window_.Get());
     }
     Subscribe();
     capture_.RecordClipboardSequence();
-    SetTimer(window_, kPollTimer, kPollMs, nullptr);
+    SetTimer(window_.Get(), POLL_TIMER, POLL_MS, nullptr);
     // Capture once shortly after start-up: the clipboard may already hold something new.
-    SetTimer(window_, kDebounceTimer, kDebounceMs, nullptr);
+    SetTimer(window_.Get(), DEBOUNCE_TIMER, DEBOUNCE_MS, nullptr);
     return true;
 }
 
 void CZovrelClipboardWatcher::Subscribe() {
     if (listenerMode_ || viewerMode_)
         return;
-    if (subscription_ == Subscription::Automatic) {
+    if (subscription_ == Subscription::AUTOMATIC) {
         ListenerFunction add = User32Function("AddClipboardFormatListener");
-        if (add != nullptr && add(window_)) {
+        if (add != nullptr && add(window_.Get())) {
             listenerMode_ = true;
             return;
         }
     }
     viewerMode_ = true;
-    nextViewer_ = SetClipboardViewer(window_);
+    nextViewer_ = SetClipboardViewer(window_.Get());
 }
 
 void CZovrelClipboardWatcher::StopWatching() {
-    if (window_ == nullptr)
+    if (!window_.IsValid())
         return;
-    KillTimer(window_, kPollTimer);
-    KillTimer(window_, kDebounceTimer);
+    KillTimer(window_.Get(), POLL_TIMER);
+    KillTimer(window_.Get(), DEBOUNCE_TIMER);
     if (viewerMode_) {
         if (nextViewer_ != nullptr)
-            ChangeClipboardChain(window_, nextViewer_);
+            ChangeClipboardChain(window_.Get(), nextViewer_);
         nextViewer_ = nullptr;
         viewerMode_ = false;
     }
     if (listenerMode_) {
         ListenerFunction remove = User32Function("RemoveClipboardFormatListener");
         if (remove != nullptr)
-            remove(window_);
+            remove(window_.Get());
         listenerMode_ = false;
     }
-    SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
-    DestroyWindow(window_);
-    window_ = nullptr;
+    SetWindowLongPtrW(window_.Get(), GWLP_USERDATA, 0);
+    window_.Reset();
     source_.SetOwner(nullptr);
 }
 
@@ -103,7 +102,7 @@ void CZovrelClipboardWatcher::CaptureClipboardChange() {
 }
 
 void CZovrelClipboardWatcher::RestartDebounce() {
-    SetTimer(window_, kDebounceTimer, kDebounceMs, nullptr);  // replaces a running one
+    SetTimer(window_.Get(), DEBOUNCE_TIMER, DEBOUNCE_MS, nullptr);  // replaces a running one
 }
 
 LRESULT CALLBACK CZovrelClipboardWatcher::WindowProc(HWND window, UINT message, WPARAM wParam,
@@ -122,7 +121,7 @@ LRESULT CZovrelClipboardWatcher::HandleMessage(UINT message, WPARAM wParam, LPAR
             return 0;
         case WM_DRAWCLIPBOARD:
             RestartDebounce();
-            if (nextViewer_ != nullptr && nextViewer_ != window_) {
+            if (nextViewer_ != nullptr && nextViewer_ != window_.Get()) {
                 SendMessageW(nextViewer_, message, wParam, lParam);
             }
             return 0;
@@ -130,19 +129,19 @@ LRESULT CZovrelClipboardWatcher::HandleMessage(UINT message, WPARAM wParam, LPAR
             auto removed = reinterpret_cast<HWND>(wParam);
             if (removed == nextViewer_) {
                 nextViewer_ = reinterpret_cast<HWND>(lParam);
-            } else if (nextViewer_ != nullptr && nextViewer_ != window_) {
+            } else if (nextViewer_ != nullptr && nextViewer_ != window_.Get()) {
                 SendMessageW(nextViewer_, message, wParam, lParam);
             }
             break;
         }
         case WM_TIMER:
-            if (wParam == kPollTimer) {
+            if (wParam == POLL_TIMER) {
                 if (capture_.PollDue())
                     CaptureClipboardChange();
                 return 0;
             }
-            if (wParam == kDebounceTimer) {
-                KillTimer(window_, kDebounceTimer);
+            if (wParam == DEBOUNCE_TIMER) {
+                KillTimer(window_.Get(), DEBOUNCE_TIMER);
                 CaptureClipboardChange();
                 return 0;
             }
@@ -150,7 +149,7 @@ LRESULT CZovrelClipboardWatcher::HandleMessage(UINT message, WPARAM wParam, LPAR
         default:
             break;
     }
-    return DefWindowProcW(window_, message, wParam, lParam);
+    return DefWindowProcW(window_.Get(), message, wParam, lParam);
 }
 
 }  // namespace zovrel

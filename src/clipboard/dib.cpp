@@ -6,11 +6,11 @@ namespace zovrel {
 
 namespace {
 
-constexpr uint32_t kInfoHeaderSize = 40;
-constexpr uint32_t kV4HeaderSize = 108;
-constexpr uint32_t kV5HeaderSize = 124;
-constexpr uint32_t kBiRgb = 0;
-constexpr uint32_t kBiBitfields = 3;
+constexpr uint32_t INFO_HEADER_SIZE = 40;
+constexpr uint32_t V4_HEADER_SIZE = 108;
+constexpr uint32_t V5_HEADER_SIZE = 124;
+constexpr uint32_t DIB_BI_RGB = 0;
+constexpr uint32_t DIB_BI_BITFIELDS = 3;
 
 uint32_t Le32(const uint8_t* p) {
     return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
@@ -47,10 +47,10 @@ bool RowBytes(int32_t width, int32_t height, uint16_t bitCount, uint64_t& out) {
 }  // namespace
 
 bool IsDibHeader(const void* data, size_t available) {
-    if (data == nullptr || available < kInfoHeaderSize)
+    if (data == nullptr || available < INFO_HEADER_SIZE)
         return false;
     uint32_t size = Le32(static_cast<const uint8_t*>(data));
-    return size == kInfoHeaderSize || size == kV4HeaderSize || size == kV5HeaderSize;
+    return size == INFO_HEADER_SIZE || size == V4_HEADER_SIZE || size == V5_HEADER_SIZE;
 }
 
 size_t DibTotalSize(const void* data, size_t available) {
@@ -71,7 +71,7 @@ size_t DibTotalSize(const void* data, size_t available) {
     const uint32_t coloursUsed = Le32(p + 32);
 
     uint64_t colourTable = 0;
-    if (compression == kBiBitfields && headerSize == kInfoHeaderSize) {
+    if (compression == DIB_BI_BITFIELDS && headerSize == INFO_HEADER_SIZE) {
         colourTable = 12;
     } else if (coloursUsed != 0) {
         colourTable = 4 * static_cast<uint64_t>(coloursUsed);
@@ -94,7 +94,7 @@ size_t DibTotalSize(const void* data, size_t available) {
         } else {
             pixels = rowBytes;
         }
-    } else if (compression == kBiRgb || compression == kBiBitfields) {
+    } else if (compression == DIB_BI_RGB || compression == DIB_BI_BITFIELDS) {
         // Uncompressed rows have a known length; an image-size field below it would let whoever
         // draws the DIB read past the end of what was copied.
         if (width >= 1 && height != 0 && bitCount != 0 && !haveRows)

@@ -7,10 +7,10 @@
 namespace zovrel {
 namespace {
 
-constexpr wchar_t kMetaSection[] = L"Meta";
-constexpr wchar_t kIgnoredKey[] = L"IgnoredFingerprints";
-constexpr wchar_t kOlderIgnoredKey[] = L"IgnoreFingerprint";
-constexpr size_t kMaxValueChars = 4095;
+constexpr wchar_t META_SECTION[] = L"Meta";
+constexpr wchar_t IGNORED_KEY[] = L"IgnoredFingerprints";
+constexpr wchar_t OLDER_IGNORED_KEY[] = L"IgnoreFingerprint";
+constexpr size_t MAX_VALUE_CHARS = 4095;
 
 }  // namespace
 
@@ -37,30 +37,31 @@ std::wstring ComputeFingerprint(const ClipboardEntry& entry) {
         hash.Update(entry.imageBytes.data(), entry.imageBytes.size());
     const Sha256Digest digest = hash.Finish();
 
-    static constexpr wchar_t kHex[] = L"0123456789abcdef";
+    static constexpr wchar_t HEX_DIGITS[] = L"0123456789abcdef";
     std::wstring text;
     text.reserve(digest.size() * 2);
     for (uint8_t b : digest) {
-        text += kHex[b >> 4];
-        text += kHex[b & 0x0F];
+        text += HEX_DIGITS[b >> 4];
+        text += HEX_DIGITS[b & 0x0F];
     }
     return text;
 }
 
 void ReadIgnoredFingerprints(const ProfileDocument& index, FingerprintSet& set) {
     set.clear();
-    const std::wstring joined = index.GetString(kMetaSection, kIgnoredKey, L"", kMaxValueChars);
+    const std::wstring joined = index.GetString(META_SECTION, IGNORED_KEY, L"", MAX_VALUE_CHARS);
     for (std::wstring& piece : SplitTrimmed(joined, L'|'))
         set.insert(std::move(piece));
-    const std::wstring older = index.GetString(kMetaSection, kOlderIgnoredKey, L"", kMaxValueChars);
+    const std::wstring older =
+        index.GetString(META_SECTION, OLDER_IGNORED_KEY, L"", MAX_VALUE_CHARS);
     if (!older.empty())
         set.insert(older);
 }
 
 void WriteIgnoredFingerprints(ProfileDocument& index, const FingerprintSet& set) {
-    index.Remove(kMetaSection, kOlderIgnoredKey);
+    index.Remove(META_SECTION, OLDER_IGNORED_KEY);
     if (set.empty()) {
-        index.Remove(kMetaSection, kIgnoredKey);
+        index.Remove(META_SECTION, IGNORED_KEY);
         return;
     }
     std::wstring joined;
@@ -69,7 +70,7 @@ void WriteIgnoredFingerprints(ProfileDocument& index, const FingerprintSet& set)
             joined += L'|';
         joined += f;
     }
-    index.Set(kMetaSection, kIgnoredKey, joined);
+    index.Set(META_SECTION, IGNORED_KEY, joined);
 }
 
 void LoadIgnoredFingerprints(const std::wstring& indexPath, FingerprintSet& set) {

@@ -7,6 +7,7 @@
 #include <optional>
 #include <set>
 #include <system_error>
+#include <utility>
 
 #include "base/paths.h"
 #include "base/text.h"
@@ -19,14 +20,14 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr wchar_t kIndexName[] = L"index.ini";
-constexpr wchar_t kMeta[] = L"Meta";
-constexpr wchar_t kEntry[] = L"Entry";
-constexpr size_t kMaxValueChars = 4095;
+constexpr wchar_t INDEX_NAME[] = L"index.ini";
+constexpr wchar_t META_SECTION[] = L"Meta";
+constexpr wchar_t ENTRY_SECTION[] = L"Entry";
+constexpr size_t MAX_VALUE_CHARS = 4095;
 // Longer than any real image extension; a longer one could make the file name too long to write.
-constexpr size_t kMaxImageExtensionChars = 16;
+constexpr size_t MAX_IMAGE_EXTENSION_CHARS = 16;
 // A temporary file younger than this may still belong to a save in progress elsewhere.
-constexpr auto kStaleTemporaryAge = std::chrono::seconds(60);
+constexpr auto STALE_TEMPORARY_AGE = std::chrono::seconds(60);
 
 std::optional<uint64_t> RegularFileSize(const std::wstring& path) {
     std::error_code ec;
@@ -110,21 +111,21 @@ std::vector<PlannedFile> PlanContentFiles(const ClipboardEntry& e) {
 }
 
 std::string MetaBytes(ProfileDocument doc, const ClipboardEntry& e) {
-    doc.Set(kEntry, L"Kind", std::to_wstring(static_cast<int>(e.kind)));
-    doc.Set(kEntry, L"DataSize", std::to_wstring(e.dataSize));
-    doc.Set(kEntry, L"TimeHigh", std::to_wstring(static_cast<uint32_t>(e.time >> 32)));
-    doc.Set(kEntry, L"TimeLow", std::to_wstring(static_cast<uint32_t>(e.time)));
-    doc.Set(kEntry, L"ImageFileName", e.imageFileName);
+    doc.Set(ENTRY_SECTION, L"Kind", std::to_wstring(static_cast<int>(e.kind)));
+    doc.Set(ENTRY_SECTION, L"DataSize", std::to_wstring(e.dataSize));
+    doc.Set(ENTRY_SECTION, L"TimeHigh", std::to_wstring(static_cast<uint32_t>(e.time >> 32)));
+    doc.Set(ENTRY_SECTION, L"TimeLow", std::to_wstring(static_cast<uint32_t>(e.time)));
+    doc.Set(ENTRY_SECTION, L"ImageFileName", e.imageFileName);
     return doc.ToBytes();
 }
 
 // A name that WriteFileAtomically gives its temporary files: target + ".<pid>-<n>.tmp", where
 // the target is "index.ini" or an entry file (always with a dot of its own).
 bool IsTemporaryFileName(const std::wstring& name) {
-    constexpr std::wstring_view kSuffix = L".tmp";
-    if (name.size() <= kSuffix.size() || !name.ends_with(kSuffix))
+    constexpr std::wstring_view SUFFIX = L".tmp";
+    if (name.size() <= SUFFIX.size() || !name.ends_with(SUFFIX))
         return false;
-    const std::wstring_view rest = std::wstring_view(name).substr(0, name.size() - kSuffix.size());
+    const std::wstring_view rest = std::wstring_view(name).substr(0, name.size() - SUFFIX.size());
     const size_t dot = rest.rfind(L'.');
     if (dot == std::wstring_view::npos)
         return false;
@@ -140,6 +141,26 @@ bool IsTemporaryFileName(const std::wstring& name) {
 
 }  // namespace
 
+int64_t TakeNextEntryId(HistoryState& state, bool& wrapped) {
+    const auto inUse = [&state](int64_t id) {
+        for (const auto& s : state.entries)
+            if (s.entry.id == id)
+                return true;
+        return false;
+    };
+    wrapped = false;
+    int64_t id = state.nextId;
+    do {
+        if (id < 0 || id >= MAX_ENTRY_ID) {
+            id = 0;
+            wrapped = true;
+        }
+        ++id;
+    } while (inUse(id));  // at most MAX_HISTORY_ENTRIES ids are in use
+    state.nextId = id;
+    return id;
+}
+
 std::wstring GetHistoryFolder() {
     return JoinPath(GetDataRoot(), L"history");
 }
@@ -152,7 +173,7 @@ std::wstring HistoryImageExtension(const std::wstring& imageFileName) {
     const std::wstring_view ext = std::wstring_view(name).substr(dot + 1);
     // The name can come from the device: anything but a short plain extension could reach
     // outside the folder or fail to write, and the entry's own file names must stay its own.
-    if (ext.size() > kMaxImageExtensionChars)
+    if (ext.size() > MAX_IMAGE_EXTENSION_CHARS)
         return L".img";
     for (wchar_t c : ext)
         if (!IsAsciiAlnum(c))
@@ -166,7 +187,7 @@ std::wstring HistoryImageExtension(const std::wstring& imageFileName) {
 HistoryFiles::HistoryFiles(std::wstring folder) : folder_(std::move(folder)) {}
 
 std::wstring HistoryFiles::IndexPath() const {
-    return JoinPath(folder_, kIndexName);
+    return JoinPath(folder_, INDEX_NAME);
 }
 
 std::wstring HistoryFiles::EntryPath(int64_t id, std::wstring_view extension) const {
@@ -188,22 +209,25 @@ bool HistoryFiles::LoadHistoryFiles(HistoryState& state) {
     if (!LoadProfile(indexPath, index))
         return false;
 
-    state.nextId = std::max(
-        state.nextId, ParseLeadingInt64(index.GetString(kMeta, L"NextId", L"0", kMaxValueChars)));
+    const int64_t storedNextId =
+        ParseLeadingInt64(index.GetString(META_SECTION, L"NextId", L"0", MAX_VALUE_CHARS));
+    if (storedNextId <= MAX_ENTRY_ID)
+        state.nextId = std::max(state.nextId, storedNextId);
     ReadIgnoredFingerprints(index, state.ignored);
-    if (index.GetInt(kMeta, L"Count", 0) < 1)
+    if (index.GetInt(META_SECTION, L"Count", 0) < 1)
         return false;
-    state.currentFingerprint = index.GetString(kMeta, L"CurrentFingerprint", L"", kMaxValueChars);
+    state.currentFingerprint =
+        index.GetString(META_SECTION, L"CurrentFingerprint", L"", MAX_VALUE_CHARS);
     const int64_t currentId =
-        ParseLeadingInt64(index.GetString(kMeta, L"CurrentId", L"0", kMaxValueChars));
-    const std::wstring order = index.GetString(kMeta, L"Order", L"", kMaxValueChars);
+        ParseLeadingInt64(index.GetString(META_SECTION, L"CurrentId", L"0", MAX_VALUE_CHARS));
+    const std::wstring order = index.GetString(META_SECTION, L"Order", L"", MAX_VALUE_CHARS);
     if (order.empty())
         return false;
 
     std::set<int64_t> seen;
     bool haveCurrent = false;
     size_t start = 0;
-    while (start <= order.size() && state.entries.size() < kMaxHistoryEntries) {
+    while (start <= order.size() && state.entries.size() < MAX_HISTORY_ENTRIES) {
         size_t comma = order.find(L',', start);
         if (comma == std::wstring::npos)
             comma = order.size();
@@ -229,38 +253,43 @@ bool HistoryFiles::LoadHistoryFiles(HistoryState& state) {
     }
     if (!haveCurrent && !state.entries.empty())
         state.current = state.entries.front().entry;
-    // A new id must never name an entry that is already there.
+    // A new id must never name an entry that is already there. One stored under an id above
+    // the limit still loads; new ids keep below it and skip ids in use.
     for (const auto& s : state.entries)
-        state.nextId = std::max(state.nextId, s.entry.id);
+        if (s.entry.id <= MAX_ENTRY_ID)
+            state.nextId = std::max(state.nextId, s.entry.id);
     return !state.entries.empty();
 }
 
 bool HistoryFiles::LoadEntryFiles(int64_t id, ClipboardEntry& e) {
     std::string metaBytes;
-    if (ReadWholeFile(EntryPath(id, L".meta"), kMaxProfileFileBytes, metaBytes) != FileRead::kRead)
+    if (ReadWholeFile(EntryPath(id, L".meta"), MAX_PROFILE_FILE_BYTES, metaBytes) != FileRead::READ)
         return false;
     const ProfileDocument meta = ProfileDocument::Parse(metaBytes);
     onDisk_[id] = OnDisk{metaBytes, {}};
 
     e = ClipboardEntry();
     e.id = id;
-    e.kind = static_cast<uint32_t>(meta.GetInt(kEntry, L"Kind", 0));
-    e.dataSize = ParseLeadingInt64(meta.GetString(kEntry, L"DataSize", L"0", kMaxValueChars));
+    e.kind = static_cast<uint32_t>(meta.GetInt(ENTRY_SECTION, L"Kind", 0));
+    e.dataSize =
+        ParseLeadingInt64(meta.GetString(ENTRY_SECTION, L"DataSize", L"0", MAX_VALUE_CHARS));
     const uint32_t high =
-        ParseLeadingUInt32(meta.GetString(kEntry, L"TimeHigh", L"0", kMaxValueChars));
+        ParseLeadingUInt32(meta.GetString(ENTRY_SECTION, L"TimeHigh", L"0", MAX_VALUE_CHARS));
     const uint32_t low =
-        ParseLeadingUInt32(meta.GetString(kEntry, L"TimeLow", L"0", kMaxValueChars));
+        ParseLeadingUInt32(meta.GetString(ENTRY_SECTION, L"TimeLow", L"0", MAX_VALUE_CHARS));
     e.time = (static_cast<uint64_t>(high) << 32) | low;
-    e.imageFileName = meta.GetString(kEntry, L"ImageFileName", L"", kMaxValueChars);
+    e.imageFileName = meta.GetString(ENTRY_SECTION, L"ImageFileName", L"", MAX_VALUE_CHARS);
 
     std::string bytes;
-    if (ReadWholeFile(EntryPath(id, L".txt"), kMaxHistoryTextFileBytes, bytes) == FileRead::kRead)
+    if (ReadWholeFile(EntryPath(id, L".txt"), MAX_HISTORY_TEXT_FILE_BYTES, bytes) == FileRead::READ)
         e.text = FromUtf8(bytes);
 
     const auto readImage = [&](std::wstring_view ext) {
-        if (ReadWholeFile(EntryPath(id, ext), kMaxHistoryImageFileBytes, bytes) != FileRead::kRead)
+        Bytes image;  // read straight into the buffer the entry keeps: no second copy
+        if (ReadWholeFile(EntryPath(id, ext), MAX_HISTORY_IMAGE_FILE_BYTES, image) !=
+            FileRead::READ)
             return false;
-        e.imageBytes.assign(bytes.begin(), bytes.end());
+        e.imageBytes = std::move(image);
         return true;
     };
     if (!readImage(HistoryImageExtension(e.imageFileName))) {
@@ -273,8 +302,8 @@ bool HistoryFiles::LoadEntryFiles(int64_t id, ClipboardEntry& e) {
     }
     bytes = std::string();
 
-    if (ReadWholeFile(EntryPath(id, L".files"), kMaxHistoryTextFileBytes, bytes) ==
-        FileRead::kRead) {
+    if (ReadWholeFile(EntryPath(id, L".files"), MAX_HISTORY_TEXT_FILE_BYTES, bytes) ==
+        FileRead::READ) {
         e.files = SplitTrimmed(FromUtf8(bytes), L'\n');
     }
 
@@ -306,13 +335,13 @@ bool HistoryFiles::SaveHistoryFiles(const HistoryState& state) {
     ProfileDocument index;
     if (!LoadProfile(indexPath, index))
         index = ProfileDocument();
-    index.Set(kMeta, L"Count", std::to_wstring(static_cast<int>(state.entries.size())));
-    index.Set(kMeta, L"NextId", std::to_wstring(state.nextId));
-    index.Set(kMeta, L"CurrentId", std::to_wstring(state.current.id));
+    index.Set(META_SECTION, L"Count", std::to_wstring(static_cast<int>(state.entries.size())));
+    index.Set(META_SECTION, L"NextId", std::to_wstring(state.nextId));
+    index.Set(META_SECTION, L"CurrentId", std::to_wstring(state.current.id));
     if (state.entries.empty()) {
-        index.Remove(kMeta, L"Order");
-        index.Remove(kMeta, L"CurrentId");
-        index.Remove(kMeta, L"CurrentFingerprint");
+        index.Remove(META_SECTION, L"Order");
+        index.Remove(META_SECTION, L"CurrentId");
+        index.Remove(META_SECTION, L"CurrentFingerprint");
     } else {
         std::wstring order;
         for (const auto& s : state.entries) {
@@ -320,8 +349,8 @@ bool HistoryFiles::SaveHistoryFiles(const HistoryState& state) {
                 order += L',';
             order += std::to_wstring(s.entry.id);
         }
-        index.Set(kMeta, L"CurrentFingerprint", state.currentFingerprint);
-        index.Set(kMeta, L"Order", order);
+        index.Set(META_SECTION, L"CurrentFingerprint", state.currentFingerprint);
+        index.Set(META_SECTION, L"Order", order);
     }
     WriteIgnoredFingerprints(index, state.ignored);
     // Last in the batch: it is renamed into place only after every entry file it names.
@@ -413,7 +442,7 @@ void HistoryFiles::DeleteEntryFiles(int64_t id) {
     onDisk_.erase(id);
     const std::wstring metaPath = EntryPath(id, L".meta");
     const std::wstring imageName =
-        ReadProfileString(metaPath, kEntry, L"ImageFileName", L"", kMaxValueChars);
+        ReadProfileString(metaPath, ENTRY_SECTION, L"ImageFileName", L"", MAX_VALUE_CHARS);
     for (const std::wstring& ext :
          {std::wstring(L".meta"), std::wstring(L".txt"), HistoryImageExtension(imageName),
           std::wstring(L".png"), std::wstring(L".img"), std::wstring(L".files")})
@@ -446,7 +475,7 @@ void HistoryFiles::DeleteAllHistoryFiles(bool keepIndex) {
         std::error_code typeError;
         if (it->is_directory(typeError))
             continue;
-        if (keepIndex && TextFromPath(it->path().filename()) == kIndexName)
+        if (keepIndex && TextFromPath(it->path().filename()) == INDEX_NAME)
             continue;
         doomed.push_back(it->path());
     }
@@ -465,12 +494,15 @@ int64_t HistoryFiles::TidyFolder() {
         if (!it->is_regular_file(fileError))
             continue;
         const std::wstring name = TextFromPath(it->path().filename());
-        if (!name.empty() && name[0] >= L'1' && name[0] <= L'9')
-            highestId = std::max(highestId, ParseLeadingInt64(name));
+        if (!name.empty() && name[0] >= L'1' && name[0] <= L'9') {
+            const int64_t id = ParseLeadingInt64(name);
+            if (id <= MAX_ENTRY_ID)
+                highestId = std::max(highestId, id);
+        }
         if (!IsTemporaryFileName(name))
             continue;
         const auto written = it->last_write_time(fileError);
-        if (!fileError && now - written > kStaleTemporaryAge)
+        if (!fileError && now - written > STALE_TEMPORARY_AGE)
             doomed.push_back(it->path());
     }
     for (const auto& p : doomed)

@@ -16,10 +16,14 @@
 namespace zovrel {
 
 // Reading limits for the history's files.
-inline constexpr size_t kMaxHistoryTextFileBytes = 16u * 1024 * 1024;
-inline constexpr size_t kMaxHistoryImageFileBytes = 32u * 1024 * 1024;
+inline constexpr size_t MAX_HISTORY_TEXT_FILE_BYTES = 16u * 1024 * 1024;
+inline constexpr size_t MAX_HISTORY_IMAGE_FILE_BYTES = 32u * 1024 * 1024;
 // The history never holds more entries than this, on disk or in memory.
-inline constexpr size_t kMaxHistoryEntries = 30;
+inline constexpr size_t MAX_HISTORY_ENTRIES = 30;
+// Ids handed out stay positive and at most this (below 2^53). A larger number in a file name or
+// in `NextId` is taken as corrupt when the next id is chosen: counting on from it would soon
+// overflow into negative ids, which no later load accepts.
+inline constexpr int64_t MAX_ENTRY_ID = (int64_t{1} << 53) - 1;
 
 // One entry of the history with the fingerprint of its content, kept so that nothing has to
 // hash stored images again.
@@ -36,6 +40,11 @@ struct HistoryState {
     int64_t nextId = 0;  // the last id handed out
     FingerprintSet ignored;
 };
+
+// Takes the id for a new entry: the one after `nextId`, skipping ids in use. When every id up to
+// MAX_ENTRY_ID has been handed out it starts again from the lowest free one; `wrapped` tells the
+// caller so, as files of that id may be left from long ago.
+int64_t TakeNextEntryId(HistoryState& state, bool& wrapped);
 
 // The history folder's name under the data root, and the folder itself.
 std::wstring GetHistoryFolder();

@@ -21,12 +21,15 @@ bool ClipboardHistory::AddEntry(const ClipboardEntry& captured) {
         if (f == state_.currentFingerprint)
             return false;
         StoredEntry stored{captured, f};
-        stored.entry.id = ++state_.nextId;
+        bool wrapped = false;
+        stored.entry.id = TakeNextEntryId(state_, wrapped);
+        if (wrapped)
+            files_.DeleteEntryFiles(stored.entry.id);  // nothing of an older owner may remain
         state_.current = stored.entry;
         state_.currentFingerprint = f;
         state_.ignored.erase(f);
         state_.entries.insert(state_.entries.begin(), std::move(stored));
-        if (state_.entries.size() > kMaxHistoryEntries) {
+        if (state_.entries.size() > MAX_HISTORY_ENTRIES) {
             dropped = state_.entries.back().entry.id;
             state_.entries.pop_back();
         }

@@ -28,29 +28,41 @@ std::wstring FrameTypeName(uint16_t type) {
     }
 }
 
+namespace {
+
+std::wstring SummaryOf(const FrameHeader& header, size_t wireSize) {
+    return FormatText(L"ch=0x%02X %ls payload=%u wire=%llu B sn=%u",
+                      static_cast<unsigned>(header.channel), FrameTypeName(header.type).c_str(),
+                      static_cast<unsigned>(header.payloadLength),
+                      static_cast<unsigned long long>(wireSize), static_cast<unsigned>(header.sn));
+}
+
+}  // namespace
+
 std::wstring FrameSummary(const uint8_t* data, size_t count) {
     FrameHeader header;
     Bytes payload;
     if (!ParseFrame(data, count, header, payload)) {
         return FormatText(L"raw %llu B (invalid frame)", static_cast<unsigned long long>(count));
     }
-    return FormatText(L"ch=0x%02X %ls payload=%u wire=%llu B sn=%u",
-                      static_cast<unsigned>(header.channel), FrameTypeName(header.type).c_str(),
-                      static_cast<unsigned>(header.payloadLength),
-                      static_cast<unsigned long long>(count), static_cast<unsigned>(header.sn));
+    return SummaryOf(header, count);
+}
+
+std::wstring FrameSummary(const Frame& frame) {
+    return SummaryOf(frame.header, frame.payload.size() + FRAME_OVERHEAD);
 }
 
 std::wstring HexBytes(const uint8_t* data, size_t count) {
     if (data == nullptr || count == 0)
         return L"<empty>";
-    static constexpr wchar_t kDigits[] = L"0123456789ABCDEF";
+    static constexpr wchar_t DIGITS[] = L"0123456789ABCDEF";
     std::wstring out;
     out.reserve(count * 3);
     for (size_t i = 0; i < count; ++i) {
         if (i > 0)
             out += L' ';
-        out += kDigits[data[i] >> 4];
-        out += kDigits[data[i] & 15];
+        out += DIGITS[data[i] >> 4];
+        out += DIGITS[data[i] & 15];
     }
     return out;
 }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "base/bytes.h"
+#include "protocol/frame_codec.h"
 #include "protocol/message_bodies.h"
 
 namespace zovrel {
@@ -17,6 +18,8 @@ std::wstring FrameSummary(const uint8_t* data, size_t count);
 inline std::wstring FrameSummary(const Bytes& frame) {
     return FrameSummary(frame.data(), frame.size());
 }
+// The same line for a frame already decoded (its wire size is its payload's plus 21).
+std::wstring FrameSummary(const Frame& frame);
 
 // "0A FF" style, the whole range; "<empty>" for nothing.
 std::wstring HexBytes(const uint8_t* data, size_t count);

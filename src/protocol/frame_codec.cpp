@@ -6,7 +6,7 @@
 namespace zovrel {
 namespace {
 
-constexpr size_t kLanes = 32;  // the weight (i & 31) repeats every 32 positions
+constexpr size_t LANES = 32;  // the weight (i & 31) repeats every 32 positions
 
 uint32_t ScalarChecksum(uint32_t sum, const uint8_t* data, size_t count, uint64_t pos) {
     for (size_t i = 0; i < count; ++i, ++pos) {
@@ -20,28 +20,28 @@ uint32_t ScalarChecksum(uint32_t sum, const uint8_t* data, size_t count, uint64_
 // has weight j. Per lane it keeps the plain byte sum and the sum of (b & 7) in 16-bit counters,
 // which the compiler turns into vector adds; 256 blocks cannot overflow them (256 * 255).
 uint32_t BlockChecksum(uint32_t sum, const uint8_t* data, size_t blocks) {
-    uint32_t laneSum[kLanes] = {};
-    uint32_t laneLow[kLanes] = {};
+    uint32_t laneSum[LANES] = {};
+    uint32_t laneLow[LANES] = {};
     while (blocks > 0) {
         const size_t run = std::min<size_t>(blocks, 256);
-        uint16_t s16[kLanes] = {};
-        uint16_t l16[kLanes] = {};
+        uint16_t s16[LANES] = {};
+        uint16_t l16[LANES] = {};
         for (size_t b = 0; b < run; ++b) {
-            const uint8_t* p = data + b * kLanes;
-            for (size_t j = 0; j < kLanes; ++j) {
+            const uint8_t* p = data + b * LANES;
+            for (size_t j = 0; j < LANES; ++j) {
                 s16[j] = static_cast<uint16_t>(s16[j] + p[j]);
                 l16[j] = static_cast<uint16_t>(l16[j] + (p[j] & 7));
             }
         }
-        for (size_t j = 0; j < kLanes; ++j) {
+        for (size_t j = 0; j < LANES; ++j) {
             laneSum[j] += s16[j];
             laneLow[j] += l16[j];
         }
-        data += run * kLanes;
+        data += run * LANES;
         blocks -= run;
     }
     // Everything is modulo 2^32, so lane counters that wrap still give the exact result.
-    for (size_t j = 0; j < kLanes; ++j)
+    for (size_t j = 0; j < LANES; ++j)
         sum += laneSum[j] + laneLow[j] * static_cast<uint32_t>(j);
     return sum;
 }
@@ -53,16 +53,16 @@ uint32_t ProtocolChecksumContinue(uint32_t sum, const uint8_t* data, size_t coun
     if (data == nullptr || count == 0)
         return sum;
     // Head: up to the next position that is a multiple of 32.
-    const size_t head = std::min<size_t>(count, (kLanes - (startPos & 31u)) & 31u);
+    const size_t head = std::min<size_t>(count, (LANES - (startPos & 31u)) & 31u);
     sum = ScalarChecksum(sum, data, head, startPos);
     data += head;
     count -= head;
     startPos += head;
-    const size_t blocks = count / kLanes;
+    const size_t blocks = count / LANES;
     sum = BlockChecksum(sum, data, blocks);
-    data += blocks * kLanes;
-    count -= blocks * kLanes;
-    startPos += blocks * kLanes;
+    data += blocks * LANES;
+    count -= blocks * LANES;
+    startPos += blocks * LANES;
     return ScalarChecksum(sum, data, count, startPos);
 }
 
@@ -91,8 +91,10 @@ void WriteLE32(Bytes& bytes, size_t offset, uint32_t value) {
         bytes[offset + k] = static_cast<uint8_t>(value >> (8 * k));
 }
 
-Bytes BuildFrame(uint8_t channel, uint16_t type, uint32_t sn, const uint8_t* payload,
-                 size_t count) {
+namespace {
+
+Bytes WriteFrame(uint8_t channel, uint16_t type, uint32_t sn, uint32_t length,
+                 const uint8_t* payload, size_t count) {
     if (payload == nullptr)
         count = 0;
     Bytes frame(count + FRAME_OVERHEAD, 0);
@@ -100,7 +102,7 @@ Bytes BuildFrame(uint8_t channel, uint16_t type, uint32_t sn, const uint8_t* pay
     frame[1] = FRAME_MAGIC_1;
     frame[2] = channel;
     WriteLE32(frame, 3, sn);
-    WriteLE32(frame, 7, static_cast<uint32_t>(count + 6));
+    WriteLE32(frame, 7, length);
     WriteLE16(frame, 11, type);
     WriteLE32(frame, 13, static_cast<uint32_t>(count));
     if (count > 0)
@@ -110,8 +112,22 @@ Bytes BuildFrame(uint8_t channel, uint16_t type, uint32_t sn, const uint8_t* pay
     return frame;
 }
 
+}  // namespace
+
+Bytes BuildFrame(uint8_t channel, uint16_t type, uint32_t sn, const uint8_t* payload,
+                 size_t count) {
+    const size_t n = payload == nullptr ? 0 : count;
+    return WriteFrame(channel, type, sn, static_cast<uint32_t>(n + 6), payload, n);
+}
+
 Bytes BuildFrame(uint8_t channel, uint16_t type, uint32_t sn, const Bytes& payload) {
     return BuildFrame(channel, type, sn, payload.data(), payload.size());
+}
+
+Bytes EncodeFrame(const Frame& frame) {
+    const FrameHeader& h = frame.header;
+    return WriteFrame(h.channel, h.type, h.sn, h.length, frame.payload.data(),
+                      frame.payload.size());
 }
 
 bool ParseFrameHeader(const uint8_t* data, size_t count, FrameHeader& header) {

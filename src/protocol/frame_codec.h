@@ -29,7 +29,7 @@ constexpr uint16_t DEVICE_QUERY_RSP = 130;
 
 // The largest packet we tell the device we accept: 10240 bytes of transfer data plus 64 bytes
 // for a packet's own fields.
-constexpr uint32_t ADVERTISED_MAX_PACKET = (10240 + 64 < 10304) ? 10240 + 64 : 10304;
+constexpr uint32_t ADVERTISED_MAX_PACKET = 10240 + 64;
 
 struct FrameHeader {
     uint8_t channel = 0;
@@ -60,6 +60,9 @@ bool FrameWireSize(uint64_t payloadLength, size_t& wireSize);
 
 Bytes BuildFrame(uint8_t channel, uint16_t type, uint32_t sn, const uint8_t* payload, size_t count);
 Bytes BuildFrame(uint8_t channel, uint16_t type, uint32_t sn, const Bytes& payload = {});
+// The wire bytes of a decoded frame, its length field as it was: for a frame that parsed, exactly
+// the bytes it was parsed from.
+Bytes EncodeFrame(const Frame& frame);
 
 // Checks only the size and the magic bytes.
 bool ParseFrameHeader(const uint8_t* data, size_t count, FrameHeader& header);

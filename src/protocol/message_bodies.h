@@ -19,7 +19,8 @@ constexpr uint16_t DATA_TYPE_FILE = 2;
 
 constexpr uint8_t RSP_SUCCESS = 0;
 constexpr uint8_t RSP_FAILURE = 1;  // the only failure code we send
-constexpr uint8_t OUR_APP_ID = 3;
+constexpr uint8_t OUR_APP_ID = 3;   // the appID of every reply we send
+constexpr uint8_t PEER_APP_ID = 2;  // the other appID a sender takes replies from
 
 constexpr uint8_t FIRST_FLAG = 0x01;
 constexpr size_t FIRST_PACKET_MIN_BODY = 1 + DESCRIPTOR_SIZE;
@@ -89,6 +90,11 @@ inline bool ParseEchoTlv(const Bytes& body, EchoTlv& tlv) {
 }
 inline std::wstring DescribeTlvFailure(const Bytes& body) {
     return DescribeTlvFailure(body.data(), body.size());
+}
+
+// Whether a sender takes a GENERAL_REPLY with this appID as an answer.
+constexpr bool IsAcceptedReplyAppId(uint8_t appID) {
+    return appID == OUR_APP_ID || appID == PEER_APP_ID;
 }
 
 // Largest payload allowed for a data type; no value means no limit (files).

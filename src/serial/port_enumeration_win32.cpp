@@ -8,51 +8,18 @@
 #include <string>
 
 #include "base/text.h"
+#include "base/win32_handle.h"
 #include "serial/port_enumeration.h"
 
 namespace zovrel {
 namespace {
 
 // {4D36E978-E325-11CE-BFC1-08002BE10318}: the "Ports (COM & LPT)" device class.
-const GUID kPortsClass = {
+const GUID PORTS_CLASS = {
     0x4D36E978, 0xE325, 0x11CE, {0xBF, 0xC1, 0x08, 0x00, 0x2B, 0xE1, 0x03, 0x18}};
 // DEVPKEY_Device_BusReportedDeviceDesc, spelled out so no GUID-instantiating header is needed.
-const DEVPROPKEY kBusReportedDeviceDesc = {
+const DEVPROPKEY BUS_REPORTED_DEVICE_DESC = {
     {0x540B947E, 0x8B40, 0x45BC, {0xA8, 0xA2, 0x6A, 0x0B, 0x89, 0x4C, 0xBD, 0xA2}}, 4};
-
-class RegKey {
-  public:
-    RegKey() = default;
-    RegKey(const RegKey&) = delete;
-    RegKey& operator=(const RegKey&) = delete;
-    ~RegKey() {
-        if (key_ != nullptr && key_ != INVALID_HANDLE_VALUE)
-            ::RegCloseKey(key_);
-    }
-    HKEY* out() { return &key_; }
-    void Adopt(HKEY key) { key_ = key; }
-    HKEY get() const { return key_; }
-    bool valid() const { return key_ != nullptr && key_ != INVALID_HANDLE_VALUE; }
-
-  private:
-    HKEY key_ = nullptr;
-};
-
-class DeviceSet {
-  public:
-    explicit DeviceSet(HDEVINFO set) : set_(set) {}
-    DeviceSet(const DeviceSet&) = delete;
-    DeviceSet& operator=(const DeviceSet&) = delete;
-    ~DeviceSet() {
-        if (valid())
-            ::SetupDiDestroyDeviceInfoList(set_);
-    }
-    HDEVINFO get() const { return set_; }
-    bool valid() const { return set_ != INVALID_HANDLE_VALUE; }
-
-  private:
-    HDEVINFO set_;
-};
 
 // Text from a registry or property buffer: stops at the first zero, trimmed.
 std::wstring BufferText(const wchar_t* buffer, size_t bytes) {
@@ -73,17 +40,18 @@ std::wstring ToUpperAscii(std::wstring text) {
 // Calls `visit` with every non-empty port name of the system's serial device table, in
 // registry order. False when the table cannot be opened.
 bool ForEachSerialCommName(const std::function<void(const std::wstring&)>& visit) {
-    RegKey key;
+    HKEY opened = nullptr;
     if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ,
-                        key.out()) != ERROR_SUCCESS)
+                        &opened) != ERROR_SUCCESS)
         return false;
+    const UniqueRegKey key(opened);
     for (DWORD index = 0;; ++index) {
         wchar_t valueName[256];
         DWORD nameLength = 256;
         wchar_t data[128 + 1] = {};
         DWORD type = 0;
         DWORD dataBytes = 256;
-        const LONG result = ::RegEnumValueW(key.get(), index, valueName, &nameLength, nullptr,
+        const LONG result = ::RegEnumValueW(key.Get(), index, valueName, &nameLength, nullptr,
                                             &type, reinterpret_cast<BYTE*>(data), &dataBytes);
         // A value too long for the buffers is skipped, not taken as the end of the table:
         // stopping there would hide every port listed after it.
@@ -116,7 +84,7 @@ std::wstring BusReportedText(HDEVINFO set, SP_DEVINFO_DATA& device) {
     wchar_t buffer[512 + 1] = {};
     DEVPROPTYPE type = 0;
     DWORD needed = 0;
-    if (!::SetupDiGetDevicePropertyW(set, &device, &kBusReportedDeviceDesc, &type,
+    if (!::SetupDiGetDevicePropertyW(set, &device, &BUS_REPORTED_DEVICE_DESC, &type,
                                      reinterpret_cast<BYTE*>(buffer), 1024, &needed, 0))
         return {};
     if (type != DEVPROP_TYPE_STRING)
@@ -127,34 +95,35 @@ std::wstring BusReportedText(HDEVINFO set, SP_DEVINFO_DATA& device) {
 // Upper-case port name to the device manager's description of the device behind it.
 std::map<std::wstring, std::wstring> BuildFriendlyNameMap() {
     std::map<std::wstring, std::wstring> map;
-    DeviceSet set(::SetupDiGetClassDevsW(&kPortsClass, nullptr, nullptr, DIGCF_PRESENT));
-    if (!set.valid())
+    const UniqueDeviceInfoSet set(
+        ::SetupDiGetClassDevsW(&PORTS_CLASS, nullptr, nullptr, DIGCF_PRESENT));
+    if (!set.IsValid())
         return map;
     for (DWORD index = 0;; ++index) {
         SP_DEVINFO_DATA device{};
         device.cbSize = sizeof device;
-        if (!::SetupDiEnumDeviceInfo(set.get(), index, &device))
+        if (!::SetupDiEnumDeviceInfo(set.Get(), index, &device))
             break;
-        RegKey key;
-        key.Adopt(
-            ::SetupDiOpenDevRegKey(set.get(), &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_READ));
-        if (!key.valid())
+        // Gives INVALID_HANDLE_VALUE, not null, when the device has no such key.
+        const UniqueRegKey key(
+            ::SetupDiOpenDevRegKey(set.Get(), &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_READ));
+        if (!key.IsValid())
             continue;
         wchar_t portName[64 + 1] = {};
         DWORD type = 0;
         DWORD bytes = 128;
-        if (::RegQueryValueExW(key.get(), L"PortName", nullptr, &type,
+        if (::RegQueryValueExW(key.Get(), L"PortName", nullptr, &type,
                                reinterpret_cast<BYTE*>(portName), &bytes) != ERROR_SUCCESS ||
             type != REG_SZ)
             continue;
         const std::wstring name = ToUpperAscii(BufferText(portName, bytes));
         if (name.empty())
             continue;
-        std::wstring description = BusReportedText(set.get(), device);
+        std::wstring description = BusReportedText(set.Get(), device);
         if (description.empty())
-            description = RegistryPropertyText(set.get(), device, SPDRP_FRIENDLYNAME);
+            description = RegistryPropertyText(set.Get(), device, SPDRP_FRIENDLYNAME);
         if (description.empty())
-            description = RegistryPropertyText(set.get(), device, SPDRP_DEVICEDESC);
+            description = RegistryPropertyText(set.Get(), device, SPDRP_DEVICEDESC);
         if (!description.empty())
             map[name] = description;
     }

@@ -12,12 +12,15 @@
 namespace zovrel {
 namespace {
 
-constexpr uint32_t kEndReader = UINT32_MAX;   // ReaderPass: the thread ends
-constexpr uint32_t kClosedRetryMs = 500;      // reconnect pacing while closed
-constexpr uint32_t kChecksDelayMs = 10000;    // no watchdog checks right after an open
-constexpr uint32_t kNoDataWarningMs = 15000;  // nothing ever received
-constexpr uint32_t kEchoTimeoutMs = 10000;    // data seen, but no heartbeat
-constexpr size_t kReadChunk = 8192;
+constexpr uint32_t END_READER = UINT32_MAX;     // ReaderPass: the thread ends
+constexpr uint32_t CLOSED_RETRY_MS = 500;       // reconnect pacing while closed
+constexpr uint32_t CHECKS_DELAY_MS = 10000;     // no watchdog checks right after an open
+constexpr uint32_t NO_DATA_WARNING_MS = 15000;  // nothing ever received
+constexpr uint32_t ECHO_TIMEOUT_MS = 10000;     // data seen, but no heartbeat
+// A candidate frame still incomplete this long after the last byte is not coming: a whole frame
+// takes 330 ms on the wire, and the device gives up on our reply after 2000 ms.
+constexpr uint32_t STALLED_CANDIDATE_MS = 1000;
+constexpr size_t READ_CHUNK = 8192;
 
 }  // namespace
 
@@ -160,9 +163,9 @@ bool SerialLink::OpenPort(const std::wstring& name) {
     firstDataLogged_ = false;
     const uint32_t now = ticks_.Now();
     lastActivityTick_ = now;
-    checksFromTick_ = now + kChecksDelayMs;
+    checksFromTick_ = now + CHECKS_DELAY_MS;
     NotifyStatus(FormatText(L"串口已打开: %ls @ %lu bps", trimmed.c_str(),
-                            static_cast<unsigned long>(kSerialBaudRate)));
+                            static_cast<unsigned long>(SERIAL_BAUD_RATE)));
     return true;
 }
 
@@ -171,7 +174,7 @@ void SerialLink::ReaderLoop() {
         if (WaitForStop(0))
             return;
         const uint32_t wait = ReaderPass();
-        if (wait == kEndReader)
+        if (wait == END_READER)
             return;
         if (WaitForStop(wait))
             return;
@@ -180,7 +183,7 @@ void SerialLink::ReaderLoop() {
 
 uint32_t SerialLink::ReaderPass() {
     if (TrimText(configuredPort_()).empty())
-        return kEndReader;
+        return END_READER;
     bool open = false;
     {
         std::lock_guard lock(lock_);
@@ -188,21 +191,26 @@ uint32_t SerialLink::ReaderPass() {
     }
     if (!open) {
         TryReconnect();
-        return kClosedRetryMs;
+        GetTransferProtocol().AbandonSilentInbound(ticks_.Now());
+        return CLOSED_RETRY_MS;
     }
     // The read itself waits up to 50 ms when nothing comes and returns as soon as bytes arrive,
     // so a pass that read something loops again at once and a reply is never held back.
     const uint32_t started = ticks_.Now();
     const size_t received = ReadAvailable();
+    if (received == 0)
+        GiveUpStalledCandidate();
     if (!CheckPortAlive()) {
         OnConnectionLost();
     } else {
+        // First, so that an abandoned transfer no longer holds off the watchdog.
+        GetTransferProtocol().AbandonSilentInbound(ticks_.Now());
         Watchdog();
     }
     if (received > 0)
         return 0;
     const uint32_t spent = ticks_.Now() - started;
-    return spent >= kSerialReadWaitMs ? 0 : kSerialReadWaitMs - spent;
+    return spent >= SERIAL_READ_WAIT_MS ? 0 : SERIAL_READ_WAIT_MS - spent;
 }
 
 size_t SerialLink::ReadAvailable() {
@@ -211,13 +219,14 @@ size_t SerialLink::ReadAvailable() {
         if (!isOpen_)
             return 0;
     }
-    uint8_t buffer[kReadChunk];
+    uint8_t buffer[READ_CHUNK];
     size_t received = 0;
     if (!port_->Read(buffer, sizeof buffer, &received) || received == 0)
         return 0;
     bool logFirst = false;
     {
         std::lock_guard lock(lock_);
+        lastByteTick_ = ticks_.Now();
         rxByteCount_ += received;
         logFirst = !firstDataLogged_;
         firstDataLogged_ = true;
@@ -293,17 +302,17 @@ void SerialLink::Watchdog() {
         elapsed = now - lastActivityTick_;
         name = portName_;
         if (rxByteCount_ == 0) {
-            if (elapsed > kNoDataWarningMs && !noDataWarned_) {
+            if (elapsed > NO_DATA_WARNING_MS && !noDataWarned_) {
                 noDataWarned_ = true;
                 warnNoData = true;
             }
-        } else if (elapsed > kEchoTimeoutMs) {
+        } else if (elapsed > ECHO_TIMEOUT_MS) {
             echoTimedOut = true;
         }
     }
     if (warnNoData) {
         LogSys(FormatText(L"串口已打开但未收到任何数据 · %ls @ %lu bps · 请确认 COM 口/线缆/下位机",
-                          name.c_str(), static_cast<unsigned long>(kSerialBaudRate)));
+                          name.c_str(), static_cast<unsigned long>(SERIAL_BAUD_RATE)));
     }
     if (echoTimedOut) {
         LogSys(FormatText(L"ECHO 超时 %us · 重连串口 · %ls", elapsed / 1000, name.c_str()));
@@ -350,6 +359,43 @@ void SerialLink::PostStateChanged() {
         window_->PostSerialStateChanged();
 }
 
+void SerialLink::GiveUpStalledCandidate() {
+    {
+        std::lock_guard lock(lock_);
+        if (receiveBuffer_.size() < FRAME_HEADER_SIZE ||
+            ticks_.Now() - lastByteTick_ < STALLED_CANDIDATE_MS)
+            return;
+    }
+    // Stray bytes that look like the start of a long frame (or a frame cut off by a device that
+    // reset) would otherwise hold up everything behind them until their declared size arrived.
+    DispatchBufferedFrames(IncompleteCandidate::GIVE_UP);
+}
+
+void SerialLink::DispatchBufferedFrames(IncompleteCandidate incomplete) {
+    for (;;) {
+        Frame frame;
+        bool extracted = false;
+        {
+            std::lock_guard lock(lock_);
+            extracted = ExtractFrame(receiveBuffer_, frame, incomplete);
+        }
+        if (!extracted)
+            return;
+
+        // MIDDLE_PACKET traffic stays out of the log: a transfer would bury everything else.
+        const bool middle = frame.header.type == MIDDLE_PACKET;
+        const ReplyList replies = GetTransferProtocol().DispatchFrame(frame);
+        for (const Bytes& reply : replies) {
+            if (reply.empty())
+                continue;
+            if (Write(reply) && !middle)
+                LogOnChannel(L"TX", L"AUTO TX · " + FrameSummary(reply));
+        }
+        if (!middle)
+            LogOnChannel(L"RX", FrameSummary(frame));
+    }
+}
+
 void FeedReceivedBytes(SerialLink& link, const uint8_t* data, size_t count) {
     if (data == nullptr || count == 0)
         return;
@@ -357,30 +403,7 @@ void FeedReceivedBytes(SerialLink& link, const uint8_t* data, size_t count) {
         std::lock_guard lock(link.lock_);
         link.receiveBuffer_.insert(link.receiveBuffer_.end(), data, data + count);
     }
-    for (;;) {
-        Bytes frame;
-        bool extracted = false;
-        {
-            std::lock_guard lock(link.lock_);
-            extracted = ExtractFrame(link.receiveBuffer_, frame);
-        }
-        if (!extracted || frame.empty())
-            return;
-
-        // MIDDLE_PACKET traffic stays out of the log: a transfer would bury everything else.
-        FrameHeader header{};
-        const bool middle =
-            ParseFrameHeader(frame.data(), frame.size(), header) && header.type == MIDDLE_PACKET;
-        const ReplyList replies = GetTransferProtocol().DispatchFrame(frame);
-        for (const Bytes& reply : replies) {
-            if (reply.empty())
-                continue;
-            if (link.Write(reply) && !middle)
-                LogOnChannel(L"TX", L"AUTO TX · " + FrameSummary(reply));
-        }
-        if (!middle)
-            LogOnChannel(L"RX", FrameSummary(frame));
-    }
+    link.DispatchBufferedFrames(IncompleteCandidate::WAIT);
 }
 
 }  // namespace zovrel

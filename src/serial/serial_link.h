@@ -11,6 +11,7 @@
 #include "base/bytes.h"
 #include "base/notifier.h"
 #include "base/tick_source.h"
+#include "protocol/frame_extractor.h"
 #include "serial/port_enumeration.h"
 #include "serial/serial_port.h"
 #include "transfer/serial_channel.h"
@@ -73,6 +74,9 @@ class SerialLink final : public SerialChannel {
     void TryReconnect();
     void Watchdog();
     void ReconnectAfterEchoTimeout(const std::wstring& name);
+    void GiveUpStalledCandidate();
+    // Cuts every complete frame out of the receive buffer, dispatches it and writes its replies.
+    void DispatchBufferedFrames(IncompleteCandidate incomplete);
     void NotifyStatus(const std::wstring& text);
     void PostStateChanged();
     bool WaitForStop(uint32_t ms);
@@ -88,6 +92,7 @@ class SerialLink final : public SerialChannel {
     bool isOpen_ = false;
     std::wstring portName_;
     Bytes receiveBuffer_;
+    uint32_t lastByteTick_ = 0;  // when the last bytes were read
     uint32_t lastActivityTick_ = 0;
     uint32_t checksFromTick_ = 0;
     uint64_t rxByteCount_ = 0;

@@ -9,10 +9,10 @@ namespace zovrel {
 
 // Fixed line settings of the device link: 2000000 baud, 8 data bits, no parity, 1 stop bit, no
 // hardware or software flow control, DTR and RTS on.
-inline constexpr uint32_t kSerialBaudRate = 2000000;
-inline constexpr uint32_t kSerialQueueSize = 8192;       // driver queues, each direction
-inline constexpr uint32_t kSerialReadWaitMs = 50;        // longest wait of one Read with no data
-inline constexpr uint32_t kSerialWriteTimeoutMs = 5000;  // longest time one WriteAll may take
+inline constexpr uint32_t SERIAL_BAUD_RATE = 2000000;
+inline constexpr uint32_t SERIAL_QUEUE_SIZE = 8192;        // driver queues, each direction
+inline constexpr uint32_t SERIAL_READ_WAIT_MS = 50;        // longest wait of one Read with no data
+inline constexpr uint32_t SERIAL_WRITE_TIMEOUT_MS = 5000;  // longest time one WriteAll may take
 
 // One serial port. Windows names are port names ("COM3"); native names are device paths
 // ("/dev/ttyUSB0", "/dev/pts/3", a symlink to one; a bare "ttyUSB0" means /dev/ttyUSB0).
@@ -36,12 +36,12 @@ class SerialPort {
     virtual bool IsOpen() const = 0;
 
     // Reads up to `capacity` bytes into `buffer`. Returns as soon as any bytes are there (so the
-    // reader adds no latency), or after at most kSerialReadWaitMs with *received = 0 when none
+    // reader adds no latency), or after at most SERIAL_READ_WAIT_MS with *received = 0 when none
     // arrive. Returns false when the read failed (closed port, I/O error); a failed read is not
     // itself proof of a lost port: IsAlive decides.
     virtual bool Read(uint8_t* buffer, size_t capacity, size_t* received) = 0;
 
-    // Writes every byte, waiting at most kSerialWriteTimeoutMs in total, then flushes the
+    // Writes every byte, waiting at most SERIAL_WRITE_TIMEOUT_MS in total, then flushes the
     // driver's buffers. True only when all `size` bytes were written; an empty range is false.
     virtual bool WriteAll(const uint8_t* data, size_t size) = 0;
 

@@ -100,7 +100,7 @@ class PosixSerialPort final : public SerialPort {
         if (capacity == 0)
             return true;
         pollfd p{fd_.get(), POLLIN, 0};
-        const int ready = ::poll(&p, 1, static_cast<int>(kSerialReadWaitMs));
+        const int ready = ::poll(&p, 1, static_cast<int>(SERIAL_READ_WAIT_MS));
         if (ready < 0)
             return errno == EINTR;
         if (ready == 0)
@@ -120,7 +120,7 @@ class PosixSerialPort final : public SerialPort {
     bool WriteAll(const uint8_t* data, size_t size) override {
         if (!fd_.valid() || data == nullptr || size == 0)
             return false;
-        const auto deadline = Clock::now() + std::chrono::milliseconds(kSerialWriteTimeoutMs);
+        const auto deadline = Clock::now() + std::chrono::milliseconds(SERIAL_WRITE_TIMEOUT_MS);
         size_t done = 0;
         while (done < size) {
             const ssize_t n = ::write(fd_.get(), data + done, size - done);

@@ -4,45 +4,19 @@
 #include <utility>
 
 #include "base/text.h"
+#include "base/win32_handle.h"
 #include "serial/serial_port.h"
 
 namespace zovrel {
 namespace {
 
-class UniqueHandle {
-  public:
-    UniqueHandle() = default;
-    explicit UniqueHandle(HANDLE handle) : handle_(handle) {}
-    UniqueHandle(UniqueHandle&& other) noexcept
-        : handle_(std::exchange(other.handle_, INVALID_HANDLE_VALUE)) {}
-    UniqueHandle& operator=(UniqueHandle&& other) noexcept {
-        if (this != &other)
-            Reset(std::exchange(other.handle_, INVALID_HANDLE_VALUE));
-        return *this;
-    }
-    UniqueHandle(const UniqueHandle&) = delete;
-    UniqueHandle& operator=(const UniqueHandle&) = delete;
-    ~UniqueHandle() { Reset(); }
-
-    HANDLE get() const { return handle_; }
-    bool valid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
-    void Reset(HANDLE handle = INVALID_HANDLE_VALUE) {
-        if (valid())
-            ::CloseHandle(handle_);
-        handle_ = handle;
-    }
-
-  private:
-    HANDLE handle_ = INVALID_HANDLE_VALUE;
-};
-
 bool Configure(HANDLE port) {
-    ::SetupComm(port, kSerialQueueSize, kSerialQueueSize);
+    ::SetupComm(port, SERIAL_QUEUE_SIZE, SERIAL_QUEUE_SIZE);
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
     if (!::GetCommState(port, &dcb))
         return false;
-    dcb.BaudRate = kSerialBaudRate;
+    dcb.BaudRate = SERIAL_BAUD_RATE;
     dcb.ByteSize = 8;
     dcb.Parity = NOPARITY;
     dcb.StopBits = ONESTOPBIT;
@@ -70,9 +44,9 @@ void SetTimeouts(HANDLE port) {
     // must not hold bytes back for a fixed 50 ms.
     timeouts.ReadIntervalTimeout = MAXDWORD;
     timeouts.ReadTotalTimeoutMultiplier = MAXDWORD;
-    timeouts.ReadTotalTimeoutConstant = kSerialReadWaitMs;
+    timeouts.ReadTotalTimeoutConstant = SERIAL_READ_WAIT_MS;
     timeouts.WriteTotalTimeoutMultiplier = 0;
-    timeouts.WriteTotalTimeoutConstant = kSerialWriteTimeoutMs;
+    timeouts.WriteTotalTimeoutConstant = SERIAL_WRITE_TIMEOUT_MS;
     ::SetCommTimeouts(port, &timeouts);
 }
 
@@ -88,11 +62,11 @@ class Win32SerialPort final : public SerialPort {
 
     void Close() override { handle_.Reset(); }
 
-    bool IsOpen() const override { return handle_.valid(); }
+    bool IsOpen() const override { return handle_.IsValid(); }
 
     bool Read(uint8_t* buffer, size_t capacity, size_t* received) override {
         *received = 0;
-        if (!handle_.valid())
+        if (!handle_.IsValid())
             return false;
         if (capacity == 0)
             return true;
@@ -103,42 +77,42 @@ class Win32SerialPort final : public SerialPort {
         DWORD errors = 0;
         COMSTAT status{};
         DWORD request = static_cast<DWORD>(limit);
-        if (::ClearCommError(handle_.get(), &errors, &status))
+        if (::ClearCommError(handle_.Get(), &errors, &status))
             request = status.cbInQue == 0
                           ? 1
                           : static_cast<DWORD>(std::min<size_t>(status.cbInQue, limit));
         DWORD got = 0;
-        if (!::ReadFile(handle_.get(), buffer, request, &got, nullptr))
+        if (!::ReadFile(handle_.Get(), buffer, request, &got, nullptr))
             return false;
         *received = got;
         return true;
     }
 
     bool WriteAll(const uint8_t* data, size_t size) override {
-        if (!handle_.valid() || data == nullptr || size == 0)
+        if (!handle_.IsValid() || data == nullptr || size == 0)
             return false;
         // The write time-out bounds the call; a count short of the request means it ran out.
         if (size > MAXDWORD)
             return false;
         DWORD written = 0;
-        if (!::WriteFile(handle_.get(), data, static_cast<DWORD>(size), &written, nullptr) ||
+        if (!::WriteFile(handle_.Get(), data, static_cast<DWORD>(size), &written, nullptr) ||
             written != size)
             return false;
-        ::FlushFileBuffers(handle_.get());
+        ::FlushFileBuffers(handle_.Get());
         return true;
     }
 
     bool IsAlive() override {
-        if (!handle_.valid())
+        if (!handle_.IsValid())
             return false;
         DWORD errors = 0;
         COMSTAT status{};
-        return ::ClearCommError(handle_.get(), &errors, &status) != FALSE;
+        return ::ClearCommError(handle_.Get(), &errors, &status) != FALSE;
     }
 
     void Purge() override {
-        if (handle_.valid())
-            ::PurgeComm(handle_.get(), PURGE_TXCLEAR | PURGE_RXCLEAR);
+        if (handle_.IsValid())
+            ::PurgeComm(handle_.Get(), PURGE_TXCLEAR | PURGE_RXCLEAR);
     }
 
   private:
@@ -150,14 +124,14 @@ class Win32SerialPort final : public SerialPort {
         const std::wstring path = L"\\\\.\\" + trimmed;
         UniqueHandle port(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                         OPEN_EXISTING, 0, nullptr));
-        if (!port.valid())
+        if (!port.IsValid())
             return ::GetLastError();
-        if (!Configure(port.get())) {
+        if (!Configure(port.Get())) {
             const DWORD error = ::GetLastError();
             return error != ERROR_SUCCESS ? error : ERROR_GEN_FAILURE;
         }
-        SetTimeouts(port.get());
-        ::PurgeComm(port.get(), PURGE_TXCLEAR | PURGE_RXCLEAR);
+        SetTimeouts(port.Get());
+        ::PurgeComm(port.Get(), PURGE_TXCLEAR | PURGE_RXCLEAR);
         handle_ = std::move(port);
         return ERROR_SUCCESS;
     }

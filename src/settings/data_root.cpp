@@ -28,14 +28,14 @@ std::wstring& OverrideFolder() {
 
 std::wstring JoinPath(const std::wstring& folder, std::wstring_view name) {
     std::wstring path = folder;
-    path += kPathSeparator;
+    path += PATH_SEPARATOR;
     path += name;
     return path;
 }
 
 std::wstring GetExecutableFolder() {
     const std::wstring path = GetExecutablePath();
-    const size_t cut = path.rfind(kPathSeparator);
+    const size_t cut = path.rfind(PATH_SEPARATOR);
     return cut == std::wstring::npos ? path : path.substr(0, cut);
 }
 

@@ -7,9 +7,9 @@ namespace zovrel {
 
 // Paths are joined by plain concatenation: parent (no trailing separator) + separator + name.
 #ifdef _WIN32
-inline constexpr wchar_t kPathSeparator = L'\\';
+inline constexpr wchar_t PATH_SEPARATOR = L'\\';
 #else
-inline constexpr wchar_t kPathSeparator = L'/';
+inline constexpr wchar_t PATH_SEPARATOR = L'/';
 #endif
 std::wstring JoinPath(const std::wstring& folder, std::wstring_view name);
 

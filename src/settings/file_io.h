@@ -9,11 +9,12 @@
 
 namespace zovrel {
 
-enum class FileRead { kRead, kMissing, kFailed };
+enum class FileRead { READ, MISSING, FAILED };
 
 // Reads a whole regular file. A file larger than `maxBytes`, a folder or a file that cannot be
-// opened is kFailed; kMissing only when nothing of that name exists.
+// opened is FAILED; MISSING only when nothing of that name exists.
 FileRead ReadWholeFile(const std::wstring& path, size_t maxBytes, std::string& out);
+FileRead ReadWholeFile(const std::wstring& path, size_t maxBytes, Bytes& out);
 
 // Replaces the file's content as one step: the bytes go to a temporary file in the same folder,
 // are flushed to disk and then renamed over the old file, so a crash leaves either the old or the

@@ -53,11 +53,11 @@ bool WriteAll(int fd, const char* data, size_t size) {
 // of data whose writing finished before it.
 bool WriteOutBeforeRename(int fd) {
 #ifdef __linux__
-    constexpr unsigned kWriteAndWait =
+    constexpr unsigned WRITE_AND_WAIT =
         SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER;
     int result;
     do {
-        result = sync_file_range(fd, 0, 0, kWriteAndWait);
+        result = sync_file_range(fd, 0, 0, WRITE_AND_WAIT);
     } while (result != 0 && errno == EINTR);
     if (result == 0)
         return true;
@@ -72,32 +72,42 @@ std::string FolderOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-}  // namespace
-
-FileRead ReadWholeFile(const std::wstring& path, size_t maxBytes, std::string& out) {
+template <typename Buffer>
+FileRead ReadWholeFileInto(const std::wstring& path, size_t maxBytes, Buffer& out) {
     out.clear();
     Fd fd(open(ToUtf8(path).c_str(), O_RDONLY | O_CLOEXEC));
     if (fd.get() < 0)
-        return errno == ENOENT ? FileRead::kMissing : FileRead::kFailed;
+        return errno == ENOENT ? FileRead::MISSING : FileRead::FAILED;
     struct stat st {};
     if (fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
-        return FileRead::kFailed;
+        return FileRead::FAILED;
     if (static_cast<unsigned long long>(st.st_size) > maxBytes)
-        return FileRead::kFailed;
+        return FileRead::FAILED;
     out.resize(static_cast<size_t>(st.st_size));
     size_t got = 0;
     while (got < out.size()) {
-        const ssize_t n = read(fd.get(), out.data() + got, out.size() - got);
+        const ssize_t n =
+            read(fd.get(), reinterpret_cast<char*>(out.data()) + got, out.size() - got);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
-            return FileRead::kFailed;
+            return FileRead::FAILED;
         if (n == 0)
             break;  // shrank while reading
         got += static_cast<size_t>(n);
     }
     out.resize(got);
-    return FileRead::kRead;
+    return FileRead::READ;
+}
+
+}  // namespace
+
+FileRead ReadWholeFile(const std::wstring& path, size_t maxBytes, std::string& out) {
+    return ReadWholeFileInto(path, maxBytes, out);
+}
+
+FileRead ReadWholeFile(const std::wstring& path, size_t maxBytes, Bytes& out) {
+    return ReadWholeFileInto(path, maxBytes, out);
 }
 
 bool WriteFilesAtomically(std::vector<FileWrite>& files) {

@@ -3,31 +3,11 @@
 #include <atomic>
 #include <vector>
 
+#include "base/win32_handle.h"
 #include "settings/file_io.h"
 
 namespace zovrel {
 namespace {
-
-class Handle {
-  public:
-    explicit Handle(HANDLE h) : h_(h) {}
-    ~Handle() {
-        if (valid())
-            CloseHandle(h_);
-    }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    bool valid() const { return h_ != INVALID_HANDLE_VALUE && h_ != nullptr; }
-    HANDLE get() const { return h_; }
-    bool Close() {
-        const HANDLE h = h_;
-        h_ = INVALID_HANDLE_VALUE;
-        return CloseHandle(h) != 0;
-    }
-
-  private:
-    HANDLE h_;
-};
 
 bool WriteAll(HANDLE h, const char* data, size_t size) {
     while (size > 0) {
@@ -41,36 +21,45 @@ bool WriteAll(HANDLE h, const char* data, size_t size) {
     return true;
 }
 
-}  // namespace
-
-FileRead ReadWholeFile(const std::wstring& path, size_t maxBytes, std::string& out) {
+template <typename Buffer>
+FileRead ReadWholeFileInto(const std::wstring& path, size_t maxBytes, Buffer& out) {
     out.clear();
-    Handle h(CreateFileW(path.c_str(), GENERIC_READ,
-                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!h.valid()) {
+    UniqueHandle h(CreateFileW(path.c_str(), GENERIC_READ,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!h.IsValid()) {
         const DWORD error = GetLastError();
-        return (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) ? FileRead::kMissing
-                                                                                : FileRead::kFailed;
+        return (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) ? FileRead::MISSING
+                                                                                : FileRead::FAILED;
     }
     LARGE_INTEGER size{};
-    if (!GetFileSizeEx(h.get(), &size) || size.QuadPart < 0 ||
+    if (!GetFileSizeEx(h.Get(), &size) || size.QuadPart < 0 ||
         static_cast<unsigned long long>(size.QuadPart) > maxBytes)
-        return FileRead::kFailed;
+        return FileRead::FAILED;
     out.resize(static_cast<size_t>(size.QuadPart));
     size_t got = 0;
     while (got < out.size()) {
         const size_t want = out.size() - got;
         const DWORD chunk = want > (1u << 30) ? (1u << 30) : static_cast<DWORD>(want);
         DWORD n = 0;
-        if (!ReadFile(h.get(), out.data() + got, chunk, &n, nullptr))
-            return FileRead::kFailed;
+        if (!ReadFile(h.Get(), reinterpret_cast<char*>(out.data()) + got, chunk, &n, nullptr))
+            return FileRead::FAILED;
         if (n == 0)
             break;  // shrank while reading
         got += n;
     }
     out.resize(got);
-    return FileRead::kRead;
+    return FileRead::READ;
+}
+
+}  // namespace
+
+FileRead ReadWholeFile(const std::wstring& path, size_t maxBytes, std::string& out) {
+    return ReadWholeFileInto(path, maxBytes, out);
+}
+
+FileRead ReadWholeFile(const std::wstring& path, size_t maxBytes, Bytes& out) {
+    return ReadWholeFileInto(path, maxBytes, out);
 }
 
 bool WriteFilesAtomically(std::vector<FileWrite>& files) {
@@ -84,15 +73,18 @@ bool WriteFilesAtomically(std::vector<FileWrite>& files) {
         // Unique per process and call, so two writers never share a temporary file.
         const std::wstring temp = f.path + L"." + std::to_wstring(GetCurrentProcessId()) + L"-" +
                                   std::to_wstring(counter.fetch_add(1)) + L".tmp";
-        Handle h(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                             FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!h.valid())
+        UniqueHandle h(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!h.IsValid())
             continue;
-        if (WriteAll(h.get(), static_cast<const char*>(f.data), f.size) &&
-            FlushFileBuffers(h.get()) && h.Close())
+        // Closed here, not by the wrapper: a failed close may mean the bytes never arrived.
+        if (WriteAll(h.Get(), static_cast<const char*>(f.data), f.size) &&
+            FlushFileBuffers(h.Get()) && CloseHandle(h.Release())) {
             temps[i] = temp;
-        else
+        } else {
+            h.Reset();  // a file still open here (shared with no one) could not be deleted
             DeleteFileW(temp.c_str());
+        }
     }
     // Each move is on the disk before the next one starts.
     for (size_t i = 0; i < files.size(); ++i) {
@@ -121,20 +113,20 @@ bool AppendToFile(const std::wstring& path, std::string_view header, std::string
             break;
         Sleep(1);
     }
-    Handle h(raw);
-    if (!h.valid())
+    UniqueHandle h(raw);
+    if (!h.IsValid())
         return false;
     LARGE_INTEGER size{};
-    if (!GetFileSizeEx(h.get(), &size))
+    if (!GetFileSizeEx(h.Get(), &size))
         return false;
     std::string all;
     if (size.QuadPart == 0)
         all.append(header);
     all.append(bytes);
     LARGE_INTEGER zero{};
-    if (!SetFilePointerEx(h.get(), zero, nullptr, FILE_END))
+    if (!SetFilePointerEx(h.Get(), zero, nullptr, FILE_END))
         return false;
-    return WriteAll(h.get(), all.data(), all.size());
+    return WriteAll(h.Get(), all.data(), all.size());
 }
 
 }  // namespace zovrel

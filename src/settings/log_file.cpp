@@ -3,14 +3,13 @@
 #include <mutex>
 
 #include "base/text.h"
-#include "base/tick_source.h"
 #include "settings/data_root.h"
 #include "settings/file_io.h"
 
 namespace zovrel {
 namespace {
 
-constexpr char kUtf8Mark[] = "\xEF\xBB\xBF";
+constexpr char UTF8_MARK[] = "\xEF\xBB\xBF";
 
 // Creates the "logs" folder when needed; falls back to the root itself when it cannot be made.
 std::wstring LogFilePathIn(const std::wstring& root, const LocalTime& date) {
@@ -41,7 +40,7 @@ void AppendToLogFileAt(const std::wstring& text, const LocalTime& now) {
     if (root.empty())
         return;
     std::lock_guard<std::mutex> lock(LogFileMutex());
-    AppendToFile(LogFilePathIn(root, now), kUtf8Mark,
+    AppendToFile(LogFilePathIn(root, now), UTF8_MARK,
                  line);  // a line that cannot be written is dropped
 }
 
@@ -49,13 +48,12 @@ void AppendToLogFile(const std::wstring& text) {
     AppendToLogFileAt(text, LocalNow());
 }
 
-std::wstring FormatLogTimestamp(const LocalTime& now, uint32_t tick) {
-    return FormatText(L"%02d:%02d:%02d.%03d", now.hour, now.minute, now.second,
-                      static_cast<int>(tick % 1000));
+std::wstring FormatLogTimestamp(const LocalTime& now) {
+    return FormatText(L"%02d:%02d:%02d.%03d", now.hour, now.minute, now.second, now.millisecond);
 }
 
 std::wstring FormatLogTimestamp() {
-    return FormatLogTimestamp(LocalNow(), SystemTicks().Now());
+    return FormatLogTimestamp(LocalNow());
 }
 
 }  // namespace zovrel

@@ -18,8 +18,9 @@ void AppendToLogFileAt(const std::wstring& text, const LocalTime& now);
 // The full path a line of that date goes to (creates the "logs" folder when missing).
 std::wstring LogFilePath(const LocalTime& date);
 
-// "hh:mm:ss.mmm": local wall-clock time; the milliseconds are the tick count modulo 1000.
-std::wstring FormatLogTimestamp(const LocalTime& now, uint32_t tick);
+// "hh:mm:ss.mmm" of a local wall-clock time, milliseconds included, so that lines written one
+// after the other never show times that run backwards.
+std::wstring FormatLogTimestamp(const LocalTime& now);
 std::wstring FormatLogTimestamp();
 
 }  // namespace zovrel

@@ -9,7 +9,7 @@
 namespace zovrel {
 namespace {
 
-constexpr char32_t kByteOrderMark = 0xFEFF;
+constexpr char32_t BYTE_ORDER_MARK = 0xFEFF;
 
 std::wstring DecodeUtf16Le(std::string_view bytes) {
     std::wstring out;
@@ -47,7 +47,7 @@ std::wstring Decode(std::string_view bytes) {
     // Drop every leading mark (a UTF-8 one, or one doubled by an editor), so writing the text
     // back and reading it again gives the same document.
     size_t skip = 0;
-    while (skip < text.size() && static_cast<char32_t>(text[skip]) == kByteOrderMark)
+    while (skip < text.size() && static_cast<char32_t>(text[skip]) == BYTE_ORDER_MARK)
         ++skip;
     text.erase(0, skip);
     return text;
@@ -90,7 +90,7 @@ bool IsAstral(char32_t c) {
 
 // Cut to at most `maxUnits` UTF-16 code units without splitting a surrogate pair.
 std::wstring CutUtf16(const std::wstring& text, size_t maxUnits) {
-    if (maxUnits == ProfileDocument::kNoLimit)
+    if (maxUnits == ProfileDocument::NO_LIMIT)
         return text;
     size_t units = 0;
     size_t i = 0;
@@ -254,14 +254,14 @@ std::string ProfileDocument::ToBytes() const {
 
 bool LoadProfile(const std::wstring& path, ProfileDocument& out) {
     std::string bytes;
-    switch (ReadWholeFile(path, kMaxProfileFileBytes, bytes)) {
-        case FileRead::kRead:
+    switch (ReadWholeFile(path, MAX_PROFILE_FILE_BYTES, bytes)) {
+        case FileRead::READ:
             out = ProfileDocument::Parse(bytes);
             return true;
-        case FileRead::kMissing:
+        case FileRead::MISSING:
             out = ProfileDocument();
             return true;
-        case FileRead::kFailed:
+        case FileRead::FAILED:
             break;
     }
     return false;

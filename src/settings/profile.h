@@ -17,7 +17,7 @@ namespace zovrel {
 // Written as UTF-8 without byte-order mark, lines ending in CR LF.
 class ProfileDocument {
   public:
-    static constexpr size_t kNoLimit = static_cast<size_t>(-1);
+    static constexpr size_t NO_LIMIT = static_cast<size_t>(-1);
 
     static ProfileDocument Parse(std::string_view bytes);
 
@@ -25,7 +25,7 @@ class ProfileDocument {
     std::optional<std::wstring> Get(std::wstring_view section, std::wstring_view key) const;
     // The value cut to at most `maxChars` UTF-16 code units, or `fallback` when absent.
     std::wstring GetString(std::wstring_view section, std::wstring_view key,
-                           const std::wstring& fallback, size_t maxChars = kNoLimit) const;
+                           const std::wstring& fallback, size_t maxChars = NO_LIMIT) const;
     // The value's leading decimal integer (0 when it has none), `fallback` when absent or empty.
     int GetInt(std::wstring_view section, std::wstring_view key, int fallback) const;
 
@@ -58,7 +58,7 @@ class ProfileDocument {
 };
 
 // Profile files are small; anything bigger is not one of ours.
-inline constexpr size_t kMaxProfileFileBytes = 4 * 1024 * 1024;
+inline constexpr size_t MAX_PROFILE_FILE_BYTES = 4 * 1024 * 1024;
 
 // Loads a profile file. A missing file loads as an empty document (true); a file that exists
 // but cannot be read gives false.
@@ -69,7 +69,7 @@ bool SaveProfile(const std::wstring& path, const ProfileDocument& doc);
 // One-key conveniences. Reads give the fallback when the file or key is missing or unreadable.
 std::wstring ReadProfileString(const std::wstring& path, std::wstring_view section,
                                std::wstring_view key, const std::wstring& fallback,
-                               size_t maxChars = ProfileDocument::kNoLimit);
+                               size_t maxChars = ProfileDocument::NO_LIMIT);
 int ReadProfileInt(const std::wstring& path, std::wstring_view section, std::wstring_view key,
                    int fallback);
 // Read, change one key, write back whole. False (file untouched) when the existing file cannot

@@ -2,7 +2,6 @@
 
 #include <mutex>
 
-#include "base/local_time.h"
 #include "settings/log_file.h"
 
 namespace zovrel {
@@ -25,7 +24,7 @@ ProtocolLog*& ActiveLog() {
 }  // namespace
 
 void ProtocolLog::Log(std::wstring_view channel, std::wstring_view text) {
-    std::wstring line = FormatLogTimestamp(LocalNow(), ticks_.Now());
+    std::wstring line = FormatLogTimestamp();
     line += L' ';
     line += channel;
     line += L' ';

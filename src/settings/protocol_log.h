@@ -5,7 +5,6 @@
 #include <string_view>
 
 #include "base/notifier.h"
-#include "base/tick_source.h"
 
 namespace zovrel {
 
@@ -13,8 +12,7 @@ namespace zovrel {
 // appends them to the log file and posts them to the main window when one is set.
 class ProtocolLog {
   public:
-    explicit ProtocolLog(Notifier* notifier = nullptr, TickSource& ticks = SystemTicks())
-        : notifier_(notifier), ticks_(ticks) {}
+    explicit ProtocolLog(Notifier* notifier = nullptr) : notifier_(notifier) {}
 
     void SetNotifier(Notifier* notifier) { notifier_.store(notifier); }
 
@@ -23,7 +21,6 @@ class ProtocolLog {
 
   private:
     std::atomic<Notifier*> notifier_;
-    TickSource& ticks_;
 };
 
 // The process-wide entry points. They forward to the log of the attached transfer engine and

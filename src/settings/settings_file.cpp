@@ -7,15 +7,15 @@
 namespace zovrel {
 namespace {
 
-constexpr wchar_t kSection[] = L"Settings";
-constexpr size_t kMaxPortChars = 511;
+constexpr wchar_t SETTINGS_SECTION[] = L"Settings";
+constexpr size_t MAX_PORT_CHARS = 511;
 
 bool WriteSetting(const wchar_t* key, const std::wstring& value) {
-    return WriteProfileString(GetSettingsFilePath(), kSection, key, value);
+    return WriteProfileString(GetSettingsFilePath(), SETTINGS_SECTION, key, value);
 }
 
 bool ReadFlag(const wchar_t* key) {
-    return ReadProfileInt(GetSettingsFilePath(), kSection, key, 0) != 0;
+    return ReadProfileInt(GetSettingsFilePath(), SETTINGS_SECTION, key, 0) != 0;
 }
 
 bool WriteFlag(const wchar_t* key, bool on) {
@@ -25,8 +25,8 @@ bool WriteFlag(const wchar_t* key, bool on) {
 }  // namespace
 
 std::wstring ReadUartComPort() {
-    return TrimText(
-        ReadProfileString(GetSettingsFilePath(), kSection, L"UartComPort", L"", kMaxPortChars));
+    return TrimText(ReadProfileString(GetSettingsFilePath(), SETTINGS_SECTION, L"UartComPort", L"",
+                                      MAX_PORT_CHARS));
 }
 
 bool WriteUartComPort(const std::wstring& port) {

@@ -11,7 +11,7 @@ namespace zovrel {
 
 namespace {
 
-constexpr int64_t kChecksumPiece = 262144;  // 256 KiB per read keeps memory flat for any size
+constexpr int64_t CHECKSUM_PIECE = 262144;  // 256 KiB per read keeps memory flat for any size
 
 const wchar_t* YesNo(bool value) {
     return value ? L"yes" : L"no";
@@ -55,7 +55,7 @@ ReplyList ProtocolEngine::HandleFirstPacket(const FrameHeader& header, const Byt
             Log(L"SYS", L"FIRST_PACKET file name empty");
             return ReplyFailure(header, L"FIRST_PACKET file name");
         }
-        if (!OpenReceivedFileForWriting(name, size, session_.filePath, session_.file)) {
+        if (!OpenReceivedFileForWriting(name, size, session_.filePaths, session_.file)) {
             const uint32_t err = session_.file.LastError();
             ClearSessionLocked();
             lock.unlock();
@@ -63,7 +63,7 @@ ReplyList ProtocolEngine::HandleFirstPacket(const FrameHeader& header, const Byt
                                    name.c_str(), size, static_cast<unsigned long>(err)));
             return ReplyFailure(header, L"FIRST_PACKET file open");
         }
-        const std::wstring path = session_.filePath;
+        const std::wstring path = session_.filePaths.path;
         lock.unlock();
         Log(L"SYS",
             FormatText(L"FIRST_PACKET file opened path=\"%ls\" size=%d", path.c_str(), size));
@@ -176,14 +176,16 @@ ReplyList ProtocolEngine::HandleFinishPacket(const FrameHeader& header) {
     const int32_t expected = session_.expected;
     const uint32_t want = session_.descriptor.mcAdd;
     const uint16_t dataType = session_.descriptor.data_type;
-    const std::wstring path = session_.filePath;
+    const ReceivedFilePaths paths = session_.filePaths;
     const bool handleOpen = session_.file.IsOpen();
     lock.unlock();
 
+    // The file is still under its temporary name; the log shows where it is going.
+    const std::wstring& path = paths.path;
     unsigned long long diskSize = 0;
-    if (dataType == DATA_TYPE_FILE && !path.empty()) {
+    if (dataType == DATA_TYPE_FILE && !paths.partPath.empty()) {
         std::error_code ec;
-        const auto size = std::filesystem::file_size(PathFromText(path), ec);
+        const auto size = std::filesystem::file_size(PathFromText(paths.partPath), ec);
         if (!ec)
             diskSize = size;
     }
@@ -211,14 +213,23 @@ ReplyList ProtocolEngine::HandleFinishPacket(const FrameHeader& header) {
             reason = FormatText(L"checksum mismatch calc=0x%08X want=0x%08X", calc, want);
             Log(L"SYS", FormatText(L"FINISH_PACKET FAIL: %ls", reason.c_str()));
         } else {
+            std::wstring keptPath;
             if (dataType == DATA_TYPE_FILE) {
                 CloseReceivedFile();
                 Log(L"SYS", L"FINISH_PACKET file closed after checksum");
+                keptPath = KeepReceivedFile(paths);
+                if (!keptPath.empty()) {
+                    std::lock_guard<std::mutex> guard(sessionLock_);
+                    session_.filePaths = ReceivedFilePaths{keptPath, L""};
+                }
             }
             // An empty text arrives intact but gives nothing to keep: the device is told it
             // succeeded, and no entry is posted.
             const bool nothingToKeep = dataType == DATA_TYPE_TEXT && expected == 0;
-            if (nothingToKeep) {
+            if (dataType == DATA_TYPE_FILE && keptPath.empty()) {
+                reason = L"keep file failed";
+                Log(L"SYS", L"FINISH_PACKET FAIL: keep file failed");
+            } else if (nothingToKeep) {
                 failed = false;
                 {
                     std::lock_guard<std::mutex> guard(sessionLock_);
@@ -235,7 +246,7 @@ ReplyList ProtocolEngine::HandleFinishPacket(const FrameHeader& header) {
                     session_.completed = true;
                 }
                 if (dataType == DATA_TYPE_FILE)
-                    AfterReceivedFile(path);
+                    AfterReceivedFile(keptPath);
                 Notifier* target = window();
                 const bool posted =
                     target && target->PostReceivedEntry(std::make_unique<ClipboardEntry>(entry));
@@ -246,7 +257,7 @@ ReplyList ProtocolEngine::HandleFinishPacket(const FrameHeader& header) {
                                                                        : L"files";
                 Log(L"SYS", FormatText(L"FINISH_PACKET OK: kind=%ls size=%lld path=\"%ls\"", kind,
                                        static_cast<long long>(entry.dataSize),
-                                       entry.kind == ENTRY_KIND_FILES ? path.c_str() : L""));
+                                       entry.kind == ENTRY_KIND_FILES ? keptPath.c_str() : L""));
             }
         }
     }
@@ -261,19 +272,48 @@ ReplyList ProtocolEngine::HandleFinishPacket(const FrameHeader& header) {
 
 void ProtocolEngine::ResetSession(bool discard) {
     std::unique_lock<std::mutex> lock(sessionLock_);
-    if (discard && !session_.completed && !session_.filePath.empty()) {
+    if (discard && !session_.completed && !session_.filePaths.partPath.empty()) {
+        // Only the partial file goes; an older file of the same name was never touched.
         const std::wstring line =
             FormatText(L"ResetSession discard file path=\"%ls\" handle=%ls",
-                       session_.filePath.c_str(), OpenClosed(session_.file.IsOpen()));
+                       session_.filePaths.path.c_str(), OpenClosed(session_.file.IsOpen()));
         lock.unlock();
         Log(L"SYS", line);
         lock.lock();
         session_.file.Abort();
-        DeleteReceivedFile(session_.filePath);
+        DeleteReceivedFile(session_.filePaths.partPath);
     } else if (session_.file.IsOpen()) {
         session_.file.Close();
     }
     ClearSessionLocked();
+}
+
+void ProtocolEngine::AbandonSilentSession(uint32_t now) {
+    const uint32_t frames = inboundFrames_.load();
+    std::unique_lock<std::mutex> lock(sessionLock_);
+    if (!session_.active) {
+        silenceWatched_ = false;
+        return;
+    }
+    if (!silenceWatched_ || frames != framesAtLastCheck_) {
+        // A frame came since the last look (or this is the first): the silence starts now.
+        silenceWatched_ = true;
+        framesAtLastCheck_ = frames;
+        lastFrameTick_ = now;
+        return;
+    }
+    const uint32_t silent = now - lastFrameTick_;
+    if (silent < INBOUND_SILENCE_MS)
+        return;
+    const std::wstring line = FormatText(
+        L"TRANS inbound silent %us · 放弃接收 type=%ls highest=%d expected=%d", silent / 1000,
+        DataTypeName(session_.descriptor.data_type).c_str(), session_.highest, session_.expected);
+    silenceWatched_ = false;
+    lock.unlock();
+    // A device that reset or gave up mid-transfer never finishes it; holding the session would
+    // keep the echo checks suspended for good.
+    Log(L"SYS", line);
+    ResetSession(true);
 }
 
 void ProtocolEngine::ClearSessionLocked() {
@@ -281,7 +321,7 @@ void ProtocolEngine::ClearSessionLocked() {
     session_.active = false;
     session_.descriptor = TransferDescriptor{};
     Bytes().swap(session_.memory);  // give a large buffer back now, not at the next transfer
-    session_.filePath.clear();
+    session_.filePaths = ReceivedFilePaths{};
     session_.expected = 0;
     session_.highest = 0;
     session_.completed = false;
@@ -303,7 +343,7 @@ uint32_t ProtocolEngine::ComputeReceivedChecksum(std::wstring& method) {
         lock.unlock();
         return copy.empty() ? 0 : ProtocolChecksum(copy);
     }
-    const std::wstring path = session_.filePath;
+    const std::wstring path = session_.filePaths.partPath;
     const int64_t expected = session_.expected;
     if (!session_.file.IsOpen()) {
         method = L"file_path";
@@ -334,7 +374,7 @@ bool ProtocolEngine::BuildEntry(ClipboardEntry& entry) {
         content.dataType = session_.descriptor.data_type;
         content.name = session_.descriptor.file_name;
         content.data = session_.memory;
-        content.savedPath = session_.filePath;
+        content.savedPath = session_.filePaths.path;
         content.declaredSize = session_.expected;
     }
     return BuildEntryFromReceived(content, entry);
@@ -344,11 +384,11 @@ bool TryChecksumOpenFile(ReceivedFile& file, int64_t count, uint32_t& sum) {
     sum = 0;
     if (count < 1 || !file.IsOpen())
         return true;
-    Bytes buffer(static_cast<size_t>(std::min(count, kChecksumPiece)));
+    Bytes buffer(static_cast<size_t>(std::min(count, CHECKSUM_PIECE)));
     int64_t position = 0;
     int64_t remaining = count;
     while (remaining > 0) {
-        const size_t want = static_cast<size_t>(std::min(remaining, kChecksumPiece));
+        const size_t want = static_cast<size_t>(std::min(remaining, CHECKSUM_PIECE));
         size_t got = 0;
         if (!file.ReadAt(position, buffer.data(), want, got))
             return false;

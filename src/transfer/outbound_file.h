@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace zovrel {
@@ -10,7 +11,7 @@ namespace zovrel {
 // so what is sent is what was there when the send began.
 class OutboundFile {
   public:
-    OutboundFile() = default;
+    OutboundFile();
     ~OutboundFile();
     OutboundFile(const OutboundFile&) = delete;
     OutboundFile& operator=(const OutboundFile&) = delete;
@@ -26,7 +27,8 @@ class OutboundFile {
   private:
     void Close();
 #ifdef _WIN32
-    void* handle_ = nullptr;
+    struct Handle;  // the open file, kept out of this header so it needs no <windows.h>
+    std::unique_ptr<Handle> handle_;
 #else
     int fd_ = -1;
 #endif

@@ -14,6 +14,8 @@ bool OutboundFile::Exists(const std::wstring& path) {
     return ::stat(ToUtf8(path).c_str(), &st) == 0;
 }
 
+OutboundFile::OutboundFile() = default;
+
 OutboundFile::~OutboundFile() {
     Close();
 }

@@ -227,8 +227,7 @@ bool OutboundSender::HandleReply(const PendingReply& reply, std::wstring& error)
     if (reply.type != GENERAL_REPLY || reply.payload.size() < 2)
         return true;
     const uint8_t rspCode = reply.payload[0];
-    const uint8_t appId = reply.payload[1];
-    if ((appId != 2 && appId != 3) || reply.sn != sn_)
+    if (!IsAcceptedReplyAppId(reply.payload[1]) || reply.sn != sn_)
         return true;
 
     if (rspCode != RSP_SUCCESS) {
@@ -339,7 +338,9 @@ bool OutboundSender::Run(std::wstring& error) {
                 break;
             continue;
         }
-        ticks_.Sleep(POLL_INTERVAL_MS);
+        // Woken as soon as a reply is queued; the deadline and cancel request are looked at
+        // again at least every POLL_INTERVAL_MS.
+        engine_.WaitForReply(ticks_, POLL_INTERVAL_MS);
     }
     return FinishSend(error);
 }

@@ -12,10 +12,10 @@ ProtocolEngine::~ProtocolEngine() {
     // data is missing and must not stay behind looking complete. Nothing is logged: this may
     // run while the process ends.
     std::lock_guard<std::mutex> lock(sessionLock_);
-    const bool unfinished = !session_.completed && !session_.filePath.empty();
+    const bool unfinished = !session_.completed && !session_.filePaths.partPath.empty();
     session_.file.Abort();
     if (unfinished)
-        DeleteReceivedFile(session_.filePath);
+        DeleteReceivedFile(session_.filePaths.partPath);
 }
 
 void ProtocolEngine::SetTargets(Notifier* window, SerialChannel* serialLink) {

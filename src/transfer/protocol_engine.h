@@ -9,11 +9,12 @@
 
 #include "base/bytes.h"
 #include "base/notifier.h"
-#include "clipboard/received_content.h"
-#include "clipboard/received_file.h"
+#include "base/tick_source.h"
 #include "protocol/frame_codec.h"
 #include "protocol/message_bodies.h"
 #include "settings/protocol_log.h"
+#include "transfer/received_content.h"
+#include "transfer/received_file.h"
 #include "transfer/serial_channel.h"
 
 namespace zovrel {
@@ -28,12 +29,15 @@ struct PendingReply {
     Bytes payload;
 };
 
+// An inbound session that sees no frame of its transfer for this long is abandoned.
+constexpr uint32_t INBOUND_SILENCE_MS = 10000;
+
 // The one transfer from the device that is being received.
 struct InboundSession {
     bool active = false;
     TransferDescriptor descriptor;
-    Bytes memory;           // text and image payloads, allocated at full size up front
-    std::wstring filePath;  // file payloads go straight to disk
+    Bytes memory;                 // text and image payloads, allocated at full size up front
+    ReceivedFilePaths filePaths;  // file payloads go straight to disk, under a temporary name
     ReceivedFile file;
     int32_t expected = 0;
     int32_t highest = 0;  // one past the largest chunk end written, at most `expected`
@@ -56,14 +60,21 @@ class ProtocolEngine {
 
     void SetTargets(Notifier* window, SerialChannel* serialLink);
 
-    // The reply list for one frame from the device (serial reader thread only).
+    // The reply list for one frame from the device, decoded and checked (serial reader thread
+    // only).
+    ReplyList DispatchFrame(const Frame& frame);
+    // The same for a frame's wire bytes, which are checked first; bytes that are not one valid
+    // frame get no reply.
     ReplyList DispatchFrame(const Bytes& frame);
+    // Ends an inbound session that has seen no frame of its transfer for INBOUND_SILENCE_MS, as a
+    // new START_REQUEST would; `now` is the reader's tick count. The reader calls it every pass.
+    void AbandonSilentSession(uint32_t now);
 
     void RequestCancel();
     bool IsBusy();
     bool IsReceiving();
 
-    // --- For the sender (one send at a time, on its own thread) ---
+    // The sender's side (one send at a time, on its own thread).
     // Claims the engine for a send: false while another runs. Clears the cancel request and
     // the reply queue, and starts queueing replies.
     bool BeginSend();
@@ -71,6 +82,10 @@ class ProtocolEngine {
     void EndSend();
     // Takes the oldest queued reply; false when there is none.
     bool TakeReply(PendingReply& out);
+    // Sleeps on `ticks` up to `ms`, or less once the dispatcher queues a reply; true when woken.
+    bool WaitForReply(TickSource& ticks, uint32_t ms) {
+        return ticks.SleepUnlessWoken(ms, replyQueued_);
+    }
     bool CancelRequested();
     void SetSendProgress(int percent) { sendProgress_.store(percent); }
     int SendProgress() const { return sendProgress_.load(); }
@@ -82,7 +97,7 @@ class ProtocolEngine {
     // Receive dispatcher.
     bool RouteReplyToSender(const FrameHeader& header, const Bytes& payload);
     ReplyList HandleTransferFrame(const FrameHeader& header, const Bytes& payload);
-    ReplyList HandleEcho(const Bytes& frame, const FrameHeader& header, const Bytes& payload);
+    ReplyList HandleEcho(const Frame& frame);
     ReplyList ReplyWithCode(const FrameHeader& header, uint8_t rspCode, const wchar_t* label);
     ReplyList ReplyFailure(const FrameHeader& header, const wchar_t* reason);
 
@@ -107,10 +122,18 @@ class ProtocolEngine {
     bool acceptReplies_ = false;
     bool cancelRequested_ = false;
     std::deque<PendingReply> replyQueue_;
+    WakeSignal replyQueued_;  // signalled under sendLock_ whenever a reply is queued
 
     std::mutex sessionLock_;
     std::atomic<int> sendProgress_{0};
     InboundSession session_;
+
+    // Inbound transfer frames handled so far, and what the reader's silence check last saw of
+    // them (reader thread only).
+    std::atomic<uint32_t> inboundFrames_{0};
+    uint32_t framesAtLastCheck_ = 0;
+    uint32_t lastFrameTick_ = 0;
+    bool silenceWatched_ = false;
 };
 
 // The checksum of the first `count` bytes of an open file (all of it when shorter), read in

@@ -8,8 +8,12 @@ ReplyList ProtocolEngine::DispatchFrame(const Bytes& frame) {
     Frame parsed;
     if (!ParseFrame(frame, parsed))
         return {};
-    const FrameHeader& header = parsed.header;
-    const Bytes& payload = parsed.payload;
+    return DispatchFrame(parsed);
+}
+
+ReplyList ProtocolEngine::DispatchFrame(const Frame& frame) {
+    const FrameHeader& header = frame.header;
+    const Bytes& payload = frame.payload;
 
     if (header.channel == CHANNEL_TRANSFER && RouteReplyToSender(header, payload)) {
         if (header.type == GENERAL_REPLY && payload.size() >= 2) {
@@ -26,7 +30,7 @@ ReplyList ProtocolEngine::DispatchFrame(const Bytes& frame) {
     if (header.channel == CHANNEL_TRANSFER)
         return HandleTransferFrame(header, payload);
     if (header.channel == CHANNEL_PERIPHERAL)
-        return HandleEcho(frame, header, payload);
+        return HandleEcho(frame);
     return {};
 }
 
@@ -37,10 +41,12 @@ bool ProtocolEngine::RouteReplyToSender(const FrameHeader& header, const Bytes& 
     if (!acceptReplies_)
         return false;
     replyQueue_.push_back(PendingReply{header.type, header.sn, payload});
+    replyQueued_.Signal();  // the sender goes on now, not at its next look at the queue
     return true;
 }
 
 ReplyList ProtocolEngine::HandleTransferFrame(const FrameHeader& header, const Bytes& payload) {
+    ++inboundFrames_;  // keeps a running inbound session from being taken for abandoned
     switch (header.type) {
         case START_REQUEST:
             Log(L"SYS", L"TRANS START_REQUEST");
@@ -64,8 +70,9 @@ ReplyList ProtocolEngine::HandleTransferFrame(const FrameHeader& header, const B
     }
 }
 
-ReplyList ProtocolEngine::HandleEcho(const Bytes& frame, const FrameHeader& header,
-                                     const Bytes& payload) {
+ReplyList ProtocolEngine::HandleEcho(const Frame& frame) {
+    const FrameHeader& header = frame.header;
+    const Bytes& payload = frame.payload;
     if (header.type != PERIPHERAL_ECHO)
         return {};
     if (SerialChannel* link = serialLink())
@@ -82,8 +89,7 @@ ReplyList ProtocolEngine::HandleEcho(const Bytes& frame, const FrameHeader& head
                        static_cast<unsigned>(payload.size()), HexBytes(payload).c_str()));
     }
     // The device expects its own frame back, byte for byte, whatever it carried.
-    const size_t wireSize = FRAME_OVERHEAD + payload.size();
-    return ReplyList{Bytes(frame.begin(), frame.begin() + static_cast<std::ptrdiff_t>(wireSize))};
+    return ReplyList{EncodeFrame(frame)};
 }
 
 }  // namespace zovrel

@@ -40,11 +40,23 @@ std::shared_ptr<ProtocolEngine> TransferProtocol::AttachedEngine() {
     return attached_ ? engine_ : nullptr;
 }
 
+ReplyList TransferProtocol::DispatchFrame(const Frame& frame) {
+    const std::shared_ptr<ProtocolEngine> engine = AttachedEngine();
+    if (!engine)
+        return {};
+    return engine->DispatchFrame(frame);
+}
+
 ReplyList TransferProtocol::DispatchFrame(const Bytes& frame) {
     const std::shared_ptr<ProtocolEngine> engine = AttachedEngine();
     if (!engine)
         return {};
     return engine->DispatchFrame(frame);
+}
+
+void TransferProtocol::AbandonSilentInbound(uint32_t now) {
+    if (const std::shared_ptr<ProtocolEngine> engine = AttachedEngine())
+        engine->AbandonSilentSession(now);
 }
 
 void TransferProtocol::CancelSend() {

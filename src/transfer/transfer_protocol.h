@@ -30,19 +30,22 @@ class TransferProtocol {
     // Drops the engine (an unfinished received file is closed and deleted).
     void Detach();
 
-    // The frames to write back for one frame from the device; none while detached.
+    // The frames to write back for one frame from the device; none while detached. The serial
+    // reader hands over frames it has cut out and checked; wire bytes are checked here.
+    ReplyList DispatchFrame(const Frame& frame);
     ReplyList DispatchFrame(const Bytes& frame);
+    // Abandons an inbound transfer that has been silent too long (see ProtocolEngine); the
+    // serial reader calls it on every pass with its tick count.
+    void AbandonSilentInbound(uint32_t now);
 
     void CancelSend();
     bool IsSending();
     bool IsReceiving();
 
-    // --- outbound send (defined in outbound_send.cpp) ---
     // Sends one entry to the device and blocks until the transfer ends; false with the reason
     // in `error`. Progress goes to `window`. Runs on the send task's thread.
     bool Send(const ClipboardEntry& entry, Notifier* window, std::wstring& error,
               TickSource& ticks = SystemTicks());
-    // --- end outbound send ---
 
     // The attached engine for the sender, or null while detached.
     std::shared_ptr<ProtocolEngine> AttachedEngine();

@@ -8,7 +8,7 @@
 namespace zovrel {
 namespace {
 
-const std::wstring kBad(1, static_cast<wchar_t>(0xFFFD));
+const std::wstring BAD(1, static_cast<wchar_t>(0xFFFD));
 
 TEST(Utf8, RoundTripsChineseAndAstralCharacters) {
     const std::string utf8 = "\xE4\xB8\xB2\xE5\x8F\xA3 abc \xF0\x9F\x98\x80";
@@ -22,12 +22,12 @@ TEST(Utf8, RoundTripsChineseAndAstralCharacters) {
 
 TEST(Utf8, InvalidInputBecomesReplacementCharacters) {
     // Each maximal ill-formed subpart is one U+FFFD; decoding resumes at the next lead byte.
-    EXPECT_EQ(FromUtf8(std::string("a\xFFz")), L"a" + kBad + L"z");
-    EXPECT_EQ(FromUtf8(std::string("\xE4\xB8")), kBad);  // cut short
-    EXPECT_EQ(FromUtf8(std::string("\xE4\xB8z")), kBad + L"z");
-    EXPECT_EQ(FromUtf8(std::string("\xC0\xAF")), kBad + kBad);             // overlong
-    EXPECT_EQ(FromUtf8(std::string("\xED\xA0\x80")), kBad + kBad + kBad);  // encoded surrogate
-    EXPECT_EQ(FromUtf8(std::string("\xF4\x90\x80\x80")), kBad + kBad + kBad + kBad);
+    EXPECT_EQ(FromUtf8(std::string("a\xFFz")), L"a" + BAD + L"z");
+    EXPECT_EQ(FromUtf8(std::string("\xE4\xB8")), BAD);  // cut short
+    EXPECT_EQ(FromUtf8(std::string("\xE4\xB8z")), BAD + L"z");
+    EXPECT_EQ(FromUtf8(std::string("\xC0\xAF")), BAD + BAD);            // overlong
+    EXPECT_EQ(FromUtf8(std::string("\xED\xA0\x80")), BAD + BAD + BAD);  // encoded surrogate
+    EXPECT_EQ(FromUtf8(std::string("\xF4\x90\x80\x80")), BAD + BAD + BAD + BAD);
     EXPECT_EQ(FromUtf8("a\0b", 3).size(), 3u);  // zero bytes are characters
     EXPECT_EQ(FromUtf8(nullptr, 5), L"");
     EXPECT_EQ(FromUtf8("abc", -1), L"");

@@ -27,17 +27,17 @@ CliArguments Parse(const std::wstring& joined, std::wstring* error = nullptr) {
 
 TEST(CliArguments, TakeOptionsInAnyOrderAndRefuseWhatCannotBeMeant) {
     const CliArguments listen = Parse(L"--data-root|/tmp/r|--port| COM7 |listen|--seconds|30");
-    EXPECT_EQ(listen.command, CliCommand::kListen);
+    EXPECT_EQ(listen.command, CliCommand::LISTEN);
     EXPECT_EQ(listen.dataRoot + L"," + listen.port, L"/tmp/r,COM7");
     EXPECT_EQ(listen.seconds, std::optional<uint32_t>(30));
     // The value of --text is taken as it is, even when it looks like an option.
     const CliArguments text = Parse(L"--port|COM3|send|--text|--port 你好\n");
-    EXPECT_EQ(text.source, SendSource::kText);
+    EXPECT_EQ(text.source, SendSource::TEXT);
     EXPECT_EQ(text.sendValue, L"--port 你好\n");
-    EXPECT_EQ(Parse(L"--port|C|send|--file|a b").source, SendSource::kFile);
-    EXPECT_EQ(Parse(L"--port|C|send|--image|x").source, SendSource::kImage);
+    EXPECT_EQ(Parse(L"--port|C|send|--file|a b").source, SendSource::FILE);
+    EXPECT_EQ(Parse(L"--port|C|send|--image|x").source, SendSource::IMAGE);
     EXPECT_EQ(Parse(L"send|--entry|0|--port|C").entryIndex, 0);
-    EXPECT_EQ(Parse(L"send|--bogus|-h").command, CliCommand::kHelp);
+    EXPECT_EQ(Parse(L"send|--bogus|-h").command, CliCommand::HELP);
     for (const wchar_t* bad :
          {L"", L"frobnicate", L"ports|history", L"ports|--port|COM3", L"--port|   |listen",
           L"--port|C|listen|--seconds", L"--port|C|listen|--seconds|-1",

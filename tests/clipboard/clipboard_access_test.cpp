@@ -93,13 +93,13 @@ struct FakeClipboard final : ClipboardSource {
         return result;
     }
     uint32_t SequenceNumber() override { return sequence; }
-    void Put(const wchar_t* t, ClipboardReadResult r = ClipboardReadResult::Content) {
+    void Put(const wchar_t* t, ClipboardReadResult r = ClipboardReadResult::CONTENT) {
         text = t;
         result = r;
         ++sequence;
     }
     std::wstring text;
-    ClipboardReadResult result = ClipboardReadResult::Nothing;
+    ClipboardReadResult result = ClipboardReadResult::NOTHING;
     uint32_t sequence = 7;
 };
 
@@ -109,10 +109,10 @@ TEST(ClipboardCapture, SkipsPrivateUnreadableAndOwnContentAndCopesWithoutSequenc
     FakeClipboard clipboard;
     ClipboardCapture capture(clipboard, &history);
     test::RecordingNotifier notifier;
-    clipboard.Put(L"secret", ClipboardReadResult::Private);
+    clipboard.Put(L"secret", ClipboardReadResult::PRIVATE);
     EXPECT_FALSE(capture.CaptureClipboardChange(&notifier));
     EXPECT_FALSE(capture.PollDue());  // dealt with, not read again and again
-    clipboard.Put(L"busy", ClipboardReadResult::Nothing);
+    clipboard.Put(L"busy", ClipboardReadResult::NOTHING);
     EXPECT_FALSE(capture.CaptureClipboardChange(&notifier));
     EXPECT_TRUE(capture.PollDue());  // left for the poll to retry
     {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <optional>
 #include <set>
 #include <thread>
@@ -80,12 +81,12 @@ TEST_F(HistoryTest, ReadLimitsLeaveOversizedFilesUnread) {
     Write(L"5.meta", "[Entry]\r\nKind=1\r\nImageFileName=a.png\r\n");
     // One byte over the limit (16 MiB of text, 32 MiB of image) and the file is left unread.
     for (size_t extra : {0, 1}) {
-        Write(L"4.txt", std::string(kMaxHistoryTextFileBytes + extra, 'a'));
-        Write(L"5.png", std::string(kMaxHistoryImageFileBytes + extra, 'a'));
+        Write(L"4.txt", std::string(MAX_HISTORY_TEXT_FILE_BYTES + extra, 'a'));
+        Write(L"5.png", std::string(MAX_HISTORY_IMAGE_FILE_BYTES + extra, 'a'));
         ASSERT_TRUE(files.LoadEntryFiles(4, e));
-        EXPECT_EQ(e.text.size(), extra ? 0 : kMaxHistoryTextFileBytes);
+        EXPECT_EQ(e.text.size(), extra ? 0 : MAX_HISTORY_TEXT_FILE_BYTES);
         ASSERT_TRUE(files.LoadEntryFiles(5, e));
-        EXPECT_EQ(e.imageBytes.size(), extra ? 0 : kMaxHistoryImageFileBytes);
+        EXPECT_EQ(e.imageBytes.size(), extra ? 0 : MAX_HISTORY_IMAGE_FILE_BYTES);
     }
 }
 
@@ -192,6 +193,114 @@ TEST_F(HistoryTest, IgnoreListAndCounterOutliveRestartsAndClearKeepsOnlyTheCount
     EXPECT_FALSE(FileExists(F(L"8.txt")) || FileExists(F(L"notes.txt")));
     store->AddEntry(TextEntry(L"A"));
     EXPECT_EQ(store->GetEntryAt(0)->id, 9);
+}
+
+TEST(HistoryIds, NumbersPastTheLimitNeitherOverflowNorHideLaterEntries) {
+    const std::string huge = "99999999999999999999";  // saturates a 64-bit parse
+    const std::string twoTo53 = "9007199254740992";
+    const std::string maxId = "9223372036854775807";
+    struct Case {
+        const char* what;
+        std::vector<std::pair<std::wstring, std::string>> files;
+        int64_t firstNewId;
+    };
+    const std::string entry5 = "[Entry]\r\nKind=0\r\n";
+    const Case cases[] = {
+        {"stray file", {{FromUtf8(huge) + L".txt", "x"}}, 1},
+        {"stray file at 2^53", {{FromUtf8(twoTo53) + L".meta", "x"}}, 1},
+        {"corrupt NextId", {{L"index.ini", "[Meta]\r\nNextId=" + huge + "\r\n"}}, 1},
+        {"NextId at 2^53, entry 5",
+         {{L"5.meta", entry5},
+          {L"index.ini", "[Meta]\r\nCount=1\r\nNextId=" + twoTo53 + "\r\nOrder=5\r\n"}},
+         6},
+        {"entry stored under the largest id",
+         {{L"5.meta", entry5},
+          {FromUtf8(maxId) + L".meta", entry5},
+          {L"index.ini", "[Meta]\r\nCount=2\r\nNextId=" + maxId + "\r\nOrder=" + maxId + ",5\r\n"}},
+         6},
+        // Every id was handed out once: the lowest free one is taken again.
+        {"counter exhausted",
+         {{L"1.meta", entry5},
+          {L"2.meta", entry5},
+          {L"index.ini", "[Meta]\r\nCount=2\r\nNextId=9007199254740991\r\nOrder=1,2\r\n"}},
+         3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempFolder folder;
+        for (const auto& [name, bytes] : c.files)
+            WriteFileBytes(folder.File(name), bytes);
+        const size_t before = ClipboardHistory(folder.Text()).GetEntries().size();
+        {
+            ClipboardHistory store(folder.Text());
+            ASSERT_TRUE(store.AddEntry(TextEntry(L"A")) && store.AddEntry(TextEntry(L"B")));
+            EXPECT_EQ(store.GetEntryAt(1)->id, c.firstNewId);
+        }
+        ClipboardHistory store(folder.Text());
+        ASSERT_EQ(store.GetEntries().size(), before + 2);  // nothing vanished on the way
+        std::set<int64_t> ids;
+        for (const auto& e : store.GetEntries()) {
+            ids.insert(e.id);
+            EXPECT_GT(e.id, 0);
+        }
+        EXPECT_EQ(ids.size(), before + 2);
+        EXPECT_LT(store.GetEntryAt(0)->id, int64_t{1} << 53);
+        EXPECT_EQ(store.GetEntryAt(0)->text, L"B");
+    }
+}
+
+TEST(ClipboardEntry, CopiesShareImageBytesThatNoCopyCanChange) {
+    const ClipboardEntry source = ImageEntry({1, 2, 3}, L"a.png");
+    ClipboardEntry copy = source;
+    EXPECT_EQ(copy.imageBytes.data(), source.imageBytes.data());  // shared, not copied
+    EXPECT_EQ(ComputeFingerprint(copy), ComputeFingerprint(source));
+    copy.imageBytes = Bytes{9};
+    EXPECT_EQ(source.imageBytes, (Bytes{1, 2, 3}));
+    copy = source;
+    const Bytes other{4, 5};
+    copy.imageBytes.assign(other.begin(), other.end());
+    EXPECT_EQ(source.imageBytes, (Bytes{1, 2, 3}));
+    EXPECT_EQ(copy.imageBytes, other);
+    copy = source;
+    copy.imageBytes.clear();
+    EXPECT_TRUE(copy.imageBytes.empty());
+    EXPECT_EQ(source.imageBytes.size(), 3u);
+    EXPECT_FALSE(copy.imageBytes == source.imageBytes);
+}
+
+TEST_F(HistoryTest, EntriesHandedOutShareTheStoredImage) {
+    store->AddEntry(ImageEntry(Bytes(1 << 20, 7), L"big.png"));
+    Reload();
+    const auto a = store->GetEntryAt(0);
+    const auto b = store->GetEntryAt(0);
+    EXPECT_EQ(a->imageBytes.data(), b->imageBytes.data());
+    EXPECT_EQ(a->imageBytes.data(), store->GetCurrentEntry()->imageBytes.data());
+    EXPECT_EQ(a->imageBytes, Bytes(1 << 20, 7));
+}
+
+// "index.ini" and a ".meta" file byte for byte, as the program writes them over an index left
+// by an older version: keys it finds keep their place, the older single ignore key is dropped,
+// new keys follow in the order written. Other programs and older versions read these files.
+TEST_F(HistoryTest, IndexAndMetaFilesMatchTheirGoldenCopies) {
+    const char* source = std::getenv("ZOVREL_SOURCE_DIR");
+    ASSERT_NE(source, nullptr);
+    const std::wstring golden = JoinPath(FromUtf8(source), L"tests/clipboard/golden");
+    Write(
+        L"index.ini",
+        "[Meta]\r\nNextId=7\r\nIgnoreFingerprint=" + ToUtf8(ComputeFingerprint(TextEntry(L"old"))) +
+            "\r\nIgnoredFingerprints=" + ToUtf8(ComputeFingerprint(TextEntry(L"ignored"))) +
+            "\r\n");
+    Reload();
+    store->AddEntry(TextEntry(L"第一", 0x01DA2B3C4D5E6F70ull));
+    ClipboardEntry image = ImageEntry({1, 2, 3}, L"shot.PNG");
+    image.time = 0x01DA2B3C4D5E6F71ull;
+    image.dataSize = 3;
+    store->AddEntry(image);
+    for (const wchar_t* name : {L"index.ini", L"9.meta"}) {
+        const std::string expected = ReadFileBytes(JoinPath(golden, name));
+        ASSERT_FALSE(expected.empty()) << ToUtf8(name);
+        EXPECT_EQ(ReadFileBytes(F(name)), expected) << ToUtf8(name);
+    }
 }
 
 TEST_F(HistoryTest, ConcurrentCallersSeeAConsistentStore) {

@@ -1,5 +1,6 @@
 """Whole-program runs: zovrel-cli against the device simulator over a real (virtual) serial line."""
 
+import glob
 import os
 import re
 import unittest
@@ -70,6 +71,21 @@ class DeviceToProgram(E2ETest):
         self.assertEqual(self.received("repair.bin")[1], data)
 
 
+class FalseStart(E2ETest):
+    # The device's own reply time-out: a retransmission every 2 s leaves the line quiet between.
+    sim_args = ("--no-wire-delay", "--reply-timeout-ms", "2000")
+
+    def test_a_false_start_declaring_a_long_frame_holds_up_the_line_only_for_a_moment(self):
+        cli = self.listen()
+        # 57 AB and a declared payload of 65536: were the candidate not given up once the line
+        # went quiet, only the echo time-out's reconnect would clear it.
+        self.sim.cmd(cmd="raw", hex="57ab06000000000600010000000000" "0100")
+        self.device_sends(kind="text", text="after a false start")
+        cli.wait_line("FINISH_PACKET OK: kind=text", timeout=30)
+        self.assertEqual(cli.stop(), 0)
+        self.assertNotIn("串口连接断开", cli.lines)
+
+
 class ProgramToDevice(E2ETest):
     slow = True  # paced by the program: runs beside the others
 
@@ -113,7 +129,8 @@ class Link(E2ETest):
         self.sim.wait_for(lambda e: len(self.sim.of("frame", dir="tx", type="MIDDLE_PACKET"))
                           >= 5, timeout=30)
         back = self.unplug_and_replug(cli, 1000)
-        partial = self.received("cut.bin")[0]
+        partial = self.received("cut.bin.zovrel-part")[0]  # the name it has until it is whole
+        self.assertEqual(glob.glob(os.path.join(self.root, "files", "*", "cut.bin")), [])
         # The device gives its broken transfer up; the program's session stays open meanwhile.
         self.sim.cmd(cmd="cancel")
         self.sim.wait_for(lambda e: e["ev"] == "transfer_failed", timeout=30)

@@ -42,8 +42,8 @@ uint32_t ScalarChecksum(const uint8_t* p, size_t n) {
     return sum;
 }
 
-const Bytes kQuery = BuildFrame(CHANNEL_TRANSFER, DEVICE_QUERY, 1);
-const std::vector<Bytes> kJustQuery{kQuery};
+const Bytes QUERY = BuildFrame(CHANNEL_TRANSFER, DEVICE_QUERY, 1);
+const std::vector<Bytes> JUST_QUERY{QUERY};
 
 TEST(ProtocolChecksum, KnownValuesAndBlockedOrPiecewiseSumsEqualTheScalarOne) {
     EXPECT_EQ(ProtocolChecksum(HexToBytes("61 62 63")), 0x12Eu);
@@ -71,7 +71,7 @@ TEST(ProtocolChecksum, KnownValuesAndBlockedOrPiecewiseSumsEqualTheScalarOne) {
 }
 
 TEST(BuildFrame, KnownFramesAndTheWireSizeLimit) {
-    EXPECT_EQ(kQuery, HexToBytes("57 AB 06 01 00 00 00 06 00 00 00 02 00 00 00 00 00 63 01 00 00"));
+    EXPECT_EQ(QUERY, HexToBytes("57 AB 06 01 00 00 00 06 00 00 00 02 00 00 00 00 00 63 01 00 00"));
     EXPECT_EQ(BuildFrame(CHANNEL_TRANSFER, START_REQUEST, 0, nullptr, 0),
               HexToBytes("57 AB 06 00 00 00 00 06 00 00 00 01 00 00 00 00 00 53 01 00 00"));
     size_t total = 0;
@@ -124,6 +124,10 @@ TEST(ParseFrame, AcceptsTrailingBytesAndAnOddLengthField) {
     ASSERT_TRUE(ParseFrame(odd, f));
     EXPECT_EQ(f.header.length, 1234u);
     EXPECT_EQ(f.payload.size(), 1u);
+    // Encoding the decoded frame gives back its very bytes, odd length field and all: an echo
+    // answered from the decoded frame is the device's own.
+    EXPECT_EQ(EncodeFrame(f), odd);
+    EXPECT_EQ(FrameSummary(f), FrameSummary(odd));
 }
 
 TEST(LittleEndian, WritesOnlyInsideTheVector) {
@@ -138,7 +142,7 @@ TEST(LittleEndian, WritesOnlyInsideTheVector) {
 }
 
 TEST(Diagnostics, NamesSummariesAndHexText) {
-    EXPECT_EQ(FrameSummary(kQuery), L"ch=0x06 DEVICE_QUERY payload=0 wire=21 B sn=1");
+    EXPECT_EQ(FrameSummary(QUERY), L"ch=0x06 DEVICE_QUERY payload=0 wire=21 B sn=1");
     EXPECT_EQ(FrameSummary(Bytes(10, 0x57)), L"raw 10 B (invalid frame)");
     Bytes longer = BuildFrame(0xA0, 0x1234, 4000000000u, Bytes(3, 1));
     longer.insert(longer.end(), 5, 0xEE);
@@ -155,8 +159,8 @@ TEST(Diagnostics, NamesSummariesAndHexText) {
 std::vector<Bytes> Feed(Bytes& buffer, const Bytes& read) {
     buffer.insert(buffer.end(), read.begin(), read.end());
     std::vector<Bytes> frames;
-    for (Bytes frame; ExtractFrame(buffer, frame);)
-        frames.push_back(frame);
+    for (Frame frame; ExtractFrame(buffer, frame);)
+        frames.push_back(EncodeFrame(frame));
     return frames;
 }
 
@@ -169,7 +173,8 @@ Bytes Noise(size_t n, uint32_t seed = 1) {
 }
 
 TEST(ExtractFrame, NoiseIsCutToTheLastSixteenBytesWhichMayStartAFrame) {
-    Bytes buffer(kQuery.begin(), kQuery.begin() + 16), frame;
+    Bytes buffer(QUERY.begin(), QUERY.begin() + 16);
+    Frame frame;
     EXPECT_FALSE(ExtractFrame(buffer, frame));
     EXPECT_EQ(buffer.size(), 16u);  // too short to judge: left alone
 
@@ -178,10 +183,10 @@ TEST(ExtractFrame, NoiseIsCutToTheLastSixteenBytesWhichMayStartAFrame) {
     EXPECT_FALSE(ExtractFrame(buffer, frame));
     EXPECT_EQ(buffer, Bytes(noise.end() - 16, noise.end()));
 
-    buffer = Concat({Noise(30), Bytes(kQuery.begin(), kQuery.begin() + 10)});
+    buffer = Concat({Noise(30), Bytes(QUERY.begin(), QUERY.begin() + 10)});
     EXPECT_TRUE(Feed(buffer, {}).empty());
     EXPECT_EQ(buffer.size(), 16u);
-    EXPECT_EQ(Feed(buffer, Bytes(kQuery.begin() + 10, kQuery.end())), kJustQuery);
+    EXPECT_EQ(Feed(buffer, Bytes(QUERY.begin() + 10, QUERY.end())), JUST_QUERY);
 }
 
 TEST(ExtractFrame, CorruptAndOversizedFramesAreSkippedAsNoise) {
@@ -190,10 +195,10 @@ TEST(ExtractFrame, CorruptAndOversizedFramesAreSkippedAsNoise) {
     const Bytes oversized =
         BuildFrame(CHANNEL_TRANSFER, MIDDLE_PACKET, 3, Bytes(MAX_FRAME_PAYLOAD + 1, 0));
     Bytes buffer;
-    EXPECT_EQ(Feed(buffer, Concat({corrupt, kQuery})), kJustQuery);
+    EXPECT_EQ(Feed(buffer, Concat({corrupt, QUERY})), JUST_QUERY);
     // Not even a candidate: the frame behind its first bytes comes out without waiting.
-    EXPECT_EQ(Feed(buffer, Concat({Bytes(oversized.begin(), oversized.begin() + 40), kQuery})),
-              kJustQuery);
+    EXPECT_EQ(Feed(buffer, Concat({Bytes(oversized.begin(), oversized.begin() + 40), QUERY})),
+              JUST_QUERY);
     EXPECT_TRUE(Feed(buffer, oversized).empty());
     EXPECT_EQ(buffer.size(), 16u);
 }
@@ -201,12 +206,45 @@ TEST(ExtractFrame, CorruptAndOversizedFramesAreSkippedAsNoise) {
 TEST(ExtractFrame, FalseStartHoldsUntilItsDeclaredSizeThenSearchResumesOneByteLater) {
     // 57 AB and a declared payload of 65536 in the noise, with a real frame right inside it.
     const Bytes falseStart = HexToBytes("57 AB 06 00 00 00 00 06 00 01 00 00 00 00 00 01 00");
-    const Bytes stream = Concat({Noise(5), falseStart, kQuery, Noise(MAX_FRAME_SIZE, 3)});
+    const Bytes stream = Concat({Noise(5), falseStart, QUERY, Noise(MAX_FRAME_SIZE, 3)});
     const size_t complete = 5 + MAX_FRAME_SIZE;  // up to the false start's last byte
     Bytes buffer;
     EXPECT_TRUE(Feed(buffer, Bytes(stream.begin(), stream.begin() + complete - 1)).empty());
     EXPECT_EQ(buffer.size(), MAX_FRAME_SIZE - 1);
-    EXPECT_EQ(Feed(buffer, Bytes{stream[complete - 1]}), kJustQuery);
+    EXPECT_EQ(Feed(buffer, Bytes{stream[complete - 1]}), JUST_QUERY);
+}
+
+// Given up (the line has been quiet too long for the rest to come), incomplete candidates are
+// passed over like rejected ones: the frames inside and behind them come out, and the buffer
+// keeps at most a partial header.
+TEST(ExtractFrame, GivenUpCandidatesArePassedOverLikeRejectedOnes) {
+    const Bytes falseStart = HexToBytes("57 AB 06 00 00 00 00 06 00 01 00 00 00 00 00 01 00");
+    const Bytes cut(QUERY.begin(), QUERY.end() - 1);
+    const Bytes echo = BuildFrame(CHANNEL_PERIPHERAL, PERIPHERAL_ECHO, 9, Bytes{'O', 'K'});
+    const Bytes start = BuildFrame(CHANNEL_TRANSFER, START_REQUEST, 0);
+    const struct {
+        Bytes stream;
+        std::vector<Bytes> frames;
+        size_t whileWaiting;  // how many come out without giving up
+    } cases[] = {
+        {Concat({falseStart, QUERY}), JUST_QUERY, 0},
+        {Concat({falseStart, cut, falseStart, echo, start}), {echo, start}, 0},
+        {Concat({Noise(3), cut}), {}, 0},
+        {Concat({QUERY, falseStart}), JUST_QUERY, 1},
+    };
+    for (const auto& [stream, frames, whileWaiting] : cases) {
+        Bytes buffer = stream;
+        std::vector<Bytes> got;
+        for (Frame frame; ExtractFrame(buffer, frame, IncompleteCandidate::GIVE_UP);)
+            got.push_back(EncodeFrame(frame));
+        EXPECT_EQ(got, frames);
+        EXPECT_LT(buffer.size(), FRAME_HEADER_SIZE);
+        buffer = stream;
+        got.clear();
+        for (Frame frame; ExtractFrame(buffer, frame);)
+            got.push_back(EncodeFrame(frame));
+        EXPECT_EQ(got.size(), whileWaiting);
+    }
 }
 
 TEST(ExtractFrame, SameFramesOnceEachWhateverTheReadSizes) {
@@ -231,7 +269,7 @@ TEST(ExtractFrame, SameFramesOnceEachWhateverTheReadSizes) {
     }
 }
 
-const Bytes kAbc = {'a', 'b', 'c'};
+const Bytes ABC = {'a', 'b', 'c'};
 
 // Rewrites header_crc so that only the field under test makes a descriptor invalid.
 void Reseal(Bytes& d, size_t headerLen = DESCRIPTOR_SIZE) {
@@ -252,12 +290,12 @@ TEST(Bodies, KnownRepliesDescriptorsAndMiddleBody) {
     EXPECT_EQ(BuildDeviceQueryRsp(CHANNEL_TRANSFER, 0, ADVERTISED_MAX_PACKET, 0),
               HexToBytes("57 AB 06 00 00 00 00 0C 00 00 00 82 00 06 00 00 00 40 28 00 00 00 00 "
                          "93 02 00 00"));
-    EXPECT_EQ(BuildTransferDescriptor(DATA_TYPE_TEXT, kAbc, L"ignored.txt"),
+    EXPECT_EQ(BuildTransferDescriptor(DATA_TYPE_TEXT, ABC, L"ignored.txt"),
               TextDescriptor("37 00 00 00 2E 01 00 00 09 02 00 00"));
     EXPECT_EQ(BuildTransferDescriptor(DATA_TYPE_TEXT, {}, L""),
               TextDescriptor("34 00 00 00 00 00 00 00 6A 01 00 00"));
 
-    const Bytes middle = BuildMiddleBody(kAbc.data(), kAbc.size(), 0, 2);
+    const Bytes middle = BuildMiddleBody(ABC.data(), ABC.size(), 0, 2);
     EXPECT_EQ(middle, HexToBytes("02 00 00 00 00 02 00 00 00 61 62 63 2E 01 00 00"));
     MiddleHead h;
     ASSERT_TRUE(ParseMiddleHead(middle, h));
@@ -269,13 +307,13 @@ TEST(Bodies, KnownRepliesDescriptorsAndMiddleBody) {
 TEST(TransferDescriptor, ContentCodeAndFileNameDependOnTheType) {
     for (auto [type, code] :
          {std::pair<uint16_t, uint16_t>{DATA_TYPE_IMAGE, 0x12}, {DATA_TYPE_FILE, 0x13}, {7, 0x11}})
-        EXPECT_EQ(ReadLE16(BuildTransferDescriptor(type, kAbc, L"a.png"), 36), code) << type;
-    const Bytes image = BuildTransferDescriptor(DATA_TYPE_IMAGE, kAbc, L"a.png");
+        EXPECT_EQ(ReadLE16(BuildTransferDescriptor(type, ABC, L"a.png"), 36), code) << type;
+    const Bytes image = BuildTransferDescriptor(DATA_TYPE_IMAGE, ABC, L"a.png");
     EXPECT_EQ(std::string(image.begin() + 4, image.begin() + 10), std::string("a.png\0", 6));
 
     // A 40-byte UTF-8 name is cut to 29 bytes, here inside the tenth character.
     const std::string utf8 = ToUtf8(std::wstring(13, L'中') + L"x");
-    Bytes d = BuildTransferDescriptor(DATA_TYPE_FILE, kAbc, FromUtf8(utf8));
+    Bytes d = BuildTransferDescriptor(DATA_TYPE_FILE, ABC, FromUtf8(utf8));
     EXPECT_EQ(std::string(d.begin() + 4, d.begin() + 34), utf8.substr(0, 29) + '\0');
     TransferDescriptor parsed;
     ASSERT_TRUE(ParseTransferDescriptor(d.data(), d.size(), parsed));
@@ -293,7 +331,7 @@ TEST(TransferDescriptor, RejectsBadLengthsTotalsAndChecksumsButNotNewLabels) {
     TransferDescriptor d;
     // header_len and total as given, a marker and content_code no sender uses, then resealed.
     const auto parses = [&](uint16_t headerLen, uint32_t total, int flip = -1, size_t size = 52) {
-        Bytes b = BuildTransferDescriptor(DATA_TYPE_TEXT, kAbc, L"");
+        Bytes b = BuildTransferDescriptor(DATA_TYPE_TEXT, ABC, L"");
         WriteLE16(b, 0, headerLen);
         WriteLE32(b, 34, 0x00991234);
         WriteLE32(b, 40, total);
@@ -334,7 +372,7 @@ TEST(FirstPacket, RoundTripsRandomPayloadsAndNeedsOneWholeDescriptor) {
         EXPECT_EQ(d.mcAdd, ProtocolChecksum(payload));
         EXPECT_EQ(d.file_name, (type == 1 || type == 2) ? L"报告.pdf" : L"");
     }
-    Bytes one = BuildFirstPacketBody(BuildTransferDescriptor(DATA_TYPE_TEXT, kAbc, L""));
+    Bytes one = BuildFirstPacketBody(BuildTransferDescriptor(DATA_TYPE_TEXT, ABC, L""));
     one.resize(53);
     EXPECT_TRUE(ParseFirstPacket(one, flag, d));
     one.pop_back();

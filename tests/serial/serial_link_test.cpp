@@ -2,11 +2,15 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <filesystem>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/paths.h"
+#include "base/text.h"
 #include "protocol/frame_codec.h"
 #include "protocol/message_bodies.h"
 #include "serial/serial_link.h"
@@ -22,7 +26,7 @@ namespace {
 namespace fs = std::filesystem;
 using Lines = std::vector<std::wstring>;
 
-const std::wstring kOpened = L"串口已打开: COM3 @ 2000000 bps";
+const std::wstring OPENED = L"串口已打开: COM3 @ 2000000 bps";
 
 // A session on an in-memory port with the real engine attached. The test runs the reader's passes
 // itself on a fake clock, except in the thread fixture.
@@ -90,7 +94,7 @@ TEST_F(SerialLinkTest, OpenFailureUnplugAndReplugAreReportedOnceEachAndPostState
     EXPECT_EQ(Tail(1), Lines{L"串口连接断开"});
     port_->Plug();
     EXPECT_EQ(link_->ReaderPass(), 500u);
-    EXPECT_EQ(Tail(2), (Lines{kOpened, L"串口已重新连接"}));
+    EXPECT_EQ(Tail(2), (Lines{OPENED, L"串口已重新连接"}));
     EXPECT_EQ(window_.stateChanged, 5);
 
     configured_ = L"  ";  // an empty setting closes the port and ends the reader
@@ -102,7 +106,7 @@ TEST_F(SerialLinkTest, OpenFailureUnplugAndReplugAreReportedOnceEachAndPostState
 TEST_F(SerialLinkTest, SilenceIsWarnedAboutOnceAndAMissingHeartbeatReconnects) {
     ASSERT_TRUE(link_->Open(L"COM3"));
     RunFor(60000);  // nothing ever received: one warning, no reconnect
-    EXPECT_EQ(Tail(), (Lines{kOpened,
+    EXPECT_EQ(Tail(), (Lines{OPENED,
                              L"SYS 串口已打开但未收到任何数据 · COM3 @ 2000000 bps · "
                              L"请确认 COM 口/线缆/下位机"}));
     for (uint32_t sn = 1; sn <= 4; ++sn) {  // heartbeats every 5 s keep the link, echoed unchanged
@@ -113,7 +117,7 @@ TEST_F(SerialLinkTest, SilenceIsWarnedAboutOnceAndAMissingHeartbeatReconnects) {
     }
     EXPECT_EQ(port_->opens(), 1);
     RunFor(10500);  // the heartbeat stops
-    EXPECT_EQ(Tail(4), (Lines{L"SYS ECHO 超时 10s · 重连串口 · COM3", L"串口连接断开", kOpened,
+    EXPECT_EQ(Tail(4), (Lines{L"SYS ECHO 超时 10s · 重连串口 · COM3", L"串口连接断开", OPENED,
                               L"串口已重新连接"}));
     // After the reopen it takes data again to arm the check; a failed reopen still posts state.
     port_->DeviceSend(Bytes{0x01});
@@ -135,7 +139,7 @@ TEST_F(SerialLinkTest, NoiseIsDroppedRepliesAreLoggedBeforeTheirFrameAndChunksNo
     port_->DeviceSend(Bytes(10, 0x00));
     port_->DeviceSend(BuildFrame(CHANNEL_TRANSFER, DEVICE_QUERY, 4));
     EXPECT_EQ(link_->ReaderPass(), 0u);  // read both at once; after data the next pass is due now
-    EXPECT_EQ(Tail(), (Lines{kOpened, L"SYS 收到串口原始数据 4000 B", L"SYS TRANS DEVICE_QUERY",
+    EXPECT_EQ(Tail(), (Lines{OPENED, L"SYS 收到串口原始数据 4000 B", L"SYS TRANS DEVICE_QUERY",
                              L"TX DEVICE_QUERY_RSP",
                              L"TX AUTO TX · ch=0x06 DEVICE_QUERY_RSP payload=6 wire=27 B sn=4",
                              L"RX ch=0x06 DEVICE_QUERY payload=0 wire=21 B sn=4"}));
@@ -153,9 +157,124 @@ TEST_F(SerialLinkTest, NoiseIsDroppedRepliesAreLoggedBeforeTheirFrameAndChunksNo
     // The chunk adds no RX or AUTO TX line after the engine's own, but its reply goes out.
     EXPECT_EQ(Tail(1), Lines{L"TX GENERAL_REPLY for MIDDLE_PACKET rsp=0 sn=2"});
     EXPECT_EQ(port_->TakeWritten().size(), 23u);
-    RunFor(30000);  // no echo checks while a transfer runs
+}
+
+// A transfer whose frames keep coming holds off the echo checks; one that falls silent for 10 s
+// is abandoned like one cut off by a new START_REQUEST, and the checks run again.
+TEST_F(SerialLinkTest, AnInboundTransferThatFallsSilentIsAbandonedAfterTenSeconds) {
+    ASSERT_TRUE(link_->Open(L"COM3"));
+    const Bytes data(640, 'm');
+    port_->DeviceSend(BuildFrame(CHANNEL_TRANSFER, START_REQUEST, 0));
+    port_->DeviceSend(
+        BuildFrame(CHANNEL_TRANSFER, FIRST_PACKET, 1,
+                   BuildFirstPacketBody(BuildTransferDescriptor(2, data, L"slow.bin"))));
+    for (uint32_t k = 0; k < 5; ++k) {  // a chunk every 9.5 s
+        RunFor(9500);
+        port_->DeviceSend(
+            BuildFrame(CHANNEL_TRANSFER, MIDDLE_PACKET, 2 + k,
+                       BuildMiddleBody(data.data() + 64 * k, 64, 64 * k, 64 * k + 63)));
+    }
+    RunFor(9500);
     EXPECT_TRUE(GetTransferProtocol().IsReceiving());
     EXPECT_EQ(port_->opens(), 1);
+    const fs::path day = root_ / "files";
+    EXPECT_FALSE(fs::is_empty(*fs::directory_iterator(day)));  // the partial file
+
+    RunFor(600);
+    EXPECT_FALSE(GetTransferProtocol().IsReceiving());
+    EXPECT_TRUE(fs::is_empty(*fs::directory_iterator(day)));
+    const Lines tail = Tail();
+    const auto abandoned = std::find_if(tail.begin(), tail.end(), [](const std::wstring& line) {
+        return line.starts_with(L"SYS TRANS inbound silent 10s");
+    });
+    ASSERT_NE(abandoned, tail.end());
+    EXPECT_TRUE(abandoned[1].starts_with(L"SYS ResetSession discard file path="));
+    // The device was never heard from since the open: the echo check reconnects at once.
+    EXPECT_EQ(port_->opens(), 2);
+}
+
+const Bytes FALSE_START = {0x57, 0xAB, 0x06, 0, 0, 0, 0, 6, 0, 1, 0, 0, 0, 0, 0, 1, 0};
+
+// Stray bytes that look like the start of a 64 KiB frame hold up what follows only until the
+// line has been quiet for a second; a frame arriving in slow pieces is never cut.
+TEST_F(SerialLinkTest, AFalseStartIsGivenUpOnceTheLineHasBeenQuietForASecond) {
+    ASSERT_TRUE(link_->Open(L"COM3"));
+    const Bytes query = BuildFrame(CHANNEL_TRANSFER, DEVICE_QUERY, 4);
+    const Bytes answer = BuildDeviceQueryRsp(CHANNEL_TRANSFER, 4, ADVERTISED_MAX_PACKET, 0);
+    port_->DeviceSend(Bytes(query.begin(), query.begin() + 10));
+    RunFor(990);
+    port_->DeviceSend(Bytes(query.begin() + 10, query.end()));
+    RunFor(50);
+    EXPECT_EQ(port_->TakeWritten(), answer);
+
+    port_->DeviceSend(FALSE_START);
+    port_->DeviceSend(query);
+    RunFor(950);
+    EXPECT_TRUE(port_->TakeWritten().empty());
+    port_->DeviceSend(Bytes{0x00});  // any byte restarts the second
+    RunFor(950);
+    EXPECT_TRUE(port_->TakeWritten().empty());
+    RunFor(100);
+    EXPECT_EQ(port_->TakeWritten(), answer);
+    EXPECT_LE(link_->ReceiveBufferSize(), 16u);
+}
+
+// A clock for a sender that must stay in the middle of its send: its first pause lasts until
+// the test releases it.
+class HeldTicks final : public TickSource {
+  public:
+    uint32_t Now() override { return 0; }
+    void Sleep(uint32_t) override {
+        std::unique_lock<std::mutex> lock(mutex_);
+        sleeping_ = true;
+        changed_.notify_all();
+        changed_.wait(lock, [this] { return released_; });
+    }
+    void WaitUntilSleeping() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [this] { return sleeping_; });
+    }
+    void Release() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        released_ = true;
+        changed_.notify_all();
+    }
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool sleeping_ = false;
+    bool released_ = false;
+};
+
+// A device busy taking a transfer from the program may not send its heartbeat: a send holds off
+// the echo checks as a receive does, and once it ends the silence counts again.
+TEST_F(SerialLinkTest, AnOutboundSendHoldsOffTheEchoChecks) {
+    ASSERT_TRUE(link_->Open(L"COM3"));
+    port_->DeviceSend(BuildFrame(CHANNEL_PERIPHERAL, PERIPHERAL_ECHO, 1, Bytes{'O', 'K'}));
+    link_->ReaderPass();  // the device has been heard from: the checks are armed
+    HeldTicks held;
+    ClipboardEntry entry;
+    entry.text = L"hi";
+    std::wstring error;
+    std::thread sender([&] { GetTransferProtocol().Send(entry, nullptr, error, held); });
+    held.WaitUntilSleeping();
+    EXPECT_TRUE(GetTransferProtocol().IsSending());
+    RunFor(30000);
+    EXPECT_EQ(port_->opens(), 1);
+    for (const std::wstring& line : Tail())
+        EXPECT_FALSE(line.starts_with(L"SYS ECHO 超时")) << ToUtf8(line);
+
+    GetTransferProtocol().CancelSend();
+    held.Release();
+    sender.join();
+    EXPECT_EQ(error, L"已取消发送");
+    RunFor(10500);
+    EXPECT_EQ(port_->opens(), 2);
+    const Lines tail = Tail(4);  // the silence the line reports includes the send's 30 s
+    EXPECT_TRUE(tail[0].starts_with(L"SYS ECHO 超时 ")) << ToUtf8(tail[0]);
+    EXPECT_EQ(Lines(tail.begin() + 1, tail.end()),
+              (Lines{L"串口连接断开", OPENED, L"串口已重新连接"}));
 }
 
 class SerialLinkThreadTest : public SerialLinkTest {

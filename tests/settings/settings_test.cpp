@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
@@ -22,7 +23,6 @@
 #include "settings/profile.h"
 #include "settings/protocol_log.h"
 #include "settings/settings_file.h"
-#include "support/fake_ticks.h"
 #include "support/recording_notifier.h"
 
 #ifdef _WIN32
@@ -115,7 +115,7 @@ TEST(ProfileFile, UnicodeRoundTripsAndAnUnreadableFileIsNeverReplaced) {
     ASSERT_TRUE(WriteProfileString(path, L"Entry", L"ImageFileName", name));
     EXPECT_EQ(ReadProfileString(path, L"Entry", L"ImageFileName", L""), name);
 
-    const std::string big = "[S]\r\nK=v\r\n" + std::string(kMaxProfileFileBytes, ';');
+    const std::string big = "[S]\r\nK=v\r\n" + std::string(MAX_PROFILE_FILE_BYTES, ';');
     WriteFileBytes(path, big);
     EXPECT_EQ(ReadProfileString(path, L"S", L"K", L"default"), L"default");
     EXPECT_FALSE(WriteProfileString(path, L"S", L"K", L"new"));
@@ -200,7 +200,7 @@ TEST(SettingsFile, UnusableFilesReadAsDefaultsAndFailWrites) {
     EXPECT_FALSE(WriteUartComPort(L"COM3"));
 
     WriteFileBytes(root / L"blocker", "");  // a root below a file cannot exist
-    SetDataRootForProcess(root / L"blocker" + kPathSeparator + L"root");
+    SetDataRootForProcess(root / L"blocker" + PATH_SEPARATOR + L"root");
     EXPECT_FALSE(WriteUartDebugLog(true) || ReadUartDebugLog());
 }
 
@@ -242,7 +242,7 @@ TEST(Autostart, RegistersTheQuotedPathAndDisablingTwiceSucceeds) {
     EXPECT_FALSE(SetAutostartFor(true, L"/tmp/x\nHidden=true"));
     EXPECT_EQ(Registered(), escaped);
 #endif
-    const std::wstring spaced = kPathSeparator + std::wstring(L"my apps") + kPathSeparator + L"z";
+    const std::wstring spaced = PATH_SEPARATOR + std::wstring(L"my apps") + PATH_SEPARATOR + L"z";
     ASSERT_TRUE(SetAutostartFor(true, spaced));
     EXPECT_EQ(Registered(), L"\"" + spaced + L"\"");
     ASSERT_TRUE(SetAutostart(true));
@@ -252,31 +252,32 @@ TEST(Autostart, RegistersTheQuotedPathAndDisablingTwiceSucceeds) {
     EXPECT_TRUE(SetAutostart(false));
 }
 
-const std::string kMark = "\xEF\xBB\xBF";
+const std::string UTF8_MARK = "\xEF\xBB\xBF";
 
 // The lines of a log file after its mark, as wide text.
 std::vector<std::wstring> Lines(const std::wstring& path) {
     const std::string bytes = ReadFileBytes(path);
     std::vector<std::wstring> lines;
-    size_t start = kMark.size();
+    size_t start = UTF8_MARK.size();
     for (size_t end; (end = bytes.find("\r\n", start)) != std::string::npos; start = end + 2)
         lines.push_back(FromUtf8(bytes.substr(start, end - start)));
-    EXPECT_EQ(bytes.rfind(kMark, 0) == 0 ? start : 0, bytes.size()) << "no mark or a cut line";
+    EXPECT_EQ(bytes.rfind(UTF8_MARK, 0) == 0 ? start : 0, bytes.size()) << "no mark or a cut line";
     return lines;
 }
 
 TEST(LogFile, EachDaysFileStartsWithTheMarkAndLaterLinesAppend) {
     TempDataRoot root;
-    const std::wstring logs = root / L"logs" + kPathSeparator;
+    const std::wstring logs = root / L"logs" + PATH_SEPARATOR;
     AppendToLogFileAt(L"", {2023, 12, 31});  // nothing for an empty text
     EXPECT_FALSE(PathExists(logs + L"zovrel-20231231.log"));
     AppendToLogFileAt(L"串口已关闭", {2023, 12, 31, 12});
     AppendToLogFileAt(L"14:05:08.123 SYS 开始", {2023, 12, 31, 23, 59, 59});
     AppendToLogFileAt(L"early", {2024, 1, 1, 0, 0, 0});
     EXPECT_EQ(ReadFileBytes(logs + L"zovrel-20231231.log"),
-              kMark + ToUtf8(L"串口已关闭\r\n14:05:08.123 SYS 开始\r\n"));
-    EXPECT_EQ(ReadFileBytes(logs + L"zovrel-20240101.log"), kMark + "early\r\n");
-    EXPECT_EQ(FormatLogTimestamp({2024, 1, 1, 14, 5, 8}, 987654123u), L"14:05:08.123");
+              UTF8_MARK + ToUtf8(L"串口已关闭\r\n14:05:08.123 SYS 开始\r\n"));
+    EXPECT_EQ(ReadFileBytes(logs + L"zovrel-20240101.log"), UTF8_MARK + "early\r\n");
+    EXPECT_EQ(FormatLogTimestamp({2024, 1, 1, 14, 5, 8, 7}), L"14:05:08.007");
+    EXPECT_EQ(FormatLogTimestamp({2024, 1, 1, 23, 59, 59, 999}), L"23:59:59.999");
 
     std::wstring east, west;  // 26 hours apart: always on different dates
     for (auto [tz, path] : {std::pair{"AAA-14", &east}, std::pair{"BBB+12", &west}}) {
@@ -292,7 +293,7 @@ TEST(LogFile, WritesIntoTheDataRootWhenLogsCannotBeMade) {
     TempDataRoot root;
     WriteFileBytes(root / L"logs", "in the way");
     AppendToLogFileAt(L"still logged", {2024, 6, 1});
-    EXPECT_EQ(ReadFileBytes(root / L"zovrel-20240601.log"), kMark + "still logged\r\n");
+    EXPECT_EQ(ReadFileBytes(root / L"zovrel-20240601.log"), UTF8_MARK + "still logged\r\n");
     EXPECT_EQ(ReadFileBytes(root / L"logs"), "in the way");
 }
 
@@ -319,15 +320,13 @@ TEST(LogFile, ConcurrentWritersNeverInterleaveOrLoseLines) {
 }
 
 // Today's file: tests run with TZ=UTC, far from a date change.
-TEST(ProtocolLog, StampsWritesAndPostsLinesOnlyWhileAttached) {
+TEST(ProtocolLog, WritesAndPostsLinesOnlyWhileAttached) {
     TempDataRoot root;
-    test::FakeTicks ticks(1000123);
     test::RecordingNotifier window;
-    ProtocolLog log(&window, ticks);
+    ProtocolLog log(&window);
     LogSys(L"before attach");
     SetActiveProtocolLog(&log);
     LogSys(L"开始发送 文本");
-    ticks.Advance(900);
     LogOnChannel(L"TX", L"FIRST_PACKET");
     window.accept = false;  // a failed post still leaves the line in the file
     log.Log(L"RX", L"GENERAL_REPLY");
@@ -337,9 +336,41 @@ TEST(ProtocolLog, StampsWritesAndPostsLinesOnlyWhileAttached) {
     const auto lines = Lines(LogFilePath(LocalNow()));
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_TRUE(
-        std::regex_match(lines[0], std::wregex(LR"(\d\d:\d\d:\d\d\.123 SYS 开始发送 文本)")));
-    EXPECT_TRUE(std::regex_match(lines[1], std::wregex(LR"(\d\d:\d\d:\d\d\.023 TX FIRST_PACKET)")));
+        std::regex_match(lines[0], std::wregex(LR"(\d\d:\d\d:\d\d\.\d\d\d SYS 开始发送 文本)")));
+    EXPECT_TRUE(
+        std::regex_match(lines[1], std::wregex(LR"(\d\d:\d\d:\d\d\.\d\d\d TX FIRST_PACKET)")));
     EXPECT_EQ(window.logLines, std::vector<std::wstring>(lines.begin(), lines.begin() + 2));
+}
+
+// Milliseconds into the minute of a wall-clock time; a local time differs from UTC by whole
+// minutes, so this is the same in every time zone.
+int64_t MillisecondOfMinute(std::chrono::system_clock::time_point t) {
+    const auto ms = std::chrono::floor<std::chrono::milliseconds>(t.time_since_epoch()).count();
+    return ms % 60000;
+}
+
+// The stamp's seconds and milliseconds come from the same clock reading as its hours and
+// minutes: a line logged between two readings of the clock shows a time between them. (A stamp
+// with the tick count's milliseconds lands anywhere in its second and can run backwards.)
+TEST(ProtocolLog, StampIsOneReadingOfTheWallClock) {
+    TempDataRoot root;
+    test::RecordingNotifier window;
+    ProtocolLog log(&window);
+    int checked = 0;
+    for (int attempt = 0; attempt < 20 && checked < 5; ++attempt) {
+        const int64_t before = MillisecondOfMinute(std::chrono::system_clock::now());
+        log.Log(L"SYS", L"now");
+        const int64_t after = MillisecondOfMinute(std::chrono::system_clock::now());
+        if (after < before)
+            continue;  // a new minute began in between
+        const std::wstring& line = window.logLines.back();
+        ASSERT_GE(line.size(), 12u);
+        const int64_t stamped = std::stoi(line.substr(6, 2)) * 1000 + std::stoi(line.substr(9, 3));
+        EXPECT_LE(before, stamped) << ToUtf8(line);
+        EXPECT_LE(stamped, after) << ToUtf8(line);
+        ++checked;
+    }
+    EXPECT_EQ(checked, 5);
 }
 
 TEST(ProtocolLog, DetachingWaitsForLinesInFlightAndStarvesNoOne) {

@@ -23,7 +23,7 @@ class FakeSerialPort final : public zovrel::SerialPort, public zovrel::PortPrese
     explicit FakeSerialPort(std::wstring name = L"COM3", uint32_t readWaitMs = 0)
         : name_(std::move(name)), readWaitMs_(readWaitMs) {}
 
-    // --- SerialPort ---
+    // The port, as the session sees it.
     bool Open(const std::wstring& name, uint32_t* errorCode) override {
         std::lock_guard lock(mutex_);
         open_ = false;
@@ -77,13 +77,13 @@ class FakeSerialPort final : public zovrel::SerialPort, public zovrel::PortPrese
         toHost_.clear();
     }
 
-    // --- PortPresence ---
+    // Presence of its one port name.
     bool IsPortPresent(std::wstring_view name) override {
         std::lock_guard lock(mutex_);
         return plugged_ && zovrel::EqualsIgnoreCase(zovrel::TrimText(name), name_);
     }
 
-    // --- the device side ---
+    // The device side, for the test.
     void DeviceSend(const zovrel::Bytes& bytes) {
         std::lock_guard lock(mutex_);
         toHost_.insert(toHost_.end(), bytes.begin(), bytes.end());

@@ -12,10 +12,10 @@
 #include "base/paths.h"
 #include "base/text.h"
 #include "clipboard/own_write_guard.h"
-#include "clipboard/received_content.h"
 #include "protocol/message_bodies.h"
 #include "settings/data_root.h"
 #include "support/recording_notifier.h"
+#include "transfer/received_content.h"
 #include "transfer/transfer_protocol.h"
 
 namespace zovrel::test {

@@ -168,5 +168,53 @@ TEST_F(OutboundSendTest, EarlyFailuresSendNothing) {
     EXPECT_EQ(Progress(), L"0:0%");
 }
 
+// A serial session that exists but is not open.
+struct ClosedChannel final : SerialChannel {
+    bool IsOpen() override { return false; }
+    bool Write(const Bytes&) override { return false; }
+    void StampEcho() override {}
+};
+
+// What the caller of Send gets when a send cannot start; nothing reaches the device or the
+// window, and the engine is free again for the next send.
+TEST_F(OutboundSendTest, ASendThatCannotStartTellsTheCallerWhy) {
+    ClosedChannel closed;
+    ClipboardEntry text;
+    text.text = L"hi";
+    ClipboardEntry unknownKind = text;
+    unknownKind.kind = 7;
+    const struct {
+        const char* setup;
+        const ClipboardEntry& entry;
+        std::wstring error;
+    } cases[] = {
+        {"detached", text, L"协议未初始化"},
+        {"no serial session", text, L"串口未连接"},
+        {"port closed", text, L"串口未连接"},
+        {"kind 7", unknownKind, L"不支持的内容类型"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.setup);
+        const std::string setup = c.setup;
+        SerialChannel* link = &device_;
+        if (setup == "no serial session")
+            link = nullptr;
+        else if (setup == "port closed")
+            link = &closed;
+        if (setup == "detached")
+            GetTransferProtocol().Detach();
+        else
+            GetTransferProtocol().Attach(&window_, link);
+        std::wstring error = L"stale";
+        EXPECT_FALSE(GetTransferProtocol().Send(c.entry, &window_, error, device_));
+        EXPECT_EQ(error, c.error);
+        EXPECT_TRUE(device_.wire.empty());
+        EXPECT_TRUE(window_.progress.empty());
+        EXPECT_FALSE(GetTransferProtocol().IsSending());
+    }
+    std::wstring error;
+    EXPECT_TRUE(GetTransferProtocol().Send(text, &window_, error, device_)) << ToUtf8(error);
+}
+
 }  // namespace
 }  // namespace zovrel::test

@@ -2,6 +2,7 @@
 #include <thread>
 
 #include "transfer/inbound_device.h"
+#include "transfer/outbound_send.h"
 
 namespace zovrel::test {
 namespace {
@@ -73,6 +74,29 @@ TEST_F(TransferThreadTest, SendReceiveAndUserInterfaceShareTheEngine) {
     GetTransferProtocol().Detach();
     for (const std::string& name : DayFolderNames())
         EXPECT_EQ(ReadFileBytes(DayFolder() / name), file);
+}
+
+// The sender sleeps between looks at the reply queue; a reply queued meanwhile wakes it at once
+// (a wait this long ends only that way), and a wake given before the wait is not lost.
+TEST_F(TransferThreadTest, AQueuedReplyWakesTheWaitingSender) {
+    ProtocolEngine& engine = *GetTransferProtocol().AttachedEngine();
+    ASSERT_TRUE(engine.BeginSend());
+    for (const bool early : {false, true}) {
+        std::thread reader([] { Dispatch(Reply(3)); });
+        if (early)
+            reader.join();
+        EXPECT_TRUE(engine.WaitForReply(SystemTicks(), 600000));
+        if (!early)
+            reader.join();
+        PendingReply reply;
+        ASSERT_TRUE(engine.TakeReply(reply));
+        EXPECT_EQ(reply.sn, 3u);
+    }
+    // A clock driven by hand has no one to wait for: it just moves on.
+    const uint32_t before = device_.now;
+    EXPECT_FALSE(engine.WaitForReply(device_, POLL_INTERVAL_MS));
+    EXPECT_EQ(device_.now - before, POLL_INTERVAL_MS);
+    engine.EndSend();
 }
 
 }  // namespace

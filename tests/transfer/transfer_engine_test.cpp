@@ -145,6 +145,105 @@ TEST_F(EngineTest, FailedOrAbandonedFilesLeaveNothingBehind) {
     EXPECT_TRUE(DayFolderNames().empty());
 }
 
+// An abandoned session also ends with the next accepted FIRST_PACKET (a refused one leaves it
+// alone) and with a FINISH_PACKET, which fails; either way its partial file goes.
+TEST_F(EngineTest, AnAbandonedSessionEndsWithTheNextFirstPacketOrAFinishPacket) {
+    const Bytes payload = PatternBytes(100);
+    ASSERT_EQ(Answer(First(DATA_TYPE_FILE, payload, L"one.bin")), 0);
+    ASSERT_EQ(Answer(Middle(payload, 0, 50)), 0);
+    EXPECT_EQ(Answer(Announce(DATA_TYPE_TEXT, 1048577)), 1);
+    EXPECT_EQ(Answer(BuildFrame(CHANNEL_TRANSFER, FIRST_PACKET, 1, Bytes(52, 0))), 1);
+    EXPECT_EQ(DayFolderNames().size(), 1u);  // the partial file of one.bin, still receiving
+
+    ASSERT_EQ(Answer(First(DATA_TYPE_FILE, payload, L"two.bin")), 0);
+    EXPECT_EQ(DayFolderNames().size(), 1u);  // one.bin's partial file replaced by two.bin's
+    ASSERT_EQ(Answer(Middle(payload, 0, 50)), 0);
+    EXPECT_TRUE(GetTransferProtocol().IsReceiving());
+    EXPECT_EQ(Answer(Finish()), 1);
+    EXPECT_FALSE(GetTransferProtocol().IsReceiving());
+    EXPECT_TRUE(DayFolderNames().empty());
+    EXPECT_TRUE(window_.entries.empty());
+}
+
+// Receives one whole file; true when every frame was answered with success.
+bool ReceiveFile(const std::wstring& name, const Bytes& payload,
+                 std::function<int(const Bytes&)> answer) {
+    if (answer(EngineTest::First(DATA_TYPE_FILE, payload, name)) != 0)
+        return false;
+    for (size_t at = 0; at < payload.size(); at += 40)
+        if (answer(EngineTest::Middle(payload, at, std::min<size_t>(40, payload.size() - at))))
+            return false;
+    return answer(EngineTest::Finish()) == 0;
+}
+
+// A second file of the same name replaces the first only once it has arrived whole: while it
+// arrives, and when it fails or is abandoned, the older file stays as it was.
+TEST_F(EngineTest, AnOlderSameNamedFileStaysUntilTheNewOneHasArrivedWhole) {
+    const auto answer = [this](const Bytes& frame) { return Answer(frame); };
+    const Bytes older = PatternBytes(100, 1), newer = PatternBytes(150, 2);
+    const fs::path target = DayFolder() / "same.txt";
+    ASSERT_TRUE(ReceiveFile(L"same.txt", older, answer));
+
+    const Bytes ends[] = {Finish(), BuildFrame(CHANNEL_TRANSFER, START_REQUEST, 0),
+                          First(DATA_TYPE_TEXT, Bytes{'x'})};
+    for (const Bytes& end : ends) {
+        ASSERT_EQ(Answer(First(DATA_TYPE_FILE, newer, L"same.txt")), 0);
+        EXPECT_EQ(ReadFileBytes(target), older);
+        ASSERT_EQ(Answer(Middle(newer, 0, 100)), 0);
+        EXPECT_EQ(ReadFileBytes(target), older);
+        Answer(end);
+        EXPECT_EQ(ReadFileBytes(target), older);
+        EXPECT_EQ(DayFolderNames(), std::set<std::string>{"same.txt"});
+    }
+    ASSERT_EQ(Answer(Finish()), 1);  // ends the text session of the last round
+
+    ASSERT_TRUE(ReceiveFile(L"same.txt", newer, answer));
+    EXPECT_EQ(ReadFileBytes(target), newer);
+    EXPECT_EQ(DayFolderNames(), std::set<std::string>{"same.txt"});
+    ASSERT_EQ(window_.entries.size(), 2u);
+    EXPECT_EQ(window_.entries[1]->files, Texts{TextFromPath(target)});
+}
+
+// A program that holds the older file open keeps it from being replaced on Windows; there the
+// new file lands beside it. Elsewhere the open file simply goes on living under no name.
+TEST_F(EngineTest, AnOlderFileHeldOpenIsNeitherReplacedNorLost) {
+    const auto answer = [this](const Bytes& frame) { return Answer(frame); };
+    const Bytes older = PatternBytes(70, 1), newer = PatternBytes(90, 2);
+    ASSERT_TRUE(ReceiveFile(L"open.txt", older, answer));
+    ReceivedFile reader;
+    ASSERT_TRUE(reader.OpenForReading(TextFromPath(DayFolder() / "open.txt")));
+    ASSERT_TRUE(ReceiveFile(L"open.txt", newer, answer));
+    reader.Close();
+#ifdef _WIN32
+    EXPECT_EQ(ReadFileBytes(DayFolder() / "open.txt"), older);
+    EXPECT_EQ(ReadFileBytes(DayFolder() / "open (1).txt"), newer);
+#else
+    EXPECT_EQ(ReadFileBytes(DayFolder() / "open.txt"), newer);
+    EXPECT_EQ(DayFolderNames(), std::set<std::string>{"open.txt"});
+#endif
+}
+
+// When the older file cannot be replaced (here a folder of that name, which no file can replace,
+// stands for a file another program holds open), the new one is kept under a counted name.
+TEST_F(EngineTest, AFileThatCannotReplaceItsNamesakeIsKeptBesideIt) {
+    const auto answer = [this](const Bytes& frame) { return Answer(frame); };
+    fs::create_directories(DayFolder() / "held.txt" / "inside");
+    const Bytes first = PatternBytes(70, 1), second = PatternBytes(90, 2);
+    ASSERT_TRUE(ReceiveFile(L"held.txt", first, answer));
+    ASSERT_TRUE(ReceiveFile(L"held.txt", second, answer));
+    EXPECT_EQ(ReadFileBytes(DayFolder() / "held (1).txt"), first);
+    EXPECT_EQ(ReadFileBytes(DayFolder() / "held (2).txt"), second);
+    EXPECT_EQ(DayFolderNames(),
+              (std::set<std::string>{"held (1).txt", "held (2).txt", "held.txt"}));
+    ASSERT_EQ(window_.entries.size(), 2u);
+    EXPECT_EQ(window_.entries[1]->files, Texts{TextFromPath(DayFolder() / "held (2).txt")});
+    // The log shows where the file ended up.
+    const std::wstring ok = L"FINISH_PACKET OK: kind=files size=90 path=\"" +
+                            TextFromPath(DayFolder() / "held (2).txt") + L"\"";
+    EXPECT_TRUE(std::any_of(window_.logLines.begin(), window_.logLines.end(),
+                            [&](const std::wstring& line) { return line.ends_with(ok); }));
+}
+
 // A file lands in today's folder under the last part of its name; day folders older than a
 // week go once it has arrived. A finished file stays when the window cannot take its entry, and
 // an all-zero file, which sums to zero, is not taken for one that could not be read.

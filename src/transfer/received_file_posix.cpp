@@ -1,11 +1,18 @@
 #include <fcntl.h>
 #include <unistd.h>
 #include <cerrno>
+#include <cstdio>
 
 #include "base/paths.h"
-#include "clipboard/received_file.h"
+#include "transfer/received_file.h"
 
 namespace zovrel {
+
+ReceivedFile::ReceivedFile() = default;
+
+ReceivedFile::~ReceivedFile() {
+    Abort();
+}
 
 bool ReceivedFile::CreateForWriting(const std::wstring& path) {
     Abort();
@@ -15,6 +22,20 @@ bool ReceivedFile::CreateForWriting(const std::wstring& path) {
         return false;
     }
     return true;
+}
+
+bool ReceivedFile::CreateNew(const std::wstring& path) {
+    Abort();
+    fd_ = ::open(PathFromText(path).c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd_ < 0) {
+        lastError_ = static_cast<uint32_t>(errno);
+        return false;
+    }
+    return true;
+}
+
+bool ReceivedFile::NameTaken() const {
+    return lastError_ == EEXIST;
 }
 
 bool ReceivedFile::OpenForReading(const std::wstring& path) {
@@ -143,6 +164,26 @@ int ReceivedFile::LastCause() const {
         default:
             return 1;
     }
+}
+
+MoveResult MoveReceivedFile(const std::wstring& from, const std::wstring& to,
+                            ExistingFile existing) {
+    const std::string source = PathFromText(from).string();
+    const std::string target = PathFromText(to).string();
+    if (existing == ExistingFile::REPLACE)
+        return ::rename(source.c_str(), target.c_str()) == 0 ? MoveResult::MOVED
+                                                             : MoveResult::FAILED;
+    if (::renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0)
+        return MoveResult::MOVED;
+    if (errno == EEXIST)
+        return MoveResult::NAME_TAKEN;
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP)
+        return MoveResult::FAILED;
+    // A file system that cannot rename without replacing: a second link fails on a taken name.
+    if (::link(source.c_str(), target.c_str()) != 0)
+        return errno == EEXIST ? MoveResult::NAME_TAKEN : MoveResult::FAILED;
+    ::unlink(source.c_str());
+    return MoveResult::MOVED;
 }
 
 }  // namespace zovrel

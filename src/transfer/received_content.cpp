@@ -1,10 +1,12 @@
-#include "clipboard/received_content.h"
+#include "transfer/received_content.h"
 
 #include <cctype>
+#include <chrono>
 #include <climits>
 #include <ctime>
 #include <cwchar>
 #include <filesystem>
+#include <thread>
 #include <vector>
 
 #include "base/paths.h"
@@ -18,7 +20,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr size_t kMaxNameUnits = 255;  // what NTFS and most file systems allow per component
+constexpr size_t MAX_NAME_UNITS = 255;  // what NTFS and most file systems allow per component
+// Marks a file still being received; nothing else in a day folder may end like this.
+constexpr std::wstring_view PART_SUFFIX = L".zovrel-part";
+constexpr int MAX_NAME_COUNTER = 9999;
+// Renaming a finished file is tried this often, this far apart: well within the 2 s the device
+// waits for its answer.
+constexpr int KEEP_ATTEMPTS = 3;
+constexpr int KEEP_RETRY_MS = 100;
 
 bool IsForbiddenNameChar(wchar_t c) {
     if (static_cast<uint32_t>(c) < 32)
@@ -50,9 +59,9 @@ void StripTrailingDotsAndBlanks(std::wstring& name) {
 bool IsDeviceName(std::wstring_view stem) {
     while (!stem.empty() && stem.back() == L' ')
         stem.remove_suffix(1);  // "NUL .txt" too
-    static const wchar_t* const kNames[] = {L"CON",    L"PRN",    L"AUX",    L"NUL",
-                                            L"CLOCK$", L"CONIN$", L"CONOUT$"};
-    for (const wchar_t* reserved : kNames) {
+    static const wchar_t* const DEVICE_NAMES[] = {L"CON",    L"PRN",    L"AUX",    L"NUL",
+                                                  L"CLOCK$", L"CONIN$", L"CONOUT$"};
+    for (const wchar_t* reserved : DEVICE_NAMES) {
         if (EqualsIgnoreCase(stem, reserved))
             return true;
     }
@@ -91,31 +100,46 @@ std::wstring_view PrefixWithinUnits(std::wstring_view text, size_t units) {
 
 // Cuts a too long name, keeping its extension when there is room for some of the stem.
 std::wstring LimitNameLength(std::wstring name) {
-    if (Utf16Length(name) <= kMaxNameUnits)
+    if (Utf16Length(name) <= MAX_NAME_UNITS)
         return name;
     const size_t dot = name.rfind(L'.');
     if (dot != std::wstring::npos && dot > 0) {
         const std::wstring_view ext = std::wstring_view(name).substr(dot);
         const size_t extUnits = Utf16Length(ext);
-        if (extUnits < kMaxNameUnits) {
+        if (extUnits < MAX_NAME_UNITS) {
             std::wstring stem(PrefixWithinUnits(std::wstring_view(name).substr(0, dot),
-                                                kMaxNameUnits - extUnits));
+                                                MAX_NAME_UNITS - extUnits));
             StripTrailingDotsAndBlanks(stem);
             if (!stem.empty())
                 return stem + std::wstring(ext);
         }
     }
-    std::wstring cut(PrefixWithinUnits(name, kMaxNameUnits));
+    std::wstring cut(PrefixWithinUnits(name, MAX_NAME_UNITS));
     StripTrailingDotsAndBlanks(cut);
     return cut;
 }
 
-// The last component after a backslash, or else after a slash.
-std::wstring LastComponent(const std::wstring& text) {
-    size_t cut = text.rfind(L'\\');
-    if (cut == std::wstring::npos)
-        cut = text.rfind(L'/');
-    return cut == std::wstring::npos ? text : text.substr(cut + 1);
+bool EndsWithPartSuffix(std::wstring_view name) {
+    return name.size() >= PART_SUFFIX.size() &&
+           EqualsIgnoreCase(name.substr(name.size() - PART_SUFFIX.size()), PART_SUFFIX);
+}
+
+std::wstring PartFileName(std::wstring_view name) {
+    return std::wstring(PrefixWithinUnits(name, MAX_NAME_UNITS - PART_SUFFIX.size())) +
+           std::wstring(PART_SUFFIX);
+}
+
+// Files a crash left behind while they were being received; they can never be finished.
+void RemovePartialFiles(const fs::path& folder) {
+    std::vector<fs::path> partial;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        if (EndsWithPartSuffix(TextFromPath(it->path().filename())) &&
+            fs::is_regular_file(fs::symlink_status(it->path(), ec)))
+            partial.push_back(it->path());
+    }
+    for (const fs::path& file : partial)
+        fs::remove(file, ec);
 }
 
 // Reads one "%d" the way sscanf does (leading blanks, a sign, digits), clamping instead of
@@ -181,6 +205,25 @@ void RemoveFolderTree(const fs::path& folder) {
     fs::remove(folder, ignored);
 }
 
+// One try at KeepReceivedFile; FAILED when the file could not be renamed at all.
+MoveResult TryToKeep(const ReceivedFilePaths& paths, std::wstring& kept) {
+    kept = paths.path;
+    const MoveResult replaced = MoveReceivedFile(paths.partPath, kept, ExistingFile::REPLACE);
+    if (replaced == MoveResult::MOVED)
+        return replaced;
+    // The older file stays where it is (most likely another program holds it open); the new
+    // one, which has passed its checksum, is kept beside it.
+    const fs::path target = PathFromText(paths.path);
+    const std::wstring name = TextFromPath(target.filename());
+    for (int counter = 1; counter <= MAX_NAME_COUNTER; ++counter) {
+        kept = TextFromPath(target.parent_path() / PathFromText(NameWithCounter(name, counter)));
+        const MoveResult moved = MoveReceivedFile(paths.partPath, kept, ExistingFile::KEEP);
+        if (moved != MoveResult::NAME_TAKEN)
+            return moved;
+    }
+    return MoveResult::FAILED;
+}
+
 }  // namespace
 
 std::wstring ReceivedDayFolderName(const LocalTime& day) {
@@ -205,29 +248,43 @@ std::wstring SafeReceivedFileName(std::wstring_view name) {
         return safe;
     if (IsDeviceName(std::wstring_view(safe).substr(0, safe.find(L'.'))))
         safe.insert(0, L"_");
-    return LimitNameLength(std::move(safe));
+    safe = LimitNameLength(std::move(safe));
+    // Partial files are removed when found; a received file must never look like one.
+    if (EndsWithPartSuffix(safe))
+        safe[safe.size() - PART_SUFFIX.size()] = L'_';
+    return safe;
 }
 
-bool OpenReceivedFileForWriting(const std::wstring& name, int32_t size, std::wstring& path,
+std::wstring NameWithCounter(std::wstring_view name, int counter) {
+    const size_t dot = name.rfind(L'.');
+    const bool hasExtension = dot != std::wstring_view::npos && dot > 0;
+    const std::wstring_view stem = hasExtension ? name.substr(0, dot) : name;
+    const std::wstring_view extension = hasExtension ? name.substr(dot) : std::wstring_view();
+    const std::wstring tail = FormatText(L" (%d)", counter) + std::wstring(extension);
+    const size_t tailUnits = Utf16Length(tail);
+    if (tailUnits >= MAX_NAME_UNITS)
+        return std::wstring(name);  // no room to count in; the caller's next try fails alike
+    return std::wstring(PrefixWithinUnits(stem, MAX_NAME_UNITS - tailUnits)) + tail;
+}
+
+bool OpenReceivedFileForWriting(const std::wstring& name, int32_t size, ReceivedFilePaths& paths,
                                 ReceivedFile& file) {
     file.Abort();
-    path.clear();
-    const std::wstring base = SafeReceivedFileName(LastComponent(TrimText(name)));
-    if (base.empty() || size < 0)
+    paths = ReceivedFilePaths{};
+    if (name.empty() || size < 0)
         return false;
 
     const fs::path folder = PathFromText(ReceivedDayFolder());
-    const fs::path target = folder / PathFromText(base);
-    // The name is clean by now; this makes sure nothing else can lead outside today's folder.
-    if (target.parent_path() != folder || target.filename() != PathFromText(base))
+    const fs::path target = folder / PathFromText(name);
+    // The name is clean already; this makes sure nothing can lead outside today's folder.
+    if (name == L"." || name == L".." || target.parent_path() != folder ||
+        target.filename() != PathFromText(name))
         return false;
     const std::wstring targetText = TextFromPath(target);
+    const fs::path part = folder / PathFromText(PartFileName(name));
 
-    std::error_code ec;
-    if (fs::exists(fs::symlink_status(target, ec)))
-        fs::remove(target, ec);
-
-    if (!file.CreateForWriting(targetText)) {
+    RemovePartialFiles(folder);
+    if (!file.CreateForWriting(TextFromPath(part))) {
         AppendToLogFile(
             FormatText(L"OpenReceivedFileForWriting failed path=\"%ls\" size=%d err=%lu cause=%d",
                        targetText.c_str(), size, static_cast<unsigned long>(file.LastError()),
@@ -239,13 +296,28 @@ bool OpenReceivedFileForWriting(const std::wstring& name, int32_t size, std::wst
             FormatText(L"OpenReceivedFileForWriting SetLength failed path=\"%ls\" size=%d err=%lu",
                        targetText.c_str(), size, static_cast<unsigned long>(file.LastError())));
         file.Abort();
-        fs::remove(target, ec);  // an empty stub would look like a received file
+        std::error_code ec;
+        fs::remove(part, ec);
         return false;
     }
     AppendToLogFile(FormatText(L"OpenReceivedFileForWriting ok path=\"%ls\" size=%d",
                                targetText.c_str(), size));
-    path = targetText;
+    paths = ReceivedFilePaths{targetText, TextFromPath(part)};
     return true;
+}
+
+std::wstring KeepReceivedFile(const ReceivedFilePaths& paths) {
+    if (paths.path.empty() || paths.partPath.empty())
+        return {};
+    // A scanner or indexer may hold the file just closed for a moment; that passes.
+    for (int attempt = 1;; ++attempt) {
+        std::wstring kept;
+        if (TryToKeep(paths, kept) == MoveResult::MOVED)
+            return kept;
+        if (attempt == KEEP_ATTEMPTS)
+            return {};
+        std::this_thread::sleep_for(std::chrono::milliseconds(KEEP_RETRY_MS));
+    }
 }
 
 void DeleteReceivedFile(const std::wstring& path) {
@@ -266,6 +338,7 @@ void CleanupReceivedFoldersAt(int days, int64_t nowUnixSeconds) {
     const int64_t cutoff = nowUnixSeconds - static_cast<int64_t>(days) * 86400;
 
     std::vector<fs::path> expired;
+    std::vector<fs::path> kept;
     std::error_code ec;
     for (fs::directory_iterator it(filesFolder, ec), end; !ec && it != end; it.increment(ec)) {
         if (!IsRealFolder(it->path()))
@@ -282,11 +355,12 @@ void CleanupReceivedFoldersAt(int days, int64_t nowUnixSeconds) {
         const std::time_t t = std::mktime(&midnight);
         if (t == static_cast<std::time_t>(-1))
             continue;
-        if (static_cast<int64_t>(t) < cutoff)
-            expired.push_back(it->path());
+        (static_cast<int64_t>(t) < cutoff ? expired : kept).push_back(it->path());
     }
     for (const fs::path& folder : expired)
         RemoveFolderTree(folder);
+    for (const fs::path& folder : kept)
+        RemovePartialFiles(folder);
 }
 
 void AfterReceivedFile(const std::wstring& savedPath) {
@@ -295,39 +369,39 @@ void AfterReceivedFile(const std::wstring& savedPath) {
 }
 
 std::wstring SaveReceivedImage(const Bytes& bytes, const std::wstring& name) {
+    const auto now = std::chrono::system_clock::now().time_since_epoch();
+    return SaveReceivedImageAt(bytes, name,
+                               std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
+}
+
+std::wstring SaveReceivedImageAt(const Bytes& bytes, const std::wstring& name,
+                                 int64_t nowUnixMilliseconds) {
     if (bytes.empty())
         return {};
     const fs::path folder = PathFromText(GetDataRoot()) / L"clipboard_images";
     if (!EnsureFolderExists(TextFromPath(folder)))
         return {};
 
-    std::wstring cleaned = TrimText(name);
-    for (wchar_t& c : cleaned) {
-        if (c == L'\\')
-            c = L'/';
-    }
-    const size_t slash = cleaned.rfind(L'/');
-    if (slash != std::wstring::npos)
-        cleaned.erase(0, slash + 1);
-    cleaned = SafeReceivedFileName(cleaned);
+    std::wstring cleaned = SafeReceivedFileName(name);
     if (cleaned.empty())
         cleaned = L"image.bin";
-
-    const long long stamp = static_cast<long long>(std::time(nullptr)) * 1000;
-    const std::wstring component = LimitNameLength(FormatText(L"%lld_%ls", stamp, cleaned.c_str()));
-    const fs::path target = folder / PathFromText(component);
-    const std::wstring targetText = TextFromPath(target);
+    const std::wstring component = LimitNameLength(
+        FormatText(L"%lld_%ls", static_cast<long long>(nowUnixMilliseconds), cleaned.c_str()));
 
     ReceivedFile file;
-    if (!file.CreateForWriting(targetText))
-        return {};
+    fs::path target = folder / PathFromText(component);
+    for (int counter = 1; !file.CreateNew(TextFromPath(target)); ++counter) {
+        if (!file.NameTaken() || counter > MAX_NAME_COUNTER)
+            return {};
+        target = folder / PathFromText(NameWithCounter(component, counter));
+    }
     if (!file.WriteAt(0, bytes.data(), bytes.size()) || !file.Close()) {
         file.Abort();
         std::error_code ec;
         fs::remove(target, ec);  // a cut-off image is worse than none
         return {};
     }
-    return targetText;
+    return TextFromPath(target);
 }
 
 bool BuildEntryFromReceived(const ReceivedContent& content, ClipboardEntry& entry) {
@@ -343,8 +417,9 @@ bool BuildEntryFromReceived(const ReceivedContent& content, ClipboardEntry& entr
         case DATA_TYPE_IMAGE: {
             entry.kind = ENTRY_KIND_IMAGE;
             entry.imageBytes = content.data;
-            // The name later names history files too, so it gets the same cleaning.
-            std::wstring imageName = SafeReceivedFileName(FileNameOfPath(content.name));
+            // The device's own name, which a later send announces again; only the copy on disk
+            // needs a clean one.
+            std::wstring imageName = FileNameOfPath(content.name);
             if (imageName.empty())
                 imageName = L"image.bin";
             entry.imageFileName = imageName;

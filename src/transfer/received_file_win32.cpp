@@ -1,39 +1,52 @@
-#include <windows.h>
+#include "transfer/received_file.h"
 
-#include "clipboard/received_file.h"
+#include "base/win32_handle.h"
 
 namespace zovrel {
+
+struct ReceivedFile::Handle {
+    UniqueHandle file;
+};
+
 namespace {
 
-HANDLE AsHandle(void* h) {
-    return static_cast<HANDLE>(h);
-}
+constexpr DWORD LARGEST_PIECE = 0x40000000u;  // one ReadFile or WriteFile moves at most 1 GiB
 
 }  // namespace
 
-bool ReceivedFile::CreateForWriting(const std::wstring& path) {
+ReceivedFile::ReceivedFile() = default;
+
+ReceivedFile::~ReceivedFile() {
     Abort();
-    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
-                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) {
+}
+
+bool ReceivedFile::Open(const std::wstring& path, bool write, unsigned long disposition) {
+    Abort();
+    const DWORD access = write ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ;
+    UniqueHandle h(::CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                 disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!h.IsValid()) {
         lastError_ = ::GetLastError();
         return false;
     }
-    handle_ = h;
+    handle_ = std::make_unique<Handle>(Handle{std::move(h)});
     return true;
 }
 
+bool ReceivedFile::CreateForWriting(const std::wstring& path) {
+    return Open(path, true, CREATE_ALWAYS);
+}
+
+bool ReceivedFile::CreateNew(const std::wstring& path) {
+    return Open(path, true, CREATE_NEW);
+}
+
 bool ReceivedFile::OpenForReading(const std::wstring& path) {
-    Abort();
-    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) {
-        lastError_ = ::GetLastError();
-        return false;
-    }
-    handle_ = h;
-    return true;
+    return Open(path, false, OPEN_EXISTING);
+}
+
+bool ReceivedFile::NameTaken() const {
+    return lastError_ == ERROR_FILE_EXISTS || lastError_ == ERROR_ALREADY_EXISTS;
 }
 
 bool ReceivedFile::IsOpen() const {
@@ -45,10 +58,9 @@ bool ReceivedFile::SetLength(int64_t length) {
         lastError_ = ERROR_INVALID_HANDLE;
         return false;
     }
-    LARGE_INTEGER pos;
-    pos.QuadPart = length;
-    if (!::SetFilePointerEx(AsHandle(handle_), pos, nullptr, FILE_BEGIN) ||
-        !::SetEndOfFile(AsHandle(handle_))) {
+    if (!SeekTo(length))
+        return false;
+    if (!::SetEndOfFile(handle_->file.Get())) {
         lastError_ = ::GetLastError();
         return false;
     }
@@ -58,7 +70,7 @@ bool ReceivedFile::SetLength(int64_t length) {
 bool ReceivedFile::SeekTo(int64_t offset) {
     LARGE_INTEGER pos;
     pos.QuadPart = offset;
-    if (!::SetFilePointerEx(AsHandle(handle_), pos, nullptr, FILE_BEGIN)) {
+    if (!::SetFilePointerEx(handle_->file.Get(), pos, nullptr, FILE_BEGIN)) {
         lastError_ = ::GetLastError();
         return false;
     }
@@ -73,9 +85,9 @@ bool ReceivedFile::WriteAt(int64_t offset, const uint8_t* data, size_t count) {
     if (!SeekTo(offset))
         return false;
     while (count > 0) {
-        const DWORD piece = count > 0x40000000u ? 0x40000000u : static_cast<DWORD>(count);
+        const DWORD piece = count > LARGEST_PIECE ? LARGEST_PIECE : static_cast<DWORD>(count);
         DWORD written = 0;
-        if (!::WriteFile(AsHandle(handle_), data, piece, &written, nullptr) || written == 0) {
+        if (!::WriteFile(handle_->file.Get(), data, piece, &written, nullptr) || written == 0) {
             lastError_ = ::GetLastError();
             return false;
         }
@@ -95,9 +107,9 @@ bool ReceivedFile::ReadAt(int64_t offset, uint8_t* data, size_t count, size_t& g
         return false;
     while (got < count) {
         const size_t want = count - got;
-        const DWORD piece = want > 0x40000000u ? 0x40000000u : static_cast<DWORD>(want);
+        const DWORD piece = want > LARGEST_PIECE ? LARGEST_PIECE : static_cast<DWORD>(want);
         DWORD read = 0;
-        if (!::ReadFile(AsHandle(handle_), data + got, piece, &read, nullptr)) {
+        if (!::ReadFile(handle_->file.Get(), data + got, piece, &read, nullptr)) {
             lastError_ = ::GetLastError();
             return false;
         }
@@ -113,7 +125,7 @@ bool ReceivedFile::Flush() {
         lastError_ = ERROR_INVALID_HANDLE;
         return false;
     }
-    if (!::FlushFileBuffers(AsHandle(handle_))) {
+    if (!::FlushFileBuffers(handle_->file.Get())) {
         lastError_ = ::GetLastError();
         return false;
     }
@@ -123,8 +135,9 @@ bool ReceivedFile::Flush() {
 bool ReceivedFile::Close() {
     if (!handle_)
         return true;
-    const BOOL ok = ::CloseHandle(AsHandle(handle_));
-    handle_ = nullptr;
+    // Closed here rather than by the wrapper, so that a failing close is reported.
+    const BOOL ok = ::CloseHandle(handle_->file.Release());
+    handle_.reset();
     if (!ok) {
         lastError_ = ::GetLastError();
         return false;
@@ -133,9 +146,7 @@ bool ReceivedFile::Close() {
 }
 
 void ReceivedFile::Abort() {
-    if (handle_)
-        ::CloseHandle(AsHandle(handle_));
-    handle_ = nullptr;
+    handle_.reset();
 }
 
 int ReceivedFile::LastCause() const {
@@ -167,6 +178,18 @@ int ReceivedFile::LastCause() const {
         default:
             return 1;
     }
+}
+
+MoveResult MoveReceivedFile(const std::wstring& from, const std::wstring& to,
+                            ExistingFile existing) {
+    const DWORD flags = existing == ExistingFile::REPLACE ? MOVEFILE_REPLACE_EXISTING : 0;
+    if (::MoveFileExW(from.c_str(), to.c_str(), flags))
+        return MoveResult::MOVED;
+    const DWORD error = ::GetLastError();
+    if (existing == ExistingFile::KEEP &&
+        (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS))
+        return MoveResult::NAME_TAKEN;
+    return MoveResult::FAILED;
 }
 
 }  // namespace zovrel
