@@ -172,25 +172,6 @@ TEST_F(ImageConversionTest, TransparentPixelsEndUpWhiteInEveryResult) {
     }
 }
 
-TEST_F(ImageConversionTest, FittingNeverEnlargesAndKeepsOnePixelOfAThinImage) {
-    const auto& small = HalfTransparentPng();
-    const auto thin = Png(1, 1000, [](int, int) { return kBlue; });
-    const struct {
-        const char* name;
-        const std::vector<uint8_t>& bytes;
-        int boxWidth, boxHeight, width, height;
-    } cases[] = {
-        {"small stays small", small, 100, 100, 40, 20},
-        {"1 x 1000 into 24 x 24", thin, 24, 24, 1, 24},
-        {"to the narrower side", small, 10, 24, 10, 5},
-    };
-    for (const auto& c : cases) {
-        const UniqueBitmap bitmap =
-            MakeFittedBitmap(c.bytes.data(), c.bytes.size(), L"x.png", c.boxWidth, c.boxHeight);
-        EXPECT_TRUE(HasSize(CaptureBitmap(bitmap.Get()), c.width, c.height)) << c.name;
-    }
-}
-
 TEST_F(ImageConversionTest, HeightFittedWidthStopsAtTheBoxKeepingTheLeftPartsScale) {
     // 4000 × 2: the first 5 columns blue, the rest red. At the box height of 20 the scale is 10,
     // so 40000 pixels would be needed; the box's 100 show the left 10 columns.
