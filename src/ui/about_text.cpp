@@ -37,7 +37,9 @@ std::wstring ReadVersionFor(const std::wstring& executablePath, const ReadFileSt
 }
 
 std::wstring LinkTarget(std::wstring_view text) {
-    if (text.find(L'@') != std::wstring_view::npos &&
+    // A text that is already an address link is not given a second "mailto:".
+    const bool isMailLink = EqualsIgnoreCase(text.substr(0, 7), L"mailto:");
+    if (!isMailLink && text.find(L'@') != std::wstring_view::npos &&
         text.find(L"://") == std::wstring_view::npos) {
         return L"mailto:" + std::wstring(text);
     }

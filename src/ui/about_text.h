@@ -32,7 +32,8 @@ using ReadFileStart = std::function<std::optional<std::string>(const std::wstrin
 std::wstring ReadVersionFor(const std::wstring& executablePath, const ReadFileStart& read);
 
 // What the shell is asked to open for a link text: an address (an "@" and no "://") gets
-// "mailto:" in front; everything else is opened as it is. Empty for an empty text.
+// "mailto:" in front unless it starts with it; everything else is opened as it is. Empty for an
+// empty text.
 std::wstring LinkTarget(std::wstring_view text);
 
 }  // namespace zovrel::ui

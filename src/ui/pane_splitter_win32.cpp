@@ -55,9 +55,14 @@ void CZovrelPaneSplitter::EndDrag() {
     if (owner_ != nullptr) {
         owner_->OnSplitterDragEnd();
     }
-    // The capture suppressed the leave notification; ask again so a pointer that is already
-    // outside clears the highlight.
-    TrackLeave();
+    // The capture suppressed the leave notification: a pointer that is already elsewhere clears
+    // the highlight now, one still over the bar is watched again.
+    POINT pointer{};
+    if (::GetCursorPos(&pointer) && ::WindowFromPoint(pointer) == Hwnd()) {
+        TrackLeave();
+    } else {
+        SetHot(false);
+    }
 }
 
 void CZovrelPaneSplitter::Paint(HDC dc) {

@@ -1,0 +1,244 @@
+// The About dialog from template 192 under Wine: its texts, the version read from a version
+// file, the link colour, underline and cursor, clicks on the links, and the modal run.
+
+#include <windows.h>
+
+#include <winver.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/text.h"
+#include "base/win32_handle.h"
+#include "support/gui_test_support.h"
+#include "test_window.h"
+#include "ui/about_dialog_win32.h"
+#include "ui/about_text.h"
+#include "ui/ui_ids.h"
+
+namespace zovrel::ui {
+namespace {
+
+using test::CaptureWindow;
+using test::GuiTest;
+using test::PumpPending;
+
+constexpr COLORREF LINK_BLUE = RGB(25, 118, 210);
+
+std::wstring ItemText(HWND dialog, int id) {
+    wchar_t text[256] = {};
+    ::GetDlgItemTextW(dialog, id, text, 256);
+    return text;
+}
+
+void WriteFile(const std::wstring& path, const std::string& bytes) {
+    UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(file.IsValid());
+    DWORD written = 0;
+    ASSERT_TRUE(
+        ::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
+}
+
+// The program's own version from this executable's version resource, e.g. "0.9.0".
+std::string ResourceVersion() {
+    HRSRC found = ::FindResourceW(nullptr, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(16));
+    const auto* block =
+        found != nullptr
+            ? static_cast<const unsigned char*>(::LockResource(::LoadResource(nullptr, found)))
+            : nullptr;
+    if (block == nullptr) {
+        return "0.0.0";
+    }
+    // VS_VERSIONINFO: 6 bytes of header, L"VS_VERSION_INFO" and padding to 40, then the fixed
+    // part, whose file version words follow its signature, struct version and flags.
+    VS_FIXEDFILEINFO fixed{};
+    std::memcpy(&fixed, block + 40, sizeof(fixed));
+    return std::to_string(HIWORD(fixed.dwFileVersionMS)) + "." +
+           std::to_string(LOWORD(fixed.dwFileVersionMS)) + "." +
+           std::to_string(HIWORD(fixed.dwFileVersionLS));
+}
+
+class AboutDialogTest : public GuiTest {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(owner_.Create(600, 400, true));
+        // A program folder of our own: "bin" holds the executable's name and an empty version
+        // file, its parent the real one, so the fallback to the parent folder is taken.
+        wchar_t temp[MAX_PATH] = {};
+        ::GetTempPathW(MAX_PATH, temp);
+        root_ = std::wstring(temp) + L"zovrel-about-" + std::to_wstring(::GetCurrentProcessId());
+        ::CreateDirectoryW(root_.c_str(), nullptr);
+        ::CreateDirectoryW((root_ + L"\\bin").c_str(), nullptr);
+        WriteFile(root_ + L"\\bin\\version", "\r\n");
+        version_ = ResourceVersion();
+        WriteFile(root_ + L"\\version", "v" + version_ + "\r\n");
+        dialog_ = std::make_unique<CZovrelAboutDlg>(owner_.Hwnd(), root_ + L"\\bin\\zovrel.exe");
+        dialog_->SetOpenTarget([this](HWND, const std::wstring& target) {
+            opened_.push_back(target);
+            return true;
+        });
+    }
+    void TearDown() override {
+        dialog_.reset();
+        owner_.Destroy();
+        PumpPending();
+        ::DeleteFileW((root_ + L"\\bin\\version").c_str());
+        ::DeleteFileW((root_ + L"\\version").c_str());
+        ::RemoveDirectoryW((root_ + L"\\bin").c_str());
+        ::RemoveDirectoryW(root_.c_str());
+    }
+    HWND Open() {
+        HWND dialog = dialog_->CreateModeless();
+        if (dialog != nullptr) {
+            ::ShowWindow(dialog, SW_SHOW);
+            ::UpdateWindow(dialog);
+            // Up on the screen once the end of the address line shows the white brush.
+            const RECT email = ItemRect(dialog, IDC_ABOUT_EMAIL);
+            test_a::WaitForScreenColour(dialog, email.right - 2, email.top + 1, RGB(255, 255, 255));
+        }
+        return dialog;
+    }
+    // The item's rectangle in the dialog's client coordinates.
+    RECT ItemRect(HWND dialog, int id) {
+        RECT r{};
+        HWND item = ::GetDlgItem(dialog, id);
+        ::GetWindowRect(item, &r);
+        ::MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
+        return r;
+    }
+
+    test_a::TestWindow owner_;
+    std::wstring root_;
+    std::string version_;
+    std::unique_ptr<CZovrelAboutDlg> dialog_;
+    std::vector<std::wstring> opened_;
+};
+
+TEST_F(AboutDialogTest, ShowsNameVersionAndLinks) {
+    HWND dialog = Open();
+    ASSERT_NE(dialog, nullptr);
+    wchar_t title[64] = {};
+    ::GetWindowTextW(dialog, title, 64);
+    EXPECT_STREQ(title, L"关于 zovrel");
+    EXPECT_EQ(ItemText(dialog, IDC_ABOUT_VERSION), L"版本 " + FromUtf8(version_));
+    EXPECT_EQ(ItemText(dialog, IDC_ABOUT_EMAIL), SUPPORT_EMAIL);
+    EXPECT_EQ(ItemText(dialog, IDC_ABOUT_LINK), COMMUNITY_LINK);
+    EXPECT_EQ(ItemText(dialog, IDOK), L"确定");
+    EXPECT_EQ(dialog_->ReadVersion(), FromUtf8(version_));
+    test::SaveImageScreenshot(test_a::CaptureFromScreen(dialog, true), L"about");
+}
+
+TEST_F(AboutDialogTest, LinksAreBlueUnderlinedOnWhite) {
+    HWND dialog = Open();
+    ASSERT_NE(dialog, nullptr);
+    for (int id : {IDC_ABOUT_EMAIL, IDC_ABOUT_LINK}) {
+        SCOPED_TRACE(id);
+        const auto font =
+            reinterpret_cast<HFONT>(::SendDlgItemMessageW(dialog, id, WM_GETFONT, 0, 0));
+        LOGFONTW logFont{};
+        ASSERT_EQ(::GetObjectW(font, sizeof(logFont), &logFont), static_cast<int>(sizeof(logFont)));
+        EXPECT_TRUE(logFont.lfUnderline);
+    }
+    const auto dialogFont = reinterpret_cast<HFONT>(::SendMessageW(dialog, WM_GETFONT, 0, 0));
+    LOGFONTW plain{};
+    ::GetObjectW(dialogFont, sizeof(plain), &plain);
+    EXPECT_FALSE(plain.lfUnderline);
+
+    const test::CapturedImage image = test_a::CaptureFromScreen(dialog, false);
+    auto countBlue = [&](const RECT& r) {
+        int count = 0;
+        for (int y = r.top; y < r.bottom; ++y) {
+            for (int x = r.left; x < r.right; ++x) {
+                count += image.PixelAt(x, y) == LINK_BLUE ? 1 : 0;
+            }
+        }
+        return count;
+    };
+    const RECT email = ItemRect(dialog, IDC_ABOUT_EMAIL);
+    const RECT link = ItemRect(dialog, IDC_ABOUT_LINK);
+    const RECT version = ItemRect(dialog, IDC_ABOUT_VERSION);
+    // The underline alone is a run of the link colour as long as the text.
+    EXPECT_GT(countBlue(email), 40);
+    EXPECT_GT(countBlue(link), 40);
+    EXPECT_EQ(countBlue(version), 0);
+    // Past the end of the text the item is painted with the white brush.
+    EXPECT_EQ(image.PixelAt(email.right - 2, email.top + 1), RGB(255, 255, 255));
+    EXPECT_EQ(image.PixelAt(link.right - 2, link.bottom - 2), RGB(255, 255, 255));
+}
+
+TEST_F(AboutDialogTest, HandCursorOverTheLinksOnly) {
+    HWND dialog = Open();
+    ASSERT_NE(dialog, nullptr);
+    const LPARAM overClient = MAKELPARAM(HTCLIENT, WM_MOUSEMOVE);
+    for (int id : {IDC_ABOUT_EMAIL, IDC_ABOUT_LINK}) {
+        ::SetCursor(nullptr);
+        HWND item = ::GetDlgItem(dialog, id);
+        // The item passes the request to its parent, as DefWindowProc does.
+        EXPECT_TRUE(::SendMessageW(item, WM_SETCURSOR, reinterpret_cast<WPARAM>(item), overClient));
+        EXPECT_EQ(::GetCursor(), ::LoadCursorW(nullptr, IDC_HAND));
+    }
+    HWND version = ::GetDlgItem(dialog, IDC_ABOUT_VERSION);
+    EXPECT_FALSE(
+        ::SendMessageW(dialog, WM_SETCURSOR, reinterpret_cast<WPARAM>(version), overClient));
+}
+
+TEST_F(AboutDialogTest, ClicksOpenTheAddressAndTheLink) {
+    HWND dialog = Open();
+    ASSERT_NE(dialog, nullptr);
+    for (int id : {IDC_ABOUT_EMAIL, IDC_ABOUT_LINK}) {
+        HWND item = ::GetDlgItem(dialog, id);
+        ::PostMessageW(item, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
+        ::PostMessageW(item, WM_LBUTTONUP, 0, MAKELPARAM(3, 3));
+        PumpPending();
+    }
+    EXPECT_EQ(opened_, (std::vector<std::wstring>{L"mailto:support@zovrel.example",
+                                                  L"https://community.zovrel.example"}));
+    EXPECT_FALSE(dialog_->OpenLink(L""));
+    EXPECT_EQ(opened_.size(), 2u);
+}
+
+TEST_F(AboutDialogTest, OkClosesTheDialog) {
+    HWND dialog = Open();
+    ASSERT_NE(dialog, nullptr);
+    ::SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(::GetDlgItem(dialog, IDOK)));
+    EXPECT_FALSE(::IsWindow(dialog));
+}
+
+TEST_F(AboutDialogTest, RunsModallyUntilOk) {
+    // The owner looks for the dialog on a timer of its own (timers fire when the modal loop is
+    // idle, after the dialog has been shown) and presses OK; it gives up after a few seconds.
+    bool wasVisible = false;
+    int ticks = 0;
+    owner_.SetHandler([&](UINT message, WPARAM, LPARAM) {
+        if (message != WM_TIMER) {
+            return false;
+        }
+        HWND dialog = ::FindWindowW(L"#32770", L"关于 zovrel");
+        const bool visible = dialog != nullptr && ::IsWindowVisible(dialog);
+        if (visible || ++ticks > 300) {
+            ::KillTimer(owner_.Hwnd(), 1);
+            if (dialog == nullptr) {
+                dialog = ::FindWindowW(L"#32770", nullptr);  // ends the loop whatever its title
+            }
+            wasVisible = visible;
+            EXPECT_FALSE(::IsWindowEnabled(owner_.Hwnd()));  // modal: the owner waits
+            EXPECT_EQ(::GetWindow(dialog, GW_OWNER), owner_.Hwnd());
+            ::PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+        }
+        return true;
+    });
+    ::SetTimer(owner_.Hwnd(), 1, 10, nullptr);
+    EXPECT_EQ(dialog_->DoModal(), IDOK);
+    EXPECT_TRUE(wasVisible);
+    EXPECT_TRUE(::IsWindowEnabled(owner_.Hwnd()));
+    EXPECT_EQ(::FindWindowW(L"#32770", L"关于 zovrel"), nullptr);
+}
+
+}  // namespace
+}  // namespace zovrel::ui

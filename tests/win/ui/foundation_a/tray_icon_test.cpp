@@ -1,0 +1,212 @@
+// The tray icon under Wine: the record handed to the shell (through the seam), the menu and its
+// default item, re-adding on "TaskbarCreated", removal; and one real add to Wine's tray.
+
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "support/gui_test_support.h"
+#include "test_window.h"
+#include "ui/tray_icon.h"
+#include "ui/tray_icon_win32.h"
+#include "ui/ui_ids.h"
+#include "ui/window_base_win32.h"
+
+namespace zovrel::ui {
+namespace {
+
+using test::GuiTest;
+using test::PumpPending;
+
+constexpr UINT ICON_FLAGS = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+
+struct ShellCall {
+    DWORD message;
+    NOTIFYICONDATAW data;
+};
+
+class TrayIconTest : public GuiTest {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(host_.Create(200, 100, false));
+        icon_ = static_cast<HICON>(::LoadImageW(ModuleInstance(), MAKEINTRESOURCEW(IDI_ZOVREL),
+                                                IMAGE_ICON, ::GetSystemMetrics(SM_CXSMICON),
+                                                ::GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+        ASSERT_NE(icon_, nullptr);
+        tray_ = std::make_unique<CTrayNotifyIcon>();
+        tray_->SetShellNotify([this](DWORD message, NOTIFYICONDATAW* data) {
+            calls_.push_back({message, *data});
+            return shellAnswer_;
+        });
+    }
+    void TearDown() override {
+        tray_.reset();
+        host_.Destroy();
+        PumpPending();
+    }
+    bool CreateAsTheProgramDoes(const std::wstring& tooltip = L"zovrel", bool show = true) {
+        return tray_->Create(host_.Hwnd(), IDR_TRAY_MENU, tooltip, icon_, WM_TRAY_NOTIFY, 0, show);
+    }
+    void SendTaskbarCreated() {
+        ::SendMessageW(tray_->Hwnd(), ::RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+    }
+
+    test_a::TestWindow host_;
+    HICON icon_ = nullptr;
+    std::vector<ShellCall> calls_;
+    BOOL shellAnswer_ = TRUE;
+    std::unique_ptr<CTrayNotifyIcon> tray_;
+};
+
+TEST_F(TrayIconTest, AddsTheRecordTheShellVersionCallsFor) {
+    ASSERT_TRUE(CreateAsTheProgramDoes());
+    EXPECT_TRUE(tray_->IsAdded());
+    ASSERT_GE(calls_.size(), 1u);
+    const ShellCall& add = calls_[0];
+    EXPECT_EQ(add.message, static_cast<DWORD>(NIM_ADD));
+    EXPECT_EQ(add.data.cbSize, NotifyRecordSize(tray_->ShellVersion()));
+    EXPECT_EQ(add.data.hWnd, host_.Hwnd());
+    EXPECT_EQ(add.data.uID, static_cast<UINT>(IDR_TRAY_MENU));
+    EXPECT_EQ(add.data.uFlags, ICON_FLAGS);
+    EXPECT_EQ(add.data.uCallbackMessage, WM_TRAY_NOTIFY);
+    EXPECT_EQ(add.data.hIcon, icon_);
+    EXPECT_STREQ(add.data.szTip, L"zovrel");
+    if (tray_->ShellVersion() >= 1) {
+        ASSERT_EQ(calls_.size(), 2u);
+        EXPECT_EQ(calls_[1].message, static_cast<DWORD>(NIM_SETVERSION));
+        EXPECT_EQ(calls_[1].data.uVersion, 3u);
+    } else {
+        EXPECT_EQ(calls_.size(), 1u);
+    }
+    // The helper window: a hidden top-level window of its own class.
+    ASSERT_NE(tray_->Hwnd(), nullptr);
+    EXPECT_FALSE(::IsWindowVisible(tray_->Hwnd()));
+    EXPECT_EQ(::GetParent(tray_->Hwnd()), nullptr);
+    wchar_t text[64] = {};
+    ::GetClassNameW(tray_->Hwnd(), text, 64);
+    EXPECT_STREQ(text, L"TrayNotifyIconClass");
+    ::GetWindowTextW(tray_->Hwnd(), text, 64);
+    EXPECT_STREQ(text, L"CTrayNotifyIcon Helper Window");
+}
+
+TEST_F(TrayIconTest, MenuHasItsDefaultItem) {
+    ASSERT_TRUE(CreateAsTheProgramDoes());
+    HMENU popup = ::GetSubMenu(tray_->Menu(), 0);
+    ASSERT_NE(popup, nullptr);
+    EXPECT_EQ(::GetMenuDefaultItem(popup, TRUE, 0), 0u);  // position 0 until told otherwise
+    tray_->SetDefaultMenuItem(ID_TRAY_SHOW_MAIN, false);
+    EXPECT_EQ(::GetMenuDefaultItem(popup, FALSE, 0), static_cast<UINT>(ID_TRAY_SHOW_MAIN));
+}
+
+TEST_F(TrayIconTest, LongTooltipIsCutAndAHiddenIconCarriesItsState) {
+    const std::wstring longTip(200, L'提');
+    ASSERT_TRUE(CreateAsTheProgramDoes(longTip, false));
+    EXPECT_TRUE(tray_->IsIconHidden());
+    const NOTIFYICONDATAW& add = calls_.at(0).data;
+    EXPECT_EQ(std::wstring(add.szTip), longTip.substr(0, TooltipLimit(tray_->ShellVersion())));
+    EXPECT_EQ(add.uFlags, ICON_FLAGS | NIF_STATE);
+    EXPECT_EQ(add.dwState, static_cast<DWORD>(NIS_HIDDEN));
+    EXPECT_EQ(add.dwStateMask, static_cast<DWORD>(NIS_HIDDEN));
+
+    // A recreated taskbar gets it back hidden.
+    calls_.clear();
+    SendTaskbarCreated();
+    ASSERT_EQ(calls_.size(), 2u);
+    EXPECT_EQ(calls_[1].message, static_cast<DWORD>(NIM_ADD));
+    EXPECT_EQ(calls_[1].data.uFlags, ICON_FLAGS | NIF_STATE);
+    EXPECT_EQ(calls_[1].data.dwState, static_cast<DWORD>(NIS_HIDDEN));
+}
+
+TEST_F(TrayIconTest, TaskbarCreatedBroadcastAddsTheIconAgain) {
+    ASSERT_TRUE(CreateAsTheProgramDoes());
+    calls_.clear();
+    // As Explorer announces a new taskbar: to every top-level window.
+    ::PostMessageW(HWND_BROADCAST, ::RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+    ASSERT_TRUE(test::PumpMessages(3000, [&] { return calls_.size() >= 2; }));
+    EXPECT_EQ(calls_[0].message, static_cast<DWORD>(NIM_DELETE));
+    EXPECT_EQ(calls_[0].data.uFlags, 0u);
+    EXPECT_EQ(calls_[1].message, static_cast<DWORD>(NIM_ADD));
+    EXPECT_EQ(calls_[1].data.uFlags, ICON_FLAGS);
+    EXPECT_EQ(calls_[1].data.hIcon, icon_);
+    EXPECT_STREQ(calls_[1].data.szTip, L"zovrel");
+    EXPECT_EQ(calls_[1].data.hWnd, host_.Hwnd());
+    EXPECT_EQ(calls_.size(), 2u);  // the behaviour version is not set again
+    EXPECT_TRUE(tray_->IsAdded());
+}
+
+TEST_F(TrayIconTest, IconRefusedAtStartIsAddedWhenTheTaskbarComes) {
+    // At logon the program can start before the taskbar exists.
+    shellAnswer_ = FALSE;
+    EXPECT_FALSE(CreateAsTheProgramDoes());
+    EXPECT_FALSE(tray_->IsAdded());
+    shellAnswer_ = TRUE;
+    calls_.clear();
+    SendTaskbarCreated();
+    ASSERT_EQ(calls_.size(), 2u);
+    EXPECT_EQ(calls_[1].message, static_cast<DWORD>(NIM_ADD));
+    EXPECT_TRUE(tray_->IsAdded());
+}
+
+TEST_F(TrayIconTest, RemoveDeletesOnceAndClosesTheHelper) {
+    ASSERT_TRUE(CreateAsTheProgramDoes());
+    HWND helper = tray_->Hwnd();
+    calls_.clear();
+    EXPECT_TRUE(tray_->Remove(false));
+    ASSERT_EQ(calls_.size(), 1u);
+    EXPECT_EQ(calls_[0].message, static_cast<DWORD>(NIM_DELETE));
+    EXPECT_EQ(calls_[0].data.uFlags, 0u);
+    EXPECT_EQ(calls_[0].data.uID, static_cast<UINT>(IDR_TRAY_MENU));
+    EXPECT_FALSE(tray_->IsAdded());
+    EXPECT_TRUE(::IsWindow(helper));
+
+    // A removed icon stays removed when the taskbar is recreated.
+    SendTaskbarCreated();
+    EXPECT_EQ(calls_.size(), 1u);
+
+    EXPECT_TRUE(tray_->Remove(true));  // nothing left to delete
+    EXPECT_EQ(calls_.size(), 1u);
+    EXPECT_FALSE(::IsWindow(helper));
+
+    shellAnswer_ = FALSE;  // the shell's answer is passed on
+    ASSERT_FALSE(CreateAsTheProgramDoes());
+    shellAnswer_ = TRUE;
+    SendTaskbarCreated();
+    shellAnswer_ = FALSE;
+    EXPECT_FALSE(tray_->Remove(true));
+}
+
+TEST_F(TrayIconTest, DestructionRemovesTheIcon) {
+    ASSERT_TRUE(CreateAsTheProgramDoes());
+    HWND helper = tray_->Hwnd();
+    calls_.clear();
+    tray_.reset();
+    ASSERT_EQ(calls_.size(), 1u);
+    EXPECT_EQ(calls_[0].message, static_cast<DWORD>(NIM_DELETE));
+    EXPECT_FALSE(::IsWindow(helper));
+}
+
+TEST_F(TrayIconTest, MissingMenuFailsBeforeAnythingIsAdded) {
+    EXPECT_FALSE(tray_->Create(host_.Hwnd(), 4242, L"zovrel", icon_, WM_TRAY_NOTIFY, 0, true));
+    EXPECT_TRUE(calls_.empty());
+    // The override names the menu when the icon id has none.
+    EXPECT_TRUE(
+        tray_->Create(host_.Hwnd(), 4242, L"zovrel", icon_, WM_TRAY_NOTIFY, IDR_TRAY_MENU, true));
+    EXPECT_EQ(calls_.at(0).data.uID, 4242u);
+}
+
+TEST_F(TrayIconTest, RealShellTakesAndGivesBackTheIcon) {
+    tray_ = std::make_unique<CTrayNotifyIcon>();  // Shell_NotifyIconW itself
+    ASSERT_TRUE(CreateAsTheProgramDoes());
+    EXPECT_TRUE(tray_->IsAdded());
+    EXPECT_TRUE(tray_->Remove(true));
+    EXPECT_FALSE(tray_->IsAdded());
+}
+
+}  // namespace
+}  // namespace zovrel::ui
