@@ -62,10 +62,11 @@ void SaveScreenshot(HWND hwnd, const std::wstring& name);
 void SaveImageScreenshot(const CapturedImage& image, const std::wstring& name);
 
 // Real input through the X server, for the few tests that need the whole input path (a click
-// that Windows turns into messages, focus, capture). Wine maps its screen 1:1 onto the X
-// screen and starts Linux programs itself, but gives no handle to wait on: these return once
-// `arrived` is true (the test's proof that the input got there), false after `ms` without it.
-// Each moves the pointer to the point first. Needs xdotool (scripts/setup installs it).
+// that Windows turns into messages, focus, capture). The window must be shown and not covered.
+// The pointer first goes to the point until the window reports it there (and has stopped
+// moving), then the button is clicked; Wine maps its screen 1:1 onto the X screen. Wine starts
+// xdotool but gives no handle to wait on, so these return once `arrived` is true (the test's
+// proof that the input got there), false after `ms` without it. Needs xdotool (scripts/setup).
 bool ClickThroughX(HWND hwnd, POINT clientPoint, const std::function<bool()>& arrived,
                    DWORD ms = 5000);
 // Moves the pointer there without clicking (hover, hot tracking).
