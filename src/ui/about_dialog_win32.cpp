@@ -13,6 +13,8 @@ namespace zovrel::ui {
 
 namespace {
 
+// Posted to itself on a DPI change, handled once the default handling has rescaled the dialog.
+constexpr UINT WM_REFRESH_LINK_FONT = WM_APP + 1;
 constexpr COLORREF LINK_COLOUR = RGB(25, 118, 210);
 // The first line of a version file is short; a huge or wrong file is not read in whole.
 constexpr DWORD VERSION_READ_LIMIT = 4096;
@@ -109,15 +111,26 @@ void CZovrelAboutDlg::OnInitDialog() {
     ::SetDlgItemTextW(dialog_, IDC_ABOUT_LINK, COMMUNITY_LINK);
     emailItem_ = ::GetDlgItem(dialog_, IDC_ABOUT_EMAIL);
     linkItem_ = ::GetDlgItem(dialog_, IDC_ABOUT_LINK);
+    ApplyUnderlinedFont();
+}
+
+// The links get an underlined copy of the dialog's font; again after a DPI change, when the
+// dialog's own font has been made anew for the new scale.
+void CZovrelAboutDlg::ApplyUnderlinedFont() {
     const auto font = reinterpret_cast<HFONT>(::SendMessageW(dialog_, WM_GETFONT, 0, 0));
     LOGFONTW logFont{};
-    if (font != nullptr && ::GetObjectW(font, sizeof(logFont), &logFont) == sizeof(logFont)) {
-        logFont.lfUnderline = TRUE;
-        underlinedFont_.Reset(::CreateFontIndirectW(&logFont));
-        for (HWND item : {emailItem_, linkItem_}) {
-            ::SendMessageW(item, WM_SETFONT, reinterpret_cast<WPARAM>(underlinedFont_.Get()), TRUE);
-        }
+    if (font == nullptr || ::GetObjectW(font, sizeof(logFont), &logFont) != sizeof(logFont)) {
+        return;
     }
+    logFont.lfUnderline = TRUE;
+    UniqueFont underlined(::CreateFontIndirectW(&logFont));
+    if (!underlined.IsValid()) {
+        return;
+    }
+    for (HWND item : {emailItem_, linkItem_}) {
+        ::SendMessageW(item, WM_SETFONT, reinterpret_cast<WPARAM>(underlined.Get()), TRUE);
+    }
+    underlinedFont_ = std::move(underlined);  // the old one is no longer in use
 }
 
 INT_PTR CALLBACK CZovrelAboutDlg::DialogProc(HWND dialog, UINT message, WPARAM wParam,
@@ -154,6 +167,12 @@ INT_PTR CZovrelAboutDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
                 return reinterpret_cast<INT_PTR>(whiteBrush_.Get());
             }
             return FALSE;
+        case WM_DPICHANGED:
+            ::PostMessageW(dialog_, WM_REFRESH_LINK_FONT, 0, 0);
+            return FALSE;
+        case WM_REFRESH_LINK_FONT:
+            ApplyUnderlinedFont();
+            return TRUE;
         case WM_SETCURSOR:
             if (IsLinkItem(reinterpret_cast<HWND>(wParam))) {
                 ::SetCursor(::LoadCursorW(nullptr, IDC_HAND));

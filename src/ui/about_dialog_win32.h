@@ -41,6 +41,7 @@ class CZovrelAboutDlg {
     static INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void OnInitDialog();
+    void ApplyUnderlinedFont();
     bool IsLinkItem(HWND control) const;
 
     HWND parent_;

@@ -171,6 +171,28 @@ TEST_F(AboutDialogTest, LinksAreBlueUnderlinedOnWhite) {
     EXPECT_EQ(image.PixelAt(link.right - 2, link.bottom - 2), RGB(255, 255, 255));
 }
 
+TEST_F(AboutDialogTest, LinksKeepTheirUnderlineAfterADpiChange) {
+    HWND dialog = Open();
+    ASSERT_NE(dialog, nullptr);
+    RECT suggested{};
+    ::GetWindowRect(dialog, &suggested);
+    // Wine never sends it; Windows does when the dialog moves to a screen of another scale.
+    ::PostMessageW(dialog, WM_DPICHANGED, MAKEWPARAM(144, 144),
+                   reinterpret_cast<LPARAM>(&suggested));
+    PumpPending();
+    const auto dialogFont = reinterpret_cast<HFONT>(::SendMessageW(dialog, WM_GETFONT, 0, 0));
+    LOGFONTW plain{};
+    ASSERT_NE(::GetObjectW(dialogFont, sizeof(plain), &plain), 0);
+    for (int id : {IDC_ABOUT_EMAIL, IDC_ABOUT_LINK}) {
+        const auto font =
+            reinterpret_cast<HFONT>(::SendDlgItemMessageW(dialog, id, WM_GETFONT, 0, 0));
+        LOGFONTW logFont{};
+        ASSERT_NE(::GetObjectW(font, sizeof(logFont), &logFont), 0);
+        EXPECT_TRUE(logFont.lfUnderline);
+        EXPECT_EQ(logFont.lfHeight, plain.lfHeight);  // the dialog font's size
+    }
+}
+
 TEST_F(AboutDialogTest, HandCursorOverTheLinksOnly) {
     HWND dialog = Open();
     ASSERT_NE(dialog, nullptr);
