@@ -136,6 +136,42 @@ TEST_F(PaneSplitterTest, StepsReportThePointersMovementWhileTheOwnerMovesTheBar)
     EXPECT_EQ(owner_.top, Px(200) - 30);  // the bar followed the pointer
 }
 
+// The whole input path: pointer moves that Windows turns into messages relative to the bar
+// where it is when each message is read, while the owner moves the bar by each step.
+TEST_F(PaneSplitterTest, RealPointerDragKeepsTheBarUnderThePointer) {
+    ASSERT_TRUE(PutCursorOnBar());
+    POINT start{};
+    ::GetCursorPos(&start);
+    RECT bar{};
+    ::GetWindowRect(splitter_.Hwnd(), &bar);
+    const int grabOffset = start.y - bar.top;
+    const int firstTop = owner_.top;
+
+    auto button = [](DWORD flag) {
+        INPUT input{};
+        input.type = INPUT_MOUSE;
+        input.mi.dwFlags = flag;
+        ::SendInput(1, &input, sizeof(input));
+    };
+    button(MOUSEEVENTF_LEFTDOWN);
+    ASSERT_TRUE(test::PumpMessages(2000, [&] { return splitter_.IsDragging(); }));
+    for (int step = 1; step <= 8; ++step) {
+        const int y = start.y + step * 7 * (step % 3 == 0 ? -1 : 1);
+        ::SetCursorPos(start.x, y);
+        const int expectedTop = firstTop + (y - start.y);
+        EXPECT_TRUE(test::PumpMessages(2000, [&] { return owner_.top == expectedTop; }))
+            << "step " << step << ": bar at " << owner_.top << ", expected " << expectedTop;
+    }
+    button(MOUSEEVENTF_LEFTUP);
+    ASSERT_TRUE(test::PumpMessages(2000, [&] { return !splitter_.IsDragging(); }));
+    POINT end{};
+    ::GetCursorPos(&end);
+    ::GetWindowRect(splitter_.Hwnd(), &bar);
+    EXPECT_EQ(end.y - bar.top, grabOffset);
+    EXPECT_EQ(owner_.events.front(), "start");
+    EXPECT_EQ(owner_.events.back(), "end");
+}
+
 TEST_F(PaneSplitterTest, BarStoppedAtALimitWaitsForThePointerToComeBack) {
     owner_.maxTop = owner_.top + 5;
     const int start = owner_.top;
