@@ -2,6 +2,7 @@
 
 #include "base/win32_handle.h"
 #include "clipboard/clipboard_watcher.h"
+#include "settings/data_root.h"
 #include "settings/settings_file.h"
 #include "transfer/transfer_protocol.h"
 #include "ui/host_frame_rules.h"
@@ -15,8 +16,18 @@ CMainFrame::CMainFrame(ClipboardHistory& history, TransferProtocol& engine,
     : engine_(engine),
       watcher_(watcher),
       ticks_(ticks != nullptr ? *ticks : SystemTicks()),
+      savedPort_(&ReadUartComPort, [path = GetSettingsFilePath()] { return StampOfFile(path); }),
       mainWindow_(history),
-      serialLink_(&mainWindow_, std::move(linkOptions)) {}
+      serialLink_(&mainWindow_, WithSavedPort(std::move(linkOptions))) {}
+
+SerialLink::Options CMainFrame::WithSavedPort(SerialLink::Options options) {
+    if (!options.configuredPort) {
+        // While the port is open the reader only asks whether a port is still configured; a
+        // reconnect (port closed) always reads the file.
+        options.configuredPort = [this] { return savedPort_.Read(!serialLink_.IsOpen()); };
+    }
+    return options;
+}
 
 CMainFrame::~CMainFrame() {
     // Here, not in the base, so the destruction sequence still finds every member.

@@ -10,6 +10,7 @@
 #include "base/tick_source.h"
 #include "serial/serial_link.h"
 #include "ui/main_window_win32.h"
+#include "ui/saved_port_reader.h"
 #include "ui/tray_icon_win32.h"
 #include "ui/window_base_win32.h"
 
@@ -25,8 +26,9 @@ namespace zovrel::ui {
 class CMainFrame : public WindowBase {
   public:
     // The parts the application object hands down. `watcher` may be null; `linkOptions` default
-    // to the system's port and the saved port setting; `ticks` (default: the system clock)
-    // sleeps while a running send is waited for at destruction.
+    // to the system's port and the saved port setting (read afresh only when the settings file
+    // changed, while the port is open); `ticks` (default: the system clock) sleeps while a
+    // running send is waited for at destruction.
     CMainFrame(ClipboardHistory& history, TransferProtocol& engine,
                CZovrelClipboardWatcher* watcher, SerialLink::Options linkOptions = {},
                TickSource* ticks = nullptr);
@@ -52,6 +54,7 @@ class CMainFrame : public WindowBase {
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
   private:
+    SerialLink::Options WithSavedPort(SerialLink::Options options);
     bool OnCreate();
     void OnDestroy();
     LRESULT OnTrayNotify(LPARAM lParam);
@@ -64,6 +67,7 @@ class CMainFrame : public WindowBase {
     TickSource& ticks_;
     std::shared_ptr<ProtocolEngine> lateSend_;
     int sendStopSleeps_ = 0;
+    SavedPortReader savedPort_;
 
     // Constructed in this order, destroyed in reverse: the link posts to the main window.
     CTrayNotifyIcon trayIcon_;

@@ -76,30 +76,39 @@ class Desktop:
         for n in range(140, 200):
             if os.path.exists("/tmp/.X11-unix/X%d" % n) or os.path.exists("/tmp/.X%d-lock" % n):
                 continue
+            env = dict(os.environ, DISPLAY=":%d" % n)
             xvfb = subprocess.Popen(["Xvfb", ":%d" % n, "-screen", "0", "%dx%dx24" % SCREEN,
                                      "-nolisten", "tcp"], stdout=subprocess.DEVNULL,
                                     stderr=subprocess.DEVNULL)
+
+            def root_property():
+                return subprocess.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], env=env,
+                                      capture_output=True)
             try:
-                poll(lambda: os.path.exists("/tmp/.X11-unix/X%d" % n) or xvfb.poll() is not None,
-                     10)
+                poll(lambda: xvfb.poll() is not None or root_property().returncode == 0, 30, 0.1)
             except AssertionError:
                 xvfb.kill()
+                xvfb.wait()
                 continue
             if xvfb.poll() is not None:
                 continue  # another server took the number meanwhile
             self._procs.append(xvfb)
-            env = dict(os.environ, DISPLAY=":%d" % n)
-            self._procs.append(subprocess.Popen(["openbox", "--sm-disable"], env=env,
-                                                stdout=subprocess.DEVNULL,
-                                                stderr=subprocess.DEVNULL))
-            try:
-                poll(lambda: b"window id" in subprocess.run(
-                    ["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], env=env,
-                    capture_output=True).stdout, 60, 0.2, "openbox did not start")
-            except AssertionError:
-                self.close_display()
-                raise
-            return ":%d" % n
+            # The window manager; started again should it give up early.
+            for _ in range(3):
+                openbox = subprocess.Popen(["openbox", "--sm-disable"], env=env,
+                                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                try:
+                    poll(lambda: openbox.poll() is not None or
+                         b"window id" in root_property().stdout, 60, 0.2)
+                except AssertionError:
+                    openbox.kill()
+                    openbox.wait()
+                    continue
+                if openbox.poll() is None:
+                    self._procs.append(openbox)
+                    return ":%d" % n
+            self.close_display()
+            raise RuntimeError("openbox did not start on :%d" % n)
         raise RuntimeError("no free X display")
 
     def close(self):
@@ -114,6 +123,7 @@ class Desktop:
             except subprocess.TimeoutExpired:
                 proc.kill()
                 proc.wait()
+        self._procs = []
 
     # --- running things on this desktop ---
     def wine(self, *args, timeout=120):

@@ -1,0 +1,182 @@
+#!/usr/bin/env python3
+"""zovrel.exe under Wine: start-up to the main window shown, with an empty history and with a
+full one (30 images of 10 MiB), the resident memory in both cases, and the idle CPU over 60 s
+with the port open and the device's heartbeat coming in (the program's own process, the Wine
+server and Wine's other processes, from /proc).
+
+usage: bench/app_startup_bench.py --exe build/win64/src/ui/zovrel.exe [--runs 5] [--idle 60]
+
+Runs on a virtual display of its own, in the Wine prefix build/wine-bench."""
+
+import argparse
+import os
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+SOURCE = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(SOURCE, "tests", "e2e"))
+sys.path.insert(0, os.path.join(SOURCE, "tests", "tools"))
+from app_desktop import MAIN_TITLE, ComPort, Desktop, Program, poll  # noqa: E402
+from simtools import Sim  # noqa: E402
+
+TICKS = os.sysconf("SC_CLK_TCK")
+IMAGE_BYTES = 10 << 20
+
+
+def make_full_history(folder, image):
+    """30 image entries of 10 MiB each, as the history store saves them."""
+    os.makedirs(folder, exist_ok=True)
+    size = os.path.getsize(image)
+    for n in range(1, 31):
+        shutil.copyfile(image, os.path.join(folder, "%d.png" % n))
+        with open(os.path.join(folder, "%d.meta" % n), "w") as f:
+            f.write("[Entry]\r\nKind=1\r\nDataSize=%d\r\nTimeHigh=31000000\r\nTimeLow=%d\r\n"
+                    "ImageFileName=picture%d.png\r\n" % (size, n, n))
+    with open(os.path.join(folder, "index.ini"), "w") as f:
+        f.write("[Meta]\r\nCount=30\r\nNextId=30\r\nCurrentId=30\r\nOrder=%s\r\n"
+                % ",".join(str(n) for n in range(30, 0, -1)))
+
+
+def make_image(path):
+    """A PNG of random pixels of at least 10 MiB (random bytes do not compress)."""
+    side = 1880
+    raw = path + ".rgb"
+    with open(raw, "wb") as f:
+        f.write(os.urandom(side * side * 3))
+    subprocess.run(["convert", "-size", "%dx%d" % (side, side), "-depth", "8", "rgb:" + raw,
+                    "-define", "png:compression-level=1", path], check=True)
+    os.unlink(raw)
+    if os.path.getsize(path) < IMAGE_BYTES:
+        raise RuntimeError("the image came out smaller than 10 MiB")
+    return path
+
+
+def linux_pid(name):
+    """The pid of the Linux process running a Windows program (its command line names it)."""
+    out = subprocess.run(["pgrep", "-f", name], capture_output=True, text=True).stdout.split()
+    return int(out[0]) if out else None
+
+
+def cpu_ticks(pid):
+    with open("/proc/%d/stat" % pid) as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    return int(fields[11]) + int(fields[12])  # utime + stime
+
+
+def rss_kib(pid):
+    with open("/proc/%d/status" % pid) as f:
+        for line in f:
+            if line.startswith("VmRSS:"):
+                return int(line.split()[1])
+    return 0
+
+
+def wine_processes(prefix):
+    """pid -> name of every process of this prefix's Wine session (by its environment)."""
+    found = {}
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            with open("/proc/%s/environ" % entry, "rb") as f:
+                env = f.read().split(b"\0")
+            with open("/proc/%s/cmdline" % entry, "rb") as f:
+                cmd = f.read().split(b"\0")[0].decode("utf-8", "replace")
+        except OSError:
+            continue
+        if ("WINEPREFIX=%s" % prefix).encode() in env or (
+                "wineserver" in cmd and b"WINEPREFIX=" + prefix.encode() in env):
+            found[int(entry)] = os.path.basename(cmd.replace("\\", "/"))
+    return found
+
+
+def start_once(desktop, folder, exe, history=None):
+    """Seconds from the process start to the main window shown, and the program."""
+    prog = Program(desktop, folder, exe)
+    if history:
+        shutil.rmtree(os.path.join(folder, "history"), ignore_errors=True)
+        shutil.copytree(history, os.path.join(folder, "history"))
+    started = time.monotonic()
+    prog.start()
+    poll(lambda: desktop.windows(MAIN_TITLE), 120, 0.01)
+    return time.monotonic() - started, prog
+
+
+def stop(desktop, prog):
+    prog.kill()
+    # The killed process's windows go with it; the next start must not find it running.
+    poll(lambda: not desktop.windows(MAIN_TITLE, visible=False), 30)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--exe", required=True)
+    parser.add_argument("--runs", type=int, default=5)
+    parser.add_argument("--idle", type=int, default=60)
+    args = parser.parse_args()
+    exe = os.path.abspath(args.exe)
+    work = tempfile.mkdtemp(prefix="zovrel-bench-")
+    prefix = os.path.join(SOURCE, "build", "wine-bench")
+    desktop = Desktop(prefix, shots=os.path.join(work, "shots"))
+    try:
+        started = time.monotonic()
+        desktop.wine("cmd", "/c", "exit")
+        floor = time.monotonic() - started
+        print("Wine's own floor (cmd /c exit): %.2f s" % floor)
+
+        full = os.path.join(work, "full-history")
+        make_full_history(full, make_image(os.path.join(work, "noise.png")))
+        for label, history in (("empty history", None), ("30 x 10 MiB images", full)):
+            times, rss = [], []
+            for run in range(args.runs):
+                seconds, prog = start_once(desktop, os.path.join(work, "run-%d" % run), exe,
+                                           history)
+                times.append(seconds)
+                pid = linux_pid(prog.exe)
+                time.sleep(3)  # the first paint and the thumbnails of the visible rows
+                rss.append(rss_kib(pid) if pid else 0)
+                stop(desktop, prog)
+            print("start-up to main window shown, %s: median %.2f s (min %.2f, max %.2f, "
+                  "%d runs); resident memory median %.0f MiB" % (
+                      label, statistics.median(times), min(times), max(times), args.runs,
+                      statistics.median(rss) / 1024))
+
+        # Idle: the port open, the device's heartbeat every 5 s, nothing else happening.
+        sim = Sim("--link", os.path.join(work, "tty"))
+        port = ComPort(desktop, sim.path)
+        try:
+            prog = Program(desktop, os.path.join(work, "idle"), exe)
+            prog.write_settings(UartComPort=port.name)
+            prog.start()
+            prog.wait_title("zovrel")
+            prog.wait_log("串口已打开: %s @ 2000000 bps" % port.name, timeout=60)
+            time.sleep(10)  # settle: start-up work and the first heartbeats are done
+            pids = wine_processes(prefix)
+            before = {pid: cpu_ticks(pid) for pid in pids if os.path.exists("/proc/%d" % pid)}
+            echoes = len(prog.log())
+            time.sleep(args.idle)
+            after = {pid: cpu_ticks(pid) for pid in before if os.path.exists("/proc/%d" % pid)}
+            heartbeats = sum("PERIPHERAL ECHO" in line for line in prog.log()[echoes:])
+            own = linux_pid(prog.exe)
+            print("idle over %d s with the port open (%d heartbeats answered), %% of one core:"
+                  % (args.idle, heartbeats))
+            for pid in sorted(after, key=lambda p: (p != own, pids[p])):
+                share = (after[pid] - before[pid]) / TICKS / args.idle * 100
+                print("  %-22s %6.3f %%%s" % (pids[pid], share,
+                                             "   <- zovrel.exe" if pid == own else ""))
+            print("  resident memory of zovrel.exe while idle: %.0f MiB" % (rss_kib(own) / 1024))
+            stop(desktop, prog)
+        finally:
+            port.close()
+            sim.close()
+    finally:
+        desktop.close()
+        shutil.rmtree(work, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    main()
