@@ -67,6 +67,19 @@ def cpu_ticks(pid):
     return int(fields[11]) + int(fields[12])  # utime + stime
 
 
+def thread_ticks(pid):
+    """tid -> CPU ticks of every thread of a process."""
+    found = {}
+    for tid in os.listdir("/proc/%d/task" % pid):
+        try:
+            with open("/proc/%d/task/%s/stat" % (pid, tid)) as f:
+                fields = f.read().rsplit(")", 1)[1].split()
+        except OSError:
+            continue
+        found[int(tid)] = int(fields[11]) + int(fields[12])
+    return found
+
+
 def rss_kib(pid):
     with open("/proc/%d/status" % pid) as f:
         for line in f:
@@ -157,6 +170,7 @@ def main():
             time.sleep(10)  # settle: start-up work and the first heartbeats are done
             pids = wine_processes(prefix)
             before = {pid: cpu_ticks(pid) for pid in pids if os.path.exists("/proc/%d" % pid)}
+            own_threads = thread_ticks(linux_pid(prog.exe))
             echoes = len(prog.log())
             time.sleep(args.idle)
             after = {pid: cpu_ticks(pid) for pid in before if os.path.exists("/proc/%d" % pid)}
@@ -168,6 +182,12 @@ def main():
                 share = (after[pid] - before[pid]) / TICKS / args.idle * 100
                 print("  %-22s %6.3f %%%s" % (pids[pid], share,
                                              "   <- zovrel.exe" if pid == own else ""))
+            threads = thread_ticks(own)
+            print("  zovrel.exe by thread: user-interface thread %.3f %%, other threads "
+                  "(serial reader) %.3f %%" % (
+                      (threads[own] - own_threads[own]) / TICKS / args.idle * 100,
+                      sum(threads[t] - own_threads.get(t, 0) for t in threads if t != own) /
+                      TICKS / args.idle * 100))
             print("  resident memory of zovrel.exe while idle: %.0f MiB" % (rss_kib(own) / 1024))
             stop(desktop, prog)
         finally:

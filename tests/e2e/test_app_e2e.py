@@ -119,6 +119,15 @@ class AppTest(unittest.TestCase):
         names = [line.split()[-1] for line in out.splitlines() if "REG_SZ" in line]
         return sorted(names, key=lambda n: int(n[3:]) if n[3:].isdigit() else 0)
 
+    def open_settings_page(self, window):
+        """"串口设置" from the menu button's menu."""
+        self.click(window, layout_of(self, window).menu_button())
+        menu = poll(lambda: [p for p in self.desktop.popup_windows() if p[4] > 30], 10,
+                    message="the menu button's menu did not open")[0]
+        self.shot("menu-button-menu")
+        self.desktop.click(menu[1] + menu[3] // 2, menu[2] + 12)  # the first item
+        self.prog.wait_title("zovrel - 串口设置")
+
     def exit_from_tray_menu(self):
         before = {p[0] for p in self.desktop.popup_windows()}
         self.desktop.tray_click(3)
@@ -249,14 +258,17 @@ class SecondStartTrayAndExit(AppTest):
         self.assertEqual(prog.history(), rows)
         self.shot("second-start-brought-it-forward")
 
+        # The keyboard on the settings page: Tab moves on, Enter presses "保存".
+        self.open_settings_page(window)
+        desktop.activate(window)
+        desktop.key("Tab", "Tab")
+        self.shot("settings-page-after-tab")
+        desktop.key("Return")
+        prog.wait_title("zovrel")
+        self.assertEqual(prog.settings().get("UartComPort"), self.port.name)
+
         # Hidden in the tray (here on the settings page): a second start ends silently.
-        layout = layout_of(self, window)
-        self.click(window, layout.menu_button())
-        menu = poll(lambda: [p for p in desktop.popup_windows() if p[4] > 30], 10,
-                    message="the menu button's menu did not open")[0]
-        self.shot("menu-button-menu")
-        self.desktop.click(menu[1] + menu[3] // 2, menu[2] + 12)  # "串口设置", the first item
-        prog.wait_title("zovrel - 串口设置")
+        self.open_settings_page(window)
         desktop.activate(window)
         desktop.key("alt+F4")
         poll(lambda: not desktop.windows("^zovrel"), 10, message="closing did not hide it")
@@ -391,11 +403,7 @@ class BadInput(AppTest):
         self.sim.cmd(cmd="unplug")
         prog.wait_log("串口连接断开", after=after, timeout=30)
         self.shot("port-vanished-mid-send")
-        self.click(window, layout.menu_button())
-        menu = poll(lambda: [p for p in desktop.popup_windows() if p[4] > 30], 10,
-                    message="the window did not answer after the port vanished")[0]
-        self.desktop.click(menu[1] + menu[3] // 2, menu[2] + 12)
-        prog.wait_title("zovrel - 串口设置")
+        self.open_settings_page(window)  # the window still answers
         self.assertEqual(len(prog.history()), rows)
         self.assertEqual(self.exit_from_tray_menu(), 0)
         self.assertEqual(len(prog.history()), rows)
