@@ -1,8 +1,9 @@
 #include "ui/host_frame_win32.h"
 
+#include <thread>
+
 #include "base/win32_handle.h"
 #include "clipboard/clipboard_watcher.h"
-#include "settings/data_root.h"
 #include "settings/settings_file.h"
 #include "transfer/transfer_protocol.h"
 #include "ui/host_frame_rules.h"
@@ -16,15 +17,21 @@ CMainFrame::CMainFrame(ClipboardHistory& history, TransferProtocol& engine,
     : engine_(engine),
       watcher_(watcher),
       ticks_(ticks != nullptr ? *ticks : SystemTicks()),
-      savedPort_(&ReadUartComPort, [path = GetSettingsFilePath()] { return StampOfFile(path); }),
+      uiThread_(std::this_thread::get_id()),
+      savedPort_(&ReadUartComPort),
       mainWindow_(history),
       serialLink_(&mainWindow_, WithSavedPort(std::move(linkOptions))) {}
 
 SerialLink::Options CMainFrame::WithSavedPort(SerialLink::Options options) {
     if (!options.configuredPort) {
-        // While the port is open the reader only asks whether a port is still configured; a
-        // reconnect (port closed) always reads the file.
-        options.configuredPort = [this] { return savedPort_.Read(!serialLink_.IsOpen()); };
+        // Only the reader thread asks while the port is open, on every pass, and only whether a
+        // port is still configured: it gets the value read last. Opening (on this thread) and
+        // reconnecting (port closed) read the file.
+        options.configuredPort = [this] {
+            const bool readerWhileOpen =
+                std::this_thread::get_id() != uiThread_ && serialLink_.IsOpen();
+            return savedPort_.Read(!readerWhileOpen);
+        };
     }
     return options;
 }

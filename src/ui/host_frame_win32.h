@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <thread>
 
 #include "base/tick_source.h"
 #include "serial/serial_link.h"
@@ -25,10 +26,10 @@ namespace zovrel::ui {
 
 class CMainFrame : public WindowBase {
   public:
-    // The parts the application object hands down. `watcher` may be null; `linkOptions` default
-    // to the system's port and the saved port setting (read afresh only when the settings file
-    // changed, while the port is open); `ticks` (default: the system clock) sleeps while a
-    // running send is waited for at destruction.
+    // The parts the application object hands down; created on the user-interface thread.
+    // `watcher` may be null; `linkOptions` default to the system's port and the saved port
+    // setting (see SavedPortReader); `ticks` (default: the system clock) sleeps while a running
+    // send is waited for at destruction.
     CMainFrame(ClipboardHistory& history, TransferProtocol& engine,
                CZovrelClipboardWatcher* watcher, SerialLink::Options linkOptions = {},
                TickSource* ticks = nullptr);
@@ -67,6 +68,7 @@ class CMainFrame : public WindowBase {
     TickSource& ticks_;
     std::shared_ptr<ProtocolEngine> lateSend_;
     int sendStopSleeps_ = 0;
+    std::thread::id uiThread_;
     SavedPortReader savedPort_;
 
     // Constructed in this order, destroyed in reverse: the link posts to the main window.

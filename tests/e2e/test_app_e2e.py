@@ -142,6 +142,8 @@ class AppTest(unittest.TestCase):
 class FirstStartAndTransfers(AppTest):
     def test_first_start_then_texts_images_and_files_both_ways(self):
         desktop, prog = self.desktop, self.prog
+        # A settings file without a port counts as a first run.
+        prog.write_settings(UartDebugLog=0)
         prog.start()
         window = prog.wait_title("zovrel - 串口设置")
         self.shot("first-start-settings-page")

@@ -1,48 +1,37 @@
-// The saved port as the serial link's reader asks for it: read again only when the settings
-// file changed, or when asked for a fresh value.
+// The saved port as the serial link asks for it: the value read last, unless asked afresh.
 
 #include <gtest/gtest.h>
 
-#include <optional>
 #include <string>
-#include <vector>
 
 #include "ui/saved_port_reader.h"
 
 namespace zovrel::ui {
 namespace {
 
-TEST(SavedPortReaderTest, ReadsAgainOnlyWhenTheFileChangedOrWhenAskedFresh) {
-    std::optional<FileStamp> stamp;  // the file is missing at first
-    std::wstring saved;
+TEST(SavedPortReaderTest, ReadsTheFileOnlyWhenAskedAfreshOrTheFirstTime) {
+    std::wstring saved = L"COM3";
     int reads = 0;
-    SavedPortReader reader([&] { return ++reads, saved; }, [&] { return stamp; });
+    SavedPortReader reader([&] { return ++reads, saved; });
 
     struct Step {
         const char* what;
-        std::optional<FileStamp> stamp;
         const wchar_t* content;
         bool fresh;
         const wchar_t* expected;
         int reads;
     };
     const Step steps[] = {
-        {"first call reads", std::nullopt, L"", false, L"", 1},
-        {"still missing: cached", std::nullopt, L"", false, L"", 1},
-        {"file written", FileStamp{20, 100}, L"COM3", false, L"COM3", 2},
-        {"unchanged", FileStamp{20, 100}, L"COM3", false, L"COM3", 2},
-        {"unchanged, many passes", FileStamp{20, 100}, L"COM3", false, L"COM3", 2},
-        {"fresh (port closed)", FileStamp{20, 100}, L"COM3", true, L"COM3", 3},
-        {"rewritten, same size", FileStamp{20, 101}, L"COM4", false, L"COM4", 4},
-        {"rewritten, same time", FileStamp{21, 101}, L"COM12", false, L"COM12", 5},
-        {"port removed", FileStamp{12, 102}, L"", false, L"", 6},
-        {"file deleted", std::nullopt, L"", false, L"", 7},
-        // A change the stamp cannot see is picked up by the next fresh read.
-        {"invisible change", std::nullopt, L"COM9", false, L"", 7},
-        {"invisible change, fresh", std::nullopt, L"COM9", true, L"COM9", 8},
+        {"the first call reads even when not asked afresh", L"COM3", false, L"COM3", 1},
+        {"the reader's passes while open", L"COM3", false, L"COM3", 1},
+        {"many passes", L"COM3", false, L"COM3", 1},
+        {"a new port saved, then opened: read afresh", L"COM12", true, L"COM12", 2},
+        {"the passes see the new port", L"COM12", false, L"COM12", 2},
+        {"an edit by hand waits for the next fresh read", L"", false, L"COM12", 2},
+        {"reconnecting while closed reads afresh", L"", true, L"", 3},
+        {"and keeps that", L"COM5", false, L"", 3},
     };
     for (const Step& step : steps) {
-        stamp = step.stamp;
         saved = step.content;
         EXPECT_EQ(reader.Read(step.fresh), step.expected) << step.what;
         EXPECT_EQ(reads, step.reads) << step.what;

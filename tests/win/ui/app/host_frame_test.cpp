@@ -59,9 +59,11 @@ class HeldPort final : public SerialPort, public PortPresence {
     }
     bool Read(uint8_t*, size_t, size_t* received) override {
         *received = 0;
+        ++reads_;
         ::Sleep(5);
         return IsOpen();
     }
+    int Reads() const { return reads_; }
     bool WriteAll(const uint8_t*, size_t size) override {
         std::unique_lock lock(mutex_);
         if (!open_ || size == 0) {
@@ -108,6 +110,7 @@ class HeldPort final : public SerialPort, public PortPresence {
     bool hold_ = false;
     bool writing_ = false;
     int writes_ = 0;
+    std::atomic<int> reads_{0};
 };
 
 // Sleeps take no time; a hook sees every one (the wait for a send counts them).
@@ -222,6 +225,18 @@ TEST_F(HostFrameTest, SavedPortOpensAndShowsTheClipboardPage) {
     frame->Destroy();
     EXPECT_FALSE(frame->Link().IsOpen());
     EXPECT_FALSE(port_.IsOpen());
+}
+
+TEST_F(HostFrameTest, APortChosenAfterAFirstRunGetsItsReader) {
+    auto frame = MakeFrame();  // no saved port: no reader
+    ASSERT_FALSE(frame->Link().IsOpen());
+    // What "保存" does: the setting first, then the port.
+    ASSERT_TRUE(WriteUartComPort(PORT));
+    ASSERT_TRUE(frame->Link().Open(PORT));
+    const int reads = port_.Reads();
+    EXPECT_TRUE(PumpMessages(5000, [&] { return port_.Reads() > reads + 3; }))
+        << "the reader thread does not read the port";
+    EXPECT_TRUE(frame->Link().IsOpen());
 }
 
 TEST_F(HostFrameTest, SavedPortThatDoesNotExistStillStartsOnTheClipboardPage) {
