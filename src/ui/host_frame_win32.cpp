@@ -94,10 +94,10 @@ bool CMainFrame::OnCreate() {
 }
 
 void CMainFrame::AddTrayIcon() {
-    const int size = ::GetSystemMetrics(SM_CXSMICON);
     // Shared: the system frees it, the tray icon must not.
     auto icon = static_cast<HICON>(::LoadImageW(ModuleInstance(), MAKEINTRESOURCEW(IDI_ZOVREL),
-                                                IMAGE_ICON, size, size, LR_SHARED));
+                                                IMAGE_ICON, ::GetSystemMetrics(SM_CXSMICON),
+                                                ::GetSystemMetrics(SM_CYSMICON), LR_SHARED));
     // Without an icon in the tray the program still runs; the main window stays reachable.
     trayIcon_.Create(Hwnd(), IDR_TRAY_MENU, TRAY_TOOLTIP, icon, WM_TRAY_NOTIFY, 0, true);
     trayIcon_.SetDefaultMenuItem(ID_TRAY_SHOW_MAIN, false);
