@@ -25,8 +25,12 @@ void TransferProtocol::Detach() {
     std::shared_ptr<ProtocolEngine> engine;
     {
         std::lock_guard<std::mutex> lock(frontLock_);
-        if (engine_)
+        if (engine_) {
             ClearActiveProtocolLog();
+            // A send that outlives the detach keeps the engine alive but must reach neither the
+            // link nor the window any more: both may be gone by the time it ends.
+            engine_->SetTargets(nullptr, nullptr);
+        }
         engine.swap(engine_);
         attached_ = false;
         window_ = nullptr;

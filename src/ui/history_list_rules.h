@@ -47,7 +47,7 @@ constexpr int MAX_ROW_HEIGHT = 255;
 
 int RowHeight(std::optional<uint32_t> kind, int dpi);
 
-// What lies under a point of a row. The numbers are the ones the spec's messages use.
+// What lies under a point of a row. The numbers are the parts the row messages name.
 enum class RowPart { None = 0, Send = 1, Delete = 2, OpenFolder = 3 };
 
 struct RowHit {

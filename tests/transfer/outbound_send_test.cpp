@@ -216,5 +216,27 @@ TEST_F(OutboundSendTest, ASendThatCannotStartTellsTheCallerWhy) {
     EXPECT_TRUE(GetTransferProtocol().Send(text, &window_, error, device_)) << ToUtf8(error);
 }
 
+TEST_F(OutboundSendTest, ASendOutlivingDetachReachesNeitherLinkNorWindow) {
+    auto engine = GetTransferProtocol().AttachedEngine();
+    size_t framesAtDetach = 0;
+    size_t linesAtDetach = 0;
+    device_.answer = [&](const Frame& f, size_t) {
+        if (f.header.type == MIDDLE_PACKET && framesAtDetach == 0) {
+            framesAtDetach = device_.wire.size();
+            linesAtDetach = window_.logLines.size();
+            GetTransferProtocol().Detach();  // the program shuts down mid-send
+            return Frames{};
+        }
+        return Cooperative(f);
+    };
+    std::wstring error;
+    EXPECT_FALSE(SendPayload(*engine, device_, {DATA_TYPE_TEXT, PatternBytes(30000), L""},
+                             &window_, error));
+    ASSERT_GT(framesAtDetach, 0u);
+    EXPECT_EQ(device_.wire.size(), framesAtDetach);
+    EXPECT_EQ(window_.logLines.size(), linesAtDetach);
+    EXPECT_FALSE(engine->IsBusy());
+}
+
 }  // namespace
 }  // namespace zovrel::test
