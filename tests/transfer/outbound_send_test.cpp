@@ -230,8 +230,8 @@ TEST_F(OutboundSendTest, ASendOutlivingDetachReachesNeitherLinkNorWindow) {
         return Cooperative(f);
     };
     std::wstring error;
-    EXPECT_FALSE(SendPayload(*engine, device_, {DATA_TYPE_TEXT, PatternBytes(30000), L""},
-                             &window_, error));
+    EXPECT_FALSE(
+        SendPayload(*engine, device_, {DATA_TYPE_TEXT, PatternBytes(30000), L""}, &window_, error));
     ASSERT_GT(framesAtDetach, 0u);
     EXPECT_EQ(device_.wire.size(), framesAtDetach);
     EXPECT_EQ(window_.logLines.size(), linesAtDetach);
