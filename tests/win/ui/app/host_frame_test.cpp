@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -19,7 +20,6 @@
 #include "serial/serial_link.h"
 #include "settings/data_root.h"
 #include "settings/settings_file.h"
-#include "support/fake_ticks.h"
 #include "support/gui_test_support.h"
 #include "transfer/transfer_protocol.h"
 #include "ui/host_frame_rules.h"
@@ -43,7 +43,7 @@ class HeldPort final : public SerialPort, public PortPresence {
   public:
     bool Open(const std::wstring& name, uint32_t* errorCode) override {
         std::lock_guard lock(mutex_);
-        open_ = EqualsIgnoreCase(TrimText(name), PORT);
+        open_ = IsPortPresent(name);
         if (errorCode != nullptr) {
             *errorCode = open_ ? 0 : 2;
         }
@@ -59,11 +59,10 @@ class HeldPort final : public SerialPort, public PortPresence {
     }
     bool Read(uint8_t*, size_t, size_t* received) override {
         *received = 0;
-        ++reads_;
+        ++reads;
         ::Sleep(5);
         return IsOpen();
     }
-    int Reads() const { return reads_; }
     bool WriteAll(const uint8_t*, size_t size) override {
         std::unique_lock lock(mutex_);
         if (!open_ || size == 0) {
@@ -76,7 +75,6 @@ class HeldPort final : public SerialPort, public PortPresence {
         writing_ = true;
         changed_.notify_all();
         changed_.wait(lock, [&] { return !hold_; });
-        writing_ = false;
         return false;  // timed out
     }
     bool IsAlive() override { return IsOpen(); }
@@ -85,13 +83,9 @@ class HeldPort final : public SerialPort, public PortPresence {
         return EqualsIgnoreCase(TrimText(name), PORT);
     }
 
-    void Hold() {
+    void Hold(bool hold) {
         std::lock_guard lock(mutex_);
-        hold_ = true;
-    }
-    void Release() {
-        std::lock_guard lock(mutex_);
-        hold_ = false;
+        hold_ = hold;
         changed_.notify_all();
     }
     bool WaitUntilWriting() {
@@ -102,6 +96,7 @@ class HeldPort final : public SerialPort, public PortPresence {
         std::lock_guard lock(mutex_);
         return writes_;
     }
+    std::atomic<int> reads{0};
 
   private:
     mutable std::mutex mutex_;
@@ -110,7 +105,6 @@ class HeldPort final : public SerialPort, public PortPresence {
     bool hold_ = false;
     bool writing_ = false;
     int writes_ = 0;
-    std::atomic<int> reads_{0};
 };
 
 // Sleeps take no time; a hook sees every one (the wait for a send counts them).
@@ -119,9 +113,8 @@ class HookedTicks final : public TickSource {
     uint32_t Now() override { return now_; }
     void Sleep(uint32_t ms) override {
         now_ += ms;
-        ++sleeps;
         if (onSleep) {
-            onSleep(sleeps);
+            onSleep(++sleeps);
         }
     }
     std::function<void(int)> onSleep;
@@ -130,15 +123,6 @@ class HookedTicks final : public TickSource {
   private:
     std::atomic<uint32_t> now_{0};
 };
-
-std::wstring TempFolder(const wchar_t* name) {
-    wchar_t base[MAX_PATH] = {};
-    ::GetTempPathW(MAX_PATH, base);
-    std::wstring folder =
-        std::wstring(base) + name + L"-" + std::to_wstring(::GetCurrentProcessId());
-    EnsureFolderExists(folder);
-    return folder;
-}
 
 std::wstring TitleOf(HWND window) {
     wchar_t title[256] = {};
@@ -151,16 +135,23 @@ class HostFrameTest : public GuiTest {
     static void SetUpTestSuite() {
         GuiTest::SetUpTestSuite();
         // Every file of these tests (settings, history, logs) stays in one scratch folder.
-        SetDataRootForProcess(TempFolder(L"zovrel-app-test"));
+        wchar_t base[MAX_PATH] = {};
+        ::GetTempPathW(MAX_PATH, base);
+        const std::wstring folder =
+            std::wstring(base) + L"zovrel-app-test-" + std::to_wstring(::GetCurrentProcessId());
+        EnsureFolderExists(folder);
+        SetDataRootForProcess(folder);
     }
 
     void SetUp() override { WriteUartComPort(L""); }
 
-    // A frame on the fake port, created; the main window shows at once.
+    // A frame on a new fake port (the frame's link owns it), created; the main window shows.
     std::unique_ptr<CMainFrame> MakeFrame(TickSource* ticks = nullptr) {
+        auto port = std::make_unique<HeldPort>();
+        port_ = port.get();
         SerialLink::Options options;
-        options.port = std::make_unique<Forwarder>(port_);
-        options.presence = &port_;
+        options.presence = port_;
+        options.port = std::move(port);
         auto frame = std::make_unique<CMainFrame>(GetHistoryStore(), GetTransferProtocol(), nullptr,
                                                   std::move(options), ticks);
         EXPECT_TRUE(frame->Create());
@@ -168,63 +159,46 @@ class HostFrameTest : public GuiTest {
         return frame;
     }
 
-    // SerialLink owns its port; the test keeps the real one to hold and release writes.
-    class Forwarder final : public SerialPort {
-      public:
-        explicit Forwarder(HeldPort& port) : port_(port) {}
-        bool Open(const std::wstring& name, uint32_t* error) override {
-            return port_.Open(name, error);
-        }
-        void Close() override { port_.Close(); }
-        bool IsOpen() const override { return port_.IsOpen(); }
-        bool Read(uint8_t* b, size_t c, size_t* r) override { return port_.Read(b, c, r); }
-        bool WriteAll(const uint8_t* d, size_t s) override { return port_.WriteAll(d, s); }
-        bool IsAlive() override { return port_.IsAlive(); }
-        void Purge() override { port_.Purge(); }
-
-      private:
-        HeldPort& port_;
-    };
-
-    HeldPort port_;
+    HeldPort* port_ = nullptr;
 };
 
-TEST_F(HostFrameTest, FirstRunShowsTheSettingsPageAndWiresEngineAndLink) {
-    auto frame = MakeFrame();
-    HWND host = frame->Hwnd();
-    ASSERT_NE(host, nullptr);
-    EXPECT_EQ(TitleOf(host), L"zovrel_host");
-    EXPECT_FALSE(::IsWindowVisible(host));
-    EXPECT_EQ(::GetParent(host), nullptr);
+TEST_F(HostFrameTest, StartsOnThePageTheSavedPortCallsForAndDestroysInOrder) {
+    struct Case {
+        const wchar_t* saved;
+        int page;
+        const wchar_t* title;
+        bool open;
+    };
+    const Case cases[] = {
+        {L"", PAGE_SERIAL_SETTINGS, L"zovrel - 串口设置", false},  // first run
+        {PORT, PAGE_CLIPBOARD, L"zovrel", true},
+        {L"COM199", PAGE_CLIPBOARD, L"zovrel", false},  // saved but absent: starts anyway
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.saved, c.saved + wcslen(c.saved)));
+        WriteUartComPort(c.saved);
+        auto frame = MakeFrame();
+        HWND host = frame->Hwnd();
+        HWND main = frame->MainWindow().Hwnd();
+        ASSERT_NE(main, nullptr);
+        EXPECT_EQ(TitleOf(host), L"zovrel_host");
+        EXPECT_FALSE(::IsWindowVisible(host));
+        EXPECT_EQ(::GetWindow(main, GW_OWNER), host);
+        EXPECT_TRUE(::IsWindowVisible(main));
+        EXPECT_EQ(frame->MainWindow().CurrentPage(), c.page);
+        EXPECT_EQ(TitleOf(main), c.title);
+        EXPECT_EQ(frame->Link().IsOpen(), c.open);
+        EXPECT_NE(GetTransferProtocol().AttachedEngine(), nullptr);
 
-    HWND main = frame->MainWindow().Hwnd();
-    ASSERT_NE(main, nullptr);
-    EXPECT_EQ(::GetWindow(main, GW_OWNER), host);
-    EXPECT_TRUE(::IsWindowVisible(main));
-    EXPECT_EQ(frame->MainWindow().CurrentPage(), PAGE_SERIAL_SETTINGS);
-    EXPECT_EQ(TitleOf(main), L"zovrel - 串口设置");
-    EXPECT_FALSE(frame->Link().IsOpen());
-    EXPECT_NE(GetTransferProtocol().AttachedEngine(), nullptr);
-
-    frame->Destroy();
-    EXPECT_EQ(frame->Hwnd(), nullptr);
-    EXPECT_FALSE(::IsWindow(main));  // owned windows go with the frame
-    EXPECT_EQ(GetTransferProtocol().AttachedEngine(), nullptr);
-    EXPECT_EQ(frame->SendStopSleeps(), 0);
-    EXPECT_EQ(frame->LateSend(), nullptr);
-}
-
-TEST_F(HostFrameTest, SavedPortOpensAndShowsTheClipboardPage) {
-    WriteUartComPort(PORT);
-    auto frame = MakeFrame();
-    EXPECT_TRUE(frame->Link().IsOpen());
-    EXPECT_EQ(frame->MainWindow().CurrentPage(), PAGE_CLIPBOARD);
-    EXPECT_EQ(TitleOf(frame->MainWindow().Hwnd()), L"zovrel");
-    EXPECT_TRUE(::IsWindowVisible(frame->MainWindow().Hwnd()));
-
-    frame->Destroy();
-    EXPECT_FALSE(frame->Link().IsOpen());
-    EXPECT_FALSE(port_.IsOpen());
+        frame->Destroy();
+        EXPECT_EQ(frame->Hwnd(), nullptr);
+        EXPECT_FALSE(::IsWindow(main));  // owned windows go with the frame
+        EXPECT_EQ(GetTransferProtocol().AttachedEngine(), nullptr);
+        EXPECT_FALSE(port_->IsOpen());
+        // Without a send nothing is waited for.
+        EXPECT_EQ(frame->SendStopSleeps(), 0);
+        EXPECT_EQ(frame->LateSend(), nullptr);
+    }
 }
 
 TEST_F(HostFrameTest, APortChosenAfterAFirstRunGetsItsReader) {
@@ -233,40 +207,25 @@ TEST_F(HostFrameTest, APortChosenAfterAFirstRunGetsItsReader) {
     // What "保存" does: the setting first, then the port.
     ASSERT_TRUE(WriteUartComPort(PORT));
     ASSERT_TRUE(frame->Link().Open(PORT));
-    const int reads = port_.Reads();
-    EXPECT_TRUE(PumpMessages(5000, [&] { return port_.Reads() > reads + 3; }))
+    const int reads = port_->reads;
+    EXPECT_TRUE(PumpMessages(5000, [&] { return port_->reads > reads + 3; }))
         << "the reader thread does not read the port";
-    EXPECT_TRUE(frame->Link().IsOpen());
-}
-
-TEST_F(HostFrameTest, SavedPortThatDoesNotExistStillStartsOnTheClipboardPage) {
-    WriteUartComPort(L"COM199");
-    auto frame = MakeFrame();
-    EXPECT_FALSE(frame->Link().IsOpen());
-    EXPECT_EQ(frame->MainWindow().CurrentPage(), PAGE_CLIPBOARD);
-    EXPECT_TRUE(::IsWindowVisible(frame->MainWindow().Hwnd()));
 }
 
 TEST_F(HostFrameTest, TrayCallbackShowsTheClipboardPageOnLeftClicksOnly) {
     auto frame = MakeFrame();
-    HWND host = frame->Hwnd();
     HWND main = frame->MainWindow().Hwnd();
-    struct Case {
-        UINT event;
-        bool shows;
-    };
-    const Case cases[] = {
+    const std::pair<UINT, bool> cases[] = {
         {WM_LBUTTONUP, true},    {WM_LBUTTONDBLCLK, true}, {WM_MOUSEMOVE, false},
         {WM_LBUTTONDOWN, false}, {WM_RBUTTONDOWN, false},  {WM_MBUTTONUP, false},
     };
-    for (const Case& c : cases) {
+    for (const auto& [event, shows] : cases) {
         frame->MainWindow().SwitchPage(PAGE_SYSTEM);
         ::ShowWindow(main, SW_HIDE);
-        EXPECT_EQ(::SendMessageW(host, WM_TRAY_NOTIFY, IDR_TRAY_MENU, c.event), 1) << c.event;
+        EXPECT_EQ(::SendMessageW(frame->Hwnd(), WM_TRAY_NOTIFY, IDR_TRAY_MENU, event), 1) << event;
         PumpPending();
-        EXPECT_EQ(::IsWindowVisible(main) != 0, c.shows) << c.event;
-        EXPECT_EQ(frame->MainWindow().CurrentPage(), c.shows ? PAGE_CLIPBOARD : PAGE_SYSTEM)
-            << c.event;
+        EXPECT_EQ(::IsWindowVisible(main) != 0, shows) << event;
+        EXPECT_EQ(frame->MainWindow().CurrentPage(), shows ? PAGE_CLIPBOARD : PAGE_SYSTEM) << event;
     }
 }
 
@@ -275,7 +234,6 @@ struct MenuSnapshot {
     std::vector<std::wstring> items;  // "-" for a separator
     std::vector<UINT> ids;
     HWND foreground = nullptr;
-    bool seen = false;
 };
 MenuSnapshot* g_snapshot = nullptr;
 
@@ -298,7 +256,6 @@ void CALLBACK ReadOpenMenu(HWND, UINT, UINT_PTR timer, DWORD) {
         g_snapshot->ids.push_back(info.wID);
     }
     g_snapshot->foreground = ::GetForegroundWindow();
-    g_snapshot->seen = true;
     ::EndMenu();
 }
 
@@ -313,26 +270,20 @@ TEST_F(HostFrameTest, RightClickOpensTheTrayMenuOwnedByTheForegroundHostFrame) {
     EXPECT_EQ(::SendMessageW(frame->Hwnd(), WM_TRAY_NOTIFY, IDR_TRAY_MENU, WM_RBUTTONUP), 1);
     ::KillTimer(nullptr, timer);
     g_snapshot = nullptr;
-    ASSERT_TRUE(snapshot.seen);
-    EXPECT_EQ(snapshot.items, (std::vector<std::wstring>{L"显示主窗口", L"-", L"退出"}));
+    ASSERT_EQ(snapshot.items, (std::vector<std::wstring>{L"显示主窗口", L"-", L"退出"}));
     EXPECT_EQ(snapshot.ids[0], static_cast<UINT>(ID_TRAY_SHOW_MAIN));
     EXPECT_EQ(snapshot.ids[2], static_cast<UINT>(ID_TRAY_EXIT));
-    wchar_t cls[64] = {};
-    ::GetClassNameW(snapshot.foreground, cls, 64);
-    EXPECT_EQ(snapshot.foreground, frame->Hwnd())
-        << std::string(cls, cls + wcslen(cls)) << " main=" << frame->MainWindow().Hwnd();
+    EXPECT_EQ(snapshot.foreground, frame->Hwnd());
     // Built afresh each time: no menu is left behind for the next click.
     PumpPending();
-    EXPECT_EQ(::FindWindowW(L"#32768", nullptr) == nullptr ||
-                  !::IsWindowVisible(::FindWindowW(L"#32768", nullptr)),
-              true);
+    HWND left = ::FindWindowW(L"#32768", nullptr);
+    EXPECT_TRUE(left == nullptr || !::IsWindowVisible(left));
 }
 
 TEST_F(HostFrameTest, TrayCommandsShowTheWindowAndExitHidesItThenQuits) {
     auto frame = MakeFrame();
     HWND host = frame->Hwnd();
     HWND main = frame->MainWindow().Hwnd();
-    frame->MainWindow().SwitchPage(PAGE_SERIAL_SETTINGS);
     ::ShowWindow(main, SW_HIDE);
     ::SendMessageW(host, WM_COMMAND, ID_TRAY_SHOW_MAIN, 0);
     EXPECT_TRUE(::IsWindowVisible(main));
@@ -345,17 +296,12 @@ TEST_F(HostFrameTest, TrayCommandsShowTheWindowAndExitHidesItThenQuits) {
 
     ::ShowWindow(main, SW_SHOW);
     ::SendMessageW(host, WM_COMMAND, ID_TRAY_EXIT, 0);
-    bool quit = false;
-    MSG message;
-    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        if (message.message == WM_QUIT) {
-            quit = true;
-            EXPECT_EQ(message.wParam, 0u);
-            break;
-        }
+    MSG message{};
+    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE) && message.message != WM_QUIT) {
         ::DispatchMessageW(&message);
     }
-    EXPECT_TRUE(quit);
+    EXPECT_EQ(message.message, static_cast<UINT>(WM_QUIT));
+    EXPECT_EQ(message.wParam, 0u);
     EXPECT_FALSE(::IsWindowVisible(main));  // the close request came first
     EXPECT_TRUE(::IsWindow(host));
 }
@@ -366,12 +312,12 @@ TEST_F(HostFrameTest, DestroyingDuringASendThatDoesNotStopWaitsFiveSecondsThenGo
     // The held write ends (as a write time-out would) only once the wait has given up.
     ticks.onSleep = [&](int sleeps) {
         if (sleeps == SEND_STOP_POLLS) {
-            port_.Release();
+            port_->Hold(false);
         }
     };
     auto frame = MakeFrame(&ticks);
     ASSERT_TRUE(frame->Link().IsOpen());
-    port_.Hold();
+    port_->Hold(true);
 
     ClipboardEntry entry;
     entry.text = L"你好";
@@ -380,7 +326,7 @@ TEST_F(HostFrameTest, DestroyingDuringASendThatDoesNotStopWaitsFiveSecondsThenGo
     std::wstring error;
     std::thread sender(
         [&] { sent = GetTransferProtocol().Send(entry, &frame->MainWindow(), error); });
-    ASSERT_TRUE(port_.WaitUntilWriting());
+    ASSERT_TRUE(port_->WaitUntilWriting());
     EXPECT_TRUE(GetTransferProtocol().IsSending());
 
     frame->Destroy();
@@ -397,23 +343,12 @@ TEST_F(HostFrameTest, DestroyingDuringASendThatDoesNotStopWaitsFiveSecondsThenGo
         EXPECT_EQ(late.use_count(), 2);  // the frame's copy and this one
     }
     // Nothing after the destruction wrote to the closed port.
-    const int writes = port_.Writes();
+    const int writes = port_->Writes();
     ::Sleep(50);
-    EXPECT_EQ(port_.Writes(), writes);
+    EXPECT_EQ(port_->Writes(), writes);
 }
 
-TEST_F(HostFrameTest, DestroyingWithoutASendDoesNotWait) {
-    WriteUartComPort(PORT);
-    HookedTicks ticks;
-    auto frame = MakeFrame(&ticks);
-    frame->Destroy();
-    EXPECT_EQ(ticks.sleeps, 0);
-    EXPECT_EQ(frame->LateSend(), nullptr);
-}
-
-class MainAppTest : public HostFrameTest {};
-
-TEST_F(MainAppTest, SecondInstanceEndsWithoutWindowsAndFindsNoWindowOfItsOwnProcess) {
+TEST_F(HostFrameTest, SecondInstanceEndsWithoutWindowsAndFindsNoWindowOfItsOwnProcess) {
     UniqueHandle running(::CreateMutexW(nullptr, TRUE, INSTANCE_MUTEX_NAME));
     ASSERT_TRUE(running);
     // A visible window of our own titled like the main window is not another instance.
@@ -432,23 +367,21 @@ TEST_F(MainAppTest, SecondInstanceEndsWithoutWindowsAndFindsNoWindowOfItsOwnProc
     EXPECT_FALSE(::PeekMessageW(&message, own.Get(), WM_SHOW_MAIN, WM_SHOW_MAIN, PM_REMOVE));
 }
 
-TEST_F(MainAppTest, StartsRunsAndExitsFromTheTrayMenuInOrder) {
-    WriteUartComPort(L"COM199");  // saved but absent: starts anyway, on the clipboard page
+TEST_F(HostFrameTest, AppStartsRunsAndExitsFromTheTrayMenuInOrder) {
+    WriteUartComPort(L"COM199");
     {
         CCP_MainApp app;
         ASSERT_TRUE(app.InitInstance());
-        EXPECT_FALSE(app.FoundRunningInstance());
         CMainFrame* frame = app.HostFrame();
         ASSERT_NE(frame, nullptr);
         HWND host = frame->Hwnd();
         HWND main = frame->MainWindow().Hwnd();
         EXPECT_TRUE(::IsWindowVisible(main));
-        EXPECT_EQ(frame->MainWindow().CurrentPage(), PAGE_CLIPBOARD);
         EXPECT_NE(app.Watcher().Window(), nullptr);
         // The mutex is held: a second start in this session would stop.
         {
             UniqueHandle second(::CreateMutexW(nullptr, TRUE, INSTANCE_MUTEX_NAME));
-            EXPECT_EQ(::GetLastError(), 183u);
+            EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
         }
 
         ::PostMessageW(host, WM_COMMAND, ID_TRAY_EXIT, 0);
@@ -464,7 +397,7 @@ TEST_F(MainAppTest, StartsRunsAndExitsFromTheTrayMenuInOrder) {
         EXPECT_TRUE(app.WaitForLateSend(0));
         // Released: the next start owns the mutex.
         UniqueHandle next(::CreateMutexW(nullptr, TRUE, INSTANCE_MUTEX_NAME));
-        EXPECT_NE(::GetLastError(), 183u);
+        EXPECT_NE(::GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
     }
     EXPECT_EQ(::FindWindowW(nullptr, L"zovrel_host"), nullptr);
 }
