@@ -24,9 +24,6 @@ using ui::history_list::RowPart;
 namespace hl = ui::history_list;
 namespace hp = ui::hover_preview;
 
-constexpr int HOST_WIDTH = 420;
-constexpr int HOST_HEIGHT = 480;
-
 // A pointer position away from every window of the tests.
 void ParkCursor() {
     ::SetCursorPos(1919, 1199);
@@ -36,15 +33,6 @@ bool Near(COLORREF a, COLORREF b, int tolerance) {
     return std::abs(GetRValue(a) - GetRValue(b)) <= tolerance &&
            std::abs(GetGValue(a) - GetGValue(b)) <= tolerance &&
            std::abs(GetBValue(a) - GetBValue(b)) <= tolerance;
-}
-
-std::string Rgb(COLORREF c) {
-    return std::to_string(GetRValue(c)) + "," + std::to_string(GetGValue(c)) + "," +
-           std::to_string(GetBValue(c));
-}
-
-LayoutRect FromRect(const RECT& r) {
-    return LayoutRect{r.left, r.top, r.right - r.left, r.bottom - r.top};
 }
 
 POINT Centre(const LayoutRect& r) {
@@ -61,17 +49,6 @@ int DarkPixels(const CapturedImage& image, const LayoutRect& r) {
         }
     }
     return dark;
-}
-
-// A packed DIB header that claims a 0 x 0 picture.
-Bytes ZeroSizeDib() {
-    Bytes dib(48, 0);
-    BITMAPINFOHEADER header{};
-    header.biSize = sizeof(header);
-    header.biPlanes = 1;
-    header.biBitCount = 24;
-    std::memcpy(dib.data(), &header, sizeof(header));
-    return dib;
 }
 
 class HistoryListWindowTest : public GuiTest {
@@ -97,11 +74,11 @@ class HistoryListWindowTest : public GuiTest {
         history_->AddEntry(TextEntry(L"第一行 first line\r\n第二行 second line"));
     }
 
-    void Open(int height = HOST_HEIGHT) {
-        const int x = 1900 - ui::ScaleForDpi(HOST_WIDTH, TestDpi());
-        host_ = std::make_unique<ListHost>(*history_, x, 60, HOST_WIDTH, height);
-        ASSERT_TRUE(host_->list.IsCreated());
-        ASSERT_TRUE(host_->preview.IsCreated());
+    // A list 420 wide at the right of the screen.
+    void Open(int height = 480) {
+        const int x = 1900 - ui::ScaleForDpi(420, TestDpi());
+        host_ = std::make_unique<ListHost>(*history_, x, 60, 420, height);
+        ASSERT_TRUE(host_->list.IsCreated() && host_->preview.IsCreated());
         PumpPending();
     }
 
@@ -114,7 +91,7 @@ class HistoryListWindowTest : public GuiTest {
         RECT r{};
         ::SendMessageW(List(), LB_GETITEMRECT, static_cast<WPARAM>(row),
                        reinterpret_cast<LPARAM>(&r));
-        return FromRect(r);
+        return LayoutRect{r.left, r.top, r.right - r.left, r.bottom - r.top};
     }
     RECT ScreenRow(int row) {
         RECT r = ui::ToRect(Row(row));
@@ -134,12 +111,9 @@ class HistoryListWindowTest : public GuiTest {
         ::SetCursorPos(screen.x, screen.y);
         ::SendMessageW(List(), WM_MOUSEMOVE, 0, MAKELPARAM(client.x, client.y));
     }
-    void Press(POINT client) {
-        ::SendMessageW(List(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(client.x, client.y));
-        ::SendMessageW(List(), WM_LBUTTONUP, 0, MAKELPARAM(client.x, client.y));
-    }
-    void DoubleClick(POINT client) {
-        ::SendMessageW(List(), WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(client.x, client.y));
+    // A press, or with WM_LBUTTONDBLCLK the second press of a double click.
+    void Press(POINT client, UINT down = WM_LBUTTONDOWN) {
+        ::SendMessageW(List(), down, MK_LBUTTON, MAKELPARAM(client.x, client.y));
         ::SendMessageW(List(), WM_LBUTTONUP, 0, MAKELPARAM(client.x, client.y));
     }
     void FireTimer(UINT id) {
@@ -168,16 +142,11 @@ class HistoryListWindowTest : public GuiTest {
     std::unique_ptr<ListHost> host_;
 };
 
-TEST_F(HistoryListWindowTest, RowsShowHeightsColoursAndAThumbnail) {
+TEST_F(HistoryListWindowTest, RowsShowColoursAndACachedThumbnail) {
     AddStandardEntries();
     Open();
-    const int dpi = Host().Dpi();
-    EXPECT_EQ(dpi, TestDpi());
-    const uint32_t kinds[] = {ENTRY_KIND_TEXT, ENTRY_KIND_IMAGE, ENTRY_KIND_FILES};
-    for (int row = 0; row < 3; ++row) {
-        EXPECT_EQ(::SendMessageW(List(), LB_GETITEMHEIGHT, row, 0), hl::RowHeight(kinds[row], dpi))
-            << row;
-    }
+    EXPECT_EQ(::SendMessageW(List(), LB_GETITEMHEIGHT, 1, 0),
+              hl::RowHeight(ENTRY_KIND_IMAGE, TestDpi()));
 
     const CapturedImage image = CaptureList();
     ASSERT_TRUE(image.IsValid());
@@ -193,76 +162,64 @@ TEST_F(HistoryListWindowTest, RowsShowHeightsColoursAndAThumbnail) {
         const LayoutRect r = Row(e.row);
         const RowGeometry g = Geometry(e.row);
         // Between the header and the content area nothing is drawn on the background.
-        const COLORREF background = image.PixelAt(g.content.x + g.content.w / 2, r.y + S(30));
-        EXPECT_EQ(background, e.background) << e.row << ": " << Rgb(background);
+        EXPECT_EQ(image.PixelAt(g.content.x + g.content.w / 2, r.y + S(30)), e.background) << e.row;
         EXPECT_EQ(image.PixelAt(r.x + 1, r.y + r.h / 2), e.accent) << e.row;
         EXPECT_EQ(image.PixelAt(r.x + r.w / 2, r.Bottom() - 1), RGB(224, 224, 224)) << e.row;
         EXPECT_EQ(image.PixelAt(g.send.x + S(3), g.send.y + S(3)), RGB(255, 255, 255)) << e.row;
     }
-    // Text in the text row's content and header.
     EXPECT_GT(DarkPixels(image, Geometry(0).content), 20);
     EXPECT_GT(DarkPixels(image, Geometry(0).time), 10);
 
     // The thumbnail: red left half, blue right half, the box's height, then background.
     const RowGeometry g = Geometry(1);
-    const auto [boxWidth, boxHeight] = hl::ThumbnailBox(g.content, dpi);
-    const int thumbWidth = (320 * boxHeight + 100) / 200;
+    const int thumbWidth = (320 * hl::ThumbnailBox(g.content, Host().Dpi()).second + 100) / 200;
     const int y = g.content.y + g.content.h / 2;
     const int left = g.content.x + S(2);
-    EXPECT_TRUE(Near(image.PixelAt(left + 3, y), RGB(255, 0, 0), 24))
-        << Rgb(image.PixelAt(left + 3, y));
-    EXPECT_TRUE(Near(image.PixelAt(left + thumbWidth - 4, y), RGB(0, 0, 255), 24))
-        << Rgb(image.PixelAt(left + thumbWidth - 4, y));
+    EXPECT_TRUE(Near(image.PixelAt(left + 3, y), RGB(255, 0, 0), 24));
+    EXPECT_TRUE(Near(image.PixelAt(left + thumbWidth - 4, y), RGB(0, 0, 255), 24));
     EXPECT_EQ(image.PixelAt(left + thumbWidth + 3, y), RGB(228, 244, 232));
-    EXPECT_LT(boxHeight, boxWidth);
 
     // Drawn from the cache from now on.
-    EXPECT_EQ(Host().list.ThumbnailsMade(), 1u);
-    CaptureList();
     CaptureList();
     EXPECT_EQ(Host().list.ThumbnailsMade(), 1u);
 
     // A selected row takes its kind's selected colour.
     ::SendMessageW(List(), LB_SETCURSEL, 1, 0);
-    const CapturedImage selected = CaptureList();
-    EXPECT_EQ(selected.PixelAt(g.content.x + g.content.w - 2, Row(1).y + S(30)),
+    EXPECT_EQ(CaptureList().PixelAt(g.content.x + g.content.w - 2, Row(1).y + S(30)),
               RGB(200, 236, 208));
 }
 
 TEST_F(HistoryListWindowTest, ButtonsHighlightAndSendTheirRequestsWithoutSelecting) {
     AddStandardEntries();
     Open();
-    MoveMouse(Centre(Geometry(0).remove));
-    EXPECT_EQ(Host().list.HoverRow(), 0);
-    EXPECT_EQ(Host().list.HoverPart(), RowPart::Delete);
-    CapturedImage image = CaptureList();
     const RowGeometry g0 = Geometry(0);
-    EXPECT_EQ(image.PixelAt(g0.remove.x + S(3), g0.remove.y + S(3)), RGB(221, 236, 255));
-    EXPECT_EQ(image.PixelAt(g0.send.x + S(3), g0.send.y + S(3)), RGB(255, 255, 255));
+    const POINT removeCorner{g0.remove.x + S(3), g0.remove.y + S(3)};
+    MoveMouse(Centre(g0.remove));
+    EXPECT_EQ(Host().list.HoverPart(), RowPart::Delete);
+    EXPECT_EQ(CaptureList().PixelAt(removeCorner.x, removeCorner.y), RGB(221, 236, 255));
     SaveScreenshot(List(), L"list-rows");
-
     MoveMouse(Body(0));
     EXPECT_EQ(Host().list.HoverRow(), -1);
-    image = CaptureList();
-    EXPECT_EQ(image.PixelAt(g0.remove.x + S(3), g0.remove.y + S(3)), RGB(255, 255, 255));
+    EXPECT_EQ(CaptureList().PixelAt(removeCorner.x, removeCorner.y), RGB(255, 255, 255));
 
+    // "删除" on an unselected row asks for the delete and selects nothing.
     Press(Centre(Geometry(1).remove));
-    Press(Centre(Geometry(0).send));
+    Press(Centre(g0.send));
     Press(Centre(Geometry(2).openFolder));
     const std::vector<std::pair<UINT, int>> expected = {
         {ui::WM_HISTORY_DELETE, 1}, {ui::WM_HISTORY_SEND, 0}, {ui::WM_HISTORY_OPEN_FOLDER, 2}};
     EXPECT_EQ(Host().requests, expected);
-    EXPECT_EQ(Selection(), -1);  // no button press selected its row
+    EXPECT_EQ(Selection(), -1);
 
     // A text row has no "打开目录": there the press selects the row.
     Press(Centre(hl::LayoutRow(Row(0), true, Host().Dpi()).openFolder));
     EXPECT_EQ(Host().requests.size(), 3u);
     EXPECT_EQ(Selection(), 0);
 
-    DoubleClick(Body(2));
+    Press(Body(2), WM_LBUTTONDBLCLK);
     ASSERT_EQ(Host().requests.size(), 4u);
     EXPECT_EQ(Host().requests.back(), std::make_pair(ui::WM_HISTORY_ACTIVATE, 2));
-    DoubleClick(Centre(Geometry(1).send));
+    Press(Centre(Geometry(1).send), WM_LBUTTONDBLCLK);
     EXPECT_EQ(Host().requests.size(), 4u);  // a double click on a button activates nothing
 
     // Below the last row there is nothing to hit.
@@ -274,23 +231,18 @@ TEST_F(HistoryListWindowTest, PreviewOpensAfterTheDelayAndFollowsThePointer) {
     AddStandardEntries();
     Open();
     MoveMouse(Body(0));
-    EXPECT_EQ(Host().list.PreviewRow(), 0);
     EXPECT_FALSE(Preview().IsShown());  // not before the show delay
     FireTimer(hp::SHOW_TIMER);
     ASSERT_TRUE(Preview().IsShown());
-    EXPECT_EQ(Preview().Mode(), 1);
     EXPECT_EQ(Preview().ShownRow(), 0);
     RECT window{};
     ::GetWindowRect(Preview().Hwnd(), &window);
-    const RECT anchor = ScreenRow(0);
-    EXPECT_EQ(window.right, anchor.left - S(12));  // left of the row
-    EXPECT_EQ(window.top, anchor.top);
-    EXPECT_EQ(::GetForegroundWindow() == Preview().Hwnd(), false);
+    EXPECT_EQ(window.right, ScreenRow(0).left - S(12));  // left of the row
+    EXPECT_NE(::GetForegroundWindow(), Preview().Hwnd());
     SaveScreenshot(Preview().Hwnd(), L"preview-text");
 
-    // Onto a button: highlighted; the preview goes after the hide delay.
+    // Onto a button: the preview goes after the hide delay.
     MoveMouse(Centre(Geometry(0).send));
-    EXPECT_EQ(Host().list.HoverPart(), RowPart::Send);
     EXPECT_EQ(Host().list.PreviewRow(), -1);
     EXPECT_TRUE(Preview().IsShown());
     FireTimer(hp::HIDE_TIMER);
@@ -301,10 +253,16 @@ TEST_F(HistoryListWindowTest, PreviewOpensAfterTheDelayAndFollowsThePointer) {
     FireTimer(hp::SHOW_TIMER);
     EXPECT_TRUE(Preview().IsShown());
 
+    // Leaving the list into the preview keeps it.
+    ::SetCursorPos(window.left + S(20), window.top + S(20));
+    ::SendMessageW(List(), WM_MOUSELEAVE, 0, 0);
+    EXPECT_EQ(Host().list.PreviewRow(), 0);
+    EXPECT_TRUE(Preview().IsShown());
+    MoveMouse(Body(0));
+
     // A click into the preview closes it, and it stays closed while the pointer is on the row.
     ::SendMessageW(Preview().Hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
     EXPECT_FALSE(Preview().IsShown());
-    EXPECT_EQ(Host().list.PreviewRow(), -1);
     POINT nearby = Body(0);
     nearby.x += 3;
     MoveMouse(nearby);
@@ -314,7 +272,6 @@ TEST_F(HistoryListWindowTest, PreviewOpensAfterTheDelayAndFollowsThePointer) {
     // Another row opens its own preview; after that the first row may open again.
     MoveMouse(Body(1));
     FireTimer(hp::SHOW_TIMER);
-    EXPECT_TRUE(Preview().IsShown());
     EXPECT_EQ(Preview().Mode(), 2);
     MoveMouse(Body(0));
     EXPECT_EQ(Preview().Mode(), 2);  // the image stays until the delay has passed
@@ -324,23 +281,10 @@ TEST_F(HistoryListWindowTest, PreviewOpensAfterTheDelayAndFollowsThePointer) {
     // Scrolling the list hides the preview at once.
     ::SendMessageW(List(), WM_VSCROLL, SB_LINEDOWN, 0);
     EXPECT_FALSE(Preview().IsShown());
-}
 
-TEST_F(HistoryListWindowTest, LeavingTheListIntoThePreviewKeepsIt) {
-    AddStandardEntries();
-    Open();
+    // Leaving the list elsewhere hides it after the delay.
     MoveMouse(Body(0));
     FireTimer(hp::SHOW_TIMER);
-    ASSERT_TRUE(Preview().IsShown());
-    RECT window{};
-    ::GetWindowRect(Preview().Hwnd(), &window);
-    ::SetCursorPos(window.left + S(20), window.top + S(20));
-    ::SendMessageW(List(), WM_MOUSELEAVE, 0, 0);
-    EXPECT_EQ(Host().list.PreviewRow(), 0);
-    EXPECT_TRUE(Preview().IsShown());
-    EXPECT_EQ(Host().list.HoverRow(), -1);
-
-    MoveMouse(Body(0));
     ParkCursor();
     ::SendMessageW(List(), WM_MOUSELEAVE, 0, 0);
     EXPECT_EQ(Host().list.PreviewRow(), -1);
@@ -353,19 +297,15 @@ TEST_F(HistoryListWindowTest, TextPreviewHeightIsMeasuredAndClamped) {
     Open();
     Present(TextEntry(L"one line"), 1001);
     ASSERT_TRUE(Preview().IsShown());
-    RECT client = PreviewClient();
-    EXPECT_EQ(client.right, S(480));
-    EXPECT_EQ(client.bottom, S(64));
+    EXPECT_EQ(PreviewClient().right, S(480));
+    EXPECT_EQ(PreviewClient().bottom, S(64));
 
-    std::wstring lines;
-    for (int i = 1; i <= 5; ++i) {
-        lines += L"第 " + std::to_wstring(i) + L" 行 line\r\n";
-    }
-    Present(TextEntry(lines), 1002);
-    client = PreviewClient();
-    EXPECT_GT(client.bottom, S(64));
-    EXPECT_LT(client.bottom, S(420));
-    const int fiveLines = client.bottom;
+    // A file list shows one path per line.
+    const std::wstring a = folder_->WriteFile(L"a.txt", 1);
+    Present(FilesEntry({a, a, a, a, a}, 5), 1002);
+    EXPECT_EQ(Preview().Mode(), 1);
+    EXPECT_GT(PreviewClient().bottom, S(64));
+    EXPECT_LT(PreviewClient().bottom, S(420));
 
     std::wstring many;
     for (int i = 1; i <= 200; ++i) {
@@ -373,16 +313,9 @@ TEST_F(HistoryListWindowTest, TextPreviewHeightIsMeasuredAndClamped) {
     }
     Present(TextEntry(many), 1003);
     EXPECT_EQ(PreviewClient().bottom, S(420));
-    EXPECT_EQ(PreviewClient().right, S(480));
-
-    // A file list shows one path per line.
-    const std::wstring a = folder_->WriteFile(L"a.txt", 1);
-    Present(FilesEntry({a, a, a, a, a}, 5), 1004);
-    EXPECT_EQ(Preview().Mode(), 1);
-    EXPECT_GE(PreviewClient().bottom, fiveLines - S(20));
 
     // A megabyte on one line is cut to what the window can show.
-    Present(TextEntry(std::wstring(1 << 20, L'x')), 1005);
+    Present(TextEntry(std::wstring(1 << 20, L'x')), 1004);
     EXPECT_EQ(PreviewClient().bottom, S(420));
 }
 
@@ -391,7 +324,6 @@ TEST_F(HistoryListWindowTest, ImagePreviewScrollsABigImage) {
     Open();
     Present(ImageEntry(MakeTwoColourPng(2600, 1700)), 2001);
     ASSERT_TRUE(Preview().IsShown());
-    EXPECT_EQ(Preview().Mode(), 2);
     EXPECT_TRUE(Preview().HorizontalBarShown());
     EXPECT_TRUE(Preview().VerticalBarShown());
     RECT window{};
@@ -400,36 +332,26 @@ TEST_F(HistoryListWindowTest, ImagePreviewScrollsABigImage) {
     monitor.cbSize = sizeof(monitor);
     ::GetMonitorInfoW(::MonitorFromWindow(Preview().Hwnd(), MONITOR_DEFAULTTONEAREST), &monitor);
     EXPECT_EQ(window.left, monitor.rcWork.left + S(8));
-    EXPECT_EQ(window.right, monitor.rcWork.right - S(8));
-    EXPECT_EQ(window.top, monitor.rcWork.top + S(8));
     EXPECT_EQ(window.bottom, monitor.rcWork.bottom - S(8));
 
     const RECT view = Preview().ImageView();
     const int pageWidth = view.right - view.left;
     const int pageHeight = view.bottom - view.top;
+    const WPARAM down = MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA));
+    ::SendMessageW(Preview().Hwnd(), WM_MOUSEWHEEL, down, 0);
+    EXPECT_EQ(Preview().VerticalPosition(), std::max(pageHeight / 4, S(16)));
+    ::SendMessageW(Preview().Hwnd(), WM_MOUSEWHEEL,
+                   MAKEWPARAM(MK_SHIFT, static_cast<WORD>(-WHEEL_DELTA)), 0);
+    EXPECT_EQ(Preview().HorizontalPosition(), std::max(pageWidth / 4, S(16)));
+    ::SendMessageW(Preview().Hwnd(), WM_VSCROLL, SB_BOTTOM, 0);
     SCROLLINFO info{};
     info.cbSize = sizeof(info);
     info.fMask = SIF_ALL;
     ::GetScrollInfo(Preview().Hwnd(), SB_VERT, &info);
     EXPECT_EQ(info.nMax, 1699);
     EXPECT_EQ(static_cast<int>(info.nPage), pageHeight);
-
-    const WPARAM down = MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA));
-    ::SendMessageW(Preview().Hwnd(), WM_MOUSEWHEEL, down, 0);
-    EXPECT_EQ(Preview().VerticalPosition(), std::max(pageHeight / 4, S(16)));
-    EXPECT_EQ(Preview().HorizontalPosition(), 0);
-    ::SendMessageW(Preview().Hwnd(), WM_MOUSEWHEEL,
-                   MAKEWPARAM(MK_SHIFT, static_cast<WORD>(-WHEEL_DELTA)), 0);
-    EXPECT_EQ(Preview().HorizontalPosition(), std::max(pageWidth / 4, S(16)));
-    ::SendMessageW(Preview().Hwnd(), WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA * 50), 0);
-    EXPECT_EQ(Preview().VerticalPosition(), 0);
-    ::SendMessageW(Preview().Hwnd(), WM_VSCROLL, SB_BOTTOM, 0);
-    EXPECT_EQ(Preview().VerticalPosition(), 1700 - pageHeight);
-    ::GetScrollInfo(Preview().Hwnd(), SB_VERT, &info);
     EXPECT_EQ(info.nPos, 1700 - pageHeight);
-    const int across = Preview().HorizontalPosition();
-    ::SendMessageW(Preview().Hwnd(), WM_HSCROLL, SB_LINERIGHT, 0);
-    EXPECT_EQ(Preview().HorizontalPosition(), across + S(16));
+    EXPECT_EQ(Preview().VerticalPosition(), info.nPos);
 
     // The image is painted from the scrolled position: red up to x 1300, blue after it.
     ::UpdateWindow(Preview().Hwnd());
@@ -441,25 +363,27 @@ TEST_F(HistoryListWindowTest, ImagePreviewScrollsABigImage) {
 
     // A small image gets a window of its own size and no bar.
     Present(ImageEntry(MakeTwoColourPng(300, 150)), 2002);
-    EXPECT_FALSE(Preview().HorizontalBarShown());
-    EXPECT_FALSE(Preview().VerticalBarShown());
+    EXPECT_FALSE(Preview().HorizontalBarShown() || Preview().VerticalBarShown());
     const hp::Size expected = hp::ImageClientSize(300, 150, Host().Dpi());
     EXPECT_EQ(PreviewClient().right, expected.w);
     EXPECT_EQ(PreviewClient().bottom, expected.h);
-
-    // A wide image scrolls across.
-    Present(ImageEntry(MakeTwoColourPng(2600, 150)), 2003);
-    EXPECT_TRUE(Preview().HorizontalBarShown());
 }
 
 TEST_F(HistoryListWindowTest, EntriesThatCannotBeShownDrawEmptyRows) {
     const Bytes wide = MakeTwoColourPng(100000, 1);
     ASSERT_FALSE(wide.empty());
+    // A packed DIB header that claims a 0 x 0 picture.
+    Bytes zeroDib(48, 0);
+    BITMAPINFOHEADER header{};
+    header.biSize = sizeof(header);
+    header.biPlanes = 1;
+    header.biBitCount = 24;
+    std::memcpy(zeroDib.data(), &header, sizeof(header));
     history_->AddEntry(TextEntry(L"\r\n\r\n\n"));                              // row 5
     history_->AddEntry(TextEntry(std::wstring(1 << 20, L'w')));                // row 4
     history_->AddEntry(ImageEntry(wide));                                      // row 3
     history_->AddEntry(FilesEntry({}, 0));                                     // row 2
-    history_->AddEntry(ImageEntry(ZeroSizeDib(), L"clipboard.dib"));           // row 1
+    history_->AddEntry(ImageEntry(zeroDib, L"clipboard.dib"));                 // row 1
     history_->AddEntry(ImageEntry(Bytes{'n', 'o', 't', ' ', 'p', 'n', 'g'}));  // row 0
     Open(620);
 
@@ -479,23 +403,17 @@ TEST_F(HistoryListWindowTest, EntriesThatCannotBeShownDrawEmptyRows) {
     EXPECT_TRUE(Near(image.PixelAt(wideRow.content.x + S(2) + 3, y), RGB(255, 0, 0), 24));
 
     // Failed thumbnails are not made again on the next repaint.
-    const size_t made = Host().list.ThumbnailsMade();
-    EXPECT_EQ(made, 3u);
+    EXPECT_EQ(Host().list.ThumbnailsMade(), 3u);
     CaptureList();
-    EXPECT_EQ(Host().list.ThumbnailsMade(), made);
+    EXPECT_EQ(Host().list.ThumbnailsMade(), 3u);
 
     // No preview for an image that cannot be decoded, nor for an empty file list.
-    MoveMouse(Body(0));
-    FireTimer(hp::SHOW_TIMER);
-    EXPECT_FALSE(Preview().IsShown());
+    for (int row : {0, 2, 1}) {
+        MoveMouse(Body(row));
+        FireTimer(hp::SHOW_TIMER);
+        EXPECT_FALSE(Preview().IsShown()) << row;
+    }
     EXPECT_EQ(Preview().Mode(), 0);
-    MoveMouse(Body(2));
-    EXPECT_EQ(Host().list.PreviewRow(), -1);
-    FireTimer(hp::SHOW_TIMER);
-    EXPECT_FALSE(Preview().IsShown());
-    MoveMouse(Body(1));
-    FireTimer(hp::SHOW_TIMER);
-    EXPECT_FALSE(Preview().IsShown());
 }
 
 }  // namespace

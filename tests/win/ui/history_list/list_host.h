@@ -12,6 +12,8 @@
 #include <gdiplus.h>
 
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
@@ -34,54 +36,29 @@ namespace zovrel::test {
 // A folder of its own under the temporary folder, removed with everything in it at the end.
 class ScratchFolder {
   public:
-    explicit ScratchFolder(const std::wstring& name) {
-        wchar_t temp[MAX_PATH] = {};
-        ::GetTempPathW(MAX_PATH, temp);
-        path_ = std::wstring(temp) + name + L"-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
-                std::to_wstring(::GetTickCount());
-        ::CreateDirectoryW(path_.c_str(), nullptr);
+    explicit ScratchFolder(const std::wstring& name)
+        : path_(std::filesystem::temp_directory_path() /
+                (name + L"-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+                 std::to_wstring(::GetTickCount()))) {
+        std::filesystem::create_directories(path_);
     }
-    ~ScratchFolder() { RemoveTree(path_); }
+    ~ScratchFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
     ScratchFolder(const ScratchFolder&) = delete;
     ScratchFolder& operator=(const ScratchFolder&) = delete;
-    const std::wstring& Path() const { return path_; }
+    std::wstring Path() const { return path_.wstring(); }
 
     // Writes a file of `size` bytes and returns its path.
     std::wstring WriteFile(const std::wstring& name, size_t size) const {
-        const std::wstring path = path_ + L"\\" + name;
-        HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file != INVALID_HANDLE_VALUE) {
-            const std::string bytes(size, 'z');
-            DWORD written = 0;
-            ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-            ::CloseHandle(file);
-        }
-        return path;
+        const std::filesystem::path path = path_ / name;
+        std::ofstream(path, std::ios::binary) << std::string(size, 'z');
+        return path.wstring();
     }
 
   private:
-    static void RemoveTree(const std::wstring& folder) {
-        WIN32_FIND_DATAW found{};
-        HANDLE find = ::FindFirstFileW((folder + L"\\*").c_str(), &found);
-        if (find != INVALID_HANDLE_VALUE) {
-            do {
-                const std::wstring name = found.cFileName;
-                if (name == L"." || name == L"..") {
-                    continue;
-                }
-                const std::wstring path = folder + L"\\" + name;
-                if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                    RemoveTree(path);
-                } else {
-                    ::DeleteFileW(path.c_str());
-                }
-            } while (::FindNextFileW(find, &found));
-            ::FindClose(find);
-        }
-        ::RemoveDirectoryW(folder.c_str());
-    }
-    std::wstring path_;
+    std::filesystem::path path_;
 };
 
 inline bool PngEncoder(CLSID* clsid) {
@@ -154,31 +131,30 @@ inline Bytes MakeTwoColourPng(int width, int height) {
     });
 }
 
-inline ClipboardEntry TextEntry(const std::wstring& text) {
+inline ClipboardEntry Entry(uint32_t kind, int64_t size) {
     ClipboardEntry e;
-    e.kind = ENTRY_KIND_TEXT;
-    e.text = text;
-    e.dataSize = static_cast<int64_t>(ToUtf8(text).size());
+    e.kind = kind;
+    e.dataSize = size;
     e.time = 133540000000000000ull;  // 2024-03-04 04:26 UTC
     return e;
 }
 
+inline ClipboardEntry TextEntry(const std::wstring& text) {
+    ClipboardEntry e = Entry(ENTRY_KIND_TEXT, static_cast<int64_t>(ToUtf8(text).size()));
+    e.text = text;
+    return e;
+}
+
 inline ClipboardEntry ImageEntry(Bytes bytes, const std::wstring& fileName = L"image.png") {
-    ClipboardEntry e;
-    e.kind = ENTRY_KIND_IMAGE;
-    e.dataSize = static_cast<int64_t>(bytes.size());
+    ClipboardEntry e = Entry(ENTRY_KIND_IMAGE, static_cast<int64_t>(bytes.size()));
     e.imageBytes = std::move(bytes);
     e.imageFileName = fileName;
-    e.time = 133540000000000000ull;
     return e;
 }
 
 inline ClipboardEntry FilesEntry(std::vector<std::wstring> files, int64_t size) {
-    ClipboardEntry e;
-    e.kind = ENTRY_KIND_FILES;
+    ClipboardEntry e = Entry(ENTRY_KIND_FILES, size);
     e.files = std::move(files);
-    e.dataSize = size;
-    e.time = 133540000000000000ull;
     return e;
 }
 
@@ -202,10 +178,7 @@ inline void SaveScreenScreenshot(HWND hwnd, const std::wstring& name) {
         ::BitBlt(memory.Get(), 0, 0, r.right - r.left, r.bottom - r.top, screen.Get(), r.left,
                  r.top, SRCCOPY);
     }
-    ::CreateDirectoryW(dir, nullptr);
-    if (!CaptureBitmap(bitmap.Get()).SavePng(std::wstring(dir) + L"\\" + name + L".png")) {
-        ADD_FAILURE() << "screenshot not saved: " << ToUtf8(name);
-    }
+    SaveImageScreenshot(CaptureBitmap(bitmap.Get()), name);
 }
 
 // The parent of the list: a plain top-level window of the given client size (96-DPI pixels,
