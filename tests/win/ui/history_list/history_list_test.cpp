@@ -53,31 +53,25 @@ int DarkPixels(const CapturedImage& image, const LayoutRect& r) {
 
 class HistoryListWindowTest : public GuiTest {
   protected:
-    void SetUp() override {
-        ParkCursor();
-        folder_ = std::make_unique<ScratchFolder>(L"zovrel-history-list");
-        history_ = std::make_unique<ClipboardHistory>(folder_->Path() + L"\\history");
-    }
+    void SetUp() override { ParkCursor(); }
     void TearDown() override {
         host_.reset();
-        history_.reset();
-        folder_.reset();
         PumpPending();
     }
 
     // Row 0 a text, row 1 an image, row 2 a files entry.
     void AddStandardEntries() {
-        const std::wstring a = folder_->WriteFile(L"报告.txt", 1500);
-        const std::wstring b = folder_->WriteFile(L"b.bin", 600);
-        history_->AddEntry(FilesEntry({a, b}, 2100));
-        history_->AddEntry(ImageEntry(MakeTwoColourPng(320, 200)));
-        history_->AddEntry(TextEntry(L"第一行 first line\r\n第二行 second line"));
+        const std::wstring a = folder_.WriteFile(L"报告.txt", 1500);
+        const std::wstring b = folder_.WriteFile(L"b.bin", 600);
+        history_.AddEntry(FilesEntry({a, b}, 2100));
+        history_.AddEntry(ImageEntry(MakeTwoColourPng(320, 200)));
+        history_.AddEntry(TextEntry(L"第一行 first line\r\n第二行 second line"));
     }
 
     // A list 420 wide at the right of the screen.
     void Open(int height = 480) {
         const int x = 1900 - ui::ScaleForDpi(420, TestDpi());
-        host_ = std::make_unique<ListHost>(*history_, x, 60, 420, height);
+        host_ = std::make_unique<ListHost>(history_, x, 60, 420, height);
         ASSERT_TRUE(host_->list.IsCreated() && host_->preview.IsCreated());
         PumpPending();
     }
@@ -99,7 +93,7 @@ class HistoryListWindowTest : public GuiTest {
         return r;
     }
     RowGeometry Geometry(int row) {
-        const auto entry = history_->GetEntryAt(row);
+        const auto entry = history_.GetEntryAt(row);
         return hl::LayoutRow(Row(row), entry && entry->kind == ENTRY_KIND_FILES, Host().Dpi());
     }
     // A point of the row outside its buttons.
@@ -137,8 +131,8 @@ class HistoryListWindowTest : public GuiTest {
         FireTimer(hp::SHOW_TIMER);
     }
 
-    std::unique_ptr<ScratchFolder> folder_;
-    std::unique_ptr<ClipboardHistory> history_;
+    ScratchFolder folder_{L"zovrel-history-list"};
+    ClipboardHistory history_{folder_.Path() + L"\\history"};
     std::unique_ptr<ListHost> host_;
 };
 
@@ -301,7 +295,7 @@ TEST_F(HistoryListWindowTest, TextPreviewHeightIsMeasuredAndClamped) {
     EXPECT_EQ(PreviewClient().bottom, S(64));
 
     // A file list shows one path per line.
-    const std::wstring a = folder_->WriteFile(L"a.txt", 1);
+    const std::wstring a = folder_.WriteFile(L"a.txt", 1);
     Present(FilesEntry({a, a, a, a, a}, 5), 1002);
     EXPECT_EQ(Preview().Mode(), 1);
     EXPECT_GT(PreviewClient().bottom, S(64));
@@ -379,12 +373,12 @@ TEST_F(HistoryListWindowTest, EntriesThatCannotBeShownDrawEmptyRows) {
     header.biPlanes = 1;
     header.biBitCount = 24;
     std::memcpy(zeroDib.data(), &header, sizeof(header));
-    history_->AddEntry(TextEntry(L"\r\n\r\n\n"));                              // row 5
-    history_->AddEntry(TextEntry(std::wstring(1 << 20, L'w')));                // row 4
-    history_->AddEntry(ImageEntry(wide));                                      // row 3
-    history_->AddEntry(FilesEntry({}, 0));                                     // row 2
-    history_->AddEntry(ImageEntry(zeroDib, L"clipboard.dib"));                 // row 1
-    history_->AddEntry(ImageEntry(Bytes{'n', 'o', 't', ' ', 'p', 'n', 'g'}));  // row 0
+    history_.AddEntry(TextEntry(L"\r\n\r\n\n"));                              // row 5
+    history_.AddEntry(TextEntry(std::wstring(1 << 20, L'w')));                // row 4
+    history_.AddEntry(ImageEntry(wide));                                      // row 3
+    history_.AddEntry(FilesEntry({}, 0));                                     // row 2
+    history_.AddEntry(ImageEntry(zeroDib, L"clipboard.dib"));                 // row 1
+    history_.AddEntry(ImageEntry(Bytes{'n', 'o', 't', ' ', 'p', 'n', 'g'}));  // row 0
     Open(620);
 
     const CapturedImage image = CaptureList();
