@@ -32,6 +32,22 @@ def wait_for(condition, timeout, what, interval=0.05):
         time.sleep(interval)
 
 
+def end_process(proc):
+    """Ends one started process by its pid: SIGTERM, then SIGKILL after 10 seconds."""
+    if proc.poll() is None:
+        proc.send_signal(signal.SIGTERM)
+        try:
+            proc.wait(10)
+        except subprocess.TimeoutExpired:
+            proc.kill()
+            proc.wait()
+
+
+def quiet_popen(args, **kwargs):
+    return subprocess.Popen(args, stdin=kwargs.pop("stdin", subprocess.DEVNULL),
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, **kwargs)
+
+
 def make_packages(out_dir, build_dir, bin_dir=""):
     """Runs scripts/package on what the win64 build holds; returns (version, setup, zip)."""
     args = [os.path.join(SOURCE_DIR, "scripts", "package"), "--out", out_dir]
@@ -83,25 +99,17 @@ class ScratchPrefix:
         return os.path.join(self.path, "drive_c", *[p for p in rest.split("\\") if p])
 
     @property
-    def local_appdata(self):
-        return r"C:\users\%s\AppData\Local" % self.user
-
-    @property
-    def roaming_appdata(self):
-        return r"C:\users\%s\AppData\Roaming" % self.user
-
-    @property
     def install_dir(self):
-        return self.local_appdata + r"\Programs\zovrel"
+        return r"C:\users\%s\AppData\Local\Programs\zovrel" % self.user
 
     @property
     def data_root(self):
-        return self.roaming_appdata + r"\zovrel"
+        return r"C:\users\%s\AppData\Roaming\zovrel" % self.user
 
     @property
     def shortcut(self):
-        programs = self.roaming_appdata + r"\Microsoft\Windows\Start Menu\Programs"
-        return self.unix(programs + r"\zovrel.lnk")
+        return self.unix(r"C:\users\%s\AppData\Roaming\Microsoft\Windows\Start Menu\Programs"
+                         r"\zovrel.lnk" % self.user)
 
     # Processes.
     def run(self, *args, timeout=120):
@@ -111,19 +119,7 @@ class ScratchPrefix:
                               timeout=timeout).returncode
 
     def start(self, *args):
-        return subprocess.Popen([WINE, *args], env=self.env, stdin=subprocess.DEVNULL,
-                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-
-    @staticmethod
-    def end(proc):
-        """Ends one started program by its pid."""
-        if proc.poll() is None:
-            proc.send_signal(signal.SIGTERM)
-            try:
-                proc.wait(10)
-            except subprocess.TimeoutExpired:
-                proc.kill()
-                proc.wait()
+        return quiet_popen([WINE, *args], env=self.env)
 
     def install(self, setup, *args):
         return self.run(setup, "/S", *args)
@@ -153,14 +149,10 @@ class ScratchPrefix:
                 values[name] = int(data, 16) if kind == "REG_DWORD" else data
         return values
 
-    def reg_set(self, key, name, data):
-        subprocess.run([WINE, "reg", "add", key, "/v", name, "/t", "REG_SZ", "/d", data, "/f"],
-                       env=self.env, capture_output=True, check=True, timeout=120)
-
-    def reg_delete(self, key, name=None):
-        args = [key, "/v", name] if name else [key]
-        subprocess.run([WINE, "reg", "delete", *args, "/f"], env=self.env, capture_output=True,
-                       timeout=120)
+    def reg(self, *args):
+        """Runs `reg` (add or delete) with the given arguments, /f added."""
+        return subprocess.run([WINE, "reg", *args, "/f"], env=self.env, capture_output=True,
+                              timeout=120).returncode
 
     def forget_install(self, *install_dirs):
         """Back to a machine that never saw zovrel."""
@@ -169,8 +161,8 @@ class ScratchPrefix:
         shutil.rmtree(self.unix(self.data_root), ignore_errors=True)
         if os.path.exists(self.shortcut):
             os.remove(self.shortcut)
-        self.reg_delete(UNINSTALL_KEY)
-        self.reg_delete(RUN_KEY, "zovrel")
+        self.reg("delete", UNINSTALL_KEY)
+        self.reg("delete", RUN_KEY, "/v", "zovrel")
 
 
 def snapshot(folder):
@@ -184,15 +176,9 @@ def snapshot(folder):
 
 
 def visible_windows(pid):
-    """Titles of the visible windows of one Wine process whose title starts with "zovrel"."""
-    done = subprocess.run(["xdotool", "search", "--onlyvisible", "--pid", str(pid), "--name",
-                           "^zovrel"], capture_output=True, text=True, timeout=30)
-    titles = []
-    for wid in done.stdout.split():
-        name = subprocess.run(["xdotool", "getwindowname", wid], capture_output=True,
-                              timeout=30).stdout.decode("utf-8", "replace").strip()
-        titles.append(name)
-    return titles
+    """Ids of the visible windows of one Wine process whose title starts with "zovrel"."""
+    return subprocess.run(["xdotool", "search", "--onlyvisible", "--pid", str(pid), "--name",
+                           "^zovrel"], capture_output=True, text=True, timeout=30).stdout.split()
 
 
 class WindowManager:
@@ -202,8 +188,7 @@ class WindowManager:
     def __init__(self):
         self.proc = None
         if not self._running():
-            self.proc = subprocess.Popen(["openbox", "--sm-disable"], stdin=subprocess.DEVNULL,
-                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            self.proc = quiet_popen(["openbox", "--sm-disable"])
             wait_for(self._running, 20, "openbox to start")
 
     @staticmethod
@@ -218,22 +203,14 @@ class WindowManager:
                               timeout=30).returncode == 0
 
     def close(self):
-        if self.proc and self.proc.poll() is None:
-            self.proc.terminate()
-            self.proc.wait(10)
+        if self.proc:
+            end_process(self.proc)
 
 
-class ClipboardText:
-    """Owns the X clipboard with one text (Wine's clipboard follows it) until closed."""
-
-    def __init__(self, text):
-        self.proc = subprocess.Popen(["xclip", "-quiet", "-selection", "clipboard", "-i"],
-                                     stdin=subprocess.PIPE, stdout=subprocess.DEVNULL,
-                                     stderr=subprocess.DEVNULL)
-        self.proc.stdin.write(text.encode("utf-8"))
-        self.proc.stdin.close()
-
-    def close(self):
-        if self.proc.poll() is None:
-            self.proc.terminate()
-            self.proc.wait(10)
+def own_clipboard(text):
+    """Owns the X clipboard with one text (Wine's clipboard follows it) until the returned
+    process ends."""
+    proc = quiet_popen(["xclip", "-quiet", "-selection", "clipboard", "-i"], stdin=subprocess.PIPE)
+    proc.stdin.write(text.encode("utf-8"))
+    proc.stdin.close()
+    return proc

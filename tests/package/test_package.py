@@ -2,16 +2,16 @@
 installed program, the silent uninstall and the portable zip. Needs the win64 build's zovrel.exe
 and an X display; exits 77 (skipped) without them."""
 
+import glob
 import os
 import shutil
-import subprocess
 import sys
 import unittest
 import uuid
 import zipfile
 
-from package_support import (BUILD_DIR, PROGRAM_FILES, RUN_KEY, UNINSTALL_KEY, ClipboardText,
-                             ScratchPrefix, WindowManager, make_packages, snapshot,
+from package_support import (BUILD_DIR, PROGRAM_FILES, RUN_KEY, UNINSTALL_KEY, ScratchPrefix,
+                             WindowManager, end_process, make_packages, own_clipboard, snapshot,
                              visible_windows, wait_for)
 
 WIN64_BUILD = os.environ.get("ZOVREL_WIN64_BUILD", os.path.join(BUILD_DIR, "win64"))
@@ -43,33 +43,31 @@ def tearDownModule():
         window_manager.close()
 
 
+def assert_version_file(test, folder):
+    with open(os.path.join(folder, "version"), encoding="utf-8") as f:
+        test.assertEqual(f.readline().strip(), VERSION)
+
+
 class Program:
     """zovrel.exe started from a Windows path, with a text of its own on the clipboard that the
     program captures at start-up into its history."""
 
     def __init__(self, test, exe):
         self.text = "zovrel package test " + uuid.uuid4().hex
-        self.clipboard = ClipboardText(self.text)
-        test.addCleanup(self.clipboard.close)
+        test.addCleanup(end_process, own_clipboard(self.text))
         self.proc = prefix.start(exe)
-        test.addCleanup(prefix.end, self.proc)
-        self.titles = wait_for(lambda: visible_windows(self.proc.pid), 60,
-                               "the main window of " + exe)
+        test.addCleanup(end_process, self.proc)
+        wait_for(lambda: visible_windows(self.proc.pid), 60, "the main window of " + exe)
 
-    def history_holds_text(self, data_root):
-        """True once a history text file under the data root holds this run's text."""
-        folder = os.path.join(data_root, "history")
-        if not os.path.isdir(folder):
-            return False
-        for name in os.listdir(folder):
-            if name.endswith(".txt"):
-                with open(os.path.join(folder, name), "rb") as f:
-                    if f.read() == self.text.encode("utf-8"):
-                        return True
-        return False
+    def wait_for_capture(self, data_root, windows_name):
+        """Until a history text file under the data root holds this run's text."""
+        def captured():
+            return any(open(p, "rb").read() == self.text.encode("utf-8")
+                       for p in glob.glob(os.path.join(data_root, "history", "*.txt")))
+        wait_for(captured, 60, "the captured text in %s\\history" % windows_name)
 
     def end(self):
-        prefix.end(self.proc)
+        end_process(self.proc)
 
 
 class InstalledCopy(unittest.TestCase):
@@ -81,8 +79,7 @@ class InstalledCopy(unittest.TestCase):
     def assert_installed(self, install_dir):
         folder = prefix.unix(install_dir)
         self.assertEqual(sorted(os.listdir(folder)), sorted(PROGRAM_FILES))
-        with open(os.path.join(folder, "version"), encoding="utf-8") as f:
-            self.assertEqual(f.readline().strip(), VERSION)
+        assert_version_file(self, folder)
         with open(prefix.shortcut, "rb") as f:
             link = f.read()
         target = install_dir + r"\zovrel.exe"
@@ -107,14 +104,11 @@ class InstalledCopy(unittest.TestCase):
 
     def test_installed_program_keeps_its_data_in_roaming_folder_and_blocks_setup(self):
         self.assertEqual(prefix.install(SETUP), 0)
-        installed = snapshot(prefix.unix(prefix.install_dir))
-        entry = prefix.reg_values(UNINSTALL_KEY)
         program = Program(self, prefix.install_dir + r"\zovrel.exe")
         data_root = prefix.unix(prefix.data_root)
-        wait_for(lambda: program.history_holds_text(data_root), 60,
-                 "the captured text in %s\\history" % prefix.data_root)
+        program.wait_for_capture(data_root, prefix.data_root)
 
-        self.assert_setup_and_uninstall_refused(installed, entry)
+        self.assert_setup_and_uninstall_refused()
 
         # Once it has quit, an upgrade goes over it and leaves the user's data alone.
         program.end()
@@ -138,21 +132,21 @@ class InstalledCopy(unittest.TestCase):
     def test_setup_and_uninstall_refuse_while_the_cli_of_the_copy_runs(self):
         # zovrel-cli holds no mutex; its file is in use all the same.
         self.assertEqual(prefix.install(SETUP), 0)
-        installed = snapshot(prefix.unix(prefix.install_dir))
-        entry = prefix.reg_values(UNINSTALL_KEY)
         cli = prefix.start(prefix.install_dir + r"\zovrel-cli.exe", "--port", "COM99", "listen",
                            "--seconds", "120")
-        self.addCleanup(prefix.end, cli)
+        self.addCleanup(end_process, cli)
         # Running once it has opened its log in the data root.
         wait_for(lambda: os.path.isdir(prefix.unix(prefix.data_root + r"\logs")), 60,
                  "zovrel-cli to start")
         self.assertIsNone(cli.poll())
-        self.assert_setup_and_uninstall_refused(installed, entry)
-        prefix.end(cli)
+        self.assert_setup_and_uninstall_refused()
+        end_process(cli)
         self.assertEqual(prefix.uninstall(prefix.install_dir), 0)
 
-    def assert_setup_and_uninstall_refused(self, installed, entry):
+    def assert_setup_and_uninstall_refused(self):
         """Silent setup and uninstall fail and leave the copy as it was."""
+        installed = snapshot(prefix.unix(prefix.install_dir))
+        entry = prefix.reg_values(UNINSTALL_KEY)
         self.assertNotEqual(prefix.install(SETUP), 0)
         self.assertNotEqual(prefix.run(prefix.install_dir + r"\uninstall.exe", "/S",
                                        "_?=" + prefix.install_dir), 0)
@@ -181,7 +175,8 @@ class InstalledCopy(unittest.TestCase):
                     f.write("[Settings]\nUartComPort=COM3\n")
                 data = snapshot(data_root)
                 if run_value:
-                    prefix.reg_set(RUN_KEY, "zovrel", run_value)
+                    self.assertEqual(prefix.reg("add", RUN_KEY, "/v", "zovrel", "/t", "REG_SZ",
+                                                "/d", run_value), 0)
 
                 self.assertEqual(prefix.uninstall(install_dir), 0)
                 self.assertFalse(os.path.exists(prefix.unix(install_dir)))
@@ -206,14 +201,12 @@ class PortableCopy(unittest.TestCase):
                              sorted(["zovrel.exe", "zovrel-cli.exe", "version", "portable",
                                      "README.txt"]))
             z.extractall(folder)
-        with open(os.path.join(folder, "version"), encoding="utf-8") as f:
-            self.assertEqual(f.readline().strip(), VERSION)
+        assert_version_file(self, folder)
         with open(os.path.join(folder, "README.txt"), encoding="utf-8-sig") as f:
             self.assertIn("zovrel %s" % VERSION, f.read())
 
         program = Program(self, self.folder + r"\zovrel.exe")
-        wait_for(lambda: program.history_holds_text(folder), 60,
-                 "the captured text in %s\\history" % self.folder)
+        program.wait_for_capture(folder, self.folder)
         program.end()
         self.assertFalse(os.path.exists(prefix.unix(prefix.data_root)),
                          "the portable copy wrote into the roaming folder")

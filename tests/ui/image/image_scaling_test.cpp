@@ -58,13 +58,16 @@ TEST(FitInside, ShrinksToTheBoxAndNeverEnlarges) {
         int w, h, bw, bh;
         std::optional<ImageSize> result;
     } cases[] = {
-        {1, 1000, 24, 24, ImageSize{1, 24}},  {1000, 1, 24, 24, ImageSize{24, 1}},
-        {10, 10, 24, 24, ImageSize{10, 10}},                                  // small stays small
-        {48, 24, 24, 24, ImageSize{24, 12}},  {3, 2, 2, 2, ImageSize{2, 1}},  // 1.33 rounds down
-        {100, 50, 33, 33, ImageSize{33, 17}},                                 // 16.5 rounds up
+        {1, 1000, 24, 24, ImageSize{1, 24}},
+        {1000, 1, 24, 24, ImageSize{24, 1}},
+        {10, 10, 24, 24, ImageSize{10, 10}},  // small stays small
+        {48, 24, 24, 24, ImageSize{24, 12}},
+        {3, 2, 2, 2, ImageSize{2, 1}},         // 1.33 rounds down
+        {100, 50, 33, 33, ImageSize{33, 17}},  // 16.5 rounds up
         {20000, 1, 10, 10, ImageSize{10, 1}},
         {8193, 8192, 24, 24, std::nullopt},  // source above the limit
-        {0, 10, 24, 24, std::nullopt},        {10, 10, 24, -3, std::nullopt},
+        {0, 10, 24, 24, std::nullopt},
+        {10, 10, 24, -3, std::nullopt},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(FitInside(c.w, c.h, c.bw, c.bh), c.result)
@@ -144,9 +147,7 @@ TEST(ReadPackedDib, PixelsStartAfterTheColourTableOrMasks) {
         {"8-bit, 2 colours used", {.bitCount = 8, .coloursUsed = 2, .table = 8, .pixels = 8}, 48},
         {"1-bit", {.width = 9, .bitCount = 1, .table = 8, .pixels = 8}, 48},
         {"32-bit bit fields: masks skipped", {.compression = 3, .table = 12}, 52},
-        {"16-bit bit fields", {.bitCount = 16, .compression = 3, .table = 12, .pixels = 8}, 52},
         {"v5 bit fields: masks in the header", {.headerSize = 124, .compression = 3}, 124},
-        {"v4 header", {.headerSize = 108}, 108},
         {"24-bit with an optional palette", {.bitCount = 24, .coloursUsed = 3, .table = 12}, 52},
         {"rle8 with its size",
          {.bitCount = 8,

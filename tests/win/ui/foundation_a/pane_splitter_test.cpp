@@ -97,40 +97,25 @@ class PaneSplitterTest : public GuiTest {
     CZovrelPaneSplitter splitter_;
 };
 
-TEST_F(PaneSplitterTest, IsAVisibleChildWithTheGivenIdAndName) {
-    EXPECT_EQ(::GetParent(splitter_.Hwnd()), parent_.Hwnd());
-    EXPECT_EQ(::GetDlgCtrlID(splitter_.Hwnd()), IDC_SPLITTER);
-    EXPECT_TRUE(::IsWindowVisible(splitter_.Hwnd()));
-    wchar_t name[64] = {};
-    ::GetWindowTextW(splitter_.Hwnd(), name, 64);
-    EXPECT_STREQ(name, L"ZovrelPaneSplitter");
+TEST_F(PaneSplitterTest, DragStartsStepsWithThePointerAndEnds) {
     // The north-south arrows over the bar, the request handled.
     EXPECT_TRUE(::SendMessageW(splitter_.Hwnd(), WM_SETCURSOR,
                                reinterpret_cast<WPARAM>(splitter_.Hwnd()),
                                MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)));
     EXPECT_EQ(::GetCursor(), ::LoadCursorW(nullptr, IDC_SIZENS));
-}
 
-TEST_F(PaneSplitterTest, ClickWithoutMovementStartsAndEndsWithoutAStep) {
-    const int y = owner_.top + 3;
-    PostMouse(WM_LBUTTONDOWN, y, MK_LBUTTON);
-    EXPECT_TRUE(splitter_.IsDragging());
-    EXPECT_EQ(::GetCapture(), splitter_.Hwnd());
-    PostMouse(WM_MOUSEMOVE, y, MK_LBUTTON);
-    PostMouse(WM_LBUTTONUP, y);
-    EXPECT_FALSE(splitter_.IsDragging());
-    EXPECT_EQ(::GetCapture(), nullptr);
-    EXPECT_EQ(owner_.events, (std::vector<std::string>{"start", "end"}));
-}
-
-TEST_F(PaneSplitterTest, StepsReportThePointersMovementWhileTheOwnerMovesTheBar) {
     const int grab = owner_.top + 2;
     PostMouse(WM_LBUTTONDOWN, grab, MK_LBUTTON);
+    EXPECT_TRUE(splitter_.IsDragging());
+    EXPECT_EQ(::GetCapture(), splitter_.Hwnd());
+    PostMouse(WM_MOUSEMOVE, grab, MK_LBUTTON);  // no movement, no step
     PostMouse(WM_MOUSEMOVE, grab + 10, MK_LBUTTON);
     PostMouse(WM_MOUSEMOVE, grab + 11, MK_LBUTTON);
-    PostMouse(WM_MOUSEMOVE, grab + 11, MK_LBUTTON);  // no movement, no step
+    PostMouse(WM_MOUSEMOVE, grab + 11, MK_LBUTTON);
     PostMouse(WM_MOUSEMOVE, grab - 30, MK_LBUTTON);
     PostMouse(WM_LBUTTONUP, grab - 30);
+    EXPECT_FALSE(splitter_.IsDragging());
+    EXPECT_EQ(::GetCapture(), nullptr);
     EXPECT_EQ(owner_.events,
               (std::vector<std::string>{"start", "drag 1 10", "drag 1 1", "drag 1 -41", "end"}));
     EXPECT_EQ(owner_.top, Px(200) - 30);  // the bar followed the pointer
@@ -201,7 +186,6 @@ TEST_F(PaneSplitterTest, LostCaptureEndsTheDrag) {
 
 TEST_F(PaneSplitterTest, HotWhileThePointerIsOverItOrADragRuns) {
     EXPECT_FALSE(splitter_.IsHot());
-    EXPECT_EQ(FillColour(), COLD);
     ASSERT_TRUE(PutCursorOnBar());  // the real pointer makes it hot
     EXPECT_EQ(FillColour(), HOT);
     PostMouse(WM_MOUSELEAVE, 0);
@@ -237,11 +221,8 @@ TEST_F(PaneSplitterTest, PaintsTheBarAndACentredGrip) {
     const int gripX = (owner_.width - gripW) / 2, gripY = (owner_.height - gripH) / 2;
     EXPECT_EQ(cold.PixelAt(gripX, gripY), GRIP);
     EXPECT_EQ(cold.PixelAt(gripX + gripW - 1, gripY + gripH - 1), GRIP);
-    EXPECT_EQ(cold.PixelAt(gripX - 1, gripY), COLD);
-    EXPECT_EQ(cold.PixelAt(gripX + gripW, gripY), COLD);
-    EXPECT_EQ(cold.PixelAt(gripX, gripY - 1), COLD);
-    EXPECT_EQ(cold.PixelAt(gripX, gripY + gripH), COLD);
-    EXPECT_EQ(cold.PixelAt(owner_.width - 1, owner_.height - 1), COLD);
+    EXPECT_EQ(cold.PixelAt(gripX - 1, gripY - 1), COLD);
+    EXPECT_EQ(cold.PixelAt(gripX + gripW, gripY + gripH), COLD);
     // The same on the screen, painted by WM_PAINT.
     EXPECT_TRUE(test_a::WaitForScreenColour(splitter_.Hwnd(), 2, 1, COLD));
     EXPECT_TRUE(test_a::WaitForScreenColour(splitter_.Hwnd(), gripX, gripY, GRIP));
