@@ -10,10 +10,10 @@
 
 #include <cstring>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
-#include "base/local_time.h"
 #include "base/paths.h"
 #include "base/text.h"
 #include "base/win32_handle.h"
@@ -21,7 +21,6 @@
 #include "clipboard/history_store.h"
 #include "clipboard/history_test_support.h"
 #include "settings/data_root.h"
-#include "settings/log_file.h"
 #include "settings/settings_file.h"
 #include "support/gui_test_support.h"
 #include "ui/main_window_layout.h"
@@ -29,38 +28,11 @@
 #include "ui/main_window_win32.h"
 #include "ui/ui_ids.h"
 
-namespace zovrel::test {
-
-// Allocations made and not yet freed by this process (operator new is counted in this test).
-long LiveAllocations();
-
-// A packed 32-bit DIB of stripes, as the clipboard gives images.
-inline Bytes StripedDib(int width, int height) {
-    BITMAPINFOHEADER header{};
-    header.biSize = sizeof(header);
-    header.biWidth = width;
-    header.biHeight = height;
-    header.biPlanes = 1;
-    header.biBitCount = 32;
-    header.biCompression = BI_RGB;
-    Bytes bytes(sizeof(header) + static_cast<size_t>(width) * height * 4);
-    memcpy(bytes.data(), &header, sizeof(header));
-    uint8_t* p = bytes.data() + sizeof(header);
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x, p += 4) {
-            const bool stripe = (x / 10) % 2 == 0;
-            p[0] = stripe ? 200 : 40;   // blue
-            p[1] = stripe ? 120 : 180;  // green
-            p[2] = static_cast<uint8_t>(y * 255 / height);
-            p[3] = 255;
-        }
-    }
-    return bytes;
-}
-
-}  // namespace zovrel::test
-
 namespace zovrel::ui {
+
+inline void PrintTo(const LayoutRect& r, std::ostream* os) {
+    *os << "(" << r.x << ", " << r.y << ", " << r.w << ", " << r.h << ")";
+}
 
 class MainWindowTest : public test::GuiTest {
   protected:
@@ -68,6 +40,20 @@ class MainWindowTest : public test::GuiTest {
         std::wstring text;
         UINT type;
     };
+
+    // A packed 32-bit DIB of vertical stripes, as the clipboard gives images.
+    static Bytes StripedDib(int width, int height) {
+        BITMAPINFOHEADER header{sizeof(header), width, height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+        Bytes bytes(sizeof(header) + static_cast<size_t>(width) * height * 4);
+        memcpy(bytes.data(), &header, sizeof(header));
+        for (size_t i = sizeof(header), x = 0; i < bytes.size(); i += 4, x = (x + 1) % width) {
+            const bool stripe = (x / 10) % 2 == 0;
+            bytes[i] = stripe ? 200 : 40;
+            bytes[i + 1] = stripe ? 120 : 180;
+            bytes[i + 3] = 255;
+        }
+        return bytes;
+    }
 
     void SetUp() override {
         dpi_ = test::TestDpi();
@@ -79,7 +65,7 @@ class MainWindowTest : public test::GuiTest {
             test::TextEntry(L"第一行\r\n第二行  with   blanks", 133000000000000000ull);
         text.dataSize = static_cast<int64_t>(ToUtf8(text.text).size());
         history_->AddEntry(text);
-        ClipboardEntry image = test::ImageEntry(test::StripedDib(160, 90), L"clipboard.dib");
+        ClipboardEntry image = test::ImageEntry(StripedDib(160, 90), L"clipboard.dib");
         image.dataSize = static_cast<int64_t>(image.imageBytes.size());
         image.time = 133000000600000000ull;
         history_->AddEntry(image);
@@ -116,21 +102,38 @@ class MainWindowTest : public test::GuiTest {
     }
 
     HWND Main() const { return window_->Hwnd(); }
-    HWND LogPane() const { return window_->ControlWindow(5); }
-    HWND StatusLine() const { return window_->ControlWindow(10); }
+    HWND Control(int number) const { return window_->ControlWindow(number); }
+    HWND LogPane() const { return Control(5); }
+    bool Enabled(int number) const { return ::IsWindowEnabled(Control(number)) != FALSE; }
+    bool Visible(int number) const { return ::IsWindowVisible(Control(number)) != FALSE; }
     int Px(int value) const { return ScaleForDpi(value, dpi_); }
+    std::wstring Status() const { return WindowText(Control(10)); }
+    std::wstring TransferText() const { return WindowText(Control(15)); }
+    int RowCount() const { return static_cast<int>(::SendMessageW(Control(6), LB_GETCOUNT, 0, 0)); }
 
     static std::wstring WindowText(HWND window) {
-        const int length = ::GetWindowTextLengthW(window);
-        std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-        text.resize(static_cast<size_t>(::GetWindowTextW(window, text.data(), length + 1)));
+        std::wstring text(static_cast<size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
+        text.resize(static_cast<size_t>(
+            ::GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
         return text;
+    }
+
+    // The rectangle a control occupies in the main window's client area.
+    LayoutRect Placed(int number) const {
+        RECT r{};
+        ::GetWindowRect(Control(number), &r);
+        ::MapWindowPoints(nullptr, Main(), reinterpret_cast<POINT*>(&r), 2);
+        return {r.left, r.top, r.right - r.left, r.bottom - r.top};
     }
 
     // A click as the control reports it to its parent.
     void Click(int number, int id) {
         ::SendMessageW(Main(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                       reinterpret_cast<LPARAM>(window_->ControlWindow(number)));
+                       reinterpret_cast<LPARAM>(Control(number)));
+    }
+
+    LRESULT Row(UINT message, int row) {
+        return ::SendMessageW(Main(), message, static_cast<WPARAM>(row), 0);
     }
 
     void SetClientSize(int width, int height) {
@@ -168,19 +171,6 @@ class MainWindowTest : public test::GuiTest {
         ::CreateDirectoryW(dir, nullptr);
         EXPECT_TRUE(CaptureOnScreen().SavePng(std::wstring(dir) + L"\\" + name + L".png"))
             << ToUtf8(name);
-    }
-
-    // Moves the pointer (as the list sees it) onto the "发送" button of a row.
-    void HoverSendButtonOfRow(int row) {
-        HWND list = window_->ControlWindow(6);
-        RECT item{};
-        if (::SendMessageW(list, LB_GETITEMRECT, static_cast<WPARAM>(row),
-                           reinterpret_cast<LPARAM>(&item)) == LB_ERR) {
-            return;
-        }
-        const int x = item.right - Px(76);
-        const int y = item.top + Px(14);
-        ::SendMessageW(list, WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
     }
 
     int dpi_ = 96;

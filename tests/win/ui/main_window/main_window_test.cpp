@@ -1,11 +1,13 @@
 // The main window under Wine, in process: its pages and controls against the layout rules, its
 // colours by pixels, fonts and DPI changes, closing, and the posts other threads send it.
 
-#include "main_window_fixture.h"
-
 #include <atomic>
 #include <new>
 #include <thread>
+
+#include "base/local_time.h"
+#include "main_window_fixture.h"
+#include "settings/log_file.h"
 
 // Every allocation of this test program is counted, so a test can tell that the payloads of
 // queued posts were freed.
@@ -40,70 +42,13 @@ void operator delete[](void* p, std::size_t) noexcept {
     operator delete(p);
 }
 
-namespace zovrel::test {
-long LiveAllocations() {
-    return liveAllocations.load();
-}
-}  // namespace zovrel::test
-
 namespace zovrel::ui {
 namespace {
 
-using test::CaptureWindow;
 using test::PumpPending;
-using test::TestDpi;
-
-// The rectangle a control occupies in the main window's client area.
-LayoutRect ClientRectOf(HWND parent, HWND control) {
-    RECT r{};
-    ::GetWindowRect(control, &r);
-    ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
-    return {r.left, r.top, r.right - r.left, r.bottom - r.top};
-}
-
-std::string Describe(const LayoutRect& r) {
-    return "(" + std::to_string(r.x) + ", " + std::to_string(r.y) + ", " + std::to_string(r.w) +
-           ", " + std::to_string(r.h) + ")";
-}
-
-// Which controls (by table number) a page shows; 7 (the preview) and 16 (the progress bar)
-// are hidden outside a hover and a send.
-bool ShownOn(int number, int page, bool log) {
-    switch (number) {
-        case 1:
-        case 2:
-        case 6:
-        case 8:
-        case 9:
-        case 10:
-        case 11:
-        case 12:
-        case 13:
-        case 14:
-        case 15:
-        case 17:
-            return page == PAGE_CLIPBOARD;
-        case 3:
-        case 4:
-        case 5:
-        case 25:
-            return page == PAGE_CLIPBOARD && log;
-        case 18:
-        case 23:
-        case 24:
-            return page != PAGE_CLIPBOARD;
-        case 19:
-        case 20:
-        case 21:
-            return page == PAGE_SERIAL_SETTINGS;
-        case 22:
-            return page == PAGE_SYSTEM;
-        default:
-            return false;
-    }
-}
 
 TEST_F(MainWindowTest, EveryPagePlacesItsControlsByTheLayoutAndShowsOnlyThem) {
+    enum Shown { kClipboard, kLog, kSettings, kSerial, kSystem };
     for (const bool log : {false, true}) {
         ASSERT_TRUE(WriteUartDebugLog(log));
         for (const int page : {PAGE_CLIPBOARD, PAGE_SERIAL_SETTINGS, PAGE_SYSTEM}) {
@@ -118,55 +63,52 @@ TEST_F(MainWindowTest, EveryPagePlacesItsControlsByTheLayoutAndShowsOnlyThem) {
             ::GetClientRect(Main(), &client);
             const MainWindowLayout l = LayoutControls(page, client.right, client.bottom, dpi_, log,
                                                       window_->SplitPosition());
-            const std::pair<int, LayoutRect> placed[] = {
-                {1, l.clipboardHeading},
-                {2, l.menuButton},
-                {3, l.logHeading},
-                {4, l.clearLog},
-                {5, l.logPane},
-                {6, l.historyList},
-                {8, l.historyHeading},
-                {9, l.clearHistory},
-                {10, l.statusLine},
-                {12, l.connect},
-                {13, l.disconnect},
-                {14, l.connectionState},
-                {15, l.transferText},
-                {17, l.cancelSend},
-                {18, l.settingsHeading},
-                {19, l.portLabel},
-                {21, l.debugLogCheck},
-                {22, l.autostartCheck},
-                {23, l.save},
-                {24, l.cancelSettings},
-                {25, l.splitter},
+            const struct {
+                int number;
+                LayoutRect expected;
+                Shown shown;
+            } controls[] = {
+                {1, l.clipboardHeading, kClipboard},
+                {2, l.menuButton, kClipboard},
+                {3, l.logHeading, kLog},
+                {4, l.clearLog, kLog},
+                {5, l.logPane, kLog},
+                {6, l.historyList, kClipboard},
+                {8, l.historyHeading, kClipboard},
+                {9, l.clearHistory, kClipboard},
+                {10, l.statusLine, kClipboard},
+                {11, l.portCombo, kClipboard},
+                {12, l.connect, kClipboard},
+                {13, l.disconnect, kClipboard},
+                {14, l.connectionState, kClipboard},
+                {15, l.transferText, kClipboard},
+                {17, l.cancelSend, kClipboard},
+                {18, l.settingsHeading, kSettings},
+                {19, l.portLabel, kSerial},
+                {20, l.settingsPortCombo, kSerial},
+                {21, l.debugLogCheck, kSerial},
+                {22, l.autostartCheck, kSystem},
+                {23, l.save, kSettings},
+                {24, l.cancelSettings, kSettings},
+                {25, l.splitter, kLog},
             };
-            for (const auto& [number, expected] : placed) {
-                HWND control = window_->ControlWindow(number);
-                ASSERT_NE(control, nullptr) << number;
-                EXPECT_EQ(::IsWindowVisible(control) != FALSE, ShownOn(number, page, log))
-                    << "control " << number;
-                if (ShownOn(number, page, log)) {
-                    EXPECT_EQ(ClientRectOf(Main(), control), expected)
-                        << "control " << number << " at " << Describe(ClientRectOf(Main(), control))
-                        << ", expected " << Describe(expected);
+            for (const auto& c : controls) {
+                const bool shown = c.shown == kClipboard  ? page == PAGE_CLIPBOARD
+                                   : c.shown == kLog      ? page == PAGE_CLIPBOARD && log
+                                   : c.shown == kSettings ? page != PAGE_CLIPBOARD
+                                   : c.shown == kSerial   ? page == PAGE_SERIAL_SETTINGS
+                                                          : page == PAGE_SYSTEM;
+                ASSERT_NE(Control(c.number), nullptr) << c.number;
+                EXPECT_EQ(Visible(c.number), shown) << "control " << c.number;
+                LayoutRect placed = Placed(c.number);
+                if (c.number == 11 || c.number == 20) {
+                    placed.h = c.expected.h;  // a combo box's window is its selection field
+                }
+                if (shown) {
+                    EXPECT_EQ(placed, c.expected) << "control " << c.number;
                 }
             }
-            // Combo boxes: their window height is the selection field's, not the list's.
-            for (const auto& [number, expected] :
-                 {std::pair{11, l.portCombo}, std::pair{20, l.settingsPortCombo}}) {
-                HWND combo = window_->ControlWindow(number);
-                EXPECT_EQ(::IsWindowVisible(combo) != FALSE, ShownOn(number, page, log));
-                if (ShownOn(number, page, log)) {
-                    const LayoutRect r = ClientRectOf(Main(), combo);
-                    EXPECT_EQ((LayoutRect{r.x, r.y, r.w, expected.h}), expected) << number;
-                }
-            }
-            EXPECT_FALSE(::IsWindowVisible(window_->ControlWindow(16)));
-            if (page != PAGE_CLIPBOARD) {
-                EXPECT_EQ(WindowText(window_->ControlWindow(18)),
-                          page == PAGE_SYSTEM ? L"系统" : L"串口设置");
-            }
+            EXPECT_FALSE(Visible(16));  // the progress bar shows only during a send
         }
     }
 }
@@ -178,10 +120,10 @@ TEST_F(MainWindowTest, ResizingFollowsTheLayoutAndThePageMinimumHolds) {
     SetClientSize(Px(230), Px(420));
     const MainWindowLayout narrow =
         LayoutControls(PAGE_CLIPBOARD, Px(230), Px(420), dpi_, true, window_->SplitPosition());
-    EXPECT_EQ(ClientRectOf(Main(), window_->ControlWindow(15)), narrow.transferText);
-    EXPECT_EQ(ClientRectOf(Main(), window_->ControlWindow(5)), narrow.logPane);
+    EXPECT_EQ(Placed(15), narrow.transferText);
+    EXPECT_EQ(Placed(5), narrow.logPane);
     EXPECT_EQ(window_->SplitPosition(), narrow.splitPosition);
-    EXPECT_GE(ClientRectOf(Main(), window_->ControlWindow(15)).w, Px(40));
+    EXPECT_GE(Placed(15).w, Px(40));
 
     // The minimum tracking size is the page's minimum client size as a window size.
     for (const int page : {PAGE_CLIPBOARD, PAGE_SERIAL_SETTINGS, PAGE_SYSTEM}) {
@@ -205,67 +147,54 @@ TEST_F(MainWindowTest, ResizingFollowsTheLayoutAndThePageMinimumHolds) {
     ::GetClientRect(Main(), &client);
     EXPECT_GE(client.right, Px(360));
     EXPECT_EQ(client.bottom, Px(400));
-    EXPECT_TRUE(::IsWindowVisible(Main()));
 }
 
 TEST_F(MainWindowTest, BandsAndControlColours) {
-    for (const bool log : {false, true}) {
-        ASSERT_TRUE(WriteUartDebugLog(log));
-        window_->ShowOnPage(PAGE_CLIPBOARD);
-        PumpPending();
-        // The bands through WM_PRINTCLIENT (what PrintWindow captures), then the screen.
-        const test::CapturedImage printed = CaptureWindow(Main());
-        ASSERT_TRUE(printed.IsValid());
-        EXPECT_EQ(printed.PixelAt(printed.Width() / 2, 1), RGB(249, 249, 249));
-        EXPECT_EQ(printed.PixelAt(printed.Width() / 2, printed.Height() / 2), RGB(255, 255, 255));
-        EXPECT_EQ(printed.PixelAt(1, printed.Height() - 1), RGB(240, 240, 240));
-        const test::CapturedImage image = CaptureOnScreen();
-        ASSERT_TRUE(image.IsValid());
-        const int w = image.Width();
-        const int h = image.Height();
-        // Top band above the heading, body between the headings and the list, bottom band
-        // right of "放弃".
-        EXPECT_EQ(image.PixelAt(w / 2, 1), RGB(249, 249, 249));
-        EXPECT_EQ(image.PixelAt(w / 2, Px(58)), RGB(255, 255, 255));
-        EXPECT_EQ(image.PixelAt(w - Px(3), h - Px(2)), RGB(240, 240, 240));
-        EXPECT_EQ(image.PixelAt(Px(3), h - Px(12)), RGB(240, 240, 240));
-        // Static texts paint an opaque white background, even on the grey top band.
-        EXPECT_EQ(image.PixelAt(w - Px(44), Px(14)), RGB(255, 255, 255));
-        // The log pane is white inside its border.
-        if (log) {
-            const LayoutRect pane = ClientRectOf(Main(), window_->ControlWindow(5));
-            EXPECT_EQ(image.PixelAt(pane.Right() - Px(30), pane.Bottom() - Px(4)),
-                      RGB(255, 255, 255));
-        }
-    }
-
+    ASSERT_TRUE(WriteUartDebugLog(true));
+    window_->ShowOnPage(PAGE_CLIPBOARD);
+    PumpPending();
+    // The bands through WM_PRINTCLIENT (what PrintWindow captures), then the screen.
+    const test::CapturedImage printed = test::CaptureWindow(Main());
+    ASSERT_TRUE(printed.IsValid());
+    EXPECT_EQ(printed.PixelAt(1, printed.Height() - 1), RGB(240, 240, 240));
+    const test::CapturedImage image = CaptureOnScreen();
+    ASSERT_TRUE(image.IsValid());
+    const int w = image.Width();
+    const int h = image.Height();
+    // Top band above the heading, body between the headings and the list, bottom band left of
+    // the port combo box.
+    EXPECT_EQ(image.PixelAt(w / 2, 1), RGB(249, 249, 249));
+    EXPECT_EQ(image.PixelAt(w / 2, Px(58)), RGB(255, 255, 255));
+    EXPECT_EQ(image.PixelAt(Px(3), h - Px(12)), RGB(240, 240, 240));
+    // Static texts paint an opaque white background, even on the grey top band.
+    EXPECT_EQ(image.PixelAt(w - Px(44), Px(14)), RGB(255, 255, 255));
+    const LayoutRect pane = Placed(5);  // white inside its border
+    EXPECT_EQ(image.PixelAt(pane.Right() - Px(30), pane.Bottom() - Px(4)), RGB(255, 255, 255));
+    // The settings pages have no grey bottom band.
     window_->ShowOnPage(PAGE_SERIAL_SETTINGS);
     PumpPending();
     const test::CapturedImage page1 = CaptureOnScreen();
-    EXPECT_EQ(page1.PixelAt(page1.Width() / 2, 1), RGB(249, 249, 249));
-    EXPECT_EQ(page1.PixelAt(page1.Width() / 2, Px(100)), RGB(255, 255, 255));
     EXPECT_EQ(page1.PixelAt(page1.Width() / 2, page1.Height() - Px(2)), RGB(255, 255, 255));
 
     // The control colour answers themselves: text colour, background mode and brush.
     HDC dc = ::GetDC(Main());
-    struct Case {
+    const struct {
         UINT message;
         int number;
-        int mode;
+        int mode;  // -1: an opaque white background colour instead
         bool stockWhite;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {WM_CTLCOLORSTATIC, 10, OPAQUE, false},      // status line
         {WM_CTLCOLORSTATIC, 21, TRANSPARENT, true},  // a check box asks as a static
         {WM_CTLCOLORBTN, 12, TRANSPARENT, true},    {WM_CTLCOLOREDIT, 5, -1, false},
         {WM_CTLCOLORSTATIC, 5, -1, false},  // the read-only log pane asks as a static
         {WM_CTLCOLORLISTBOX, 6, -1, false},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         ::SetBkMode(dc, c.mode == OPAQUE ? TRANSPARENT : OPAQUE);
-        const auto brush = reinterpret_cast<HBRUSH>(
-            ::SendMessageW(Main(), c.message, reinterpret_cast<WPARAM>(dc),
-                           reinterpret_cast<LPARAM>(window_->ControlWindow(c.number))));
+        const auto brush =
+            reinterpret_cast<HBRUSH>(::SendMessageW(Main(), c.message, reinterpret_cast<WPARAM>(dc),
+                                                    reinterpret_cast<LPARAM>(Control(c.number))));
         EXPECT_EQ(::GetTextColor(dc), RGB(32, 32, 32)) << c.number;
         if (c.mode != -1) {
             EXPECT_EQ(::GetBkMode(dc), c.mode) << c.number;
@@ -273,45 +202,36 @@ TEST_F(MainWindowTest, BandsAndControlColours) {
             EXPECT_EQ(::GetBkColor(dc), RGB(255, 255, 255)) << c.number;
         }
         ASSERT_NE(brush, nullptr);
-        if (c.stockWhite) {
-            EXPECT_EQ(brush, ::GetStockObject(WHITE_BRUSH)) << c.number;
-        } else {
-            LOGBRUSH lb{};
-            ::GetObjectW(brush, sizeof(lb), &lb);
-            EXPECT_EQ(lb.lbColor, RGB(255, 255, 255)) << c.number;
-        }
+        LOGBRUSH lb{};
+        ::GetObjectW(brush, sizeof(lb), &lb);
+        EXPECT_EQ(lb.lbColor, RGB(255, 255, 255)) << c.number;
+        EXPECT_EQ(brush == ::GetStockObject(WHITE_BRUSH), c.stockWhite) << c.number;
     }
     ::ReleaseDC(Main(), dc);
 }
 
-TEST_F(MainWindowTest, FontsIconAndLimitsAndDpiChange) {
-    struct FontCase {
+TEST_F(MainWindowTest, FontsLimitAndDpiChange) {
+    const struct {
         int number;
         const wchar_t* face;
         int tenths;
-    };
-    const FontCase fonts[] = {
-        {1, L"Segoe UI Bold", 90}, {8, L"Segoe UI Bold", 90}, {18, L"Segoe UI Bold", 90},
-        {5, L"Consolas", 85},      {9, L"Segoe UI", 90},      {11, L"Segoe UI", 90},
-        {10, L"Segoe UI", 90},     {21, L"Segoe UI", 90},     {23, L"Segoe UI", 90},
+    } fonts[] = {
+        {1, L"Segoe UI Bold", 90}, {18, L"Segoe UI Bold", 90}, {5, L"Consolas", 85},
+        {11, L"Segoe UI", 90},     {10, L"Segoe UI", 90},      {23, L"Segoe UI", 90},
     };
     const auto checkFonts = [&](int dpi) {
-        for (const FontCase& f : fonts) {
-            const auto font = reinterpret_cast<HFONT>(
-                ::SendMessageW(window_->ControlWindow(f.number), WM_GETFONT, 0, 0));
-            ASSERT_NE(font, nullptr) << f.number;
+        for (const auto& f : fonts) {
             LOGFONTW lf{};
-            ::GetObjectW(font, sizeof(lf), &lf);
+            ::GetObjectW(
+                reinterpret_cast<HFONT>(::SendMessageW(Control(f.number), WM_GETFONT, 0, 0)),
+                sizeof(lf), &lf);
             EXPECT_EQ(std::wstring(lf.lfFaceName), f.face) << f.number;
             EXPECT_EQ(lf.lfHeight, FontHeightForTenthsOfPoint(f.tenths, dpi)) << f.number;
         }
     };
     checkFonts(dpi_);
-
-    EXPECT_NE(::GetClassLongPtrW(Main(), GCLP_HICON), 0);
     EXPECT_NE(::GetClassLongPtrW(Main(), GCLP_HICONSM), 0);
-    EXPECT_EQ(::SendMessageW(window_->ControlWindow(5), EM_GETLIMITTEXT, 0, 0), 262144);
-    EXPECT_NE(::GetWindowLongPtrW(Main(), GWL_EXSTYLE) & WS_EX_APPWINDOW, 0);
+    EXPECT_EQ(::SendMessageW(LogPane(), EM_GETLIMITTEXT, 0, 0), LOG_PANE_LIMIT);
 
     // Wine never sends WM_DPICHANGED; the window must re-lay out and re-create its fonts when
     // Windows does.
@@ -333,9 +253,9 @@ TEST_F(MainWindowTest, FontsIconAndLimitsAndDpiChange) {
     const MainWindowLayout l =
         LayoutControls(PAGE_CLIPBOARD, client.right, client.bottom, newDpi, true, oldSplit * 3 / 2);
     EXPECT_EQ(window_->SplitPosition(), l.splitPosition);
-    EXPECT_EQ(ClientRectOf(Main(), window_->ControlWindow(6)), l.historyList);
-    EXPECT_EQ(ClientRectOf(Main(), window_->ControlWindow(5)), l.logPane);
-    EXPECT_EQ(ClientRectOf(Main(), window_->ControlWindow(17)), l.cancelSend);
+    EXPECT_EQ(Placed(6), l.historyList);
+    EXPECT_EQ(Placed(5), l.logPane);
+    EXPECT_EQ(Placed(17), l.cancelSend);
 }
 
 TEST_F(MainWindowTest, ClosingHidesAndShowMainBringsPageZeroBack) {
@@ -384,15 +304,14 @@ TEST_F(MainWindowTest, PostsFromAnotherThreadArriveInOrder) {
     const std::wstring log = WindowText(LogPane());
     EXPECT_EQ(log.find(L"line 0\r\nline 1\r\nline 2\r\n"), 0u);
     EXPECT_EQ(log.substr(log.size() - 16), L"line 48\r\nline 49");
-    EXPECT_EQ(WindowText(window_->ControlWindow(15)), L"等待设备应答");
-    EXPECT_EQ(history_->GetEntryCount(), before + 1);
+    EXPECT_EQ(TransferText(), L"等待设备应答");
     EXPECT_EQ(history_->GetEntryAt(0)->text, L"来自设备的文本");
+    EXPECT_EQ(RowCount(), before + 1);
     // The received text is on the clipboard, and the status line reports no failure.
     ClipboardEntry onClipboard;
     ASSERT_TRUE(ReadClipboardEntry(nullptr, onClipboard));
     EXPECT_EQ(onClipboard.text, L"来自设备的文本");
-    EXPECT_EQ(WindowText(StatusLine()), L"");
-    EXPECT_EQ(::SendMessageW(window_->ControlWindow(6), LB_GETCOUNT, 0, 0), before + 1);
+    EXPECT_EQ(Status(), L"");
 
     // Null payloads are ignored.
     ::SendMessageW(Main(), WM_APPEND_LOG_TEXT, 0, 0);
@@ -408,16 +327,14 @@ TEST_F(MainWindowTest, CreationLogsTheStartToThePaneAndTheLogFile) {
     EXPECT_EQ(WindowText(LogPane()), L"zovrel 已启动\r\n日志文件: " + logPath);
     const std::string file = test::ReadFileBytes(logPath);
     EXPECT_NE(file.find(ToUtf8(L"zovrel 已启动 · log=" + logPath)), std::string::npos);
-    EXPECT_EQ(window_->CurrentPage(), PAGE_CLIPBOARD);
     EXPECT_FALSE(::IsWindowVisible(Main()));  // created hidden
-    EXPECT_EQ(::GetWindow(Main(), GW_OWNER), nullptr);
 }
 
 TEST_F(MainWindowTest, QueuedPayloadsAreFreedWhenTheWindowGoesAndLaterPostsFail) {
     ASSERT_TRUE(WriteUartDebugLog(true));
     PumpPending();
     HWND gone = Main();
-    const long before = test::LiveAllocations();
+    const long before = liveAllocations.load();
     std::thread poster([this] {
         for (int i = 0; i < 500; ++i) {
             window_->PostLogText(std::wstring(40, L'x'));
@@ -427,21 +344,21 @@ TEST_F(MainWindowTest, QueuedPayloadsAreFreedWhenTheWindowGoesAndLaterPostsFail)
         }
     });
     poster.join();
-    EXPECT_GT(test::LiveAllocations() - before, 1500);
+    EXPECT_GT(liveAllocations.load() - before, 1500);
     window_->Destroy();
     // Every payload left in the queue was freed with the window.
-    EXPECT_LT(test::LiveAllocations() - before, 100);
+    EXPECT_LT(liveAllocations.load() - before, 100);
     MSG message;
     EXPECT_FALSE(
         ::PeekMessageW(&message, nullptr, WM_APPEND_LOG_TEXT, WM_SEND_PROGRESS, PM_NOREMOVE));
 
     // From now on every post fails and frees its own payload.
-    const long afterDestroy = test::LiveAllocations();
+    const long afterDestroy = liveAllocations.load();
     EXPECT_FALSE(window_->PostLogText(std::wstring(40, L'x')));
     EXPECT_FALSE(window_->PostSendResult(false, std::wstring(40, L'r')));
     EXPECT_FALSE(window_->PostReceivedEntry(std::make_unique<ClipboardEntry>()));
     EXPECT_FALSE(window_->PostHistoryChanged());
-    EXPECT_EQ(test::LiveAllocations(), afterDestroy);
+    EXPECT_EQ(liveAllocations.load(), afterDestroy);
     EXPECT_FALSE(::IsWindow(gone));
 }
 
@@ -453,8 +370,12 @@ TEST_F(MainWindowTest, Screenshots) {
             window_->AppendLogLine(L"12:00:01.250 SYS 串口已打开 COM3 @ 2000000");
             window_->AppendLogLine(L"12:00:01.300 RX PERIPHERAL_ECHO sn=1 len=24");
         }
-        ::SetWindowTextW(window_->ControlWindow(14), L"open");
-        HoverSendButtonOfRow(0);
+        ::SetWindowTextW(Control(14), L"open");
+        // The pointer (as the list sees it) on the first row's "发送" button.
+        RECT item{};
+        ::SendMessageW(Control(6), LB_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&item));
+        ::SendMessageW(Control(6), WM_MOUSEMOVE, 0,
+                       MAKELPARAM(item.right - Px(76), item.top + Px(14)));
         PumpPending();
         SaveScreenshot(log ? L"main-page0-log-shown" : L"main-page0-log-hidden");
     }
