@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "base/text.h"
@@ -206,60 +207,36 @@ TEST(ReadPackedDib, RefusesWhatGdiWouldReadPastTheEnd) {
     EXPECT_FALSE(ReadPackedDib(nullptr, 100).has_value());
 }
 
-std::vector<uint8_t> Bytes(std::initializer_list<int> values) {
-    std::vector<uint8_t> bytes;
-    for (int v : values) {
-        bytes.push_back(static_cast<uint8_t>(v));
-    }
-    return bytes;
-}
-
 TEST(PeekEncodedImageSize, ReadsTheSizeFromTheHeader) {
-    const auto png = Bytes({0x89, 'P', 'N', 'G', 13, 10, 26,   10,   0, 0, 0,    13,
-                            'I',  'H', 'D', 'R', 0,  0,  0x27, 0x10, 0, 1, 0x86, 0xA0});
-    const auto hugePng = Bytes({0x89, 'P', 'N', 'G', 13,   10,   26,   10,   0, 0, 0, 13,
-                                'I',  'H', 'D', 'R', 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 1});
-    const auto gif = Bytes({'G', 'I', 'F', '8', '9', 'a', 0x40, 0x01, 0xF0, 0x00});
-    auto bmp = Bytes({'B', 'M'});
-    bmp.resize(26);
-    bmp[14] = 40;
-    bmp[18] = 0x20;  // width 800
-    bmp[19] = 0x03;
-    bmp[22] = 0x9C;  // height -100 (top-down)
-    std::memset(bmp.data() + 23, 0xFF, 3);
-    auto coreBmp = Bytes({'B', 'M'});
-    coreBmp.resize(26);
-    coreBmp[14] = 12;
-    coreBmp[18] = 7;
-    coreBmp[20] = 9;
-    // Start of image, an APP0 segment of 4 bytes, fill bytes, then a progressive frame header.
-    const auto jpeg = Bytes({0xFF, 0xD8, 0xFF, 0xE0, 0, 4, 'J', 'F', 0xFF, 0xFF, 0xC2, 0, 11, 8,
-                             0x01, 0x2C, 0x02, 0x58, 3});
-    const auto jpegNoFrame = Bytes({0xFF, 0xD8, 0xFF, 0xDA, 0, 4, 1, 2});
-    const auto jpegCut = Bytes({0xFF, 0xD8, 0xFF, 0xE1, 0x10, 0});
-    const std::vector<uint8_t> pngCut(png.begin(), png.begin() + 20);
-    const auto tiff = Bytes({'I', 'I', 42, 0, 8, 0, 0, 0});
-    const auto jpegDht =
-        Bytes({0xFF, 0xD8, 0xFF, 0xC4, 0, 7, 1, 2, 3, 4, 5, 0xFF, 0xC0, 0, 11, 8, 0, 2, 0, 3});
+    using namespace std::string_literals;
+    const std::string png = "\x89PNG\r\n\x1A\n\0\0\0\x0DIHDR\0\0\x27\x10\0\x01\x86\xA0"s;
+    const std::string bmpStart = "BM"s + std::string(12, '\0');
     const struct {
         const char* name;
-        const std::vector<uint8_t>& bytes;
+        std::string bytes;
         std::optional<ImageSize> size;
     } cases[] = {
         {"png", png, ImageSize{10000, 100000}},
-        {"png beyond int", hugePng, ImageSize{INT_MAX, 1}},
-        {"png cut", pngCut, std::nullopt},
-        {"gif", gif, ImageSize{320, 240}},
-        {"bmp top-down", bmp, ImageSize{800, 100}},
-        {"bmp core header", coreBmp, ImageSize{7, 9}},
-        {"jpeg", jpeg, ImageSize{600, 300}},
-        {"jpeg table before the frame", jpegDht, ImageSize{3, 2}},
-        {"jpeg scan before any frame", jpegNoFrame, std::nullopt},
-        {"jpeg cut", jpegCut, std::nullopt},
-        {"unknown", tiff, std::nullopt},
+        {"png beyond int", png.substr(0, 16) + "\xFF\xFF\xFF\xFF\0\0\0\x01"s,
+         ImageSize{INT_MAX, 1}},
+        {"png cut", png.substr(0, 20), std::nullopt},
+        {"gif", "GIF89a\x40\x01\xF0\0"s, ImageSize{320, 240}},
+        // Height -100: top-down.
+        {"bmp top-down", bmpStart + "(\0\0\0\x20\x03\0\0\x9C\xFF\xFF\xFF"s, ImageSize{800, 100}},
+        {"bmp core header", bmpStart + "\x0C\0\0\0\x07\0\x09\0\0\0\0\0"s, ImageSize{7, 9}},
+        // Start of image, an APP0 segment of 4 bytes, fill bytes, then a progressive frame header.
+        {"jpeg", "\xFF\xD8\xFF\xE0\0\x04JF\xFF\xFF\xC2\0\x0B\x08\x01\x2C\x02\x58\x03"s,
+         ImageSize{600, 300}},
+        {"jpeg table before the frame",
+         "\xFF\xD8\xFF\xC4\0\x07\x01\x02\x03\x04\x05\xFF\xC0\0\x0B\x08\0\x02\0\x03"s,
+         ImageSize{3, 2}},
+        {"jpeg scan before any frame", "\xFF\xD8\xFF\xDA\0\x04\x01\x02"s, std::nullopt},
+        {"jpeg cut", "\xFF\xD8\xFF\xE1\x10\0"s, std::nullopt},
+        {"unknown", "II*\0\x08\0\0\0"s, std::nullopt},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(PeekEncodedImageSize(c.bytes.data(), c.bytes.size()), c.size) << c.name;
+        const auto* bytes = reinterpret_cast<const uint8_t*>(c.bytes.data());
+        EXPECT_EQ(PeekEncodedImageSize(bytes, c.bytes.size()), c.size) << c.name;
     }
 }
 
