@@ -4,6 +4,7 @@ and an X display; exits 77 (skipped) without them."""
 
 import glob
 import os
+import pathlib
 import shutil
 import sys
 import unittest
@@ -59,12 +60,13 @@ class Program:
         test.addCleanup(end_process, self.proc)
         wait_for(lambda: visible_windows(self.proc.pid), 60, "the main window of " + exe)
 
-    def wait_for_capture(self, data_root, windows_name):
-        """Until a history text file under the data root holds this run's text."""
-        def captured():
-            return any(open(p, "rb").read() == self.text.encode("utf-8")
-                       for p in glob.glob(os.path.join(data_root, "history", "*.txt")))
-        wait_for(captured, 60, "the captured text in %s\\history" % windows_name)
+    def wait_for_capture(self, data_root):
+        """Until a history text file under the data root (a Windows path) holds this run's
+        text."""
+        files = os.path.join(prefix.unix(data_root), "history", "*.txt")
+        wait_for(lambda: any(pathlib.Path(p).read_bytes() == self.text.encode("utf-8")
+                             for p in glob.glob(files)),
+                 60, "the captured text in %s\\history" % data_root)
 
     def end(self):
         end_process(self.proc)
@@ -106,7 +108,7 @@ class InstalledCopy(unittest.TestCase):
         self.assertEqual(prefix.install(SETUP), 0)
         program = Program(self, prefix.install_dir + r"\zovrel.exe")
         data_root = prefix.unix(prefix.data_root)
-        program.wait_for_capture(data_root, prefix.data_root)
+        program.wait_for_capture(prefix.data_root)
 
         self.assert_setup_and_uninstall_refused()
 
@@ -206,7 +208,7 @@ class PortableCopy(unittest.TestCase):
             self.assertIn("zovrel %s" % VERSION, f.read())
 
         program = Program(self, self.folder + r"\zovrel.exe")
-        program.wait_for_capture(folder, self.folder)
+        program.wait_for_capture(self.folder)
         program.end()
         self.assertFalse(os.path.exists(prefix.unix(prefix.data_root)),
                          "the portable copy wrote into the roaming folder")
