@@ -10,19 +10,23 @@ screen as the X server reports it."""
 import configparser
 import glob
 import os
+import re
 import shutil
 import signal
 import subprocess
-import tempfile
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SOURCE = os.path.abspath(os.path.join(HERE, "..", ".."))
-WINE_RUN = os.environ.get("ZOVREL_WINE_RUN") or os.path.join(SOURCE, "scripts", "wine-run")
+os.environ.setdefault("ZOVREL_WINE_RUN", os.path.join(SOURCE, "scripts", "wine-run"))
+import e2e_support  # noqa: E402  (reads $ZOVREL_WINE_RUN when imported)
+
+WINE_RUN = e2e_support.WINE_RUN
 SCREENSHOTS = os.environ.get("ZOVREL_E2E_SCREENSHOTS") or os.path.join(SOURCE, "build",
                                                                        "screenshots", "e2e")
 MAIN_TITLE = r"^zovrel( - .+)?$"
 SCREEN = (1280, 1024)
+QUIET = dict(stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
 def poll(what, timeout, interval=0.05, message=None):
@@ -38,12 +42,6 @@ def poll(what, timeout, interval=0.05, message=None):
         time.sleep(interval)
 
 
-def scale(value, dpi=96):
-    """MulDiv(value, dpi, 96), as the program scales its layout."""
-    product = value * dpi
-    return (product + 48) // 96 if product >= 0 else -((-product + 48) // 96)
-
-
 class Desktop:
     """Xvfb + openbox on a free display (or a display given, such as the user's own), and one
     Wine server for the prefix, started on that display. Screenshots go to `shots`."""
@@ -52,64 +50,57 @@ class Desktop:
         self.prefix, self.shots_folder, self.shots = prefix, shots, 0
         self._procs = []
         self.display = display or self._start_display()
-        self.env = dict(os.environ, DISPLAY=self.display, WINEPREFIX=prefix, WINEDEBUG="-all",
-                        LANG="C.UTF-8")
+        os.environ["WINEPREFIX"] = prefix  # for the COM ports e2e_support maps
+        self.env = dict(os.environ, DISPLAY=self.display, WINEDEBUG="-all", LANG="C.UTF-8")
         self.env.pop("ZOVREL_DPI", None)
         try:
-            self._start_wine()
+            subprocess.run([os.path.join(SOURCE, "scripts", "wine-prefix")], env=self.env,
+                           stdout=subprocess.DEVNULL, check=True, timeout=300)
+            for flag in ("-k", "-w", "-p"):
+                subprocess.run(["wineserver", flag], env=self.env, stdin=subprocess.DEVNULL,
+                               timeout=60, **QUIET)
+            # The first program starts Wine's desktop process (tray, clipboard) on this display.
+            self.wine("cmd", "/c", "exit")
+            shutil.rmtree(self.shots_folder, ignore_errors=True)
         except BaseException:
             self.close()
             raise
-
-    def _start_wine(self):
-        subprocess.run([os.path.join(SOURCE, "scripts", "wine-prefix")], env=self.env,
-                       stdout=subprocess.DEVNULL, check=True, timeout=300)
-        subprocess.run(["wineserver", "-k"], env=self.env, stderr=subprocess.DEVNULL, timeout=60)
-        subprocess.run(["wineserver", "-w"], env=self.env, stderr=subprocess.DEVNULL, timeout=60)
-        subprocess.run(["wineserver", "-p"], env=self.env, stdin=subprocess.DEVNULL,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
-        # The first program starts Wine's desktop process (tray, clipboard) on this display.
-        self.wine("cmd", "/c", "exit")
-        shutil.rmtree(self.shots_folder, ignore_errors=True)
 
     def _start_display(self):
         for n in range(140, 200):
             if os.path.exists("/tmp/.X11-unix/X%d" % n) or os.path.exists("/tmp/.X%d-lock" % n):
                 continue
             env = dict(os.environ, DISPLAY=":%d" % n)
-            xvfb = subprocess.Popen(["Xvfb", ":%d" % n, "-screen", "0", "%dx%dx24" % SCREEN,
-                                     "-nolisten", "tcp"], stdout=subprocess.DEVNULL,
-                                    stderr=subprocess.DEVNULL)
 
-            def root_property():
+            def wm_check():
                 return subprocess.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], env=env,
                                       capture_output=True)
-            try:
-                poll(lambda: xvfb.poll() is not None or root_property().returncode == 0, 30, 0.1)
-            except AssertionError:
-                xvfb.kill()
-                xvfb.wait()
+            # None: another server took the number meanwhile.
+            if not self._serve(["Xvfb", ":%d" % n, "-screen", "0", "%dx%d" % SCREEN + "x24",
+                                "-nolisten", "tcp"], env, lambda: wm_check().returncode == 0, 30):
                 continue
-            if xvfb.poll() is not None:
-                continue  # another server took the number meanwhile
-            self._procs.append(xvfb)
             # The window manager; started again should it give up early.
             for _ in range(3):
-                openbox = subprocess.Popen(["openbox", "--sm-disable"], env=env,
-                                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-                try:
-                    poll(lambda: openbox.poll() is not None or
-                         b"window id" in root_property().stdout, 60, 0.2)
-                except AssertionError:
-                    openbox.kill()
-                    openbox.wait()
-                    continue
-                if openbox.poll() is None:
-                    self._procs.append(openbox)
+                if self._serve(["openbox", "--sm-disable"], env,
+                               lambda: b"window id" in wm_check().stdout, 60):
                     return ":%d" % n
             self.close_display()
             raise RuntimeError("openbox did not start on :%d" % n)
         raise RuntimeError("no free X display")
+
+    def _serve(self, args, env, ready, timeout):
+        """Starts a server and waits until it is ready; keeps it if it still runs."""
+        proc = subprocess.Popen(args, env=env, **QUIET)
+        try:
+            poll(lambda: proc.poll() is not None or ready(), timeout, 0.1)
+        except AssertionError:
+            proc.kill()
+            proc.wait()
+            return None
+        if proc.poll() is not None:
+            return None
+        self._procs.append(proc)
+        return proc
 
     def close(self):
         subprocess.run(["wineserver", "-k"], env=self.env, stderr=subprocess.DEVNULL, timeout=60)
@@ -128,8 +119,7 @@ class Desktop:
     # --- running things on this desktop ---
     def wine(self, *args, timeout=120):
         return subprocess.run([WINE_RUN, *args], env=self.env, stdin=subprocess.DEVNULL,
-                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                              timeout=timeout).returncode
+                              timeout=timeout, **QUIET).returncode
 
     def run(self, *args, timeout=30, check=True, input=None):
         return subprocess.run(args, env=self.env, capture_output=True, timeout=timeout,
@@ -145,12 +135,9 @@ class Desktop:
     def geometry(self, window):
         """(x, y, width, height) of an X window on the screen (xwininfo's absolute corner:
         xdotool's counts the window manager's frame twice)."""
-        values = {}
-        for line in self.run("xwininfo", "-id", str(window)).splitlines():
-            key, _, value = line.strip().partition(":")
-            values[key] = value.strip()
-        return (int(values["Absolute upper-left X"]), int(values["Absolute upper-left Y"]),
-                int(values["Width"]), int(values["Height"]))
+        info = self.run("xwininfo", "-id", str(window))
+        return tuple(int(re.search(r"%s:\s*(-?\d+)" % key, info).group(1)) for key in (
+            "Absolute upper-left X", "Absolute upper-left Y", "Width", "Height"))
 
     def click(self, x, y, button=1, double=False):
         self.xdotool("mousemove", "--sync", str(x), str(y))
@@ -165,7 +152,7 @@ class Desktop:
     def stacking(self):
         """The managed windows from bottom to top."""
         out = self.run("xprop", "-root", "_NET_CLIENT_LIST_STACKING")
-        return [int(w.strip(), 16) for w in out.split("#", 1)[-1].split(",") if w.strip()]
+        return [int(w, 16) for w in re.findall(r"0x[0-9a-f]+", out.split("#", 1)[-1])]
 
     def active_window(self):
         out = self.xdotool("getactivewindow", check=False).strip()
@@ -195,24 +182,17 @@ class Desktop:
         return tuple(int(colour[i:i + 2], 16) for i in (0, 2, 4))
 
     # --- the X clipboard ---
-    def copy_text(self, text):
-        """Another program copies a text: xclip owns the X clipboard until someone else takes it."""
-        proc = subprocess.Popen(["xclip", "-selection", "clipboard", "-i"], env=self.env,
-                                stdin=subprocess.PIPE, stdout=subprocess.DEVNULL,
-                                stderr=subprocess.DEVNULL)
-        proc.stdin.write(text.encode("utf-8"))
-        proc.stdin.close()
-        proc.wait(10)  # xclip forks into the background to serve the selection
+    def copy_text(self, text, target=()):
+        """Another program copies a text: xclip owns the X clipboard until someone else takes it
+        (it forks into the background to serve the selection)."""
+        subprocess.run(["xclip", "-selection", "clipboard", *target, "-i"], env=self.env,
+                       input=text.encode("utf-8"), timeout=10, **QUIET)
 
     def clear_clipboard(self):
         """Leaves the clipboard empty for Wine too: an X owner that offers only a type nobody
         knows makes Wine's clipboard empty (an X clipboard without owner would leave Wine with
         the last content it took over)."""
-        proc = subprocess.Popen(["xclip", "-selection", "clipboard", "-t",
-                                 "application/x-zovrel-nothing", "-i"], env=self.env,
-                                stdin=subprocess.PIPE, stdout=subprocess.DEVNULL,
-                                stderr=subprocess.DEVNULL)
-        proc.communicate(b"-", timeout=10)
+        self.copy_text("-", ("-t", "application/x-zovrel-nothing"))
         poll(lambda: "text" not in self.run("xclip", "-selection", "clipboard", "-o", "-t",
                                             "TARGETS", check=False), 10,
              message="the X clipboard kept its text")
@@ -224,8 +204,7 @@ class Desktop:
 
     # --- Wine's tray (no panel here: Wine shows the icons in its own window) ---
     def tray_window(self):
-        found = self.windows("^Wine System Tray$")
-        return found[0] if found else None
+        return (self.windows("^Wine System Tray$") or [None])[0]
 
     def tray_click(self, button=1):
         tray = poll(self.tray_window, 10, message="no Wine System Tray window")
@@ -233,20 +212,15 @@ class Desktop:
         self.xdotool("click", str(button))
 
     def popup_windows(self, program="zovrel.exe"):
-        """Mapped unnamed top-level windows of a program (menus, drop-down lists)."""
-        out = self.run("xwininfo", "-root", "-children")
+        """Mapped unnamed top-level windows of a program (menus, drop-down lists):
+        [(id, x, y, width, height)]."""
         found = []
-        for line in out.splitlines():
-            line = line.strip()
-            if "(has no name)" not in line or '("%s"' % program not in line:
-                continue
-            wid = int(line.split()[0], 16)
-            info = self.run("xwininfo", "-id", str(wid), check=False)
-            if "IsViewable" in info:
-                size = line.split(")")[-1].split()[0]  # 93x49+11+32
-                w, rest = size.split("x", 1)
-                h, x, y = rest.replace("+", " +").replace("-", " -").split()
-                found.append((wid, int(x), int(y), int(w), int(h)))
+        for m in re.finditer(r"^\s*(0x[0-9a-f]+) \(has no name\): \(\"%s\".*\)\s+(\d+)x(\d+)"
+                             r"([+-]\d+)([+-]\d+)" % re.escape(program),
+                             self.run("xwininfo", "-root", "-children"), re.M):
+            wid, w, h, x, y = int(m[1], 16), *map(int, m.groups()[1:])
+            if "IsViewable" in self.run("xwininfo", "-id", str(wid), check=False):
+                found.append((wid, x, y, w, h))
         return found
 
 
@@ -254,18 +228,13 @@ class Program:
     """zovrel.exe in a folder of its own (portable mode) on a desktop."""
 
     def __init__(self, desktop, folder, exe):
-        self.desktop, self.folder = desktop, folder
+        self.desktop, self.folder, self.proc = desktop, folder, None
         os.makedirs(folder, exist_ok=True)
         shutil.copy2(exe, os.path.join(folder, "zovrel.exe"))
         version = os.path.join(os.path.dirname(exe), "version")
         if os.path.exists(version):
             shutil.copy2(version, os.path.join(folder, "version"))
         open(os.path.join(folder, "portable"), "w").close()
-        self.proc = None
-
-    @property
-    def exe(self):
-        return os.path.join(self.folder, "zovrel.exe")
 
     def start(self):
         self.proc = self.launch()
@@ -273,9 +242,8 @@ class Program:
 
     def launch(self):
         """One more start of the program (a second instance when one runs)."""
-        return subprocess.Popen([WINE_RUN, self.exe], env=self.desktop.env,
-                                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                                stderr=subprocess.DEVNULL)
+        return subprocess.Popen([WINE_RUN, os.path.join(self.folder, "zovrel.exe")],
+                                env=self.desktop.env, stdin=subprocess.DEVNULL, **QUIET)
 
     def wait_exit(self, timeout=30):
         return self.proc.wait(timeout)
@@ -286,10 +254,6 @@ class Program:
             self.proc.wait(10)
 
     # --- its main window ---
-    def main_window(self, timeout=30):
-        return poll(lambda: (self.desktop.windows(MAIN_TITLE) or [None])[0], timeout,
-                    message="the main window did not show")
-
     def title(self, window):
         return self.desktop.xdotool("getwindowname", str(window)).strip()
 
@@ -324,10 +288,8 @@ class Program:
             f.write("\r\n".join(lines) + "\r\n")
 
     def log(self):
-        text = ""
-        for path in sorted(glob.glob(os.path.join(self.folder, "logs", "*.log"))):
-            text += read_text(path)
-        return text.splitlines()
+        paths = sorted(glob.glob(os.path.join(self.folder, "logs", "*.log")))
+        return "".join(read_text(path) for path in paths).splitlines()
 
     def wait_log(self, text, after=0, timeout=20):
         """The index of the first log line from `after` on that contains `text`."""
@@ -340,23 +302,18 @@ class Program:
     def history(self):
         """[(id, kind, text)] newest first, as saved in the history folder."""
         folder = os.path.join(self.folder, "history")
-        index = os.path.join(folder, "index.ini")
-        if not os.path.exists(index):
-            return []
-        order = ""
-        for line in read_text(index).splitlines():
-            if line.startswith("Order="):
-                order = line[len("Order="):]
+
+        def read(name):
+            path = os.path.join(folder, name)
+            return read_text(path) if os.path.exists(path) else None
+        order = re.search(r"^Order=(.*)$", read("index.ini") or "", re.M)
         entries = []
-        for piece in filter(None, (p.strip() for p in order.split(","))):
-            meta = os.path.join(folder, piece + ".meta")
-            if not os.path.exists(meta):
-                continue
-            kind = next((int(l.split("=", 1)[1]) for l in read_text(meta).splitlines()
-                         if l.startswith("Kind=")), 0)
-            txt = os.path.join(folder, piece + ".txt")
-            text = read_text(txt) if os.path.exists(txt) else ""
-            entries.append((int(piece), kind, text))
+        for piece in filter(None, (p.strip() for p in (order[1] if order else "").split(","))):
+            meta = read(piece + ".meta")
+            if meta is not None:
+                kind = re.search(r"^Kind=(\d+)", meta, re.M)
+                entries.append((int(piece), int(kind[1]) if kind else 0,
+                                read(piece + ".txt") or ""))
         return entries
 
     def wait_history(self, count, timeout=20):
@@ -369,49 +326,16 @@ def read_text(path):
         data = f.read()
     if data.startswith(b"\xff\xfe"):
         return data[2:].decode("utf-16-le", "replace")
-    if data.startswith(b"\xef\xbb\xbf"):
-        data = data[3:]
-    return data.decode("utf-8", "replace")
+    return data.decode("utf-8-sig", "replace")
 
 
-def scratch(prefix):
-    return tempfile.mkdtemp(prefix=prefix)
-
-
-class ComPort:
-    """A COM name of the desktop's Wine prefix for a pty slave: the dosdevices link Wine opens and
-    the SERIALCOMM value the program's port list reads."""
+class ComPort(e2e_support.ComPort):
+    """A COM name of the desktop's Wine prefix for a pty slave (the desktop names its prefix in
+    the environment e2e_support's ports are made in)."""
 
     def __init__(self, desktop, slave):
-        self.desktop = desktop
-        devices = os.path.join(desktop.prefix, "dosdevices")
-        os.makedirs(devices, exist_ok=True)
-        for n in range(60, 250):
-            self.link = os.path.join(devices, "com%d" % n)
-            try:
-                os.symlink(slave, self.link)
-                break
-            except FileExistsError:
-                pass
-        else:
-            raise RuntimeError("no free COM name in the Wine prefix")
-        self.number = n
-        self.name, self.value = "COM%d" % n, "\\Device\\ZovrelApp%d" % n
-        self._reg("add", "/t", "REG_SZ", "/d", self.name)
-
-    def retarget(self, slave):
-        """Points the name at the pty of a replug without leaving it missing meanwhile."""
-        os.symlink(slave, self.link + ".new")
-        os.replace(self.link + ".new", self.link)
-
-    def close(self):
-        if os.path.lexists(self.link):
-            os.unlink(self.link)
-        self._reg("delete")
-
-    def _reg(self, verb, *args):
-        self.desktop.wine("reg", verb, r"HKLM\HARDWARE\DEVICEMAP\SERIALCOMM", "/v", self.value,
-                          *args, "/f")
+        assert os.environ.get("WINEPREFIX") == desktop.prefix
+        super().__init__(slave)
 
 
 class MainLayout:
@@ -430,24 +354,15 @@ class MainLayout:
     def save(self):
         return self.w - 88 + 40, self.h - 36 + 14
 
-    def cancel_settings(self):
-        return self.w - 178 + 40, self.h - 36 + 14
-
     # page 0
     def menu_button(self):
         return self.w - 36 + 14, 2 + 14
-
-    def clear_all(self):
-        return self.w - 80 + 36, 30 + 14
 
     def port_combo(self):
         return 8 + self.c // 2, self.h - 28 + 12
 
     def connect(self):
         return self.c + 96 + 26, self.h - 28 + 12
-
-    def disconnect(self):
-        return self.c + 154 + 26, self.h - 28 + 12
 
     def cancel_send(self):
         return self.w - 60 + 26, self.h - 28 + 12

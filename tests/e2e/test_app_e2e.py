@@ -8,21 +8,18 @@ $ZOVREL_E2E_WINEPREFIX names another."""
 import os
 import shutil
 import subprocess
-import sys
 import time
 import unittest
 
-from app_desktop import (SOURCE, ComPort, Desktop, MainLayout, Program, poll, read_text,
-                         scratch)
-
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
-from simtools import Sim  # noqa: E402
+from app_desktop import SOURCE, WINE_RUN, Desktop, MainLayout, Program, poll, read_text
+from e2e_support import E2ETest
 
 EXE = os.environ.get("ZOVREL_EXE", "")
 PREFIX = os.environ.get("ZOVREL_E2E_WINEPREFIX") or os.path.join(SOURCE, "build", "wine-e2e")
 TEXT_FROM_DEVICE = "你好，来自设备的文字 ✓ zovrel"
 TEXT_COPIED = "另一个程序复制的文字: copied by xclip ✓"
 ROW, IMAGE_ROW = 60, 108
+BAND = (240, 240, 240)  # the bottom band where the progress bar shows
 
 
 def setUpModule():
@@ -48,19 +45,14 @@ def make_png(path, width, height, seed):
     return path
 
 
-class AppTest(unittest.TestCase):
-    """A simulated device on a COM port of the desktop's prefix and a program folder."""
+class AppTest(E2ETest):
+    """A simulated device on a COM port of the desktop's prefix (self.port names it) and a
+    program folder."""
 
     def setUp(self):
         self.desktop = DESKTOP
         self.desktop.clear_clipboard()
-        self.dir = scratch("zovrel-app-e2e-")
-        self.addCleanup(shutil.rmtree, self.dir, True)
-        self.sim = Sim("--link", os.path.join(self.dir, "tty"), "--no-wire-delay",
-                       "--reply-timeout-ms", "1000")
-        self.addCleanup(self.sim.close)
-        self.port = ComPort(self.desktop, self.sim.path)
-        self.addCleanup(self.port.close)
+        super().setUp()
         self.prog = Program(self.desktop, os.path.join(self.dir, "zovrel"), EXE)
         self.addCleanup(self.prog.kill)
         self.addCleanup(self.shot, "end")
@@ -70,11 +62,14 @@ class AppTest(unittest.TestCase):
 
     def start_on_saved_port(self):
         """Starts with the simulator's port saved: page 0, port open."""
-        self.prog.write_settings(UartComPort=self.port.name)
+        self.prog.write_settings(UartComPort=self.port)
         self.prog.start()
         window = self.prog.wait_title("zovrel")
-        self.prog.wait_log("串口已打开: %s @ 2000000 bps" % self.port.name, timeout=30)
+        self.wait_open(timeout=30)
         return window
+
+    def wait_open(self, **kw):
+        return self.prog.wait_log("串口已打开: %s @ 2000000 bps" % self.port, **kw)
 
     def layout(self, window):
         return MainLayout(*self.prog.client_size(window))
@@ -82,48 +77,39 @@ class AppTest(unittest.TestCase):
     def click(self, window, point, **kw):
         self.prog.click_client(window, *point, **kw)
 
-    def device_sends(self, **what):
-        result = self.sim.cmd(cmd="send", wait=True, timeout=120, **what).get("result")
-        self.assertTrue(result and result["ok"], result)
-        return result
-
-    def device_got(self, after, timeout=60):
-        done = self.sim.wait_for(lambda e: e["ev"] == "transfer_done" and e["dir"] == "in",
-                                 timeout=timeout, after=after)
-        with open(done["path"], "rb") as f:
-            return done, f.read()
-
     def frames_to_device(self, type_name, after=0):
         return [e for e in self.sim.events[after:]
                 if e["ev"] == "frame" and e["dir"] == "rx" and e["type"] == type_name]
+
+    def wait_frames(self, type_name, after, count):
+        poll(lambda: len(self.frames_to_device(type_name, after)) >= count, 30,
+             message="fewer than %d %s frames reached the device" % (count, type_name))
+
+    def popup(self, keep, message):
+        return poll(lambda: [p for p in self.desktop.popup_windows() if keep(p)], 10,
+                    message=message)[0]
 
     def choose_in_dropdown(self, window, field, name, items):
         """Opens a drop-down combo box by a click on its field and clicks the item `name` of
         `items` (the list as the combo box shows it, top to bottom)."""
         self.click(window, field)
-        popup = poll(lambda: [p for p in self.desktop.popup_windows() if p[4] > 10], 10,
-                     message="the drop-down list did not open")[0]
+        _, x, y, w, h = self.popup(lambda p: p[4] > 10, "the drop-down list did not open")
         self.shot("dropdown")
-        ports = items
-        index = ports.index(name)
-        _, x, y, w, h = popup
-        item = (h - 2) / len(ports)
-        self.desktop.click(x + w // 2, int(y + 1 + item * (index + 0.5)))
+        item = (h - 2) / len(items)
+        self.desktop.click(x + w // 2, int(y + 1 + item * (items.index(name) + 0.5)))
         poll(lambda: not [p for p in self.desktop.popup_windows() if p[4] > 10], 10)
 
     def present_ports(self):
         """The port names the program lists, sorted by number, as the prefix's registry has them."""
-        out = subprocess.run([os.path.join(SOURCE, "scripts", "wine-run"), "reg", "query",
-                              r"HKLM\HARDWARE\DEVICEMAP\SERIALCOMM"], env=self.desktop.env,
-                             capture_output=True, timeout=60).stdout.decode("utf-8", "replace")
+        out = self.desktop.run(WINE_RUN, "reg", "query", r"HKLM\HARDWARE\DEVICEMAP\SERIALCOMM",
+                               timeout=60, check=False)
         names = [line.split()[-1] for line in out.splitlines() if "REG_SZ" in line]
         return sorted(names, key=lambda n: int(n[3:]) if n[3:].isdigit() else 0)
 
     def open_settings_page(self, window):
         """"串口设置" from the menu button's menu."""
-        self.click(window, layout_of(self, window).menu_button())
-        menu = poll(lambda: [p for p in self.desktop.popup_windows() if p[4] > 30], 10,
-                    message="the menu button's menu did not open")[0]
+        self.click(window, self.layout(window).menu_button())
+        menu = self.popup(lambda p: p[4] > 30, "the menu button's menu did not open")
         self.shot("menu-button-menu")
         self.desktop.click(menu[1] + menu[3] // 2, menu[2] + 12)  # the first item
         self.prog.wait_title("zovrel - 串口设置")
@@ -131,10 +117,8 @@ class AppTest(unittest.TestCase):
     def exit_from_tray_menu(self):
         before = {p[0] for p in self.desktop.popup_windows()}
         self.desktop.tray_click(3)
-        menu = poll(lambda: [p for p in self.desktop.popup_windows() if p[0] not in before], 10,
-                    message="the tray menu did not open")[0]
+        _, x, y, w, h = self.popup(lambda p: p[0] not in before, "the tray menu did not open")
         self.shot("tray-menu")
-        _, x, y, w, h = menu
         self.desktop.click(x + w // 2, y + h - 12)  # "退出", the last item
         return self.prog.wait_exit(30)
 
@@ -150,13 +134,12 @@ class FirstStartAndTransfers(AppTest):
 
         # The port is chosen and saved by clicks; page 0 then shows the open port.
         layout = self.layout(window)
-        self.choose_in_dropdown(window, layout.settings_combo(), self.port.name,
-                                self.present_ports())
+        self.choose_in_dropdown(window, layout.settings_combo(), self.port, self.present_ports())
         self.shot("port-chosen")
         self.click(window, layout.save())
         window = prog.wait_title("zovrel")
-        prog.wait_log("串口已打开: %s @ 2000000 bps" % self.port.name)
-        self.assertEqual(prog.settings().get("UartComPort"), self.port.name)
+        self.wait_open()
+        self.assertEqual(prog.settings().get("UartComPort"), self.port)
         self.shot("saved-port-open")
 
         # The device sends a Chinese text: one row, and the X clipboard holds it.
@@ -176,55 +159,47 @@ class FirstStartAndTransfers(AppTest):
 
         # "发送" on that row delivers it byte for byte.
         mark = len(self.sim.events)
-        self.click(window, layout_of(self, window).row_button([ROW, ROW], 0, "发送"))
-        done, data = self.device_got(mark)
-        self.assertEqual(data, TEXT_COPIED.encode("utf-8"))
+        self.click(window, self.layout(window).row_button([ROW, ROW], 0, "发送"))
+        self.assertEqual(self.device_got(mark)[1], TEXT_COPIED.encode("utf-8"))
         self.shot("text-sent")
 
         # An image from the device, sent back: the progress bar shows; "放弃" ends the send and
         # the device never sees its FINISH_PACKET.
-        image = make_png(os.path.join(self.dir, "noise.png"), 420, 420, 7)
-        self.device_sends(kind="image", path=image)
+        self.device_sends(kind="image", path=make_png(os.path.join(self.dir, "noise.png"), 420,
+                                                      420, 7))
         self.assertEqual(prog.wait_history(3)[0][1], 1)
         desktop.xdotool("windowsize", "--sync", str(window), "900", "700")
-        layout = layout_of(self, window)
+        layout = self.layout(window)
         bar = layout.progress_bar()
         self.assertIsNotNone(bar)
-        before = self.shot("image-received")
-        bar_point = (bar[0] + 3, bar[1] + bar[3] // 2)
         left, top, _, _ = desktop.geometry(window)
-        self.assertEqual(desktop.pixel(before, left + bar_point[0], top + bar_point[1]),
-                         (240, 240, 240))  # no bar yet: the bottom band
+        bar_point = (left + bar[0] + 3, top + bar[1] + bar[3] // 2)
+        self.assertEqual(desktop.pixel(self.shot("image-received"), *bar_point), BAND)
         mark = len(self.sim.events)
         self.click(window, layout.row_button([IMAGE_ROW, ROW, ROW], 0, "发送"))
-        poll(lambda: len(self.frames_to_device("MIDDLE_PACKET", mark)) >= 4, 30,
-             message="the image send did not start")
-        during = self.shot("image-sending-progress")
-        self.assertNotEqual(desktop.pixel(during, left + bar_point[0], top + bar_point[1]),
-                            (240, 240, 240), "no progress bar during the send")
+        self.wait_frames("MIDDLE_PACKET", mark, 4)
+        self.assertNotEqual(desktop.pixel(self.shot("image-sending-progress"), *bar_point), BAND,
+                            "no progress bar during the send")
         self.click(window, layout.cancel_send())
-        stopped = stable_count(lambda: len(self.frames_to_device("MIDDLE_PACKET", mark)), 1.0)
-        self.assertLess(stopped, 60)
+        self.assertLess(stable_count(lambda: len(self.frames_to_device("MIDDLE_PACKET", mark))),
+                        60)
         self.assertEqual(self.frames_to_device("FINISH_PACKET", mark), [])
         self.shot("image-send-cancelled")
 
         # A file from the device: a files row whose "打开目录" opens its day folder.
-        report = os.path.join(self.dir, "device report.txt")
-        with open(report, "w") as f:
-            f.write("measurement\n" * 2000)
-        self.device_sends(kind="file", path=report)
-        history = prog.wait_history(4)
-        self.assertEqual(history[0][1], 2)
+        content = b"measurement\n" * 2000
+        self.device_sends(kind="file", path=self.write_file("device report.txt", content))
+        self.assertEqual(prog.wait_history(4)[0][1], 2)
         days = os.listdir(os.path.join(prog.folder, "files"))
         self.assertEqual(len(days), 1)
-        day = days[0]
-        with open(os.path.join(prog.folder, "files", day, "device report.txt")) as f:
-            self.assertEqual(f.read(), "measurement\n" * 2000)
+        with open(os.path.join(prog.folder, "files", days[0], "device report.txt"), "rb") as f:
+            self.assertEqual(f.read(), content)
         windows_before = set(desktop.windows(".*"))
         self.click(window, layout.row_button([ROW, IMAGE_ROW, ROW, ROW], 0, "打开目录"))
         opened = poll(lambda: [w for w in set(desktop.windows(".*")) - windows_before
-                               if day in desktop.xdotool("getwindowname", str(w), check=False)],
-                      20, message="no window opened on the day folder %s" % day)
+                               if days[0] in desktop.xdotool("getwindowname", str(w),
+                                                             check=False)],
+                      20, message="no window opened on the day folder %s" % days[0])
         self.shot("open-folder")
         for w in opened:
             desktop.xdotool("windowclose", str(w), check=False)
@@ -267,7 +242,7 @@ class SecondStartTrayAndExit(AppTest):
         self.shot("settings-page-after-tab")
         desktop.key("Return")
         prog.wait_title("zovrel")
-        self.assertEqual(prog.settings().get("UartComPort"), self.port.name)
+        self.assertEqual(prog.settings().get("UartComPort"), self.port)
 
         # Hidden in the tray (here on the settings page): a second start ends silently.
         self.open_settings_page(window)
@@ -302,24 +277,24 @@ class SecondStartTrayAndExit(AppTest):
 
 class LinkLossAndExitDuringSend(AppTest):
     def test_unplug_shows_closed_and_reconnects_then_exit_during_a_send_to_a_silent_device(self):
-        desktop, prog = self.desktop, self.prog
+        prog = self.prog
         window = self.start_on_saved_port()
         after = len(prog.log())
         self.sim.cmd(cmd="unplug", ms=2000)
         lost = prog.wait_log("串口连接断开", after=after)
         self.shot("unplugged-closed")
         replug = self.sim.wait_for(lambda e: e["ev"] == "replug", timeout=20)
-        self.port.retarget(replug["path"])
+        self.com.retarget(replug["path"])
         prog.wait_log("串口已重新连接", after=lost, timeout=30)
         self.shot("replugged-open")
 
         # A large image goes out; the device stops answering halfway; "退出" ends it all.
-        image = make_png(os.path.join(self.dir, "big.png"), 500, 500, 11)
-        self.device_sends(kind="image", path=image)
+        self.device_sends(kind="image", path=make_png(os.path.join(self.dir, "big.png"), 500,
+                                                      500, 11))
         prog.wait_history(1)
         mark = len(self.sim.events)
-        self.click(window, layout_of(self, window).row_button([IMAGE_ROW], 0, "发送"))
-        poll(lambda: len(self.frames_to_device("MIDDLE_PACKET", mark)) >= 3, 30)
+        self.click(window, self.layout(window).row_button([IMAGE_ROW], 0, "发送"))
+        self.wait_frames("MIDDLE_PACKET", mark, 3)
         self.sim.cmd(cmd="silence", on=True, full=True)
         self.shot("sending-to-silent-device")
         self.assertEqual(self.exit_from_tray_menu(), 0)
@@ -329,31 +304,25 @@ class LinkLossAndExitDuringSend(AppTest):
 
 
 class BadInput(AppTest):
-    def write_history(self, files, index):
-        folder = os.path.join(self.prog.folder, "history")
-        os.makedirs(folder, exist_ok=True)
-        for name, data in files.items():
-            with open(os.path.join(folder, name), "wb") as f:
-                f.write(data)
-        with open(os.path.join(folder, "index.ini"), "w") as f:
-            f.write("[Meta]\r\n" + "".join("%s=%s\r\n" % kv for kv in index.items()))
-
     def test_half_written_history_and_a_missing_port_then_garbage_and_a_vanishing_port(self):
         desktop, prog = self.desktop, self.prog
         meta = "[Entry]\r\nKind=0\r\nDataSize=%d\r\nTimeHigh=30000000\r\nTimeLow=0\r\n"
         good = "留下的条目 kept"
         # A crash in the middle of a save: entry 2 has no text yet, entry 3 no meta, a stray 4.
-        self.write_history({"1.meta": (meta % len(good.encode())).encode(),
-                            "1.txt": good.encode(),
-                            "2.meta": (meta % 5).encode(),
-                            "3.txt": b"orphan", "4.txt": b"stray"},
-                           {"Count": 3, "NextId": 3, "CurrentId": 1, "Order": "1,2,3"})
+        folder = os.path.join(prog.folder, "history")
+        os.makedirs(folder, exist_ok=True)
+        for name, data in {"1.meta": (meta % len(good.encode())).encode(), "1.txt": good.encode(),
+                           "2.meta": (meta % 5).encode(), "3.txt": b"orphan", "4.txt": b"stray",
+                           "index.ini": b"[Meta]\r\nCount=3\r\nNextId=3\r\nCurrentId=1\r\n"
+                                        b"Order=1,2,3\r\n"}.items():
+            with open(os.path.join(folder, name), "wb") as f:
+                f.write(data)
         prog.write_settings(UartComPort="COM199")
         prog.start()
         window = prog.wait_title("zovrel")
         prog.wait_log("串口打开失败: COM199")
         self.shot("missing-port-half-written-history")
-        layout = layout_of(self, window)
+        layout = self.layout(window)
         # The window answers at once: "连接" tries again.
         after = len(prog.log())
         self.click(window, layout.connect())
@@ -367,12 +336,12 @@ class BadInput(AppTest):
                        prog.history(), 20, message="the copy did not arrive")
         self.assertEqual(history[1:], loaded)
 
-        # The page-0 port choice opens the simulator's port.
-        # The saved port that is not present comes last on page 0.
-        self.choose_in_dropdown(window, layout.port_combo(), self.port.name,
+        # The page-0 port choice opens the simulator's port; the saved port that is not present
+        # comes last there.
+        self.choose_in_dropdown(window, layout.port_combo(), self.port,
                                 self.present_ports() + ["COM199"])
-        prog.wait_log("串口已打开: %s @ 2000000 bps" % self.port.name)
-        self.assertEqual(prog.settings().get("UartComPort"), self.port.name)
+        self.wait_open()
+        self.assertEqual(prog.settings().get("UartComPort"), self.port)
         self.shot("port-chosen-on-page-0")
 
         # A device that answers garbage: noise before every reply of a send. The send ends
@@ -383,25 +352,24 @@ class BadInput(AppTest):
         self.sim.cmd(cmd="fault", kind="flip", type="GENERAL_REPLY", nth=2)
         self.click(window, layout.row_button(heights, 0, "发送"))
         self.click(window, layout.menu_button())
-        poll(lambda: [p for p in desktop.popup_windows() if p[4] > 30], 10,
-             message="the window did not answer during the send")
+        self.popup(lambda p: p[4] > 30, "the window did not answer during the send")
         desktop.key("Escape")
-        done, data = self.device_got(mark, timeout=90)
-        self.assertEqual(data, "新的复制 new copy".encode("utf-8"))
-        faults = [e["kind"] for e in self.sim.events[mark:] if e["ev"] == "fault"]
-        self.assertEqual(sorted(set(faults)), ["flip", "noise"])
+        done = self.sim.wait_for(lambda e: e["ev"] == "transfer_done" and e["dir"] == "in",
+                                 timeout=90, after=mark)
+        with open(done["path"], "rb") as f:
+            self.assertEqual(f.read(), "新的复制 new copy".encode("utf-8"))
+        faults = {e["kind"] for e in self.sim.events[mark:] if e["ev"] == "fault"}
+        self.assertEqual(faults, {"flip", "noise"})
         self.shot("garbage-survived")
 
         # The port vanishes in the middle of a send: the link reports it, the send ends, the
         # entries stay and the window still answers.
-        big = "大文本 " * 60000
-        desktop.copy_text(big)
+        desktop.copy_text("大文本 " * 60000)
         rows = len(history) + 1
         prog.wait_history(rows)
-        mark = len(self.sim.events)
-        after = len(prog.log())
+        mark, after = len(self.sim.events), len(prog.log())
         self.click(window, layout.row_button(heights + [ROW], 0, "发送"))
-        poll(lambda: len(self.frames_to_device("MIDDLE_PACKET", mark)) >= 3, 30)
+        self.wait_frames("MIDDLE_PACKET", mark, 3)
         self.sim.cmd(cmd="unplug")
         prog.wait_log("串口连接断开", after=after, timeout=30)
         self.shot("port-vanished-mid-send")
@@ -411,11 +379,7 @@ class BadInput(AppTest):
         self.assertEqual(len(prog.history()), rows)
 
 
-def layout_of(test, window):
-    return MainLayout(*test.prog.client_size(window))
-
-
-def stable_count(count, quiet):
+def stable_count(count, quiet=1.0):
     """Waits until count() has not changed for `quiet` seconds; returns it."""
     value, since = count(), time.monotonic()
     deadline = since + 60
