@@ -53,7 +53,7 @@ TEST(MainWindowRules, PortComboChoices) {
         const std::vector<std::wstring>* names;
         std::wstring saved;
         int selected;
-        bool append;
+        bool append;  // ignored on the settings page
     };
     const Case clipboard[] = {
         {&two, L"COM5", 1, false},    {&two, L"com5", 1, false},  // letter case ignored

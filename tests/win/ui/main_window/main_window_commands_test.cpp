@@ -104,9 +104,11 @@ TEST_F(MainWindowCommandsTest, PortCombosConnectAndDisconnect) {
     EXPECT_FALSE(link->IsOpen());
     ExpectConnection(L"closed", true);
 
-    // Without a link there is no state and "连接" does nothing.
+    // Without a link there is no state, only the saved port is listed and "连接" does nothing.
     window_->SetSerialLink(nullptr);
     EXPECT_EQ(WindowText(Control(14)), L"");
+    ASSERT_EQ(Send(11, CB_GETCOUNT), 1);
+    EXPECT_EQ(ComboItem(11, 0), L"COM3");
     Click(12, IDC_CONNECT);
     EXPECT_EQ(window_->CurrentPage(), PAGE_CLIPBOARD);
     link->Close();
@@ -373,6 +375,7 @@ TEST_F(MainWindowCommandsTest, LogPaneCutsAtALineFollowsTheEndAndKeepsTheReaders
     window_->AppendLogLine(L"another line");
     ASSERT_TRUE(::GetScrollInfo(pane, SB_VERT, &info));
     EXPECT_EQ(info.nPos, 0);
+    EXPECT_EQ(WindowText(pane).substr(WindowText(pane).size() - 12), L"another line");
 
     // Even when the pane is cut back, the lines being read stay in view.
     ::SetWindowTextW(pane, text.c_str());
