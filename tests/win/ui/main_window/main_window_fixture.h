@@ -36,11 +36,6 @@ inline void PrintTo(const LayoutRect& r, std::ostream* os) {
 
 class MainWindowTest : public test::GuiTest {
   protected:
-    struct Box {
-        std::wstring text;
-        UINT type;
-    };
-
     // A packed 32-bit DIB of vertical stripes, as the clipboard gives images.
     static Bytes StripedDib(int width, int height) {
         BITMAPINFOHEADER header{sizeof(header), width, height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
@@ -80,8 +75,8 @@ class MainWindowTest : public test::GuiTest {
 
         window_ = std::make_unique<CZovrelMainWnd>(*history_);
         CZovrelMainWnd::DesktopActions actions;
-        actions.messageBox = [this](HWND, const std::wstring& text, UINT type) {
-            boxes_.push_back({text, type});
+        actions.messageBox = [this](HWND, const std::wstring& text, UINT) {
+            boxes_.push_back(text);
             return boxAnswer_;
         };
         actions.openFolder = [this](const std::wstring& folder) {
@@ -178,7 +173,7 @@ class MainWindowTest : public test::GuiTest {
     std::wstring filesFolder_;
     std::unique_ptr<ClipboardHistory> history_;
     std::unique_ptr<CZovrelMainWnd> window_;
-    std::vector<Box> boxes_;
+    std::vector<std::wstring> boxes_;  // the texts of the modal boxes shown
     int boxAnswer_ = IDNO;
     std::vector<std::wstring> openedFolders_;
     int aboutShown_ = 0;
