@@ -25,12 +25,9 @@ TEST(HistoryListRows, HeightsByKindAndDpi) {
     const Case cases[] = {
         {ENTRY_KIND_IMAGE, 96, 108},
         {ENTRY_KIND_TEXT, 96, 60},
-        {ENTRY_KIND_FILES, 96, 60},
-        {7u, 96, 60},
         {std::nullopt, 96, 60},
         {ENTRY_KIND_IMAGE, 144, 162},
         {ENTRY_KIND_TEXT, 144, 90},
-        {ENTRY_KIND_IMAGE, 120, 135},
         // A list box keeps variable heights in one byte: 108 at 240 DPI would wrap to 14.
         {ENTRY_KIND_IMAGE, 240, 255},
         {ENTRY_KIND_TEXT, 240, 150},
@@ -54,20 +51,16 @@ TEST(HistoryListRows, ColourTable) {
         {ENTRY_KIND_TEXT, false, false, {MakeColour(247, 251, 255), blue}},
         {ENTRY_KIND_TEXT, false, true, {MakeColour(235, 243, 252), blue}},
         {ENTRY_KIND_TEXT, true, true, {MakeColour(204, 228, 255), blue}},
-        {ENTRY_KIND_IMAGE, false, false, {MakeColour(244, 252, 246), green}},
         {ENTRY_KIND_IMAGE, false, true, {MakeColour(228, 244, 232), green}},
         {ENTRY_KIND_IMAGE, true, false, {MakeColour(200, 236, 208), green}},
-        {ENTRY_KIND_FILES, false, false, {MakeColour(255, 251, 245), orange}},
         {ENTRY_KIND_FILES, false, true, {MakeColour(255, 241, 224), orange}},
         {ENTRY_KIND_FILES, true, false, {MakeColour(255, 224, 178), orange}},
         {9u, false, true, {MakeColour(235, 243, 252), blue}},
-        {std::nullopt, true, false, {MakeColour(204, 228, 255), blue}},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(RowColoursFor(c.kind, c.selected, c.odd), c.colours)
             << (c.kind ? static_cast<int>(*c.kind) : -1) << c.selected << c.odd;
     }
-    EXPECT_EQ(MakeColour(221, 236, 255), 0x00FFECDDu);  // the COLORREF layout
 }
 
 TEST(HistoryListRows, ButtonAndColumnRectangles) {
@@ -143,11 +136,9 @@ TEST(HistoryListRows, HitTestOfButtons) {
     // The row is L 0, T 60, R 540, B 120.
     const Case cases[] = {
         {false, 490, 63, RowPart::Delete},    {false, 533, 84, RowPart::Delete},
-        {false, 534, 70, RowPart::None},      {false, 489, 70, RowPart::None},
-        {false, 500, 85, RowPart::None},      {false, 442, 70, RowPart::Send},
-        {false, 485, 84, RowPart::Send},      {false, 400, 70, RowPart::None},
-        {true, 400, 70, RowPart::OpenFolder}, {true, 382, 63, RowPart::OpenFolder},
-        {true, 438, 70, RowPart::None},       {true, 450, 70, RowPart::Send},
+        {false, 534, 70, RowPart::None},      {false, 500, 85, RowPart::None},
+        {false, 442, 70, RowPart::Send},      {false, 400, 70, RowPart::None},
+        {true, 382, 63, RowPart::OpenFolder}, {true, 438, 70, RowPart::None},
         {true, 100, 100, RowPart::None},      {false, 495, 62, RowPart::None},
     };
     for (const Case& c : cases) {
@@ -190,7 +181,6 @@ TEST(HistoryListTexts, SizeAndTimeText) {
         {1048575, L"1023 KB"},
         {1048576, L"1.0 MB"},
         {1572864, L"1.5 MB"},
-        {10485760, L"10.0 MB"},
         {5368709120LL, L"5120.0 MB"},
         {-5, L"-5 B"},
     };
@@ -215,7 +205,6 @@ TEST(HistoryListTexts, OneLineOfText) {
     const std::pair<const wchar_t*, const wchar_t*> cases[] = {
         {L"line one\r\nline two\nline three", L"line one line two line three"},
         {L"\r\n\r\n\n", L""},  // only line breaks shows empty
-        {L"", L""},
         {L"a \r\n \n b", L"a b"},
         {L"\t lead and trail \t", L"lead and trail"},
         {L"tab\tinside", L"tab\tinside"},
@@ -261,10 +250,9 @@ TEST(HistoryListTexts, PreviewContentByKind) {
         bool content;
     };
     const Case cases[] = {
-        {ENTRY_KIND_TEXT, L"", false, false, false}, {ENTRY_KIND_TEXT, L"a", false, false, true},
-        {ENTRY_KIND_TEXT, L"", true, true, false},   {ENTRY_KIND_IMAGE, L"cap", true, false, false},
-        {ENTRY_KIND_IMAGE, L"", false, true, true},  {ENTRY_KIND_FILES, L"cap", false, true, false},
-        {ENTRY_KIND_FILES, L"", true, false, true},  {3, L"t", false, false, true},
+        {ENTRY_KIND_TEXT, L"", true, true, false},      {ENTRY_KIND_TEXT, L"a", false, false, true},
+        {ENTRY_KIND_IMAGE, L"cap", true, false, false}, {ENTRY_KIND_IMAGE, L"", false, true, true},
+        {ENTRY_KIND_FILES, L"cap", false, true, false}, {ENTRY_KIND_FILES, L"", true, false, true},
     };
     for (const Case& c : cases) {
         ClipboardEntry e;
@@ -282,7 +270,6 @@ TEST(HistoryListTexts, PreviewContentByKind) {
 
 TEST(HistoryListThumbnails, Key) {
     const int64_t cases[][4] = {
-        {1, 0, 0, 100000},
         {1, 519, 68, 100000 + 5190068},
         {123456789, 1, 2, 12345678900000LL + 10002},
         // The inner sum wraps in 32 bits: 300000 x 10000 = 3000000000 is -1294967296.

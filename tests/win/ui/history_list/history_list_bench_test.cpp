@@ -11,24 +11,21 @@
 
 #include "list_host.h"
 #include "support/gui_test_support.h"
-#include "ui/hover_preview_rules.h"
 
 namespace zovrel::test {
 namespace {
-
-double MsSince(const LARGE_INTEGER& start) {
-    LARGE_INTEGER now{};
-    LARGE_INTEGER frequency{};
-    ::QueryPerformanceCounter(&now);
-    ::QueryPerformanceFrequency(&frequency);
-    return 1000.0 * static_cast<double>(now.QuadPart - start.QuadPart) /
-           static_cast<double>(frequency.QuadPart);
-}
 
 LARGE_INTEGER Now() {
     LARGE_INTEGER now{};
     ::QueryPerformanceCounter(&now);
     return now;
+}
+
+double MsSince(const LARGE_INTEGER& start) {
+    LARGE_INTEGER frequency{};
+    ::QueryPerformanceFrequency(&frequency);
+    return 1000.0 * static_cast<double>(Now().QuadPart - start.QuadPart) /
+           static_cast<double>(frequency.QuadPart);
 }
 
 // A PNG of noise, which no encoder can shrink: about 3 bytes per pixel.
@@ -94,19 +91,6 @@ TEST_F(HistoryListBench, DISABLED_RepaintAndFirstThumbnail) {
                     MsSince(first) / static_cast<double>(made - before), made - before);
         imageMs = RepaintMs(host.list.Hwnd(), 20);
         EXPECT_EQ(host.list.ThumbnailsMade(), made);  // every timed repaint drew from the cache
-
-        // The preview decodes the image's bytes itself.
-        RECT anchor{};
-        ::SendMessageW(host.list.Hwnd(), LB_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&anchor));
-        ::MapWindowPoints(host.list.Hwnd(), nullptr, reinterpret_cast<POINT*>(&anchor), 2);
-        const LARGE_INTEGER start = Now();
-        host.preview.ShowFor(*images.GetEntryAt(0), anchor, 0);
-        ::SendMessageW(host.preview.Hwnd(), WM_TIMER, ui::hover_preview::SHOW_TIMER, 0);
-        ::UpdateWindow(host.preview.Hwnd());
-        ::GdiFlush();
-        std::printf("preview of the image (decode, place, scroll bars, paint): %.0f ms\n",
-                    MsSince(start));
-        EXPECT_TRUE(host.preview.IsShown());
     }
     // What the rows' copies of their entries cost (the store hands out copies).
     const LARGE_INTEGER copies = Now();

@@ -1,5 +1,5 @@
-// The history list and its hover preview as real windows under Wine: rows, colours, thumbnails,
-// row buttons and their requests, and the preview's timers, sizes, placement and scrolling.
+// The history list and its hover preview as real windows under Wine: what only a window shows
+// (painting, requests, timers, scrolling); the rules themselves have native tables.
 // Timers are driven by posting WM_TIMER, never by waiting for them.
 
 #include <gtest/gtest.h>
@@ -61,9 +61,7 @@ class HistoryListWindowTest : public GuiTest {
 
     // Row 0 a text, row 1 an image, row 2 a files entry.
     void AddStandardEntries() {
-        const std::wstring a = folder_.WriteFile(L"报告.txt", 1500);
-        const std::wstring b = folder_.WriteFile(L"b.bin", 600);
-        history_.AddEntry(FilesEntry({a, b}, 2100));
+        history_.AddEntry(FilesEntry({L"C:\\数据\\报告.txt", L"C:\\数据\\b.bin"}, 2100));
         history_.AddEntry(ImageEntry(MakeTwoColourPng(320, 200)));
         history_.AddEntry(TextEntry(L"第一行 first line\r\n第二行 second line"));
     }
@@ -114,7 +112,6 @@ class HistoryListWindowTest : public GuiTest {
         ::PostMessageW(Preview().Hwnd(), WM_TIMER, id, 0);
         PumpPending();
     }
-    int Selection() { return static_cast<int>(::SendMessageW(List(), LB_GETCURSEL, 0, 0)); }
     CapturedImage CaptureList() {
         ::RedrawWindow(List(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
         return CaptureWindow(List());
@@ -139,33 +136,19 @@ class HistoryListWindowTest : public GuiTest {
 TEST_F(HistoryListWindowTest, RowsShowColoursAndACachedThumbnail) {
     AddStandardEntries();
     Open();
-    EXPECT_EQ(::SendMessageW(List(), LB_GETITEMHEIGHT, 1, 0),
-              hl::RowHeight(ENTRY_KIND_IMAGE, TestDpi()));
-
     const CapturedImage image = CaptureList();
     ASSERT_TRUE(image.IsValid());
-    struct Expected {
-        int row;
-        COLORREF background;
-        COLORREF accent;
-    };
-    const Expected rows[] = {{0, RGB(247, 251, 255), RGB(25, 118, 210)},
-                             {1, RGB(228, 244, 232), RGB(46, 125, 50)},
-                             {2, RGB(255, 251, 245), RGB(230, 126, 34)}};
-    for (const Expected& e : rows) {
-        const LayoutRect r = Row(e.row);
-        const RowGeometry g = Geometry(e.row);
-        // Between the header and the content area nothing is drawn on the background.
-        EXPECT_EQ(image.PixelAt(g.content.x + g.content.w / 2, r.y + S(30)), e.background) << e.row;
-        EXPECT_EQ(image.PixelAt(r.x + 1, r.y + r.h / 2), e.accent) << e.row;
-        EXPECT_EQ(image.PixelAt(r.x + r.w / 2, r.Bottom() - 1), RGB(224, 224, 224)) << e.row;
-        EXPECT_EQ(image.PixelAt(g.send.x + S(3), g.send.y + S(3)), RGB(255, 255, 255)) << e.row;
-    }
+    // Row 1, an odd image row: background (between header and content nothing is drawn),
+    // accent bar, separator, button face; the text row has its text.
+    const LayoutRect r = Row(1);
+    const RowGeometry g = Geometry(1);
+    EXPECT_EQ(image.PixelAt(g.content.x + g.content.w / 2, r.y + S(30)), RGB(228, 244, 232));
+    EXPECT_EQ(image.PixelAt(r.x + 1, r.y + r.h / 2), RGB(46, 125, 50));
+    EXPECT_EQ(image.PixelAt(r.x + r.w / 2, r.Bottom() - 1), RGB(224, 224, 224));
+    EXPECT_EQ(image.PixelAt(g.send.x + S(3), g.send.y + S(3)), RGB(255, 255, 255));
     EXPECT_GT(DarkPixels(image, Geometry(0).content), 20);
-    EXPECT_GT(DarkPixels(image, Geometry(0).time), 10);
 
     // The thumbnail: red left half, blue right half, the box's height, then background.
-    const RowGeometry g = Geometry(1);
     const int thumbWidth = (320 * hl::ThumbnailBox(g.content, Host().Dpi()).second + 100) / 200;
     const int y = g.content.y + g.content.h / 2;
     const int left = g.content.x + S(2);
@@ -176,11 +159,6 @@ TEST_F(HistoryListWindowTest, RowsShowColoursAndACachedThumbnail) {
     // Drawn from the cache from now on.
     CaptureList();
     EXPECT_EQ(Host().list.ThumbnailsMade(), 1u);
-
-    // A selected row takes its kind's selected colour.
-    ::SendMessageW(List(), LB_SETCURSEL, 1, 0);
-    EXPECT_EQ(CaptureList().PixelAt(g.content.x + g.content.w - 2, Row(1).y + S(30)),
-              RGB(200, 236, 208));
 }
 
 TEST_F(HistoryListWindowTest, ButtonsHighlightAndSendTheirRequestsWithoutSelecting) {
@@ -194,7 +172,6 @@ TEST_F(HistoryListWindowTest, ButtonsHighlightAndSendTheirRequestsWithoutSelecti
     SaveScreenshot(List(), L"list-rows");
     MoveMouse(Body(0));
     EXPECT_EQ(Host().list.HoverRow(), -1);
-    EXPECT_EQ(CaptureList().PixelAt(removeCorner.x, removeCorner.y), RGB(255, 255, 255));
 
     // "删除" on an unselected row asks for the delete and selects nothing.
     Press(Centre(Geometry(1).remove));
@@ -203,22 +180,12 @@ TEST_F(HistoryListWindowTest, ButtonsHighlightAndSendTheirRequestsWithoutSelecti
     const std::vector<std::pair<UINT, int>> expected = {
         {ui::WM_HISTORY_DELETE, 1}, {ui::WM_HISTORY_SEND, 0}, {ui::WM_HISTORY_OPEN_FOLDER, 2}};
     EXPECT_EQ(Host().requests, expected);
-    EXPECT_EQ(Selection(), -1);
-
-    // A text row has no "打开目录": there the press selects the row.
-    Press(Centre(hl::LayoutRow(Row(0), true, Host().Dpi()).openFolder));
-    EXPECT_EQ(Host().requests.size(), 3u);
-    EXPECT_EQ(Selection(), 0);
+    EXPECT_EQ(::SendMessageW(List(), LB_GETCURSEL, 0, 0), LB_ERR);
 
     Press(Body(2), WM_LBUTTONDBLCLK);
+    Press(Centre(Geometry(1).send), WM_LBUTTONDBLCLK);  // on a button: activates nothing
     ASSERT_EQ(Host().requests.size(), 4u);
     EXPECT_EQ(Host().requests.back(), std::make_pair(ui::WM_HISTORY_ACTIVATE, 2));
-    Press(Centre(Geometry(1).send), WM_LBUTTONDBLCLK);
-    EXPECT_EQ(Host().requests.size(), 4u);  // a double click on a button activates nothing
-
-    // Below the last row there is nothing to hit.
-    const LayoutRect last = Row(2);
-    EXPECT_EQ(Host().list.HitTest(POINT{last.x + 5, last.Bottom() + 2}), hl::RowHit{});
 }
 
 TEST_F(HistoryListWindowTest, PreviewOpensAfterTheDelayAndFollowsThePointer) {
@@ -232,7 +199,6 @@ TEST_F(HistoryListWindowTest, PreviewOpensAfterTheDelayAndFollowsThePointer) {
     RECT window{};
     ::GetWindowRect(Preview().Hwnd(), &window);
     EXPECT_EQ(window.right, ScreenRow(0).left - S(12));  // left of the row
-    EXPECT_NE(::GetForegroundWindow(), Preview().Hwnd());
     SaveScreenshot(Preview().Hwnd(), L"preview-text");
 
     // Onto a button: the preview goes after the hide delay.
@@ -242,11 +208,10 @@ TEST_F(HistoryListWindowTest, PreviewOpensAfterTheDelayAndFollowsThePointer) {
     FireTimer(hp::HIDE_TIMER);
     EXPECT_FALSE(Preview().IsShown());
 
-    // Back into the row's body: it comes back.
+    // Back into the row's body and out into the preview: it stays.
     MoveMouse(Body(0));
     FireTimer(hp::SHOW_TIMER);
-    EXPECT_TRUE(Preview().IsShown());
-
+    ASSERT_TRUE(Preview().IsShown());
     // Leaving the list into the preview keeps it.
     ::SetCursorPos(window.left + S(20), window.top + S(20));
     ::SendMessageW(List(), WM_MOUSELEAVE, 0, 0);
@@ -263,30 +228,15 @@ TEST_F(HistoryListWindowTest, PreviewOpensAfterTheDelayAndFollowsThePointer) {
     FireTimer(hp::SHOW_TIMER);
     EXPECT_FALSE(Preview().IsShown());
 
-    // Another row opens its own preview; after that the first row may open again.
+    // Another row opens its own preview, and scrolling the list hides it at once.
     MoveMouse(Body(1));
     FireTimer(hp::SHOW_TIMER);
     EXPECT_EQ(Preview().Mode(), 2);
-    MoveMouse(Body(0));
-    EXPECT_EQ(Preview().Mode(), 2);  // the image stays until the delay has passed
-    FireTimer(hp::SHOW_TIMER);
-    EXPECT_EQ(Preview().Mode(), 1);
-
-    // Scrolling the list hides the preview at once.
     ::SendMessageW(List(), WM_VSCROLL, SB_LINEDOWN, 0);
-    EXPECT_FALSE(Preview().IsShown());
-
-    // Leaving the list elsewhere hides it after the delay.
-    MoveMouse(Body(0));
-    FireTimer(hp::SHOW_TIMER);
-    ParkCursor();
-    ::SendMessageW(List(), WM_MOUSELEAVE, 0, 0);
-    EXPECT_EQ(Host().list.PreviewRow(), -1);
-    FireTimer(hp::HIDE_TIMER);
     EXPECT_FALSE(Preview().IsShown());
 }
 
-TEST_F(HistoryListWindowTest, TextPreviewHeightIsMeasuredAndClamped) {
+TEST_F(HistoryListWindowTest, PreviewFitsItsTextAndScrollsABigImage) {
     AddStandardEntries();
     Open();
     Present(TextEntry(L"one line"), 1001);
@@ -294,58 +244,22 @@ TEST_F(HistoryListWindowTest, TextPreviewHeightIsMeasuredAndClamped) {
     EXPECT_EQ(PreviewClient().right, S(480));
     EXPECT_EQ(PreviewClient().bottom, S(64));
 
-    // A file list shows one path per line.
-    const std::wstring a = folder_.WriteFile(L"a.txt", 1);
-    Present(FilesEntry({a, a, a, a, a}, 5), 1002);
-    EXPECT_EQ(Preview().Mode(), 1);
-    EXPECT_GT(PreviewClient().bottom, S(64));
-    EXPECT_LT(PreviewClient().bottom, S(420));
-
-    std::wstring many;
-    for (int i = 1; i <= 200; ++i) {
-        many += L"第 " + std::to_wstring(i) + L" 行 line\r\n";
-    }
-    Present(TextEntry(many), 1003);
-    EXPECT_EQ(PreviewClient().bottom, S(420));
-
     // A megabyte on one line is cut to what the window can show.
     Present(TextEntry(std::wstring(1 << 20, L'x')), 1004);
     EXPECT_EQ(PreviewClient().bottom, S(420));
-}
 
-TEST_F(HistoryListWindowTest, ImagePreviewScrollsABigImage) {
-    AddStandardEntries();
-    Open();
     Present(ImageEntry(MakeTwoColourPng(2600, 1700)), 2001);
     ASSERT_TRUE(Preview().IsShown());
     EXPECT_TRUE(Preview().HorizontalBarShown());
     EXPECT_TRUE(Preview().VerticalBarShown());
-    RECT window{};
-    ::GetWindowRect(Preview().Hwnd(), &window);
-    MONITORINFO monitor{};
-    monitor.cbSize = sizeof(monitor);
-    ::GetMonitorInfoW(::MonitorFromWindow(Preview().Hwnd(), MONITOR_DEFAULTTONEAREST), &monitor);
-    EXPECT_EQ(window.left, monitor.rcWork.left + S(8));
-    EXPECT_EQ(window.bottom, monitor.rcWork.bottom - S(8));
 
     const RECT view = Preview().ImageView();
-    const int pageWidth = view.right - view.left;
-    const int pageHeight = view.bottom - view.top;
-    const WPARAM down = MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA));
-    ::SendMessageW(Preview().Hwnd(), WM_MOUSEWHEEL, down, 0);
-    EXPECT_EQ(Preview().VerticalPosition(), std::max(pageHeight / 4, S(16)));
     ::SendMessageW(Preview().Hwnd(), WM_MOUSEWHEEL,
                    MAKEWPARAM(MK_SHIFT, static_cast<WORD>(-WHEEL_DELTA)), 0);
-    EXPECT_EQ(Preview().HorizontalPosition(), std::max(pageWidth / 4, S(16)));
+    EXPECT_EQ(Preview().HorizontalPosition(),
+              std::max(static_cast<int>(view.right - view.left) / 4, S(16)));
     ::SendMessageW(Preview().Hwnd(), WM_VSCROLL, SB_BOTTOM, 0);
-    SCROLLINFO info{};
-    info.cbSize = sizeof(info);
-    info.fMask = SIF_ALL;
-    ::GetScrollInfo(Preview().Hwnd(), SB_VERT, &info);
-    EXPECT_EQ(info.nMax, 1699);
-    EXPECT_EQ(static_cast<int>(info.nPage), pageHeight);
-    EXPECT_EQ(info.nPos, 1700 - pageHeight);
-    EXPECT_EQ(Preview().VerticalPosition(), info.nPos);
+    EXPECT_EQ(::GetScrollPos(Preview().Hwnd(), SB_VERT), 1700 - (view.bottom - view.top));
 
     // The image is painted from the scrolled position: red up to x 1300, blue after it.
     ::UpdateWindow(Preview().Hwnd());
@@ -358,9 +272,7 @@ TEST_F(HistoryListWindowTest, ImagePreviewScrollsABigImage) {
     // A small image gets a window of its own size and no bar.
     Present(ImageEntry(MakeTwoColourPng(300, 150)), 2002);
     EXPECT_FALSE(Preview().HorizontalBarShown() || Preview().VerticalBarShown());
-    const hp::Size expected = hp::ImageClientSize(300, 150, Host().Dpi());
-    EXPECT_EQ(PreviewClient().right, expected.w);
-    EXPECT_EQ(PreviewClient().bottom, expected.h);
+    EXPECT_EQ(PreviewClient().right, hp::ImageClientSize(300, 150, Host().Dpi()).w);
 }
 
 TEST_F(HistoryListWindowTest, EntriesThatCannotBeShownDrawEmptyRows) {

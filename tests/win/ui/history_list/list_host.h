@@ -13,7 +13,6 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
@@ -49,13 +48,6 @@ class ScratchFolder {
     ScratchFolder(const ScratchFolder&) = delete;
     ScratchFolder& operator=(const ScratchFolder&) = delete;
     std::wstring Path() const { return path_.wstring(); }
-
-    // Writes a file of `size` bytes and returns its path.
-    std::wstring WriteFile(const std::wstring& name, size_t size) const {
-        const std::filesystem::path path = path_ / name;
-        std::ofstream(path, std::ios::binary) << std::string(size, 'z');
-        return path.wstring();
-    }
 
   private:
     std::filesystem::path path_;
@@ -186,21 +178,14 @@ class ListHost : public ui::WindowBase {
         preview.CreatePreview(Hwnd());
         list.SetPreview(&preview);
         preview.SetList(&list);
-        Refresh();
-    }
-    ~ListHost() override { Destroy(); }
-
-    // The rows the main window makes: one "%u" string per entry.
-    void Refresh() {
-        preview.HidePreview();
-        list.ClearThumbnailCache();
-        ::SendMessageW(list.Hwnd(), LB_RESETCONTENT, 0, 0);
+        // The rows the main window makes: one "%u" string per entry.
         for (int i = 0; i < history_.GetEntryCount(); ++i) {
             const std::wstring row = std::to_wstring(i + 1);
             ::SendMessageW(list.Hwnd(), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(row.c_str()));
         }
         ::UpdateWindow(list.Hwnd());
     }
+    ~ListHost() override { Destroy(); }
 
     int Dpi() const { return dpi_; }
     int S(int value) const { return ui::ScaleForDpi(value, dpi_); }
