@@ -60,8 +60,6 @@ using HistoryListBench = GuiTest;
 TEST_F(HistoryListBench, DISABLED_RepaintAndFirstThumbnail) {
     const Bytes png = NoisePng(1880, 1860);
     ASSERT_GT(png.size(), 10u * 1024 * 1024);
-    std::printf("PNG of noise: %zu bytes (%.1f MiB), 1880 x 1860\n", png.size(),
-                static_cast<double>(png.size()) / 1048576.0);
 
     ScratchFolder folder(L"zovrel-list-bench");
     ClipboardHistory images(folder.Path() + L"\\images");

@@ -59,22 +59,20 @@ class HistoryListWindowTest : public GuiTest {
         PumpPending();
     }
 
-    // Row 0 a text, row 1 an image, row 2 a files entry.
-    void AddStandardEntries() {
-        history_.AddEntry(FilesEntry({L"C:\\数据\\报告.txt", L"C:\\数据\\b.bin"}, 2100));
-        history_.AddEntry(ImageEntry(MakeTwoColourPng(320, 200)));
-        history_.AddEntry(TextEntry(L"第一行 first line\r\n第二行 second line"));
-    }
-
-    // A list 420 wide at the right of the screen.
+    // A list 420 wide at the right of the screen; by default row 0 a text, row 1 an image,
+    // row 2 a files entry.
     void Open(int height = 480) {
+        if (history_.GetEntryCount() == 0) {
+            history_.AddEntry(FilesEntry({L"C:\\数据\\报告.txt", L"C:\\数据\\b.bin"}, 2100));
+            history_.AddEntry(ImageEntry(MakeTwoColourPng(320, 200)));
+            history_.AddEntry(TextEntry(L"第一行 first line\r\n第二行 second line"));
+        }
         const int x = 1900 - ui::ScaleForDpi(420, TestDpi());
         host_ = std::make_unique<ListHost>(history_, x, 60, 420, height);
         ASSERT_TRUE(host_->list.IsCreated() && host_->preview.IsCreated());
         PumpPending();
     }
 
-    ListHost& Host() { return *host_; }
     HWND List() { return host_->list.Hwnd(); }
     ui::CZovrelHoverPreviewWnd& Preview() { return host_->preview; }
     int S(int value) { return host_->S(value); }
@@ -92,7 +90,7 @@ class HistoryListWindowTest : public GuiTest {
     }
     RowGeometry Geometry(int row) {
         const auto entry = history_.GetEntryAt(row);
-        return hl::LayoutRow(Row(row), entry && entry->kind == ENTRY_KIND_FILES, Host().Dpi());
+        return hl::LayoutRow(Row(row), entry && entry->kind == ENTRY_KIND_FILES, host_->Dpi());
     }
     // A point of the row outside its buttons.
     POINT Body(int row) { return Centre(Geometry(row).content); }
@@ -134,7 +132,6 @@ class HistoryListWindowTest : public GuiTest {
 };
 
 TEST_F(HistoryListWindowTest, RowsShowColoursAndACachedThumbnail) {
-    AddStandardEntries();
     Open();
     const CapturedImage image = CaptureList();
     ASSERT_TRUE(image.IsValid());
@@ -149,7 +146,7 @@ TEST_F(HistoryListWindowTest, RowsShowColoursAndACachedThumbnail) {
     EXPECT_GT(DarkPixels(image, Geometry(0).content), 20);
 
     // The thumbnail: red left half, blue right half, the box's height, then background.
-    const int thumbWidth = (320 * hl::ThumbnailBox(g.content, Host().Dpi()).second + 100) / 200;
+    const int thumbWidth = (320 * hl::ThumbnailBox(g.content, host_->Dpi()).second + 100) / 200;
     const int y = g.content.y + g.content.h / 2;
     const int left = g.content.x + S(2);
     EXPECT_TRUE(Near(image.PixelAt(left + 3, y), RGB(255, 0, 0), 24));
@@ -158,20 +155,19 @@ TEST_F(HistoryListWindowTest, RowsShowColoursAndACachedThumbnail) {
 
     // Drawn from the cache from now on.
     CaptureList();
-    EXPECT_EQ(Host().list.ThumbnailsMade(), 1u);
+    EXPECT_EQ(host_->list.ThumbnailsMade(), 1u);
 }
 
 TEST_F(HistoryListWindowTest, ButtonsHighlightAndSendTheirRequestsWithoutSelecting) {
-    AddStandardEntries();
     Open();
     const RowGeometry g0 = Geometry(0);
     const POINT removeCorner{g0.remove.x + S(3), g0.remove.y + S(3)};
     MoveMouse(Centre(g0.remove));
-    EXPECT_EQ(Host().list.HoverPart(), RowPart::Delete);
+    EXPECT_EQ(host_->list.HoverPart(), RowPart::Delete);
     EXPECT_EQ(CaptureList().PixelAt(removeCorner.x, removeCorner.y), RGB(221, 236, 255));
     SaveScreenshot(List(), L"list-rows");
     MoveMouse(Body(0));
-    EXPECT_EQ(Host().list.HoverRow(), -1);
+    EXPECT_EQ(host_->list.HoverRow(), -1);
 
     // "删除" on an unselected row asks for the delete and selects nothing.
     Press(Centre(Geometry(1).remove));
@@ -179,17 +175,16 @@ TEST_F(HistoryListWindowTest, ButtonsHighlightAndSendTheirRequestsWithoutSelecti
     Press(Centre(Geometry(2).openFolder));
     const std::vector<std::pair<UINT, int>> expected = {
         {ui::WM_HISTORY_DELETE, 1}, {ui::WM_HISTORY_SEND, 0}, {ui::WM_HISTORY_OPEN_FOLDER, 2}};
-    EXPECT_EQ(Host().requests, expected);
+    EXPECT_EQ(host_->requests, expected);
     EXPECT_EQ(::SendMessageW(List(), LB_GETCURSEL, 0, 0), LB_ERR);
 
     Press(Body(2), WM_LBUTTONDBLCLK);
     Press(Centre(Geometry(1).send), WM_LBUTTONDBLCLK);  // on a button: activates nothing
-    ASSERT_EQ(Host().requests.size(), 4u);
-    EXPECT_EQ(Host().requests.back(), std::make_pair(ui::WM_HISTORY_ACTIVATE, 2));
+    ASSERT_EQ(host_->requests.size(), 4u);
+    EXPECT_EQ(host_->requests.back(), std::make_pair(ui::WM_HISTORY_ACTIVATE, 2));
 }
 
 TEST_F(HistoryListWindowTest, PreviewOpensAfterTheDelayAndFollowsThePointer) {
-    AddStandardEntries();
     Open();
     MoveMouse(Body(0));
     EXPECT_FALSE(Preview().IsShown());  // not before the show delay
@@ -203,7 +198,7 @@ TEST_F(HistoryListWindowTest, PreviewOpensAfterTheDelayAndFollowsThePointer) {
 
     // Onto a button: the preview goes after the hide delay.
     MoveMouse(Centre(Geometry(0).send));
-    EXPECT_EQ(Host().list.PreviewRow(), -1);
+    EXPECT_EQ(host_->list.PreviewRow(), -1);
     EXPECT_TRUE(Preview().IsShown());
     FireTimer(hp::HIDE_TIMER);
     EXPECT_FALSE(Preview().IsShown());
@@ -215,7 +210,7 @@ TEST_F(HistoryListWindowTest, PreviewOpensAfterTheDelayAndFollowsThePointer) {
     // Leaving the list into the preview keeps it.
     ::SetCursorPos(window.left + S(20), window.top + S(20));
     ::SendMessageW(List(), WM_MOUSELEAVE, 0, 0);
-    EXPECT_EQ(Host().list.PreviewRow(), 0);
+    EXPECT_EQ(host_->list.PreviewRow(), 0);
     EXPECT_TRUE(Preview().IsShown());
     MoveMouse(Body(0));
 
@@ -237,7 +232,6 @@ TEST_F(HistoryListWindowTest, PreviewOpensAfterTheDelayAndFollowsThePointer) {
 }
 
 TEST_F(HistoryListWindowTest, PreviewFitsItsTextAndScrollsABigImage) {
-    AddStandardEntries();
     Open();
     Present(TextEntry(L"one line"), 1001);
     ASSERT_TRUE(Preview().IsShown());
@@ -272,7 +266,7 @@ TEST_F(HistoryListWindowTest, PreviewFitsItsTextAndScrollsABigImage) {
     // A small image gets a window of its own size and no bar.
     Present(ImageEntry(MakeTwoColourPng(300, 150)), 2002);
     EXPECT_FALSE(Preview().HorizontalBarShown() || Preview().VerticalBarShown());
-    EXPECT_EQ(PreviewClient().right, hp::ImageClientSize(300, 150, Host().Dpi()).w);
+    EXPECT_EQ(PreviewClient().right, hp::ImageClientSize(300, 150, host_->Dpi()).w);
 }
 
 TEST_F(HistoryListWindowTest, EntriesThatCannotBeShownDrawEmptyRows) {
@@ -309,9 +303,9 @@ TEST_F(HistoryListWindowTest, EntriesThatCannotBeShownDrawEmptyRows) {
     EXPECT_TRUE(Near(image.PixelAt(wideRow.content.x + S(2) + 3, y), RGB(255, 0, 0), 24));
 
     // Failed thumbnails are not made again on the next repaint.
-    EXPECT_EQ(Host().list.ThumbnailsMade(), 3u);
+    EXPECT_EQ(host_->list.ThumbnailsMade(), 3u);
     CaptureList();
-    EXPECT_EQ(Host().list.ThumbnailsMade(), 3u);
+    EXPECT_EQ(host_->list.ThumbnailsMade(), 3u);
 
     // No preview for an image that cannot be decoded, nor for an empty file list.
     for (int row : {0, 2, 1}) {

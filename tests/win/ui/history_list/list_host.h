@@ -199,17 +199,11 @@ class ListHost : public ui::WindowBase {
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
         switch (message) {
             case WM_MEASUREITEM:
-                if (wParam == ui::IDC_HISTORY_LIST) {
-                    list.MeasureItem(*reinterpret_cast<MEASUREITEMSTRUCT*>(lParam));
-                    return TRUE;
-                }
-                break;
+                list.MeasureItem(*reinterpret_cast<MEASUREITEMSTRUCT*>(lParam));
+                return TRUE;
             case WM_DRAWITEM:
-                if (wParam == ui::IDC_HISTORY_LIST) {
-                    list.DrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
-                    return TRUE;
-                }
-                break;
+                list.DrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+                return TRUE;
             case ui::WM_HISTORY_SEND:
             case ui::WM_HISTORY_DELETE:
             case ui::WM_HISTORY_OPEN_FOLDER:
