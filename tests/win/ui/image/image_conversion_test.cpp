@@ -22,68 +22,52 @@ using test::CapturedImage;
 
 constexpr uint32_t kRed = 0xFFFF0000;
 constexpr uint32_t kBlue = 0xFF0000FF;
-constexpr uint32_t kGreen = 0xFF00FF00;
 constexpr uint32_t kClear = 0x00000000;  // transparent black: shows black if alpha is dropped
 
-// Encodes a 32-bit ARGB image made by `pixel(x, y)` with the GDI+ encoder for `mime`.
-std::vector<uint8_t> EncodeImage(int width, int height,
-                                 const std::function<uint32_t(int, int)>& pixel,
-                                 const wchar_t* mime) {
+// GDI+'s PNG and JPEG encoders.
+constexpr CLSID kPngEncoder = {
+    0x557CF406, 0x1A04, 0x11D3, {0x9A, 0x73, 0, 0, 0xF8, 0x1E, 0xF3, 0x2E}};
+constexpr CLSID kJpegEncoder = {
+    0x557CF401, 0x1A04, 0x11D3, {0x9A, 0x73, 0, 0, 0xF8, 0x1E, 0xF3, 0x2E}};
+
+// Encodes a 32-bit ARGB image made by `pixel(x, y)`.
+std::vector<uint8_t> Encode(int width, int height, const std::function<uint32_t(int, int)>& pixel,
+                            const CLSID& encoder = kPngEncoder) {
     std::vector<uint32_t> argb(static_cast<size_t>(width) * height);
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            argb[static_cast<size_t>(y) * width + x] = pixel(x, y);
-        }
+    for (size_t i = 0; i < argb.size(); ++i) {
+        argb[i] = pixel(static_cast<int>(i % width), static_cast<int>(i / width));
     }
     Gdiplus::Bitmap bitmap(width, height, width * 4, PixelFormat32bppARGB,
                            reinterpret_cast<BYTE*>(argb.data()));
-    UINT count = 0;
-    UINT bytes = 0;
-    Gdiplus::GetImageEncodersSize(&count, &bytes);
-    std::vector<uint8_t> buffer(bytes);
-    auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
-    Gdiplus::GetImageEncoders(count, bytes, codecs);
-    const Gdiplus::ImageCodecInfo* codec = nullptr;
-    for (UINT i = 0; i < count; ++i) {
-        if (std::wstring(codecs[i].MimeType) == mime) {
-            codec = &codecs[i];
-        }
-    }
     IStream* stream = nullptr;
-    if (codec == nullptr || FAILED(::CreateStreamOnHGlobal(nullptr, TRUE, &stream))) {
-        ADD_FAILURE() << "no encoder";
-        return {};
-    }
     std::vector<uint8_t> encoded;
-    if (bitmap.Save(stream, &codec->Clsid, nullptr) == Gdiplus::Ok) {
-        HGLOBAL block = nullptr;
-        STATSTG stat{};
-        if (SUCCEEDED(::GetHGlobalFromStream(stream, &block)) &&
-            SUCCEEDED(stream->Stat(&stat, STATFLAG_NONAME))) {
-            GlobalLockScope lock(block);
-            const auto* data = static_cast<const uint8_t*>(lock.Get());
-            encoded.assign(data, data + stat.cbSize.QuadPart);
-        }
+    HGLOBAL block = nullptr;
+    STATSTG stat{};
+    if (SUCCEEDED(::CreateStreamOnHGlobal(nullptr, TRUE, &stream)) &&
+        bitmap.Save(stream, &encoder, nullptr) == Gdiplus::Ok &&
+        SUCCEEDED(::GetHGlobalFromStream(stream, &block)) &&
+        SUCCEEDED(stream->Stat(&stat, STATFLAG_NONAME))) {
+        GlobalLockScope lock(block);
+        const auto* data = static_cast<const uint8_t*>(lock.Get());
+        encoded.assign(data, data + stat.cbSize.QuadPart);
     }
-    stream->Release();
+    if (stream != nullptr) {
+        stream->Release();
+    }
     EXPECT_FALSE(encoded.empty());
     return encoded;
 }
 
-std::vector<uint8_t> Png(int width, int height, const std::function<uint32_t(int, int)>& pixel) {
-    return EncodeImage(width, height, pixel, L"image/png");
-}
-
 // 40 × 20: the left half opaque red, the right half fully transparent.
 const std::vector<uint8_t>& HalfTransparentPng() {
-    static const auto png = Png(40, 20, [](int x, int) { return x < 20 ? kRed : kClear; });
+    static const auto png = Encode(40, 20, [](int x, int) { return x < 20 ? kRed : kClear; });
     return png;
 }
 
 // A packed DIB: a 40-byte header, then `table` (palette or masks), then `pixels`.
 std::vector<uint8_t> PackedDib(int width, int height, int bitCount, uint32_t compression,
                                const std::vector<uint32_t>& table,
-                               const std::vector<uint8_t>& pixels, uint32_t coloursUsed = 0) {
+                               const std::vector<uint8_t>& pixels) {
     BITMAPINFOHEADER header{};
     header.biSize = sizeof(header);
     header.biWidth = width;
@@ -91,20 +75,11 @@ std::vector<uint8_t> PackedDib(int width, int height, int bitCount, uint32_t com
     header.biPlanes = 1;
     header.biBitCount = static_cast<WORD>(bitCount);
     header.biCompression = compression;
-    header.biClrUsed = coloursUsed;
     std::vector<uint8_t> bytes(sizeof(header) + table.size() * 4 + pixels.size());
     std::memcpy(bytes.data(), &header, sizeof(header));
     std::memcpy(bytes.data() + sizeof(header), table.data(), table.size() * 4);
     std::memcpy(bytes.data() + sizeof(header) + table.size() * 4, pixels.data(), pixels.size());
     return bytes;
-}
-
-std::vector<uint8_t> SolidDib(int width, int height, uint8_t r, uint8_t g, uint8_t b) {
-    std::vector<uint8_t> pixels;
-    for (int i = 0; i < width * height; ++i) {
-        pixels.insert(pixels.end(), {b, g, r, 0});
-    }
-    return PackedDib(width, height, 32, BI_RGB, {}, pixels);
 }
 
 bool Near(COLORREF actual, COLORREF expected, int tolerance = 24) {
@@ -153,7 +128,7 @@ TEST_F(ImageConversionTest, TransparentPixelsEndUpWhiteInEveryResult) {
 TEST_F(ImageConversionTest, HeightFittedWidthStopsAtTheBoxKeepingTheLeftPartsScale) {
     // 4000 × 2: the first 5 columns blue, the rest red. At the box height of 20 the scale is 10,
     // so 40000 pixels would be needed; the box's 100 show the left 10 columns.
-    const auto wide = Png(4000, 2, [](int x, int) { return x < 5 ? kBlue : kRed; });
+    const auto wide = Encode(4000, 2, [](int x, int) { return x < 5 ? kBlue : kRed; });
     const UniqueBitmap bitmap =
         MakeHeightFittedBitmap(wide.data(), wide.size(), L"wide.png", 100, 20);
     const CapturedImage image = CaptureBitmap(bitmap.Get());
@@ -161,14 +136,6 @@ TEST_F(ImageConversionTest, HeightFittedWidthStopsAtTheBoxKeepingTheLeftPartsSca
     ASSERT_TRUE(HasSize(image, 100, 20));
     EXPECT_TRUE(Near(image.PixelAt(20, 10), RGB(0, 0, 255))) << std::hex << image.PixelAt(20, 10);
     EXPECT_TRUE(Near(image.PixelAt(80, 10), RGB(255, 0, 0))) << std::hex << image.PixelAt(80, 10);
-
-    // 100000 × 1 at a thumbnail height of 68 would be 6.8 million pixels wide.
-    const auto line = Png(100000, 1, [](int, int) { return kGreen; });
-    const UniqueBitmap thumbnail =
-        MakeHeightFittedBitmap(line.data(), line.size(), L"line.png", 200, 68);
-    const CapturedImage thumb = CaptureBitmap(thumbnail.Get());
-    ASSERT_TRUE(HasSize(thumb, 200, 68));
-    EXPECT_TRUE(Near(thumb.PixelAt(100, 34), RGB(0, 255, 0)));
 }
 
 // A 1 × 1 GIF whose one pixel has palette index 0 (red, then white); byte 22 marks index 0 as
@@ -194,11 +161,8 @@ TEST_F(ImageConversionTest, OtherFormatsAreDecodedAndGifTransparencyEndsUpWhite)
         COLORREF colour;
         int tolerance;  // JPEG is lossy; a palette colour is exact
     } cases[] = {
-        {"jpeg", EncodeImage(40, 20, solid, L"image/jpeg"), L"photo.JPG", 40, 20, RGB(255, 0, 0),
-         40},
-        {"bmp file", EncodeImage(40, 20, solid, L"image/bmp"), L"x.bmp", 40, 20, RGB(255, 0, 0),
-         40},
-        {"png named otherwise", Png(40, 20, solid), L"no extension", 40, 20, RGB(255, 0, 0), 40},
+        {"jpeg", Encode(40, 20, solid, kJpegEncoder), L"photo.JPG", 40, 20, RGB(255, 0, 0), 40},
+        {"png named otherwise", Encode(40, 20, solid), L"no extension", 40, 20, RGB(255, 0, 0), 40},
         {"opaque gif", OnePixelGif(false), L"a.gif", 1, 1, RGB(255, 0, 0), 0},
         {"transparent gif", OnePixelGif(true), L"a.gif", 1, 1, RGB(255, 255, 255), 0},
     };
@@ -220,8 +184,6 @@ TEST_F(ImageConversionTest, PackedDibsAreReadWithTheirMasksAndPalettes) {
     // 16 bits, 5-6-5 masks: pure red, pure green.
     const auto rgb565 =
         PackedDib(2, 1, 16, BI_BITFIELDS, {0xF800, 0x07E0, 0x001F}, {0x00, 0xF8, 0xE0, 0x07});
-    // 8 bits with two palette entries (blue, green); both pixels use the second.
-    const auto palette = PackedDib(2, 1, 8, BI_RGB, {0x000000FF, 0x0000FF00}, {1, 1, 0, 0}, 2);
     const struct {
         const char* name;
         const std::vector<uint8_t>& bytes;
@@ -231,7 +193,6 @@ TEST_F(ImageConversionTest, PackedDibsAreReadWithTheirMasksAndPalettes) {
          bitfields,
          {RGB(255, 0, 0), RGB(0, 255, 0), RGB(0, 0, 255), RGB(255, 255, 255)}},
         {"16-bit bit fields", rgb565, {RGB(255, 0, 0), RGB(0, 255, 0)}},
-        {"8-bit palette", palette, {RGB(0, 255, 0), RGB(0, 255, 0)}},
     };
     for (const auto& c : cases) {
         // Upper case: the extension is compared without case.
@@ -245,19 +206,11 @@ TEST_F(ImageConversionTest, PackedDibsAreReadWithTheirMasksAndPalettes) {
     }
     // Not a file format GDI+ knows: only the packed-DIB path reads these bytes.
     EXPECT_FALSE(MakeOriginalBitmap(bitfields.data(), bitfields.size(), L"clip.png"));
-
-    const auto big = SolidDib(40, 20, 0, 0, 255);
-    const CapturedImage heightFitted =
-        CaptureBitmap(MakeHeightFittedBitmap(big.data(), big.size(), L"c.dib", 100, 40).Get());
-    EXPECT_TRUE(HasSize(heightFitted, 80, 40));
-    EXPECT_TRUE(Near(heightFitted.PixelAt(40, 20), RGB(0, 0, 255)));
 }
 
 TEST_F(ImageConversionTest, ShortHostileAndOversizedImagesAreRefused) {
-    auto shortDib = SolidDib(8, 8, 255, 0, 0);
-    shortDib.pop_back();
-    // A palette that takes every byte: the pixels would start at the end.
-    const auto noPixels = PackedDib(8, 8, 8, BI_RGB, std::vector<uint32_t>(256), {});
+    // 8 × 8 at 32 bits, one pixel byte short.
+    const auto shortDib = PackedDib(8, 8, 32, BI_RGB, {}, std::vector<uint8_t>(255));
     // Sides whose pixels would be gigabytes, behind a header of 40 bytes.
     const auto hugeSides = PackedDib(0x7FFFFFFF, 0x7FFFFFFF, 32, BI_RGB, {}, {1, 2, 3, 4});
     // 8200 × 8200 at one bit is only 8 MB of bytes, but 67 megapixels on the screen.
@@ -277,7 +230,6 @@ TEST_F(ImageConversionTest, ShortHostileAndOversizedImagesAreRefused) {
         const wchar_t* fileName;
     } cases[] = {
         {"dib one byte short", shortDib, L"a.dib"},
-        {"dib without pixels", noPixels, L"a.dib"},
         {"dib with huge sides", hugeSides, L"a.dib"},
         {"dib above 64 megapixels", overLimitDib, L"a.dib"},
         {"png announcing 100 megapixels", bombPng, L"a.png"},
@@ -304,7 +256,6 @@ TEST_F(ImageConversionTest, PngResourceIsFittedIntoItsSquare) {
     const CapturedImage image = CaptureBitmap(button.Get());
     test::SaveImageScreenshot(image, L"image_menu_button");
     EXPECT_TRUE(HasSize(image, 24, 24));
-    EXPECT_TRUE(HasSize(CaptureBitmap(LoadPngResource(IDB_MENU_BUTTON_PNG, 12).Get()), 12, 12));
 }
 
 }  // namespace
