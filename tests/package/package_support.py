@@ -167,12 +167,8 @@ class ScratchPrefix:
 
 def snapshot(folder):
     """Every file under a folder with its size and modification time."""
-    found = {}
-    for path in glob.glob(os.path.join(folder, "**"), recursive=True):
-        if os.path.isfile(path):
-            st = os.stat(path)
-            found[os.path.relpath(path, folder)] = (st.st_size, st.st_mtime_ns)
-    return found
+    return {os.path.relpath(p, folder): (os.stat(p).st_size, os.stat(p).st_mtime_ns)
+            for p in glob.glob(os.path.join(folder, "**"), recursive=True) if os.path.isfile(p)}
 
 
 def visible_windows(pid):
@@ -193,9 +189,9 @@ class WindowManager:
 
     @staticmethod
     def _running():
-        done = subprocess.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], capture_output=True,
-                              text=True, timeout=30)
-        m = re.search(r"window id # (0x[0-9a-f]+)", done.stdout)
+        m = re.search(r"window id # (0x[0-9a-f]+)", subprocess.run(
+            ["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], capture_output=True, text=True,
+            timeout=30).stdout)
         if not m:
             return False
         # A window manager that ended may leave the property behind.

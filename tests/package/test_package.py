@@ -68,9 +68,6 @@ class Program:
                              for p in glob.glob(files)),
                  60, "the captured text in %s\\history" % data_root)
 
-    def end(self):
-        end_process(self.proc)
-
 
 class InstalledCopy(unittest.TestCase):
     blank_dir = r"C:\Zovrel Test\zovrel"
@@ -107,17 +104,16 @@ class InstalledCopy(unittest.TestCase):
     def test_installed_program_keeps_its_data_in_roaming_folder_and_blocks_setup(self):
         self.assertEqual(prefix.install(SETUP), 0)
         program = Program(self, prefix.install_dir + r"\zovrel.exe")
-        data_root = prefix.unix(prefix.data_root)
         program.wait_for_capture(prefix.data_root)
 
         self.assert_setup_and_uninstall_refused()
 
         # Once it has quit, an upgrade goes over it and leaves the user's data alone.
-        program.end()
-        data = snapshot(data_root)
+        end_process(program.proc)
+        data = snapshot(prefix.unix(prefix.data_root))
         self.assertEqual(prefix.install(SETUP), 0)
         self.assert_installed(prefix.install_dir)
-        self.assertEqual(snapshot(data_root), data)
+        self.assertEqual(snapshot(prefix.unix(prefix.data_root)), data)
 
     def test_upgrade_goes_where_the_last_version_went(self):
         self.assertEqual(prefix.install(SETUP, *self.folder_args(self.blank_dir)), 0)
@@ -209,7 +205,7 @@ class PortableCopy(unittest.TestCase):
 
         program = Program(self, self.folder + r"\zovrel.exe")
         program.wait_for_capture(self.folder)
-        program.end()
+        end_process(program.proc)
         self.assertFalse(os.path.exists(prefix.unix(prefix.data_root)),
                          "the portable copy wrote into the roaming folder")
 
