@@ -34,13 +34,6 @@ class TestWindow : public WindowBase {
         if (handler_ && handler_(message, wParam, lParam)) {
             return 0;
         }
-        if (message == WM_PRINTCLIENT) {
-            RECT client{};
-            ::GetClientRect(Hwnd(), &client);
-            ::FillRect(reinterpret_cast<HDC>(wParam), &client,
-                       static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
-            return 0;
-        }
         return DefaultHandling(message, wParam, lParam);
     }
 
