@@ -1,18 +1,13 @@
-"""The desktop the whole-program runs of zovrel.exe need: an X display of their own with a window
-manager, a Wine prefix and Wine server of their own (Wine's clipboard bridge and tray live in the
-server's first desktop process, so they must start on this display), and the program in a folder
-of its own with the "portable" marker, so every file of a run stays in that folder.
-
-Input is real: xdotool moves the pointer and presses keys, xclip reads and writes the X clipboard.
-Positions come from the main window's own layout rules at 96 DPI and the window's place on the
-screen as the X server reports it."""
+"""The desktop whole-program runs of zovrel.exe need: an X display with a window manager, a Wine
+server of its own started on that display (Wine's clipboard bridge and tray live in its first
+desktop process), and the program in a "portable" folder of its own. xdotool and xclip give real
+input; positions come from the main window's layout rules at 96 DPI."""
 
 import configparser
 import glob
 import os
 import re
 import shutil
-import signal
 import subprocess
 import time
 
@@ -43,8 +38,7 @@ def poll(what, timeout, interval=0.05, message=None):
 
 
 class Desktop:
-    """Xvfb + openbox on a free display (or a display given, such as the user's own), and one
-    Wine server for the prefix, started on that display. Screenshots go to `shots`."""
+    """Xvfb + openbox on a free display (or the one given) and a Wine server for the prefix."""
 
     def __init__(self, prefix, display=None, shots=SCREENSHOTS):
         self.prefix, self.shots_folder, self.shots = prefix, shots, 0
@@ -133,8 +127,7 @@ class Desktop:
         return [int(w) for w in self.xdotool(*args, check=False).split()]
 
     def geometry(self, window):
-        """(x, y, width, height) of an X window on the screen (xwininfo's absolute corner:
-        xdotool's counts the window manager's frame twice)."""
+        """(x, y, width, height) on the screen (xdotool's corner counts the frame twice)."""
         info = self.run("xwininfo", "-id", str(window))
         return tuple(int(re.search(r"%s:\s*(-?\d+)" % key, info).group(1)) for key in (
             "Absolute upper-left X", "Absolute upper-left Y", "Width", "Height"))
@@ -159,8 +152,7 @@ class Desktop:
         return int(out) if out else None
 
     def screenshot(self, name):
-        """The whole screen as <shots>/<nn>-<name>.png, once two captures in a row
-        agree (windows have finished painting); returns its path."""
+        """The screen as <shots>/<nn>-<name>.png once two captures agree (painting done)."""
         os.makedirs(self.shots_folder, exist_ok=True)
         self.shots += 1
         path = os.path.join(self.shots_folder, "%02d-%s.png" % (self.shots, name))
@@ -183,24 +175,20 @@ class Desktop:
 
     # --- the X clipboard ---
     def copy_text(self, text, target=()):
-        """Another program copies a text: xclip owns the X clipboard until someone else takes it
-        (it forks into the background to serve the selection)."""
+        """Another program copies: xclip serves the selection in the background."""
         subprocess.run(["xclip", "-selection", "clipboard", *target, "-i"], env=self.env,
                        input=text.encode("utf-8"), timeout=10, **QUIET)
 
     def clear_clipboard(self):
-        """Leaves the clipboard empty for Wine too: an X owner that offers only a type nobody
-        knows makes Wine's clipboard empty (an X clipboard without owner would leave Wine with
-        the last content it took over)."""
+        """An owner offering only an unknown type empties Wine's clipboard too (no owner at all
+        would leave Wine what it took over last)."""
         self.copy_text("-", ("-t", "application/x-zovrel-nothing"))
         poll(lambda: "text" not in self.run("xclip", "-selection", "clipboard", "-o", "-t",
                                             "TARGETS", check=False), 10,
              message="the X clipboard kept its text")
 
     def clipboard_text(self):
-        result = subprocess.run(["xclip", "-selection", "clipboard", "-o"], env=self.env,
-                                capture_output=True, timeout=10)
-        return result.stdout.decode("utf-8", "replace") if result.returncode == 0 else None
+        return self.run("xclip", "-selection", "clipboard", "-o", timeout=10, check=False)
 
     # --- Wine's tray (no panel here: Wine shows the icons in its own window) ---
     def tray_window(self):
@@ -231,9 +219,8 @@ class Program:
         self.desktop, self.folder, self.proc = desktop, folder, None
         os.makedirs(folder, exist_ok=True)
         shutil.copy2(exe, os.path.join(folder, "zovrel.exe"))
-        version = os.path.join(os.path.dirname(exe), "version")
-        if os.path.exists(version):
-            shutil.copy2(version, os.path.join(folder, "version"))
+        for extra in glob.glob(os.path.join(os.path.dirname(exe), "version")):
+            shutil.copy2(extra, folder)
         open(os.path.join(folder, "portable"), "w").close()
 
     def start(self):
@@ -250,7 +237,7 @@ class Program:
 
     def kill(self):
         if self.proc is not None and self.proc.poll() is None:
-            self.proc.send_signal(signal.SIGKILL)
+            self.proc.kill()
             self.proc.wait(10)
 
     # --- its main window ---
@@ -301,19 +288,15 @@ class Program:
 
     def history(self):
         """[(id, kind, text)] newest first, as saved in the history folder."""
-        folder = os.path.join(self.folder, "history")
-
         def read(name):
-            path = os.path.join(folder, name)
-            return read_text(path) if os.path.exists(path) else None
-        order = re.search(r"^Order=(.*)$", read("index.ini") or "", re.M)
+            path = os.path.join(self.folder, "history", name)
+            return read_text(path) if os.path.exists(path) else ""
+        order = re.search(r"^Order=(.*)$", read("index.ini"), re.M)
         entries = []
         for piece in filter(None, (p.strip() for p in (order[1] if order else "").split(","))):
-            meta = read(piece + ".meta")
-            if meta is not None:
-                kind = re.search(r"^Kind=(\d+)", meta, re.M)
-                entries.append((int(piece), int(kind[1]) if kind else 0,
-                                read(piece + ".txt") or ""))
+            kind = re.search(r"^Kind=(\d+)", read(piece + ".meta"), re.M)
+            if read(piece + ".meta"):
+                entries.append((int(piece), int(kind[1]) if kind else 0, read(piece + ".txt")))
         return entries
 
     def wait_history(self, count, timeout=20):
@@ -330,8 +313,7 @@ def read_text(path):
 
 
 class ComPort(e2e_support.ComPort):
-    """A COM name of the desktop's Wine prefix for a pty slave (the desktop names its prefix in
-    the environment e2e_support's ports are made in)."""
+    """A COM name of the desktop's prefix for a pty slave."""
 
     def __init__(self, desktop, slave):
         assert os.environ.get("WINEPREFIX") == desktop.prefix

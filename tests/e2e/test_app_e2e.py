@@ -1,9 +1,6 @@
-"""Whole-program runs of zovrel.exe as a user meets it: under Wine on a virtual display with a
-window manager, the device simulator on a COM port, real clicks and keys, the X clipboard. One
-program start per group of steps; a screenshot of each step goes to build/screenshots/e2e/.
-
-Needs $ZOVREL_EXE (the built zovrel.exe); the Wine prefix is build/wine-e2e unless
-$ZOVREL_E2E_WINEPREFIX names another."""
+"""Whole-program runs of zovrel.exe ($ZOVREL_EXE) as a user meets it: Wine on a virtual display,
+the device simulator on a COM port, real clicks, keys and X clipboard; a screenshot of each step
+goes to build/screenshots/e2e/. Prefix: $ZOVREL_E2E_WINEPREFIX or build/wine-e2e."""
 
 import os
 import shutil
@@ -26,9 +23,10 @@ def setUpModule():
     global DESKTOP
     if not EXE or not os.path.exists(EXE):
         raise unittest.SkipTest("ZOVREL_EXE does not name a built zovrel.exe")
-    for tool in ("Xvfb", "openbox", "xdotool", "xclip", "import", "xwininfo"):
-        if shutil.which(tool) is None:
-            raise unittest.SkipTest("%s is not installed" % tool)
+    missing = [t for t in ("Xvfb", "openbox", "xdotool", "xclip", "import", "xwininfo")
+               if shutil.which(t) is None]
+    if missing:
+        raise unittest.SkipTest("not installed: %s" % missing)
     DESKTOP = Desktop(PREFIX)
 
 
@@ -46,9 +44,6 @@ def make_png(path, width, height, seed):
 
 
 class AppTest(E2ETest):
-    """A simulated device on a COM port of the desktop's prefix (self.port names it) and a
-    program folder."""
-
     def setUp(self):
         self.desktop = DESKTOP
         self.desktop.clear_clipboard()
@@ -61,7 +56,6 @@ class AppTest(E2ETest):
         return self.desktop.screenshot("%s-%s" % (self._testMethodName[5:20], name))
 
     def start_on_saved_port(self):
-        """Starts with the simulator's port saved: page 0, port open."""
         self.prog.write_settings(UartComPort=self.port)
         self.prog.start()
         window = self.prog.wait_title("zovrel")
@@ -74,24 +68,23 @@ class AppTest(E2ETest):
     def layout(self, window):
         return MainLayout(*self.prog.client_size(window))
 
-    def click(self, window, point, **kw):
-        self.prog.click_client(window, *point, **kw)
+    def click(self, window, point):
+        self.prog.click_client(window, *point)
 
-    def frames_to_device(self, type_name, after=0):
-        return [e for e in self.sim.events[after:]
-                if e["ev"] == "frame" and e["dir"] == "rx" and e["type"] == type_name]
-
-    def wait_frames(self, type_name, after, count):
-        poll(lambda: len(self.frames_to_device(type_name, after)) >= count, 30,
-             message="fewer than %d %s frames reached the device" % (count, type_name))
+    def frames_to_device(self, type_name, after, wait_for=0):
+        def frames():
+            return [e for e in self.sim.events[after:]
+                    if e["ev"] == "frame" and e["dir"] == "rx" and e["type"] == type_name]
+        poll(lambda: len(frames()) >= wait_for, 30,
+             message="fewer than %d %s frames reached the device" % (wait_for, type_name))
+        return frames()
 
     def popup(self, keep, message):
         return poll(lambda: [p for p in self.desktop.popup_windows() if keep(p)], 10,
                     message=message)[0]
 
     def choose_in_dropdown(self, window, field, name, items):
-        """Opens a drop-down combo box by a click on its field and clicks the item `name` of
-        `items` (the list as the combo box shows it, top to bottom)."""
+        """Clicks item `name` of a drop-down list showing `items` top to bottom."""
         self.click(window, field)
         _, x, y, w, h = self.popup(lambda p: p[4] > 10, "the drop-down list did not open")
         self.shot("dropdown")
@@ -100,18 +93,17 @@ class AppTest(E2ETest):
         poll(lambda: not [p for p in self.desktop.popup_windows() if p[4] > 10], 10)
 
     def present_ports(self):
-        """The port names the program lists, sorted by number, as the prefix's registry has them."""
+        """The port names the program lists, sorted by number."""
         out = self.desktop.run(WINE_RUN, "reg", "query", r"HKLM\HARDWARE\DEVICEMAP\SERIALCOMM",
                                timeout=60, check=False)
         names = [line.split()[-1] for line in out.splitlines() if "REG_SZ" in line]
         return sorted(names, key=lambda n: int(n[3:]) if n[3:].isdigit() else 0)
 
-    def open_settings_page(self, window):
-        """"串口设置" from the menu button's menu."""
+    def open_settings_page(self, window):  # the first item of the menu button's menu
         self.click(window, self.layout(window).menu_button())
         menu = self.popup(lambda p: p[4] > 30, "the menu button's menu did not open")
         self.shot("menu-button-menu")
-        self.desktop.click(menu[1] + menu[3] // 2, menu[2] + 12)  # the first item
+        self.desktop.click(menu[1] + menu[3] // 2, menu[2] + 12)
         self.prog.wait_title("zovrel - 串口设置")
 
     def exit_from_tray_menu(self):
@@ -170,14 +162,13 @@ class FirstStartAndTransfers(AppTest):
         self.assertEqual(prog.wait_history(3)[0][1], 1)
         desktop.xdotool("windowsize", "--sync", str(window), "900", "700")
         layout = self.layout(window)
-        bar = layout.progress_bar()
-        self.assertIsNotNone(bar)
+        bar = layout.progress_bar()  # None (and a TypeError) if the window is too narrow
         left, top, _, _ = desktop.geometry(window)
         bar_point = (left + bar[0] + 3, top + bar[1] + bar[3] // 2)
         self.assertEqual(desktop.pixel(self.shot("image-received"), *bar_point), BAND)
         mark = len(self.sim.events)
         self.click(window, layout.row_button([IMAGE_ROW, ROW, ROW], 0, "发送"))
-        self.wait_frames("MIDDLE_PACKET", mark, 4)
+        self.frames_to_device("MIDDLE_PACKET", mark, 4)
         self.assertNotEqual(desktop.pixel(self.shot("image-sending-progress"), *bar_point), BAND,
                             "no progress bar during the send")
         self.click(window, layout.cancel_send())
@@ -294,7 +285,7 @@ class LinkLossAndExitDuringSend(AppTest):
         prog.wait_history(1)
         mark = len(self.sim.events)
         self.click(window, self.layout(window).row_button([IMAGE_ROW], 0, "发送"))
-        self.wait_frames("MIDDLE_PACKET", mark, 3)
+        self.frames_to_device("MIDDLE_PACKET", mark, 3)
         self.sim.cmd(cmd="silence", on=True, full=True)
         self.shot("sending-to-silent-device")
         self.assertEqual(self.exit_from_tray_menu(), 0)
@@ -311,12 +302,12 @@ class BadInput(AppTest):
         # A crash in the middle of a save: entry 2 has no text yet, entry 3 no meta, a stray 4.
         folder = os.path.join(prog.folder, "history")
         os.makedirs(folder, exist_ok=True)
-        for name, data in {"1.meta": (meta % len(good.encode())).encode(), "1.txt": good.encode(),
-                           "2.meta": (meta % 5).encode(), "3.txt": b"orphan", "4.txt": b"stray",
-                           "index.ini": b"[Meta]\r\nCount=3\r\nNextId=3\r\nCurrentId=1\r\n"
-                                        b"Order=1,2,3\r\n"}.items():
+        for name, data in {"1.meta": meta % len(good.encode()), "1.txt": good, "2.meta": meta % 5,
+                           "3.txt": "orphan", "4.txt": "stray", "index.ini":
+                           "[Meta]\r\nCount=3\r\nNextId=3\r\nCurrentId=1\r\nOrder=1,2,3\r\n"
+                           }.items():
             with open(os.path.join(folder, name), "wb") as f:
-                f.write(data)
+                f.write(data.encode())
         prog.write_settings(UartComPort="COM199")
         prog.start()
         window = prog.wait_title("zovrel")
@@ -369,7 +360,7 @@ class BadInput(AppTest):
         prog.wait_history(rows)
         mark, after = len(self.sim.events), len(prog.log())
         self.click(window, layout.row_button(heights + [ROW], 0, "发送"))
-        self.wait_frames("MIDDLE_PACKET", mark, 3)
+        self.frames_to_device("MIDDLE_PACKET", mark, 3)
         self.sim.cmd(cmd="unplug")
         prog.wait_log("串口连接断开", after=after, timeout=30)
         self.shot("port-vanished-mid-send")
@@ -380,16 +371,13 @@ class BadInput(AppTest):
 
 
 def stable_count(count, quiet=1.0):
-    """Waits until count() has not changed for `quiet` seconds; returns it."""
-    value, since = count(), time.monotonic()
-    deadline = since + 60
+    """count() once it has not changed for `quiet` seconds."""
+    value, since, deadline = count(), time.monotonic(), time.monotonic() + 60
     while time.monotonic() - since < quiet:
-        if time.monotonic() > deadline:
-            raise AssertionError("the count never settled")
+        assert time.monotonic() < deadline, "the count never settled"
         time.sleep(0.05)
-        now = count()
-        if now != value:
-            value, since = now, time.monotonic()
+        if count() != value:
+            value, since = count(), time.monotonic()
     return value
 
 
