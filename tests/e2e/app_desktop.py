@@ -3,7 +3,6 @@ server of its own started on that display (Wine's clipboard bridge and tray live
 desktop process), and the program in a "portable" folder of its own. xdotool and xclip give real
 input; positions come from the main window's layout rules at 96 DPI."""
 
-import configparser
 import glob
 import os
 import re
@@ -262,12 +261,10 @@ class Program:
 
     # --- its files ---
     def settings(self):
-        parser = configparser.ConfigParser(interpolation=None, strict=False)
-        parser.optionxform = str
+        """The keys of zovrel.ini (its one section, [Settings])."""
         path = os.path.join(self.folder, "zovrel.ini")
-        if os.path.exists(path):
-            parser.read_string(read_text(path))
-        return parser["Settings"] if parser.has_section("Settings") else {}
+        return dict(re.findall(r"^(\w+)=(.*?)\s*$", read_text(path) if os.path.exists(path) else "",
+                               re.M))
 
     def write_settings(self, **values):
         lines = ["[Settings]"] + ["%s=%s" % kv for kv in values.items()]
