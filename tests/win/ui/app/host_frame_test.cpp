@@ -59,6 +59,7 @@ class HeldPort final : public SerialPort, public PortPresence {
     }
     bool Read(uint8_t*, size_t, size_t* received) override {
         *received = 0;
+        ++reads;
         ::Sleep(5);
         return IsOpen();
     }
@@ -95,6 +96,7 @@ class HeldPort final : public SerialPort, public PortPresence {
         std::lock_guard lock(mutex_);
         return writes_;
     }
+    std::atomic<int> reads{0};
 
   private:
     mutable std::mutex mutex_;
@@ -215,6 +217,19 @@ TEST_F(HostFrameTest, RightClickOpensTheTrayMenuOwnedByTheForegroundHostFrame) {
     EXPECT_TRUE(left == nullptr || !::IsWindowVisible(left));
 }
 
+// The reader reuses the port read last while the port is open; a port chosen after a first
+// run without one must still get a reader that reads it.
+TEST_F(HostFrameTest, APortChosenAfterAFirstRunGetsItsReader) {
+    auto frame = MakeFrame();  // no saved port: no reader
+    ASSERT_FALSE(frame->Link().IsOpen());
+    // What "保存" does: the setting first, then the port.
+    ASSERT_TRUE(WriteUartComPort(PORT));
+    ASSERT_TRUE(frame->Link().Open(PORT));
+    const int reads = port_->reads;
+    EXPECT_TRUE(PumpMessages(5000, [&] { return port_->reads > reads + 3; }))
+        << "the reader thread does not read the port";
+}
+
 TEST_F(HostFrameTest, DestroyingDuringASendThatDoesNotStopWaitsFiveSecondsThenGoesOn) {
     WriteUartComPort(PORT);
     HookedTicks ticks;
@@ -274,6 +289,43 @@ TEST_F(HostFrameTest, SecondInstanceEndsWithoutWindowsAndFindsNoWindowOfItsOwnPr
     // Nothing was posted to our own window.
     MSG message;
     EXPECT_FALSE(::PeekMessageW(&message, own.Get(), WM_SHOW_MAIN, WM_SHOW_MAIN, PM_REMOVE));
+}
+
+// "退出": the loop's end destroys the host frame (tray icon, port, engine) before the exit
+// sequence stops the watcher and releases the mutex.
+TEST_F(HostFrameTest, AppStartsRunsAndExitsFromTheTrayMenuInOrder) {
+    WriteUartComPort(L"COM199");
+    {
+        CCP_MainApp app;
+        ASSERT_TRUE(app.InitInstance());
+        CMainFrame* frame = app.HostFrame();
+        ASSERT_NE(frame, nullptr);
+        HWND host = frame->Hwnd();
+        HWND main = frame->MainWindow().Hwnd();
+        EXPECT_TRUE(::IsWindowVisible(main));
+        EXPECT_NE(app.Watcher().Window(), nullptr);
+        // The mutex is held: a second start in this session would stop.
+        {
+            UniqueHandle second(::CreateMutexW(nullptr, TRUE, INSTANCE_MUTEX_NAME));
+            EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+        }
+
+        ::PostMessageW(host, WM_COMMAND, ID_TRAY_EXIT, 0);
+        EXPECT_EQ(app.Run(), 0);
+        // The loop's end destroyed the host frame before the exit sequence.
+        EXPECT_FALSE(::IsWindow(host));
+        EXPECT_FALSE(::IsWindow(main));
+        EXPECT_EQ(GetTransferProtocol().AttachedEngine(), nullptr);
+        EXPECT_NE(app.Watcher().Window(), nullptr);
+
+        EXPECT_EQ(app.ExitInstance(0), 0);
+        EXPECT_EQ(app.Watcher().Window(), nullptr);
+        EXPECT_TRUE(app.WaitForLateSend(0));
+        // Released: the next start owns the mutex.
+        UniqueHandle next(::CreateMutexW(nullptr, TRUE, INSTANCE_MUTEX_NAME));
+        EXPECT_NE(::GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+    }
+    EXPECT_EQ(::FindWindowW(nullptr, L"zovrel_host"), nullptr);
 }
 
 }  // namespace
