@@ -216,8 +216,9 @@ class Program:
 
     def __init__(self, desktop, folder, exe):
         self.desktop, self.folder, self.proc = desktop, folder, None
+        self.exe = os.path.join(folder, "zovrel.exe")
         os.makedirs(folder, exist_ok=True)
-        shutil.copy2(exe, os.path.join(folder, "zovrel.exe"))
+        shutil.copy2(exe, self.exe)
         for extra in glob.glob(os.path.join(os.path.dirname(exe), "version")):
             shutil.copy2(extra, folder)
         open(os.path.join(folder, "portable"), "w").close()
