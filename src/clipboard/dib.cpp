@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "base/bytes.h"
+
 namespace zovrel {
 
 namespace {
@@ -11,15 +13,6 @@ constexpr uint32_t V4_HEADER_SIZE = 108;
 constexpr uint32_t V5_HEADER_SIZE = 124;
 constexpr uint32_t DIB_BI_RGB = 0;
 constexpr uint32_t DIB_BI_BITFIELDS = 3;
-
-uint32_t Le32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
-
-uint16_t Le16(const uint8_t* p) {
-    return static_cast<uint16_t>(p[0] | p[1] << 8);
-}
 
 // a * b, or false when it does not fit in 64 bits.
 bool Multiply(uint64_t a, uint64_t b, uint64_t& out) {
@@ -49,7 +42,7 @@ bool RowBytes(int32_t width, int32_t height, uint16_t bitCount, uint64_t& out) {
 bool IsDibHeader(const void* data, size_t available) {
     if (data == nullptr || available < INFO_HEADER_SIZE)
         return false;
-    uint32_t size = Le32(static_cast<const uint8_t*>(data));
+    uint32_t size = ReadLE32(static_cast<const uint8_t*>(data), 0);
     return size == INFO_HEADER_SIZE || size == V4_HEADER_SIZE || size == V5_HEADER_SIZE;
 }
 
@@ -57,7 +50,7 @@ size_t DibTotalSize(const void* data, size_t available) {
     if (!IsDibHeader(data, available))
         return 0;
     const auto* p = static_cast<const uint8_t*>(data);
-    const uint32_t headerSize = Le32(p);
+    const uint32_t headerSize = ReadLE32(p, 0);
     if (headerSize > available)
         return 0;
 
@@ -65,10 +58,10 @@ size_t DibTotalSize(const void* data, size_t available) {
     int32_t height = 0;
     std::memcpy(&width, p + 4, 4);
     std::memcpy(&height, p + 8, 4);
-    const uint16_t bitCount = Le16(p + 14);
-    const uint32_t compression = Le32(p + 16);
-    const uint32_t imageSize = Le32(p + 20);
-    const uint32_t coloursUsed = Le32(p + 32);
+    const uint16_t bitCount = ReadLE16(p, 14);
+    const uint32_t compression = ReadLE32(p, 16);
+    const uint32_t imageSize = ReadLE32(p, 20);
+    const uint32_t coloursUsed = ReadLE32(p, 32);
 
     uint64_t colourTable = 0;
     if (compression == DIB_BI_BITFIELDS && headerSize == INFO_HEADER_SIZE) {

@@ -73,15 +73,6 @@ inline bool ParseFrame(const Bytes& bytes, Frame& frame) {
     return ParseFrame(bytes.data(), bytes.size(), frame);
 }
 
-// The caller guarantees the bytes exist.
-inline uint16_t ReadLE16(const uint8_t* data, size_t offset) {
-    return static_cast<uint16_t>(data[offset] | (data[offset + 1] << 8));
-}
-inline uint32_t ReadLE32(const uint8_t* data, size_t offset) {
-    return static_cast<uint32_t>(data[offset]) | (static_cast<uint32_t>(data[offset + 1]) << 8) |
-           (static_cast<uint32_t>(data[offset + 2]) << 16) |
-           (static_cast<uint32_t>(data[offset + 3]) << 24);
-}
 inline uint16_t ReadLE16(const Bytes& bytes, size_t offset) {
     return ReadLE16(bytes.data(), offset);
 }

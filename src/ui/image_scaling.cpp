@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "base/bytes.h"
 #include "base/text.h"
 #include "clipboard/dib.h"
 
@@ -17,17 +18,10 @@ constexpr uint32_t kBiRle8 = 1;
 constexpr uint32_t kBiRle4 = 2;
 constexpr uint32_t kBiBitfields = 3;
 
-uint32_t Le32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
 int32_t LeInt32(const uint8_t* p) {
     int32_t value = 0;
     std::memcpy(&value, p, 4);
     return value;
-}
-uint16_t Le16(const uint8_t* p) {
-    return static_cast<uint16_t>(p[0] | p[1] << 8);
 }
 uint32_t Be32(const uint8_t* p) {
     return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 |
@@ -145,13 +139,13 @@ std::optional<PackedDib> ReadPackedDib(const uint8_t* data, size_t size) {
         return std::nullopt;
     }
     PackedDib dib;
-    dib.headerSize = Le32(data);
+    dib.headerSize = ReadLE32(data, 0);
     dib.width = LeInt32(data + 4);
     dib.height = LeInt32(data + 8);
-    dib.bitCount = Le16(data + 14);
-    dib.compression = Le32(data + 16);
-    const uint32_t imageSize = Le32(data + 20);
-    const uint32_t coloursUsed = Le32(data + 32);
+    dib.bitCount = ReadLE16(data, 14);
+    dib.compression = ReadLE32(data, 16);
+    const uint32_t imageSize = ReadLE32(data, 20);
+    const uint32_t coloursUsed = ReadLE32(data, 32);
 
     if (dib.headerSize != 40 && dib.headerSize != 108 && dib.headerSize != 124) {
         return std::nullopt;
@@ -223,14 +217,14 @@ std::optional<ImageSize> PeekEncodedImageSize(const uint8_t* data, size_t size) 
         if (size < 10) {
             return std::nullopt;
         }
-        return ImageSize{Le16(data + 6), Le16(data + 8)};
+        return ImageSize{ReadLE16(data, 6), ReadLE16(data, 8)};
     }
     if (StartsWith(data, size, "BM", 2)) {
         if (size < 26) {
             return std::nullopt;
         }
-        if (Le32(data + 14) == 12) {  // the old core header has 16-bit sides
-            return ImageSize{Le16(data + 18), Le16(data + 20)};
+        if (ReadLE32(data, 14) == 12) {  // the old core header has 16-bit sides
+            return ImageSize{ReadLE16(data, 18), ReadLE16(data, 20)};
         }
         return ImageSize{ClampToInt(LeInt32(data + 18)), ClampToInt(LeInt32(data + 22))};
     }
