@@ -5,6 +5,7 @@ with the port open and the device's heartbeat coming in (the program's own proce
 server and Wine's other processes, from /proc).
 
 usage: bench/app_startup_bench.py --exe build/win64/src/ui/zovrel.exe [--runs 5] [--idle 60]
+       [--idle-only]
 
 Runs on a virtual display of its own, in the Wine prefix build/wine-bench."""
 
@@ -130,6 +131,8 @@ def main():
     parser.add_argument("--exe", required=True)
     parser.add_argument("--runs", type=int, default=5)
     parser.add_argument("--idle", type=int, default=60)
+    parser.add_argument("--idle-only", action="store_true",
+                        help="measure the idle CPU only, without the start-up runs")
     args = parser.parse_args()
     exe = os.path.abspath(args.exe)
     work = tempfile.mkdtemp(prefix="zovrel-bench-")
@@ -141,9 +144,12 @@ def main():
         floor = time.monotonic() - started
         print("Wine's own floor (cmd /c exit): %.2f s" % floor)
 
-        full = os.path.join(work, "full-history")
-        make_full_history(full, make_image(os.path.join(work, "noise.png")))
-        for label, history in (("empty history", None), ("30 x 10 MiB images", full)):
+        cases = []
+        if not args.idle_only:
+            full = os.path.join(work, "full-history")
+            make_full_history(full, make_image(os.path.join(work, "noise.png")))
+            cases = [("empty history", None), ("30 x 10 MiB images", full)]
+        for label, history in cases:
             times, rss = [], []
             for run in range(args.runs):
                 seconds, prog = start_once(desktop, os.path.join(work, "run-%d" % run), exe,

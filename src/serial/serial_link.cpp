@@ -194,10 +194,11 @@ uint32_t SerialLink::ReaderPass() {
         GetTransferProtocol().AbandonSilentInbound(ticks_.Now());
         return CLOSED_RETRY_MS;
     }
-    // The read itself waits up to 50 ms when nothing comes and returns as soon as bytes arrive,
-    // so a pass that read something loops again at once and a reply is never held back.
+    // The read itself waits when nothing comes and returns as soon as bytes arrive, so a pass
+    // that read something loops again at once and a reply is never held back.
+    const uint32_t readWait = LineIsQuiet() ? SERIAL_IDLE_READ_WAIT_MS : SERIAL_READ_WAIT_MS;
     const uint32_t started = ticks_.Now();
-    const size_t received = ReadAvailable();
+    const size_t received = ReadAvailable(readWait);
     if (received == 0)
         GiveUpStalledCandidate();
     if (!CheckPortAlive()) {
@@ -210,10 +211,19 @@ uint32_t SerialLink::ReaderPass() {
     if (received > 0)
         return 0;
     const uint32_t spent = ticks_.Now() - started;
-    return spent >= SERIAL_READ_WAIT_MS ? 0 : SERIAL_READ_WAIT_MS - spent;
+    return spent >= readWait ? 0 : readWait - spent;
 }
 
-size_t SerialLink::ReadAvailable() {
+bool SerialLink::LineIsQuiet() {
+    // The engine is asked before the session lock is taken, as the watchdog does.
+    TransferProtocol& engine = GetTransferProtocol();
+    if (engine.IsReceiving() || engine.IsSending())
+        return false;
+    std::lock_guard lock(lock_);
+    return receiveBuffer_.empty();
+}
+
+size_t SerialLink::ReadAvailable(uint32_t waitMs) {
     {
         std::lock_guard lock(lock_);
         if (!isOpen_)
@@ -221,7 +231,7 @@ size_t SerialLink::ReadAvailable() {
     }
     uint8_t buffer[READ_CHUNK];
     size_t received = 0;
-    if (!port_->Read(buffer, sizeof buffer, &received) || received == 0)
+    if (!port_->Read(buffer, sizeof buffer, &received, waitMs) || received == 0)
         return 0;
     bool logFirst = false;
     {

@@ -57,7 +57,8 @@ class SerialLink final : public SerialChannel {
     bool IsOpen() override;
     std::wstring PortName();
 
-    // One pass of the reader loop; returns how long to wait before the next one. The thread
+    // One pass of the reader loop; returns how long to wait before the next one (the rest of the
+    // pass's read wait, which is longer while the line is quiet). The thread
     // calls it in a loop; tests call it directly with a fake clock.
     uint32_t ReaderPass();
     // The bytes received and not yet consumed (tests).
@@ -68,7 +69,9 @@ class SerialLink final : public SerialChannel {
 
     void ReaderLoop();
     bool OpenPort(const std::wstring& name);
-    size_t ReadAvailable();
+    // No transfer either way and no frame half-received: the reader may wait longer per pass.
+    bool LineIsQuiet();
+    size_t ReadAvailable(uint32_t waitMs);
     bool CheckPortAlive();
     void OnConnectionLost();
     void TryReconnect();

@@ -6,7 +6,9 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <climits>
 #include <thread>
 #include <utility>
 
@@ -93,14 +95,14 @@ class PosixSerialPort final : public SerialPort {
 
     bool IsOpen() const override { return fd_.valid(); }
 
-    bool Read(uint8_t* buffer, size_t capacity, size_t* received) override {
+    bool Read(uint8_t* buffer, size_t capacity, size_t* received, uint32_t waitMs) override {
         *received = 0;
         if (!fd_.valid())
             return false;
         if (capacity == 0)
             return true;
         pollfd p{fd_.get(), POLLIN, 0};
-        const int ready = ::poll(&p, 1, static_cast<int>(SERIAL_READ_WAIT_MS));
+        const int ready = ::poll(&p, 1, static_cast<int>(std::min<uint32_t>(waitMs, INT_MAX)));
         if (ready < 0)
             return errno == EINTR;
         if (ready == 0)

@@ -37,17 +37,17 @@ bool Configure(HANDLE port) {
     return ::SetCommState(port, &dcb) != FALSE;
 }
 
-void SetTimeouts(HANDLE port) {
+bool SetTimeouts(HANDLE port, uint32_t readWaitMs) {
     COMMTIMEOUTS timeouts{};
     // MAXDWORD / MAXDWORD / constant is the one combination that makes ReadFile return at once
     // with whatever has arrived, and wait up to the constant only while nothing has: the reader
-    // must not hold bytes back for a fixed 50 ms.
+    // must not hold bytes back for the whole wait.
     timeouts.ReadIntervalTimeout = MAXDWORD;
     timeouts.ReadTotalTimeoutMultiplier = MAXDWORD;
-    timeouts.ReadTotalTimeoutConstant = SERIAL_READ_WAIT_MS;
+    timeouts.ReadTotalTimeoutConstant = readWaitMs;
     timeouts.WriteTotalTimeoutMultiplier = 0;
     timeouts.WriteTotalTimeoutConstant = SERIAL_WRITE_TIMEOUT_MS;
-    ::SetCommTimeouts(port, &timeouts);
+    return ::SetCommTimeouts(port, &timeouts) != FALSE;
 }
 
 class Win32SerialPort final : public SerialPort {
@@ -64,12 +64,15 @@ class Win32SerialPort final : public SerialPort {
 
     bool IsOpen() const override { return handle_.IsValid(); }
 
-    bool Read(uint8_t* buffer, size_t capacity, size_t* received) override {
+    bool Read(uint8_t* buffer, size_t capacity, size_t* received, uint32_t waitMs) override {
         *received = 0;
         if (!handle_.IsValid())
             return false;
         if (capacity == 0)
             return true;
+        // The wait lives in the driver's time-outs: set only when it changes, which is rare.
+        if (waitMs != readWaitMs_ && SetTimeouts(handle_.Get(), waitMs))
+            readWaitMs_ = waitMs;
         // Ask for no more than is already queued, or for one byte when nothing is: a read whose
         // count is met returns at once on every driver, whereas the early-return time-out mode
         // is honoured by Windows but not by every emulation of it (Wine waits out the 50 ms).
@@ -130,13 +133,15 @@ class Win32SerialPort final : public SerialPort {
             const DWORD error = ::GetLastError();
             return error != ERROR_SUCCESS ? error : ERROR_GEN_FAILURE;
         }
-        SetTimeouts(port.Get());
+        SetTimeouts(port.Get(), SERIAL_READ_WAIT_MS);
+        readWaitMs_ = SERIAL_READ_WAIT_MS;
         ::PurgeComm(port.Get(), PURGE_TXCLEAR | PURGE_RXCLEAR);
         handle_ = std::move(port);
         return ERROR_SUCCESS;
     }
 
     UniqueHandle handle_;
+    uint32_t readWaitMs_ = SERIAL_READ_WAIT_MS;  // the read time-out the open port has now
 };
 
 }  // namespace

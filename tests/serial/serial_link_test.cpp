@@ -37,7 +37,7 @@ class SerialLinkTest : public ::testing::Test {
         root_ = fs::temp_directory_path() / ("zovrel-link-" + std::to_string(stamp));
         fs::create_directories(root_);
         SetDataRootForProcess(TextFromPath(root_));
-        auto port = std::make_unique<FakeSerialPort>(L"COM3", manual_ ? 0 : 50);
+        auto port = std::make_unique<FakeSerialPort>(L"COM3", !manual_);
         port_ = port.get();
         SerialLink::Options options{std::move(port), port_, manual_ ? &ticks_ : nullptr,
                                     [this] { return configured_; }, manual_};
@@ -159,6 +159,32 @@ TEST_F(SerialLinkTest, NoiseIsDroppedRepliesAreLoggedBeforeTheirFrameAndChunksNo
     EXPECT_EQ(port_->TakeWritten().size(), 23u);
 }
 
+// An idle program must not wake twenty times a second, but nothing under way may be slowed: the
+// read waits long only while no frame is half-received and no transfer runs either way.
+TEST_F(SerialLinkTest, TheReadWaitsLongOnlyWhileTheLineIsQuiet) {
+    ASSERT_TRUE(link_->Open(L"COM3"));
+    EXPECT_EQ(link_->ReaderPass(), SERIAL_IDLE_READ_WAIT_MS);
+    EXPECT_EQ(port_->lastReadWait(), SERIAL_IDLE_READ_WAIT_MS);
+
+    const Bytes query = BuildFrame(CHANNEL_TRANSFER, DEVICE_QUERY, 4);
+    port_->DeviceSend(Bytes(query.begin(), query.begin() + 10));
+    EXPECT_EQ(link_->ReaderPass(), 0u);  // bytes came: the next pass is due at once
+    EXPECT_EQ(link_->ReaderPass(), SERIAL_READ_WAIT_MS);
+    EXPECT_EQ(port_->lastReadWait(), SERIAL_READ_WAIT_MS);
+    port_->DeviceSend(Bytes(query.begin() + 10, query.end()));
+    link_->ReaderPass();
+    EXPECT_EQ(link_->ReaderPass(), SERIAL_IDLE_READ_WAIT_MS);
+
+    const Bytes data(640, 'm');
+    port_->DeviceSend(BuildFrame(CHANNEL_TRANSFER, START_REQUEST, 0));
+    port_->DeviceSend(
+        BuildFrame(CHANNEL_TRANSFER, FIRST_PACKET, 1,
+                   BuildFirstPacketBody(BuildTransferDescriptor(2, data, L"slow.bin"))));
+    link_->ReaderPass();
+    ASSERT_TRUE(GetTransferProtocol().IsReceiving());
+    EXPECT_EQ(link_->ReaderPass(), SERIAL_READ_WAIT_MS);
+}
+
 // A transfer whose frames keep coming holds off the echo checks; one that falls silent for 10 s
 // is abandoned like one cut off by a new START_REQUEST, and the checks run again.
 TEST_F(SerialLinkTest, AnInboundTransferThatFallsSilentIsAbandonedAfterTenSeconds) {
@@ -260,6 +286,7 @@ TEST_F(SerialLinkTest, AnOutboundSendHoldsOffTheEchoChecks) {
     std::thread sender([&] { GetTransferProtocol().Send(entry, nullptr, error, held); });
     held.WaitUntilSleeping();
     EXPECT_TRUE(GetTransferProtocol().IsSending());
+    EXPECT_EQ(link_->ReaderPass(), SERIAL_READ_WAIT_MS);
     RunFor(30000);
     EXPECT_EQ(port_->opens(), 1);
     for (const std::wstring& line : Tail())

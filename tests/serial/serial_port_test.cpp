@@ -26,12 +26,14 @@ long long MsSince(Clock::time_point start) {
 }
 
 // Reads until `count` bytes came, the port failed or `ms` passed.
-Bytes ReadFromPort(SerialPort& port, size_t count, int ms = 5000) {
+Bytes ReadFromPort(SerialPort& port, size_t count, int ms = 5000,
+                   uint32_t waitMs = SERIAL_READ_WAIT_MS) {
     Bytes got;
     uint8_t buffer[8192];
     size_t n = 0;
     const auto start = Clock::now();
-    while (got.size() < count && MsSince(start) < ms && port.Read(buffer, sizeof buffer, &n))
+    while (got.size() < count && MsSince(start) < ms &&
+           port.Read(buffer, sizeof buffer, &n, waitMs))
         got.insert(got.end(), buffer, buffer + n);
     return got;
 }
@@ -63,15 +65,17 @@ TEST(SerialPort, Raw8N1At2000000EchoesEveryByteReadsPromptlyAndNoticesTheUnplug)
     EXPECT_EQ(echoed, out);
 
     auto start = Clock::now();
-    for (uint8_t byte = 0x40; byte < 0x54; ++byte) {  // 20 reads waiting 50 ms each take 1 s
+    for (uint8_t byte = 0x40; byte < 0x54; ++byte) {  // 20 reads waiting their whole 200 ms: 4 s
         ASSERT_TRUE(port->WriteAll(&byte, 1));
-        EXPECT_EQ(ReadFromPort(*port, 1), Bytes{byte});
+        EXPECT_EQ(ReadFromPort(*port, 1, 5000, SERIAL_IDLE_READ_WAIT_MS), Bytes{byte});
     }
     EXPECT_LT(MsSince(start), 950);
-    start = Clock::now();
     size_t n = 99;
-    EXPECT_TRUE(port->Read(out.data(), out.size(), &n) && n == 0);
-    EXPECT_TRUE(MsSince(start) >= 30 && MsSince(start) < 3000) << MsSince(start);
+    for (const uint32_t wait : {SERIAL_READ_WAIT_MS, SERIAL_IDLE_READ_WAIT_MS}) {
+        start = Clock::now();  // a read with nothing to read waits about as long as asked
+        EXPECT_TRUE(port->Read(out.data(), out.size(), &n, wait) && n == 0);
+        EXPECT_TRUE(MsSince(start) >= wait * 3 / 4 && MsSince(start) < 3000) << MsSince(start);
+    }
 
 #ifndef _WIN32
     EXPECT_FALSE(CreateSystemSerialPort()->Open(name, &error));  // one owner at a time

@@ -17,11 +17,12 @@ namespace zovrel::test {
 // An in-memory serial port with a device on the other end, for tests of code above the port.
 // The test plays the device: DeviceSend queues bytes for the port to read, TakeWritten returns
 // what the port wrote. It also answers presence for its one port name, so a session that asks
-// "is my port still there?" sees Unplug/Plug. Every call is thread-safe.
+// "is my port still there?" sees Unplug/Plug. Every call is thread-safe. A port that `waits`
+// holds an empty read for the wait asked, as a driver does; otherwise reads return at once.
 class FakeSerialPort final : public zovrel::SerialPort, public zovrel::PortPresence {
   public:
-    explicit FakeSerialPort(std::wstring name = L"COM3", uint32_t readWaitMs = 0)
-        : name_(std::move(name)), readWaitMs_(readWaitMs) {}
+    explicit FakeSerialPort(std::wstring name = L"COM3", bool waits = false)
+        : name_(std::move(name)), waits_(waits) {}
 
     // The port, as the session sees it.
     bool Open(const std::wstring& name, uint32_t* errorCode) override {
@@ -47,10 +48,11 @@ class FakeSerialPort final : public zovrel::SerialPort, public zovrel::PortPrese
         std::lock_guard lock(mutex_);
         return open_;
     }
-    bool Read(uint8_t* buffer, size_t capacity, size_t* received) override {
+    bool Read(uint8_t* buffer, size_t capacity, size_t* received, uint32_t waitMs) override {
         std::unique_lock lock(mutex_);
         *received = 0;
-        changed_.wait_for(lock, std::chrono::milliseconds(readWaitMs_),
+        lastReadWait_ = waitMs;
+        changed_.wait_for(lock, std::chrono::milliseconds(waits_ ? waitMs : 0),
                           [&] { return !toHost_.empty() || !open_ || !plugged_; });
         if (!open_ || !plugged_)
             return false;
@@ -122,12 +124,17 @@ class FakeSerialPort final : public zovrel::SerialPort, public zovrel::PortPrese
         std::lock_guard lock(mutex_);
         return opens_;
     }
+    uint32_t lastReadWait() const {
+        std::lock_guard lock(mutex_);
+        return lastReadWait_;
+    }
 
   private:
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     const std::wstring name_;
-    const uint32_t readWaitMs_;
+    const bool waits_;
+    uint32_t lastReadWait_ = 0;
     std::deque<uint8_t> toHost_;
     std::deque<uint8_t> fromHost_;
     bool open_ = false;

@@ -57,7 +57,7 @@ class HeldPort final : public SerialPort, public PortPresence {
         std::lock_guard lock(mutex_);
         return open_;
     }
-    bool Read(uint8_t*, size_t, size_t* received) override {
+    bool Read(uint8_t*, size_t, size_t* received, uint32_t) override {
         *received = 0;
         ++reads;
         ::Sleep(5);
