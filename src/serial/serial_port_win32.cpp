@@ -75,7 +75,7 @@ class Win32SerialPort final : public SerialPort {
             readWaitMs_ = waitMs;
         // Ask for no more than is already queued, or for one byte when nothing is: a read whose
         // count is met returns at once on every driver, whereas the early-return time-out mode
-        // is honoured by Windows but not by every emulation of it (Wine waits out the 50 ms).
+        // is honoured by Windows but not by every emulation of it (Wine waits out the whole wait).
         const size_t limit = capacity > MAXDWORD ? MAXDWORD : capacity;
         DWORD errors = 0;
         COMSTAT status{};
