@@ -57,6 +57,12 @@ class SerialLinkTest : public ::testing::Test {
         while (!TickReached(ticks_.Now(), end))
             ticks_.Advance(std::max(link_->ReaderPass(), 1u));
     }
+    // The device starts sending `data` as a file: START_REQUEST and FIRST_PACKET, queued.
+    void DeviceStartsFile(const Bytes& data, const std::wstring& name) {
+        port_->DeviceSend(BuildFrame(CHANNEL_TRANSFER, START_REQUEST, 0));
+        port_->DeviceSend(BuildFrame(CHANNEL_TRANSFER, FIRST_PACKET, 1,
+                                     BuildFirstPacketBody(BuildTransferDescriptor(2, data, name))));
+    }
     // The last `n` lines posted, protocol lines without their time stamp ("SYS text").
     Lines Tail(size_t n = SIZE_MAX) {
         std::lock_guard<std::mutex> lock(window_.mutex);
@@ -145,10 +151,7 @@ TEST_F(SerialLinkTest, NoiseIsDroppedRepliesAreLoggedBeforeTheirFrameAndChunksNo
                              L"RX ch=0x06 DEVICE_QUERY payload=0 wire=21 B sn=4"}));
 
     const Bytes chunk(64, 'm');
-    port_->DeviceSend(BuildFrame(CHANNEL_TRANSFER, START_REQUEST, 0));
-    port_->DeviceSend(
-        BuildFrame(CHANNEL_TRANSFER, FIRST_PACKET, 1,
-                   BuildFirstPacketBody(BuildTransferDescriptor(2, chunk, L"a.bin"))));
+    DeviceStartsFile(chunk, L"a.bin");
     link_->ReaderPass();
     port_->TakeWritten();
     port_->DeviceSend(BuildFrame(CHANNEL_TRANSFER, MIDDLE_PACKET, 2,
@@ -176,10 +179,7 @@ TEST_F(SerialLinkTest, TheReadWaitsLongOnlyWhileTheLineIsQuiet) {
     EXPECT_EQ(link_->ReaderPass(), SERIAL_IDLE_READ_WAIT_MS);
 
     const Bytes data(640, 'm');
-    port_->DeviceSend(BuildFrame(CHANNEL_TRANSFER, START_REQUEST, 0));
-    port_->DeviceSend(
-        BuildFrame(CHANNEL_TRANSFER, FIRST_PACKET, 1,
-                   BuildFirstPacketBody(BuildTransferDescriptor(2, data, L"slow.bin"))));
+    DeviceStartsFile(data, L"slow.bin");
     link_->ReaderPass();
     ASSERT_TRUE(GetTransferProtocol().IsReceiving());
     EXPECT_EQ(link_->ReaderPass(), SERIAL_READ_WAIT_MS);
@@ -190,10 +190,7 @@ TEST_F(SerialLinkTest, TheReadWaitsLongOnlyWhileTheLineIsQuiet) {
 TEST_F(SerialLinkTest, AnInboundTransferThatFallsSilentIsAbandonedAfterTenSeconds) {
     ASSERT_TRUE(link_->Open(L"COM3"));
     const Bytes data(640, 'm');
-    port_->DeviceSend(BuildFrame(CHANNEL_TRANSFER, START_REQUEST, 0));
-    port_->DeviceSend(
-        BuildFrame(CHANNEL_TRANSFER, FIRST_PACKET, 1,
-                   BuildFirstPacketBody(BuildTransferDescriptor(2, data, L"slow.bin"))));
+    DeviceStartsFile(data, L"slow.bin");
     for (uint32_t k = 0; k < 5; ++k) {  // a chunk every 9.5 s
         RunFor(9500);
         port_->DeviceSend(
