@@ -186,8 +186,8 @@ def main():
                   % (args.idle, heartbeats))
             for pid in sorted(after, key=lambda p: (p != own, pids[p])):
                 share = (after[pid] - before[pid]) / TICKS / args.idle * 100
-                print("  %-22s %6.3f %%%s" % (pids[pid], share,
-                                             "   <- zovrel.exe" if pid == own else ""))
+                note = {own: "   <- zovrel.exe", sim.proc.pid: "   <- the simulated device"}
+                print("  %-22s %6.3f %%%s" % (pids[pid], share, note.get(pid, "")))
             threads = thread_ticks(own)
             print("  zovrel.exe by thread: user-interface thread %.3f %%, other threads "
                   "(serial reader) %.3f %%" % (
