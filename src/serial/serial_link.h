@@ -58,8 +58,8 @@ class SerialLink final : public SerialChannel {
     std::wstring PortName();
 
     // One pass of the reader loop; returns how long to wait before the next one (the rest of the
-    // pass's read wait, which is longer while the line is quiet). The thread
-    // calls it in a loop; tests call it directly with a fake clock.
+    // pass's read wait, which is longer while the line is quiet). The thread calls it in a loop;
+    // tests call it directly with a fake clock.
     uint32_t ReaderPass();
     // The bytes received and not yet consumed (tests).
     size_t ReceiveBufferSize();
