@@ -19,10 +19,8 @@ import tempfile
 import time
 
 SOURCE = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-sys.path.insert(0, os.path.join(SOURCE, "tests", "e2e"))
-sys.path.insert(0, os.path.join(SOURCE, "tests", "tools"))
-from app_desktop import MAIN_TITLE, ComPort, Desktop, Program, poll  # noqa: E402
-from simtools import Sim  # noqa: E402
+sys.path.insert(0, os.path.join(SOURCE, "tests", "support"))
+from harness import MAIN_TITLE, ComPort, Desktop, Program, Sim, poll  # noqa: E402
 
 TICKS = os.sysconf("SC_CLK_TCK")
 IMAGE_BYTES = 10 << 20
@@ -166,7 +164,7 @@ def main():
 
         # Idle: the port open, the device's heartbeat every 5 s, nothing else happening.
         sim = Sim("--link", os.path.join(work, "tty"))
-        port = ComPort(desktop, sim.path)
+        port = ComPort(sim.path, desktop.prefix)
         try:
             prog = Program(desktop, os.path.join(work, "idle"), exe)
             prog.write_settings(UartComPort=port.name)

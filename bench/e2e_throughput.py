@@ -61,7 +61,7 @@ def main():
     sys.path.insert(0, os.path.join(HERE, "..", "tests", "e2e"))
     import e2e_support
     from e2e_support import Cli, ComPort, run_cli
-    from simtools import Sim
+    from harness import Sim
 
     work = tempfile.mkdtemp(prefix="zovrel-bench-")
     sim = None

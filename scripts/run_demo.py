@@ -17,10 +17,8 @@ import tempfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SOURCE = os.path.dirname(HERE)
-sys.path.insert(0, os.path.join(SOURCE, "tests", "e2e"))
-sys.path.insert(0, os.path.join(SOURCE, "tests", "tools"))
-from app_desktop import ComPort, Desktop, MainLayout, Program, poll  # noqa: E402
-from simtools import Sim  # noqa: E402
+sys.path.insert(0, os.path.join(SOURCE, "tests", "support"))
+from harness import ComPort, Desktop, MainLayout, Program, Sim, poll  # noqa: E402
 
 TEXT = "你好，Zovrel！这段文字来自设备。"
 
@@ -46,7 +44,7 @@ def main():
     sim = port = prog = None
     try:
         sim = Sim("--link", os.path.join(work, "device-tty"), "--reply-timeout-ms", "1000")
-        port = ComPort(desktop, sim.path)
+        port = ComPort(sim.path, desktop.prefix)
         say("The simulated device is on %s (a pty: %s)." % (port.name, sim.path))
 
         prog = Program(desktop, os.path.join(work, "zovrel"), args.exe)

@@ -8,26 +8,18 @@
 #include "clipboard/clipboard_watcher.h"
 #include "clipboard/dib.h"
 #include "clipboard/history_store.h"
-#include "clipboard/history_test_support.h"
 #include "clipboard/own_write_guard.h"
 #include "support/recording_notifier.h"
+#include "support/test_support.h"
 
 namespace zovrel {
 namespace {
 
-struct Header {
-    uint32_t size = 40;
-    int32_t width = 2, height = 2;
-    uint16_t planes = 1, bitCount = 32;
-    uint32_t compression = 0, imageSize = 0, xPerMetre = 0, yPerMetre = 0, coloursUsed = 0,
-             important = 0;
-};
-static_assert(sizeof(Header) == 40);
+using Header = test::DibHeader;
 
+// A DIB of the header and `extra` zero bytes after it.
 Bytes MakeDib(const Header& h, size_t extra) {
-    Bytes b(h.size + extra, 0);
-    std::memcpy(b.data(), &h, std::min<size_t>(sizeof h, b.size()));
-    return b;
+    return test::PackedDib(h, Bytes(extra));
 }
 
 TEST(DibTotalSize, CountsHeaderColourTableAndPaddedRowsOrRefuses) {

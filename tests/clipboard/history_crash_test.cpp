@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "clipboard/history_store.h"
-#include "clipboard/history_test_support.h"
+#include "support/test_support.h"
 
 namespace zovrel {
 namespace {

@@ -9,7 +9,7 @@
 #include "clipboard/fingerprint.h"
 #include "clipboard/history_files.h"
 #include "clipboard/history_store.h"
-#include "clipboard/history_test_support.h"
+#include "support/test_support.h"
 
 namespace zovrel {
 namespace {

@@ -12,53 +12,16 @@ import threading
 import time
 import unittest
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
-from simtools import Sim  # noqa: E402
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from harness import WINE_RUN, ComPort, Sim  # noqa: E402
 
 CLI = os.environ.get("ZOVREL_CLI", "")
-WINE_RUN = os.environ.get("ZOVREL_WINE_RUN", "")
 UNDER_WINE = bool(WINE_RUN)
 
 
 def windows_path(path):
     """How a program under Wine names a Linux path (the Z: drive is the root)."""
     return "Z:" + path.replace("/", "\\") if UNDER_WINE else path
-
-
-class ComPort:
-    """A COM name of the Wine prefix for the simulator's pty slave: Wine opens the dosdevices
-    link, which must name the slave itself, and lists the SERIALCOMM value."""
-
-    def __init__(self, slave):
-        prefix = os.environ.get("WINEPREFIX") or os.path.join(os.path.dirname(WINE_RUN), "..",
-                                                              "build", "wine")
-        os.makedirs(os.path.join(prefix, "dosdevices"), exist_ok=True)
-        for n in range(60, 250):
-            self.link = os.path.join(prefix, "dosdevices", "com%d" % n)
-            try:
-                os.symlink(slave, self.link)
-                break
-            except FileExistsError:
-                pass
-        else:
-            raise RuntimeError("no free COM name in the Wine prefix")
-        self.name, self.value = "COM%d" % n, "\\Device\\ZovrelE2E%d" % n
-        self._reg("add", "/t", "REG_SZ", "/d", self.name)
-
-    def retarget(self, slave):
-        """Points the port at the pty of a replug, never leaving the name missing meanwhile."""
-        os.symlink(slave, self.link + ".new")
-        os.replace(self.link + ".new", self.link)
-
-    def close(self):
-        if os.path.lexists(self.link):
-            os.unlink(self.link)
-        self._reg("delete")
-
-    def _reg(self, verb, *args):
-        subprocess.run([WINE_RUN, "reg", verb, r"HKLM\HARDWARE\DEVICEMAP\SERIALCOMM", "/v",
-                        self.value, *args, "/f"], stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL, timeout=120, check=False)
 
 
 class Cli:

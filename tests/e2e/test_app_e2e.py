@@ -8,8 +8,12 @@ import subprocess
 import time
 import unittest
 
-from app_desktop import SOURCE, WINE_RUN, Desktop, MainLayout, Program, poll, read_text
-from e2e_support import E2ETest
+# The runs are of the Windows build (also when started by hand).
+os.environ.setdefault("ZOVREL_WINE_RUN", os.path.join(os.path.dirname(os.path.abspath(__file__)),
+                                                      "..", "..", "scripts", "wine-run"))
+from e2e_support import E2ETest  # noqa: E402
+from harness import (SERIALCOMM, SOURCE, Desktop, MainLayout, Program, poll,  # noqa: E402
+                     read_text, reg_values)
 
 EXE = os.environ.get("ZOVREL_EXE", "")
 PREFIX = os.environ.get("ZOVREL_E2E_WINEPREFIX") or os.path.join(SOURCE, "build", "wine-e2e")
@@ -94,9 +98,7 @@ class AppTest(E2ETest):
 
     def present_ports(self):
         """The port names the program lists, sorted by number."""
-        out = self.desktop.run(WINE_RUN, "reg", "query", r"HKLM\HARDWARE\DEVICEMAP\SERIALCOMM",
-                               timeout=60, check=False)
-        names = [line.split()[-1] for line in out.splitlines() if "REG_SZ" in line]
+        names = list((reg_values(SERIALCOMM, env=self.desktop.env) or {}).values())
         return sorted(names, key=lambda n: int(n[3:]) if n[3:].isdigit() else 0)
 
     def open_settings_page(self, window):  # the first item of the menu button's menu

@@ -7,9 +7,11 @@ import glob
 import os
 import re
 import shutil
-import signal
 import subprocess
-import time
+import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from harness import QUIET, poll, reg_values  # noqa: E402
 
 SOURCE_DIR = os.path.abspath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
 BUILD_DIR = os.path.join(SOURCE_DIR, "build")
@@ -18,34 +20,6 @@ WINE = shutil.which("wine64") or "/usr/lib/wine/wine64"
 UNINSTALL_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\zovrel"
 RUN_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run"
 PROGRAM_FILES = ["zovrel.exe", "zovrel-cli.exe", "version", "uninstall.exe"]
-
-
-def wait_for(condition, timeout, what, interval=0.05):
-    """Polls until `condition()` is true; fails with `what` after `timeout` seconds."""
-    deadline = time.monotonic() + timeout
-    while True:
-        value = condition()
-        if value:
-            return value
-        if time.monotonic() > deadline:
-            raise AssertionError("timed out waiting for " + what)
-        time.sleep(interval)
-
-
-def end_process(proc):
-    """Ends one started process by its pid: SIGTERM, then SIGKILL after 10 seconds."""
-    if proc.poll() is None:
-        proc.send_signal(signal.SIGTERM)
-        try:
-            proc.wait(10)
-        except subprocess.TimeoutExpired:
-            proc.kill()
-            proc.wait()
-
-
-def quiet_popen(args, **kwargs):
-    return subprocess.Popen(args, stdin=kwargs.pop("stdin", subprocess.DEVNULL),
-                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, **kwargs)
 
 
 def make_packages(out_dir, build_dir, bin_dir=""):
@@ -119,7 +93,7 @@ class ScratchPrefix:
                               timeout=timeout).returncode
 
     def start(self, *args):
-        return quiet_popen([WINE, *args], env=self.env)
+        return subprocess.Popen([WINE, *args], env=self.env, stdin=subprocess.DEVNULL, **QUIET)
 
     def install(self, setup, *args):
         return self.run(setup, "/S", *args)
@@ -130,24 +104,14 @@ class ScratchPrefix:
         step). Returns the first exit code."""
         code = self.run(install_dir + r"\uninstall.exe", "/S")
         if code == 0:
-            wait_for(lambda: not os.path.exists(self.unix(install_dir)), 60,
-                     "the uninstaller to remove " + install_dir)
+            poll(lambda: not os.path.exists(self.unix(install_dir)), 60,
+                 message="the uninstaller did not remove " + install_dir)
         return code
 
     # Registry.
     def reg_values(self, key):
         """The values of a key as {name: data} (DWORDs as ints), or None when it is missing."""
-        done = subprocess.run([WINE, "reg", "query", key], env=self.env, capture_output=True,
-                              timeout=120)
-        if done.returncode != 0:
-            return None
-        values = {}
-        for line in done.stdout.decode("utf-8", "replace").splitlines():
-            m = re.match(r"^    (.*?)    (REG_\w+)    (.*)$", line)
-            if m:
-                name, kind, data = m.groups()
-                values[name] = int(data, 16) if kind == "REG_DWORD" else data
-        return values
+        return reg_values(key, WINE, self.env)
 
     def reg(self, *args):
         """Runs `reg` (add or delete) with the given arguments, /f added."""
@@ -169,44 +133,3 @@ def snapshot(folder):
     """Every file under a folder with its size and modification time."""
     return {os.path.relpath(p, folder): (os.stat(p).st_size, os.stat(p).st_mtime_ns)
             for p in glob.glob(os.path.join(folder, "**"), recursive=True) if os.path.isfile(p)}
-
-
-def visible_windows(pid):
-    """Ids of the visible windows of one Wine process whose title starts with "zovrel"."""
-    return subprocess.run(["xdotool", "search", "--onlyvisible", "--pid", str(pid), "--name",
-                           "^zovrel"], capture_output=True, text=True, timeout=30).stdout.split()
-
-
-class WindowManager:
-    """Starts openbox on the display when no window manager runs there (Wine stalls on every
-    hidden window without one); ends only what it started."""
-
-    def __init__(self):
-        self.proc = None
-        if not self._running():
-            self.proc = quiet_popen(["openbox", "--sm-disable"])
-            wait_for(self._running, 20, "openbox to start")
-
-    @staticmethod
-    def _running():
-        m = re.search(r"window id # (0x[0-9a-f]+)", subprocess.run(
-            ["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], capture_output=True, text=True,
-            timeout=30).stdout)
-        if not m:
-            return False
-        # A window manager that ended may leave the property behind.
-        return subprocess.run(["xprop", "-id", m.group(1), "_NET_WM_NAME"], capture_output=True,
-                              timeout=30).returncode == 0
-
-    def close(self):
-        if self.proc:
-            end_process(self.proc)
-
-
-def own_clipboard(text):
-    """Owns the X clipboard with one text (Wine's clipboard follows it) until the returned
-    process ends."""
-    proc = quiet_popen(["xclip", "-quiet", "-selection", "clipboard", "-i"], stdin=subprocess.PIPE)
-    proc.stdin.write(text.encode("utf-8"))
-    proc.stdin.close()
-    return proc

@@ -12,8 +12,8 @@ import uuid
 import zipfile
 
 from package_support import (BUILD_DIR, PROGRAM_FILES, RUN_KEY, UNINSTALL_KEY, ScratchPrefix,
-                             WindowManager, end_process, make_packages, own_clipboard, snapshot,
-                             visible_windows, wait_for)
+                             make_packages, snapshot)
+from harness import copy_text, end_process, find_windows, poll, start_window_manager
 
 WIN64_BUILD = os.environ.get("ZOVREL_WIN64_BUILD", os.path.join(BUILD_DIR, "win64"))
 # Packages made from these binaries instead of the build (zovrel.exe and zovrel-cli.exe).
@@ -28,7 +28,7 @@ VERSION = SETUP = PORTABLE_ZIP = None
 def setUpModule():
     global window_manager, VERSION, SETUP, PORTABLE_ZIP
     try:
-        window_manager = WindowManager()
+        window_manager = start_window_manager()
         VERSION, SETUP, PORTABLE_ZIP = make_packages(os.path.join(BUILD_DIR, "wine-pkg-dist"),
                                                      WIN64_BUILD, BIN_DIR)
         prefix.create()
@@ -41,7 +41,7 @@ def setUpModule():
 def tearDownModule():
     prefix.stop_server()
     if window_manager:
-        window_manager.close()
+        end_process(window_manager)
 
 
 def assert_version_file(test, folder):
@@ -55,18 +55,19 @@ class Program:
 
     def __init__(self, test, exe):
         self.text = "zovrel package test " + uuid.uuid4().hex
-        test.addCleanup(end_process, own_clipboard(self.text))
+        copy_text(self.text)
         self.proc = prefix.start(exe)
         test.addCleanup(end_process, self.proc)
-        wait_for(lambda: visible_windows(self.proc.pid), 60, "the main window of " + exe)
+        poll(lambda: find_windows("^zovrel", self.proc.pid), 60,
+             message="no main window of " + exe)
 
     def wait_for_capture(self, data_root):
         """Until a history text file under the data root (a Windows path) holds this run's
         text."""
         files = os.path.join(prefix.unix(data_root), "history", "*.txt")
-        wait_for(lambda: any(pathlib.Path(p).read_bytes() == self.text.encode("utf-8")
-                             for p in glob.glob(files)),
-                 60, "the captured text in %s\\history" % data_root)
+        poll(lambda: any(pathlib.Path(p).read_bytes() == self.text.encode("utf-8")
+                         for p in glob.glob(files)),
+             60, message="no captured text in %s\\history" % data_root)
 
 
 class InstalledCopy(unittest.TestCase):
@@ -134,8 +135,8 @@ class InstalledCopy(unittest.TestCase):
                            "--seconds", "120")
         self.addCleanup(end_process, cli)
         # Running once it has opened its log in the data root.
-        wait_for(lambda: os.path.isdir(prefix.unix(prefix.data_root + r"\logs")), 60,
-                 "zovrel-cli to start")
+        poll(lambda: os.path.isdir(prefix.unix(prefix.data_root + r"\logs")), 60,
+             message="zovrel-cli did not start")
         self.assertIsNone(cli.poll())
         self.assert_setup_and_uninstall_refused()
         end_process(cli)

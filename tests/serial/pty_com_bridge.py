@@ -9,10 +9,11 @@ import sys
 import termios as t
 import threading
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from harness import ComPort  # noqa: E402
+
 UNPLUG_MARKER = b"<<zovrel-test-unplug>>"
 LINE_MARKER = b"<<zovrel-test-line?>>"
-SERIALCOMM = r"HKLM\HARDWARE\DEVICEMAP\SERIALCOMM"
-PORTS = r"HKLM\Software\Wine\Ports"
 
 
 def line_ok(fd):
@@ -42,35 +43,13 @@ def play_device(master, slave, stop):
         os.close(slave)
 
 
-def map_com_port(wine_run, path):
-    """A free COM name for `path`, for a running wineserver and for one started later."""
-    def reg(*args):
-        subprocess.run([wine_run, "reg", *args], capture_output=True, timeout=120)
-    prefix = os.environ.get("WINEPREFIX") or os.path.join(os.path.dirname(wine_run), "..",
-                                                          "build", "wine")
-    os.makedirs(os.path.join(prefix, "dosdevices"), exist_ok=True)
-    number = next(n for n in range(40, 240)
-                  if not os.path.lexists(os.path.join(prefix, "dosdevices", "com%d" % n)))
-    link = os.path.join(prefix, "dosdevices", "com%d" % number)
-    os.symlink(path, link)
-    com, value = "COM%d" % number, "\\Device\\Serial%d" % (number - 1)
-    reg("add", PORTS, "/v", com, "/t", "REG_SZ", "/d", path, "/f")
-    reg("add", SERIALCOMM, "/v", value, "/t", "REG_SZ", "/d", com, "/f")
-
-    def unmap():
-        reg("delete", PORTS, "/v", com, "/f")
-        reg("delete", SERIALCOMM, "/v", value, "/f")
-        if os.path.lexists(link):
-            os.unlink(link)
-    return com, unmap
-
-
 def main(program, wine_run=None):
     # Holding the slave open spares the master EIO while the program closes and reopens the port.
     master, slave = os.openpty()
-    port, unmap = os.ttyname(slave), lambda: None
+    port, com = os.ttyname(slave), None
     if wine_run:
-        port, unmap = map_com_port(wine_run, port)
+        com = ComPort(port, wine_run=wine_run, for_new_server=True)
+        port = com.name
     stop = threading.Event()
     device = threading.Thread(target=play_device, args=(master, slave, stop), daemon=True)
     device.start()
@@ -80,7 +59,8 @@ def main(program, wine_run=None):
     finally:
         stop.set()
         device.join(timeout=2)
-        unmap()
+        if com:
+            com.close()
 
 
 if __name__ == "__main__":

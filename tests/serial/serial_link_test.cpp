@@ -18,6 +18,7 @@
 #include "support/fake_serial_port.h"
 #include "support/fake_ticks.h"
 #include "support/recording_notifier.h"
+#include "support/test_support.h"
 #include "transfer/transfer_protocol.h"
 
 namespace zovrel::test {
@@ -33,10 +34,7 @@ const std::wstring OPENED = L"串口已打开: COM3 @ 2000000 bps";
 class SerialLinkTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-        root_ = fs::temp_directory_path() / ("zovrel-link-" + std::to_string(stamp));
-        fs::create_directories(root_);
-        SetDataRootForProcess(TextFromPath(root_));
+        SetDataRootForProcess(folder_.Text());
         auto port = std::make_unique<FakeSerialPort>(L"COM3", !manual_);
         port_ = port.get();
         SerialLink::Options options{std::move(port), port_, manual_ ? &ticks_ : nullptr,
@@ -48,8 +46,6 @@ class SerialLinkTest : public ::testing::Test {
         GetTransferProtocol().Detach();
         link_.reset();
         SetDataRootForProcess(L"");
-        std::error_code ec;
-        fs::remove_all(root_, ec);
     }
 
     void RunFor(uint32_t ms) {
@@ -72,7 +68,8 @@ class SerialLinkTest : public ::testing::Test {
         return Lines(out.end() - std::min(n, out.size()), out.end());
     }
     bool manual_ = true;
-    fs::path root_;
+    const TempFolder folder_;
+    const fs::path root_ = folder_.Path();
     FakeTicks ticks_{5000};
     RecordingNotifier window_;
     FakeSerialPort* port_ = nullptr;

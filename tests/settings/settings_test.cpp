@@ -24,6 +24,7 @@
 #include "settings/protocol_log.h"
 #include "settings/settings_file.h"
 #include "support/recording_notifier.h"
+#include "support/test_support.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -33,22 +34,13 @@
 namespace zovrel {
 namespace {
 
-// A fresh empty folder under the system's temporary folder, removed with everything in it.
-struct TempFolder {
-    TempFolder() { std::filesystem::create_directories(PathFromText(path)); }
-    ~TempFolder() { std::filesystem::remove_all(PathFromText(path), ignored); }
-    std::wstring operator/(const std::wstring& name) const { return JoinPath(path, name); }
-
-    static inline std::atomic<int> count{0};
-    const std::wstring path = TextFromPath(
-        std::filesystem::temp_directory_path() /
-        ("zovrel-test-" + std::to_string(count++) + "-" + std::to_string(std::random_device()())));
-    std::error_code ignored;
-};
+using test::ReadFileBytes;
+using test::TempFolder;
+using test::WriteFileBytes;
 
 // A temporary folder that is the process's data root while it lives.
 struct TempDataRoot : TempFolder {
-    TempDataRoot() { SetDataRootForProcess(path); }
+    TempDataRoot() { SetDataRootForProcess(Text()); }
     ~TempDataRoot() { SetDataRootForProcess(L""); }
 };
 
@@ -69,15 +61,6 @@ struct ScopedEnv {
     }
     const std::string name, previous;
 };
-
-std::string ReadFileBytes(const std::wstring& path) {
-    std::ifstream in(PathFromText(path), std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
-    std::ofstream(PathFromText(path), std::ios::binary | std::ios::trunc) << bytes;
-}
 
 TEST(ProfileDocument, ReadsFilesEditedByHandInEveryEncodingAndLineEnd) {
     const std::string lf =
@@ -111,7 +94,7 @@ TEST(ProfileDocument, EditsKeepUnknownLinesAndStoredLineBreaksForgeNothing) {
 
 TEST(ProfileFile, UnicodeRoundTripsAndAnUnreadableFileIsNeverReplaced) {
     TempFolder folder;
-    const std::wstring path = folder / L"1.meta", name = L"剪贴板图片\U0001F600.png";
+    const std::wstring path = folder.File(L"1.meta"), name = L"剪贴板图片\U0001F600.png";
     ASSERT_TRUE(WriteProfileString(path, L"Entry", L"ImageFileName", name));
     EXPECT_EQ(ReadProfileString(path, L"Entry", L"ImageFileName", L""), name);
 
@@ -124,20 +107,20 @@ TEST(ProfileFile, UnicodeRoundTripsAndAnUnreadableFileIsNeverReplaced) {
 
 TEST(ProfileFile, AtomicWritesReplaceWhatTheyCanAndLeaveNoTemporaryFile) {
     TempFolder folder;
-    const std::wstring a = folder / L"a.ini", missing = folder / L"missing/x";
+    const std::wstring a = folder.File(L"a.ini"), missing = folder.File(L"missing/x");
     WriteFileBytes(a, "old version, longer");
     std::vector<FileWrite> batch{
-        {a, "new a", 5}, {missing, "new b", 5}, {folder / L"b.ini", "new b", 5}};
+        {a, "new a", 5}, {missing, "new b", 5}, {folder.File(L"b.ini"), "new b", 5}};
     EXPECT_FALSE(WriteFilesAtomically(batch));
     EXPECT_TRUE(batch[0].written && !batch[1].written && batch[2].written);
     EXPECT_EQ(ReadFileBytes(a) + ReadFileBytes(batch[2].path), "new anew b");
-    const auto files = std::filesystem::directory_iterator(PathFromText(folder.path));
+    const auto files = std::filesystem::directory_iterator(folder.Path());
     EXPECT_EQ(std::distance(begin(files), end(files)), 2);
 }
 
 TEST(ProfileFile, ConcurrentWritersOfOneFileLoseNoKey) {
     TempFolder folder;
-    const std::wstring path = folder / L"index.ini";
+    const std::wstring path = folder.File(L"index.ini");
     std::vector<std::jthread> threads;
     for (int t = 0; t < 4; ++t)
         threads.emplace_back([&, t] {
@@ -151,19 +134,19 @@ TEST(ProfileFile, ConcurrentWritersOfOneFileLoseNoKey) {
 
 TEST(DataRoot, PortableMarkerElseThePerUserFolderCreated) {
     TempFolder portable, exeFolder;
-    WriteFileBytes(portable / L"portable", "");
-    EXPECT_EQ(ResolveDataRoot(portable.path), portable.path);
+    WriteFileBytes(portable.File(L"portable"), "");
+    EXPECT_EQ(ResolveDataRoot(portable.Text()), portable.Text());
 #ifdef _WIN32
-    const std::wstring root = ResolveDataRoot(exeFolder.path);
+    const std::wstring root = ResolveDataRoot(exeFolder.Text());
     EXPECT_EQ(root.substr(root.size() - 7), L"\\zovrel");
     EXPECT_TRUE(PathExists(root));
 #else
     TempFolder home;
-    ScopedEnv noXdg("XDG_DATA_HOME", ""), homeEnv("HOME", ToUtf8(home.path));
-    EXPECT_EQ(ResolveDataRoot(exeFolder.path), home.path + L"/.local/share/zovrel");
-    EXPECT_TRUE(PathExists(home.path + L"/.local/share/zovrel"));
-    ScopedEnv xdg("XDG_DATA_HOME", ToUtf8(home.path));
-    EXPECT_EQ(ResolveDataRoot(exeFolder.path), home / L"zovrel");
+    ScopedEnv noXdg("XDG_DATA_HOME", ""), homeEnv("HOME", ToUtf8(home.Text()));
+    EXPECT_EQ(ResolveDataRoot(exeFolder.Text()), home.Text() + L"/.local/share/zovrel");
+    EXPECT_TRUE(PathExists(home.Text() + L"/.local/share/zovrel"));
+    ScopedEnv xdg("XDG_DATA_HOME", ToUtf8(home.Text()));
+    EXPECT_EQ(ResolveDataRoot(exeFolder.Text()), home.File(L"zovrel"));
 #endif
 }
 
@@ -199,8 +182,8 @@ TEST(SettingsFile, UnusableFilesReadAsDefaultsAndFailWrites) {
     EXPECT_FALSE(ReadAutostart());
     EXPECT_FALSE(WriteUartComPort(L"COM3"));
 
-    WriteFileBytes(root / L"blocker", "");  // a root below a file cannot exist
-    SetDataRootForProcess(root / L"blocker" + PATH_SEPARATOR + L"root");
+    WriteFileBytes(root.File(L"blocker"), "");  // a root below a file cannot exist
+    SetDataRootForProcess(root.File(L"blocker") + PATH_SEPARATOR + L"root");
     EXPECT_FALSE(WriteUartDebugLog(true) || ReadUartDebugLog());
 }
 
@@ -234,7 +217,7 @@ std::optional<std::wstring> Registered() {
 TEST(Autostart, RegistersTheQuotedPathAndDisablingTwiceSucceeds) {
 #ifndef _WIN32
     TempFolder home;
-    ScopedEnv noXdg("XDG_CONFIG_HOME", ""), homeEnv("HOME", ToUtf8(home.path));
+    ScopedEnv noXdg("XDG_CONFIG_HOME", ""), homeEnv("HOME", ToUtf8(home.Text()));
     // The launcher's escapes; a line break would end the Exec line and pose as further keys.
     ASSERT_TRUE(SetAutostartFor(true, L"/home/a$b/100%/x\"y\\z"));
     const std::wstring escaped = L"\"/home/a\\\\$b/100%%/x\\\\\"y\\\\\\\\z\"";
@@ -267,7 +250,7 @@ std::vector<std::wstring> Lines(const std::wstring& path) {
 
 TEST(LogFile, EachDaysFileStartsWithTheMarkAndLaterLinesAppend) {
     TempDataRoot root;
-    const std::wstring logs = root / L"logs" + PATH_SEPARATOR;
+    const std::wstring logs = root.File(L"logs") + PATH_SEPARATOR;
     AppendToLogFileAt(L"", {2023, 12, 31});  // nothing for an empty text
     EXPECT_FALSE(PathExists(logs + L"zovrel-20231231.log"));
     AppendToLogFileAt(L"串口已关闭", {2023, 12, 31, 12});
@@ -291,10 +274,10 @@ TEST(LogFile, EachDaysFileStartsWithTheMarkAndLaterLinesAppend) {
 
 TEST(LogFile, WritesIntoTheDataRootWhenLogsCannotBeMade) {
     TempDataRoot root;
-    WriteFileBytes(root / L"logs", "in the way");
+    WriteFileBytes(root.File(L"logs"), "in the way");
     AppendToLogFileAt(L"still logged", {2024, 6, 1});
-    EXPECT_EQ(ReadFileBytes(root / L"zovrel-20240601.log"), UTF8_MARK + "still logged\r\n");
-    EXPECT_EQ(ReadFileBytes(root / L"logs"), "in the way");
+    EXPECT_EQ(ReadFileBytes(root.File(L"zovrel-20240601.log")), UTF8_MARK + "still logged\r\n");
+    EXPECT_EQ(ReadFileBytes(root.File(L"logs")), "in the way");
 }
 
 TEST(LogFile, ConcurrentWritersNeverInterleaveOrLoseLines) {

@@ -1,11 +1,14 @@
 """The simulator's codec against the byte-exact frames the program must produce and accept."""
 
+import os
 import struct
+import sys
 import unittest
 
-import simtools  # noqa: F401  (puts the simulator on the import path)
-from zovrel_device import codec
-from zovrel_device.scanner import FrameScanner
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import harness  # noqa: E402,F401  (puts the simulator on the import path)
+from zovrel_device import codec  # noqa: E402
+from zovrel_device.scanner import FrameScanner  # noqa: E402
 
 
 class Codec(unittest.TestCase):

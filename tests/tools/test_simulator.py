@@ -2,13 +2,15 @@
 
 import os
 import select
+import sys
 import tty
 import unittest
 
-from simtools import Sim
-from zovrel_device import codec
-from zovrel_device.codec import FINISH_PACKET, FIRST_PACKET, MIDDLE_PACKET
-from zovrel_device.scanner import FrameScanner
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from harness import Sim  # noqa: E402
+from zovrel_device import codec  # noqa: E402
+from zovrel_device.codec import FINISH_PACKET, FIRST_PACKET, MIDDLE_PACKET  # noqa: E402
+from zovrel_device.scanner import FrameScanner  # noqa: E402
 
 
 class ScriptedProgram(unittest.TestCase):

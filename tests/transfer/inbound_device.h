@@ -15,6 +15,7 @@
 #include "protocol/message_bodies.h"
 #include "settings/data_root.h"
 #include "support/recording_notifier.h"
+#include "support/test_support.h"
 #include "transfer/received_content.h"
 #include "transfer/transfer_protocol.h"
 
@@ -95,16 +96,13 @@ class EngineTest : public ::testing::Test {
 
   protected:
     void SetUp() override {
-        fs::remove_all(root_);
-        fs::create_directories(root_);
-        SetDataRootForProcess(TextFromPath(root_));
+        SetDataRootForProcess(folder_.Text());
         GetTransferProtocol().Attach(&window_, &device_);
     }
     void TearDown() override {
         GetTransferProtocol().Detach();
         EXPECT_EQ(OwnClipboardWriteDepth(), 0);
         SetDataRootForProcess(L"");
-        fs::remove_all(root_);
     }
 
     // The rsp_code of the single success/failure reply to `frame`; -1 for anything else.
@@ -134,14 +132,12 @@ class EngineTest : public ::testing::Test {
         return names;
     }
     static Bytes ReadFileBytes(const fs::path& path) {
-        std::ifstream in(path, std::ios::binary);
-        return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const std::string bytes = test::ReadFileBytes(path);
+        return Bytes(bytes.begin(), bytes.end());
     }
 
-    const fs::path root_ =
-        fs::temp_directory_path() /
-        ("zovrel-" + std::to_string(std::hash<std::string>{}(
-                         ::testing::UnitTest::GetInstance()->current_test_info()->name())));
+    const TempFolder folder_;
+    const fs::path root_ = folder_.Path();
     RecordingNotifier window_;
     FakeDevice device_;
 };

@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "base/paths.h"
+#include "support/test_support.h"
 #include "transfer/outbound_file.h"
 #include "transfer/outbound_payload.h"
 
@@ -18,7 +19,8 @@ ClipboardEntry Entry(uint32_t kind, std::wstring text, Bytes image = {}, std::ws
 }
 
 TEST(OutboundPayloadTest, EachKindIsPreparedOrRefusedWithItsReason) {
-    const fs::path dir = fs::temp_directory_path() / "zovrel-payload-test";
+    const test::TempFolder folder;
+    const fs::path dir = folder.Path();
     fs::create_directories(dir / "folder");
     std::ofstream(dir / "first.txt") << "hello";
     std::ofstream(dir / "second.txt") << "world!";
@@ -56,7 +58,6 @@ TEST(OutboundPayloadTest, EachKindIsPreparedOrRefusedWithItsReason) {
         EXPECT_EQ(std::tuple(p.dataType, p.bytes.size(), p.fileName),
                   std::tuple(uint16_t(c.entry.kind), c.size, c.name));
     }
-    fs::remove_all(dir);
 }
 
 // The protocol's sizes are signed 32-bit: length + 52 may not pass 2147483647.
@@ -65,7 +66,8 @@ TEST(OutboundPayloadTest, FilesBeyondTheSigned32BitTotalOrEndingEarlyAreRefused)
     EXPECT_TRUE(CheckPayloadSize(2, 2147483647u - 52, error));
     EXPECT_FALSE(CheckPayloadSize(2, 2147483647u - 51, error));
     EXPECT_FALSE(CheckPayloadSize(2, 4294967296ull + 10, error)) << "must not wrap";
-    const fs::path path = fs::temp_directory_path() / "zovrel-payload-huge.bin";
+    const test::TempFolder folder;
+    const fs::path path = folder.Path() / "huge.bin";
     std::ofstream(path).flush();
     std::error_code ec;
     fs::resize_file(path, 2147483596ull, ec);  // sparse where the file system allows
@@ -81,7 +83,6 @@ TEST(OutboundPayloadTest, FilesBeyondTheSigned32BitTotalOrEndingEarlyAreRefused)
         ASSERT_TRUE(file.Open(TextFromPath(path)));
         EXPECT_FALSE(file.ReadExactly(buffer, sizeof buffer));
     }
-    fs::remove(path);
 }
 
 }  // namespace

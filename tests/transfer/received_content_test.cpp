@@ -6,7 +6,8 @@
 #include <set>
 
 #include "base/text.h"
-#include "clipboard/history_test_support.h"
+#include "settings/data_root.h"
+#include "support/test_support.h"
 
 namespace zovrel {
 namespace {

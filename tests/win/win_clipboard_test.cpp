@@ -12,9 +12,10 @@
 #include "clipboard/clipboard_access.h"
 #include "clipboard/clipboard_watcher.h"
 #include "clipboard/history_store.h"
-#include "clipboard/history_test_support.h"
 #include "clipboard/own_write_guard.h"
+#include "support/gui_test_support.h"
 #include "support/recording_notifier.h"
+#include "support/test_support.h"
 
 namespace zovrel {
 namespace {
@@ -22,18 +23,6 @@ namespace {
 // Longer than the debounce and a poll tick together, with room for the X round trip.
 constexpr DWORD SETTLE_MS = 1500;
 constexpr DWORD WAIT_MS = 5000;
-
-bool Pump(DWORD ms, const std::function<bool()>& done = {}) {
-    for (const DWORD start = GetTickCount();;) {
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessageW(&message);
-        const bool finished = done && done();
-        if (finished || GetTickCount() - start >= ms)
-            return finished;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    }
-}
 
 // Copies text in another X client. Wine runs Unix programs directly and maps "/" to Z:.
 bool XclipSetText(const std::wstring& text) {
@@ -50,7 +39,8 @@ bool XclipSetText(const std::wstring& text) {
                         &startup, &process))
         return false;
     const UniqueHandle thread(process.hThread), child(process.hProcess);
-    const bool taken = Pump(WAIT_MS, [&] { return GetClipboardSequenceNumber() != before; });
+    const bool taken =
+        test::PumpMessages(WAIT_MS, [&] { return GetClipboardSequenceNumber() != before; });
     DeleteFileW((L"Z:" + file).c_str());
     return taken;
 }
@@ -99,11 +89,11 @@ class WinClipboardTest : public testing::Test {
                    CZovrelClipboardWatcher::Subscription::AUTOMATIC) {
         watcher = std::make_unique<CZovrelClipboardWatcher>(&history, mode);
         ASSERT_TRUE(watcher->StartWatching(&notifier));
-        ASSERT_TRUE(Pump(WAIT_MS, [&] { return history.GetEntryCount() == 1; }));
+        ASSERT_TRUE(test::PumpMessages(WAIT_MS, [&] { return history.GetEntryCount() == 1; }));
     }
     std::wstring Top() { return history.GetEntryAt(0).value_or(ClipboardEntry()).text; }
     bool CopyInX(const std::wstring& text) {
-        return XclipSetText(text) && Pump(WAIT_MS, [&] { return Top() == text; });
+        return XclipSetText(text) && test::PumpMessages(WAIT_MS, [&] { return Top() == text; });
     }
 
     test::TempFolder folder;
@@ -209,16 +199,16 @@ TEST_F(WinClipboardTest, WatcherSkipsItsOwnWritesAndChangesDuringASend) {
     ASSERT_TRUE(WriteEntryToClipboard(test::TextEntry(L"written by zovrel"), watcher->Window()));
     watcher->MarkClipboardAsOwn();
     EndOwnClipboardWrite();
-    Pump(SETTLE_MS);
+    test::PumpMessages(SETTLE_MS);
     EXPECT_EQ(history.GetEntryCount(), 1);
     {
         OwnClipboardWriteScope sending;
         ASSERT_TRUE(XclipSetText(L"copied during a send"));
-        Pump(SETTLE_MS);
+        test::PumpMessages(SETTLE_MS);
         EXPECT_EQ(history.GetEntryCount(), 1);
     }
     // The change was left unrecorded, so the poll picks it up afterwards.
-    EXPECT_TRUE(Pump(WAIT_MS, [&] { return Top() == L"copied during a send"; }));
+    EXPECT_TRUE(test::PumpMessages(WAIT_MS, [&] { return Top() == L"copied during a send"; }));
 }
 
 TEST_F(WinClipboardTest, WatcherNeverTakesPrivateMarkedContent) {
@@ -247,9 +237,10 @@ TEST_F(WinClipboardTest, WatcherNeverTakesPrivateMarkedContent) {
         ASSERT_TRUE(PutAsOtherProgram(formats));
         const DWORD sequence = GetClipboardSequenceNumber();
         // Recorded as dealt with, so the poll does not keep coming back to it.
-        EXPECT_TRUE(Pump(WAIT_MS, [&] { return watcher->Capture().LastSequence() == sequence; }))
-            << n;
-        Pump(300);
+        EXPECT_TRUE(test::PumpMessages(WAIT_MS, [&] {
+            return watcher->Capture().LastSequence() == sequence;
+        })) << n;
+        test::PumpMessages(300);
         EXPECT_EQ(Top() == secret, c.taken) << n;
     }
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/text.h"
+#include "support/test_support.h"
 
 namespace zovrel::ui {
 namespace {
@@ -117,22 +118,15 @@ struct DibShape {
     size_t pixels = 16;
 };
 
-void Put32(std::vector<uint8_t>& bytes, size_t at, uint32_t value) {
-    std::memcpy(bytes.data() + at, &value, 4);
-}
-
-std::vector<uint8_t> MakeDib(const DibShape& s) {
-    std::vector<uint8_t> bytes(std::max<size_t>(s.headerSize, 40) + s.table + s.pixels);
-    Put32(bytes, 0, s.headerSize);
-    Put32(bytes, 4, static_cast<uint32_t>(s.width));
-    Put32(bytes, 8, static_cast<uint32_t>(s.height));
-    bytes[12] = 1;
-    bytes[14] = static_cast<uint8_t>(s.bitCount);
-    bytes[15] = static_cast<uint8_t>(s.bitCount >> 8);
-    Put32(bytes, 16, s.compression);
-    Put32(bytes, 20, s.imageSize);
-    Put32(bytes, 32, s.coloursUsed);
-    return bytes;
+Bytes MakeDib(const DibShape& s) {
+    return test::PackedDib({.size = s.headerSize,
+                            .width = s.width,
+                            .height = s.height,
+                            .bitCount = s.bitCount,
+                            .compression = s.compression,
+                            .imageSize = s.imageSize,
+                            .coloursUsed = s.coloursUsed},
+                           Bytes(s.table + s.pixels));
 }
 
 TEST(ReadPackedDib, PixelsStartAfterTheColourTableOrMasks) {

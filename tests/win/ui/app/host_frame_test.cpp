@@ -21,6 +21,7 @@
 #include "settings/data_root.h"
 #include "settings/settings_file.h"
 #include "support/gui_test_support.h"
+#include "support/test_support.h"
 #include "transfer/transfer_protocol.h"
 #include "ui/host_frame_rules.h"
 #include "ui/host_frame_win32.h"
@@ -129,12 +130,8 @@ class HostFrameTest : public GuiTest {
     static void SetUpTestSuite() {
         GuiTest::SetUpTestSuite();
         // Every file of these tests (settings, history, logs) stays in one scratch folder.
-        wchar_t base[MAX_PATH] = {};
-        ::GetTempPathW(MAX_PATH, base);
-        const std::wstring folder =
-            std::wstring(base) + L"zovrel-app-test-" + std::to_wstring(::GetCurrentProcessId());
-        EnsureFolderExists(folder);
-        SetDataRootForProcess(folder);
+        static const test::TempFolder folder;
+        SetDataRootForProcess(folder.Text());
     }
 
     void SetUp() override { WriteUartComPort(L""); }

@@ -11,6 +11,7 @@
 
 #include "base/win32_handle.h"
 #include "support/gui_test_support.h"
+#include "support/test_support.h"
 #include "test_window.h"
 #include "ui/about_dialog_win32.h"
 #include "ui/about_text.h"
@@ -30,29 +31,16 @@ std::wstring ItemText(HWND dialog, int id) {
     return text;
 }
 
-void WriteFile(const std::wstring& path, const std::string& bytes) {
-    UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-    ASSERT_TRUE(file.IsValid());
-    DWORD written = 0;
-    ASSERT_TRUE(
-        ::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
-}
-
 class AboutDialogTest : public GuiTest {
   protected:
     void SetUp() override {
         ASSERT_TRUE(owner_.Create(600, 400, true));
         // A program folder of our own: "bin" holds the executable's name and an empty version
         // file, its parent the real one, so the fallback to the parent folder is taken.
-        wchar_t temp[MAX_PATH] = {};
-        ::GetTempPathW(MAX_PATH, temp);
-        root_ = std::wstring(temp) + L"zovrel-about-" + std::to_wstring(::GetCurrentProcessId());
-        ::CreateDirectoryW(root_.c_str(), nullptr);
-        ::CreateDirectoryW((root_ + L"\\bin").c_str(), nullptr);
-        WriteFile(root_ + L"\\bin\\version", "\r\n");
-        WriteFile(root_ + L"\\version", "v9.8.7\r\n");
-        dialog_ = std::make_unique<CZovrelAboutDlg>(owner_.Hwnd(), root_ + L"\\bin\\zovrel.exe");
+        ::CreateDirectoryW(root_.File(L"bin").c_str(), nullptr);
+        test::WriteFileBytes(root_.File(L"bin\\version"), "\r\n");
+        test::WriteFileBytes(root_.File(L"version"), "v9.8.7\r\n");
+        dialog_ = std::make_unique<CZovrelAboutDlg>(owner_.Hwnd(), root_.File(L"bin\\zovrel.exe"));
         dialog_->SetOpenTarget([this](HWND, const std::wstring& target) {
             opened_.push_back(target);
             return true;
@@ -62,10 +50,6 @@ class AboutDialogTest : public GuiTest {
         dialog_.reset();
         owner_.Destroy();
         PumpPending();
-        ::DeleteFileW((root_ + L"\\bin\\version").c_str());
-        ::DeleteFileW((root_ + L"\\version").c_str());
-        ::RemoveDirectoryW((root_ + L"\\bin").c_str());
-        ::RemoveDirectoryW(root_.c_str());
     }
     HWND Open() {
         HWND dialog = dialog_->CreateModeless();
@@ -88,7 +72,7 @@ class AboutDialogTest : public GuiTest {
     }
 
     test_a::TestWindow owner_;
-    std::wstring root_;
+    test::TempFolder root_;
     std::unique_ptr<CZovrelAboutDlg> dialog_;
     std::vector<std::wstring> opened_;
 };
@@ -102,9 +86,9 @@ TEST_F(AboutDialogTest, ShowsItsTextsWithLinksBlueUnderlinedAlsoAfterADpiChange)
     EXPECT_EQ(ItemText(dialog, IDC_ABOUT_VERSION), L"版本 9.8.7");  // the parent folder's file
     EXPECT_EQ(ItemText(dialog, IDC_ABOUT_EMAIL), SUPPORT_EMAIL);
     EXPECT_EQ(ItemText(dialog, IDOK), L"确定");
-    test::SaveImageScreenshot(test_a::CaptureFromScreen(dialog, true), L"about");
+    test::SaveImageScreenshot(test::CaptureScreen(dialog, true), L"about");
 
-    const test::CapturedImage image = test_a::CaptureFromScreen(dialog, false);
+    const test::CapturedImage image = test::CaptureScreen(dialog, false);
     auto countBlue = [&](int id) {
         const RECT r = ItemRect(dialog, id);
         int count = 0;

@@ -206,10 +206,10 @@ TEST_F(PaneSplitterTest, PaintsTheBarAndACentredGrip) {
     const int gripX = (owner_.width - Px(24)) / 2, gripY = (owner_.height - Px(2)) / 2;
     EXPECT_TRUE(test_a::WaitForScreenColour(splitter_.Hwnd(), 2, 1, COLD));
     EXPECT_TRUE(test_a::WaitForScreenColour(splitter_.Hwnd(), gripX, gripY, GRIP));
-    test::SaveImageScreenshot(test_a::CaptureFromScreen(parent_.Hwnd(), true), L"splitter-cold");
+    test::SaveImageScreenshot(test::CaptureScreen(parent_.Hwnd(), true), L"splitter-cold");
     ASSERT_TRUE(PutCursorOnBar());
     EXPECT_TRUE(test_a::WaitForScreenColour(splitter_.Hwnd(), 2, 1, HOT));
-    test::SaveImageScreenshot(test_a::CaptureFromScreen(parent_.Hwnd(), true), L"splitter-hot");
+    test::SaveImageScreenshot(test::CaptureScreen(parent_.Hwnd(), true), L"splitter-hot");
 }
 
 }  // namespace

@@ -41,35 +41,11 @@ class TestWindow : public WindowBase {
     Handler handler_;
 };
 
-// What the screen shows of a window (frame included or client area only), children and the
-// window manager's frame included, which PrintWindow under Wine leaves out. The window must be
-// shown and not covered.
-inline test::CapturedImage CaptureFromScreen(HWND hwnd, bool withFrame) {
-    RECT r{};
-    if (withFrame) {
-        ::GetWindowRect(hwnd, &r);
-    } else {
-        ::GetClientRect(hwnd, &r);
-        ::MapWindowPoints(hwnd, nullptr, reinterpret_cast<POINT*>(&r), 2);
-    }
-    const int width = r.right - r.left;
-    const int height = r.bottom - r.top;
-    WindowDC screen(nullptr);
-    UniqueMemoryDC memory(::CreateCompatibleDC(screen.Get()));
-    UniqueBitmap bitmap(::CreateCompatibleBitmap(screen.Get(), width, height));
-    {
-        SelectedObject selected(memory.Get(), bitmap.Get());
-        ::BitBlt(memory.Get(), 0, 0, width, height, screen.Get(), r.left, r.top,
-                 SRCCOPY | CAPTUREBLT);
-    }
-    return test::CaptureBitmap(bitmap.Get());
-}
-
 // Pumps messages until the screen shows `colour` at the client point (x, y): the window manager
 // maps a new window a moment after it is shown. False after `ms` without it.
 inline bool WaitForScreenColour(HWND hwnd, int x, int y, COLORREF colour, DWORD ms = 3000) {
     return test::PumpMessages(
-        ms, [&] { return CaptureFromScreen(hwnd, false).PixelAt(x, y) == colour; });
+        ms, [&] { return test::CaptureScreen(hwnd, false).PixelAt(x, y) == colour; });
 }
 
 }  // namespace zovrel::ui::test_a

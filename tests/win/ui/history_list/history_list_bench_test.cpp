@@ -31,16 +31,11 @@ double MsSince(const LARGE_INTEGER& start) {
 // A PNG of noise, which no encoder can shrink: about 3 bytes per pixel.
 Bytes NoisePng(int width, int height) {
     uint32_t state = 0x12345678u;
-    return MakePng(width, height, [&](uint8_t* rows, int stride) {
-        for (int y = 0; y < height; ++y) {
-            uint8_t* p = rows + static_cast<ptrdiff_t>(y) * stride;
-            for (int x = 0; x < width * 3; ++x) {
-                state ^= state << 13;
-                state ^= state >> 17;
-                state ^= state << 5;
-                p[x] = static_cast<uint8_t>(state);
-            }
-        }
+    return EncodeImage(width, height, [&](int, int) {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        return state | 0xFF000000u;
     });
 }
 
@@ -61,9 +56,9 @@ TEST_F(HistoryListBench, DISABLED_RepaintAndFirstThumbnail) {
     const Bytes png = NoisePng(1880, 1860);
     ASSERT_GT(png.size(), 10u * 1024 * 1024);
 
-    ScratchFolder folder(L"zovrel-list-bench");
-    ClipboardHistory images(folder.Path() + L"\\images");
-    ClipboardHistory texts(folder.Path() + L"\\texts");
+    TempFolder folder;
+    ClipboardHistory images(folder.File(L"images"));
+    ClipboardHistory texts(folder.File(L"texts"));
     for (int i = 0; i < 30; ++i) {
         // Bytes after the end of the PNG make each entry distinct and are ignored by decoders.
         Bytes bytes = png;

@@ -126,8 +126,8 @@ class HistoryListWindowTest : public GuiTest {
         FireTimer(hp::SHOW_TIMER);
     }
 
-    ScratchFolder folder_{L"zovrel-history-list"};
-    ClipboardHistory history_{folder_.Path() + L"\\history"};
+    TempFolder folder_;
+    ClipboardHistory history_{folder_.File(L"history")};
     std::unique_ptr<ListHost> host_;
 };
 
@@ -273,12 +273,7 @@ TEST_F(HistoryListWindowTest, EntriesThatCannotBeShownDrawEmptyRows) {
     const Bytes wide = MakeTwoColourPng(100000, 1);
     ASSERT_FALSE(wide.empty());
     // A packed DIB header that claims a 0 x 0 picture.
-    Bytes zeroDib(48, 0);
-    BITMAPINFOHEADER header{};
-    header.biSize = sizeof(header);
-    header.biPlanes = 1;
-    header.biBitCount = 24;
-    std::memcpy(zeroDib.data(), &header, sizeof(header));
+    const Bytes zeroDib = PackedDib({.width = 0, .height = 0, .bitCount = 24}, Bytes(8));
     history_.AddEntry(TextEntry(L"\r\n\r\n\n"));                              // row 5
     history_.AddEntry(TextEntry(std::wstring(1 << 20, L'w')));                // row 4
     history_.AddEntry(ImageEntry(wide));                                      // row 3

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "support/gui_test_support.h"
+#include "support/test_support.h"
 #include "ui/ui_ids.h"
 
 namespace zovrel::ui {
@@ -19,67 +20,17 @@ namespace {
 
 using test::CaptureBitmap;
 using test::CapturedImage;
+using test::EncodeImage;
+using test::PackedDib;
 
 constexpr uint32_t kRed = 0xFFFF0000;
 constexpr uint32_t kBlue = 0xFF0000FF;
 constexpr uint32_t kClear = 0x00000000;  // transparent black: shows black if alpha is dropped
 
-// GDI+'s PNG and JPEG encoders.
-constexpr CLSID kPngEncoder = {
-    0x557CF406, 0x1A04, 0x11D3, {0x9A, 0x73, 0, 0, 0xF8, 0x1E, 0xF3, 0x2E}};
-constexpr CLSID kJpegEncoder = {
-    0x557CF401, 0x1A04, 0x11D3, {0x9A, 0x73, 0, 0, 0xF8, 0x1E, 0xF3, 0x2E}};
-
-// Encodes a 32-bit ARGB image made by `pixel(x, y)`.
-std::vector<uint8_t> Encode(int width, int height, const std::function<uint32_t(int, int)>& pixel,
-                            const CLSID& encoder = kPngEncoder) {
-    std::vector<uint32_t> argb(static_cast<size_t>(width) * height);
-    for (size_t i = 0; i < argb.size(); ++i) {
-        argb[i] = pixel(static_cast<int>(i % width), static_cast<int>(i / width));
-    }
-    Gdiplus::Bitmap bitmap(width, height, width * 4, PixelFormat32bppARGB,
-                           reinterpret_cast<BYTE*>(argb.data()));
-    IStream* stream = nullptr;
-    std::vector<uint8_t> encoded;
-    HGLOBAL block = nullptr;
-    STATSTG stat{};
-    if (SUCCEEDED(::CreateStreamOnHGlobal(nullptr, TRUE, &stream)) &&
-        bitmap.Save(stream, &encoder, nullptr) == Gdiplus::Ok &&
-        SUCCEEDED(::GetHGlobalFromStream(stream, &block)) &&
-        SUCCEEDED(stream->Stat(&stat, STATFLAG_NONAME))) {
-        GlobalLockScope lock(block);
-        const auto* data = static_cast<const uint8_t*>(lock.Get());
-        encoded.assign(data, data + stat.cbSize.QuadPart);
-    }
-    if (stream != nullptr) {
-        stream->Release();
-    }
-    EXPECT_FALSE(encoded.empty());
-    return encoded;
-}
-
 // 40 × 20: the left half opaque red, the right half fully transparent.
 const std::vector<uint8_t>& HalfTransparentPng() {
-    static const auto png = Encode(40, 20, [](int x, int) { return x < 20 ? kRed : kClear; });
+    static const auto png = EncodeImage(40, 20, [](int x, int) { return x < 20 ? kRed : kClear; });
     return png;
-}
-
-// A packed DIB: a 40-byte header, then `table` (palette or masks), then `pixels`.
-std::vector<uint8_t> PackedDib(int width, int height, int bitCount, uint32_t compression,
-                               const std::vector<uint32_t>& table,
-                               const std::vector<uint8_t>& pixels) {
-    BITMAPINFOHEADER header{};
-    header.biSize = sizeof(header);
-    header.biWidth = width;
-    header.biHeight = height;
-    header.biPlanes = 1;
-    header.biBitCount = static_cast<WORD>(bitCount);
-    header.biCompression = compression;
-    std::vector<uint8_t> bytes(sizeof(header) + table.size() * 4 + pixels.size());
-    std::memcpy(bytes.data(), &header, sizeof(header));
-    std::memcpy(bytes.data() + sizeof(header), table.data(), table.size() * 4);
-    std::memcpy(bytes.data() + sizeof(header) + table.size() * 4, pixels.data(), pixels.size());
-    return bytes;
 }
 
 bool Near(COLORREF actual, COLORREF expected, int tolerance = 24) {
@@ -128,7 +79,7 @@ TEST_F(ImageConversionTest, TransparentPixelsEndUpWhiteInEveryResult) {
 TEST_F(ImageConversionTest, HeightFittedWidthStopsAtTheBoxKeepingTheLeftPartsScale) {
     // 4000 × 2: the first 5 columns blue, the rest red. At the box height of 20 the scale is 10,
     // so 40000 pixels would be needed; the box's 100 show the left 10 columns.
-    const auto wide = Encode(4000, 2, [](int x, int) { return x < 5 ? kBlue : kRed; });
+    const auto wide = EncodeImage(4000, 2, [](int x, int) { return x < 5 ? kBlue : kRed; });
     const UniqueBitmap bitmap =
         MakeHeightFittedBitmap(wide.data(), wide.size(), L"wide.png", 100, 20);
     const CapturedImage image = CaptureBitmap(bitmap.Get());
@@ -161,8 +112,10 @@ TEST_F(ImageConversionTest, OtherFormatsAreDecodedAndGifTransparencyEndsUpWhite)
         COLORREF colour;
         int tolerance;  // JPEG is lossy; a palette colour is exact
     } cases[] = {
-        {"jpeg", Encode(40, 20, solid, kJpegEncoder), L"photo.JPG", 40, 20, RGB(255, 0, 0), 40},
-        {"png named otherwise", Encode(40, 20, solid), L"no extension", 40, 20, RGB(255, 0, 0), 40},
+        {"jpeg", EncodeImage(40, 20, solid, L"image/jpeg"), L"photo.JPG", 40, 20, RGB(255, 0, 0),
+         40},
+        {"png named otherwise", EncodeImage(40, 20, solid), L"no extension", 40, 20, RGB(255, 0, 0),
+         40},
         {"opaque gif", OnePixelGif(false), L"a.gif", 1, 1, RGB(255, 0, 0), 0},
         {"transparent gif", OnePixelGif(true), L"a.gif", 1, 1, RGB(255, 255, 255), 0},
     };
@@ -179,11 +132,13 @@ TEST_F(ImageConversionTest, PackedDibsAreReadWithTheirMasksAndPalettes) {
     // 32 bits with bit fields whose red and blue masks are swapped: the pixels read right only
     // when the masks are read and skipped.
     const auto bitfields =
-        PackedDib(4, 1, 32, BI_BITFIELDS, {0x000000FF, 0x0000FF00, 0x00FF0000},
+        PackedDib({.width = 4, .height = 1, .bitCount = 32, .compression = BI_BITFIELDS},
+                  {0x000000FF, 0x0000FF00, 0x00FF0000},
                   {0xFF, 0, 0, 0, 0, 0xFF, 0, 0, 0, 0, 0xFF, 0, 0xFF, 0xFF, 0xFF, 0});
     // 16 bits, 5-6-5 masks: pure red, pure green.
     const auto rgb565 =
-        PackedDib(2, 1, 16, BI_BITFIELDS, {0xF800, 0x07E0, 0x001F}, {0x00, 0xF8, 0xE0, 0x07});
+        PackedDib({.width = 2, .height = 1, .bitCount = 16, .compression = BI_BITFIELDS},
+                  {0xF800, 0x07E0, 0x001F}, {0x00, 0xF8, 0xE0, 0x07});
     const struct {
         const char* name;
         const std::vector<uint8_t>& bytes;
@@ -210,13 +165,16 @@ TEST_F(ImageConversionTest, PackedDibsAreReadWithTheirMasksAndPalettes) {
 
 TEST_F(ImageConversionTest, ShortHostileAndOversizedImagesAreRefused) {
     // 8 × 8 at 32 bits, one pixel byte short.
-    const auto shortDib = PackedDib(8, 8, 32, BI_RGB, {}, std::vector<uint8_t>(255));
+    const auto shortDib =
+        PackedDib({.width = 8, .height = 8, .bitCount = 32}, {}, std::vector<uint8_t>(255));
     // Sides whose pixels would be gigabytes, behind a header of 40 bytes.
-    const auto hugeSides = PackedDib(0x7FFFFFFF, 0x7FFFFFFF, 32, BI_RGB, {}, {1, 2, 3, 4});
+    const auto hugeSides =
+        PackedDib({.width = 0x7FFFFFFF, .height = 0x7FFFFFFF, .bitCount = 32}, {}, {1, 2, 3, 4});
     // 8200 × 8200 at one bit is only 8 MB of bytes, but 67 megapixels on the screen.
     const int side = 8200;
-    const auto overLimitDib = PackedDib(side, side, 1, BI_RGB, {0, 0xFFFFFF},
-                                        std::vector<uint8_t>(static_cast<size_t>(1028) * side));
+    const auto overLimitDib =
+        PackedDib({.width = side, .height = side, .bitCount = 1}, {0, 0xFFFFFF},
+                  std::vector<uint8_t>(static_cast<size_t>(1028) * side));
     // A PNG header announcing 10000 × 10000 (of a few bytes of data).
     auto bombPng = HalfTransparentPng();
     for (int i = 0; i < 2; ++i) {

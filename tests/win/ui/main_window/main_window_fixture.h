@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -19,10 +18,10 @@
 #include "base/win32_handle.h"
 #include "clipboard/clipboard_access.h"
 #include "clipboard/history_store.h"
-#include "clipboard/history_test_support.h"
 #include "settings/data_root.h"
 #include "settings/settings_file.h"
 #include "support/gui_test_support.h"
+#include "support/test_support.h"
 #include "ui/main_window_layout.h"
 #include "ui/main_window_rules.h"
 #include "ui/main_window_win32.h"
@@ -38,16 +37,14 @@ class MainWindowTest : public test::GuiTest {
   protected:
     // A packed 32-bit DIB of vertical stripes, as the clipboard gives images.
     static Bytes StripedDib(int width, int height) {
-        BITMAPINFOHEADER header{sizeof(header), width, height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-        Bytes bytes(sizeof(header) + static_cast<size_t>(width) * height * 4);
-        memcpy(bytes.data(), &header, sizeof(header));
-        for (size_t i = sizeof(header), x = 0; i < bytes.size(); i += 4, x = (x + 1) % width) {
+        Bytes pixels(static_cast<size_t>(width) * height * 4);
+        for (size_t i = 0, x = 0; i < pixels.size(); i += 4, x = (x + 1) % width) {
             const bool stripe = (x / 10) % 2 == 0;
-            bytes[i] = stripe ? 200 : 40;
-            bytes[i + 1] = stripe ? 120 : 180;
-            bytes[i + 3] = 255;
+            pixels[i] = stripe ? 200 : 40;
+            pixels[i + 1] = stripe ? 120 : 180;
+            pixels[i + 3] = 255;
         }
-        return bytes;
+        return test::PackedDib({.width = width, .height = height}, pixels);
     }
 
     void SetUp() override {
@@ -56,22 +53,15 @@ class MainWindowTest : public test::GuiTest {
         ASSERT_TRUE(WriteUartDebugLog(false));
         ASSERT_TRUE(WriteUartComPort(L""));
         history_ = std::make_unique<ClipboardHistory>(folder_.File(L"history"));
-        ClipboardEntry text =
-            test::TextEntry(L"第一行\r\n第二行  with   blanks", 133000000000000000ull);
-        text.dataSize = static_cast<int64_t>(ToUtf8(text.text).size());
-        history_->AddEntry(text);
-        ClipboardEntry image = test::ImageEntry(StripedDib(160, 90), L"clipboard.dib");
-        image.dataSize = static_cast<int64_t>(image.imageBytes.size());
-        image.time = 133000000600000000ull;
-        history_->AddEntry(image);
+        history_->AddEntry(
+            test::TextEntry(L"第一行\r\n第二行  with   blanks", 133000000000000000ull));
+        history_->AddEntry(
+            test::ImageEntry(StripedDib(160, 90), L"clipboard.dib", 133000000600000000ull));
         filesFolder_ = folder_.File(L"files");
         EnsureFolderExists(filesFolder_);
         const std::wstring file = JoinPath(filesFolder_, L"报告.txt");
         test::WriteFileBytes(file, "report");
-        ClipboardEntry files = test::FilesEntry({file});
-        files.dataSize = 6;
-        files.time = 133000001200000000ull;
-        history_->AddEntry(files);
+        history_->AddEntry(test::FilesEntry({file}, 6, 133000001200000000ull));
 
         window_ = std::make_unique<CZovrelMainWnd>(*history_);
         CZovrelMainWnd::DesktopActions actions;
@@ -145,27 +135,14 @@ class MainWindowTest : public test::GuiTest {
         ::RedrawWindow(Main(), nullptr, nullptr,
                        RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
         test::PumpPending();
-        RECT client{};
-        ::GetClientRect(Main(), &client);
-        WindowDC source(Main());
-        UniqueMemoryDC memory(::CreateCompatibleDC(source.Get()));
-        UniqueBitmap bitmap(::CreateCompatibleBitmap(source.Get(), client.right, client.bottom));
-        {
-            SelectedObject selected(memory.Get(), bitmap.Get());
-            ::BitBlt(memory.Get(), 0, 0, client.right, client.bottom, source.Get(), 0, 0, SRCCOPY);
-        }
-        return test::CaptureBitmap(bitmap.Get());
+        return test::CaptureScreen(Main(), false);
     }
 
     // Saves the client area as <name>.png in ZOVREL_SCREENSHOT_DIR, when that is set.
     void SaveScreenshot(const std::wstring& name) {
-        const wchar_t* dir = _wgetenv(L"ZOVREL_SCREENSHOT_DIR");
-        if (dir == nullptr || *dir == 0) {
-            return;
+        if (_wgetenv(L"ZOVREL_SCREENSHOT_DIR") != nullptr) {
+            test::SaveImageScreenshot(CaptureOnScreen(), name);
         }
-        ::CreateDirectoryW(dir, nullptr);
-        EXPECT_TRUE(CaptureOnScreen().SavePng(std::wstring(dir) + L"\\" + name + L".png"))
-            << ToUtf8(name);
     }
 
     int dpi_ = 96;

@@ -1,7 +1,8 @@
 #pragma once
 
 // What every Wine window test needs: GDI+ and the common controls started once, a message pump
-// with a bound, captures of what a window shows, and screenshots for scripts/screenshots.
+// with a bound, captures of what a window shows, encoded images, and screenshots for
+// scripts/screenshots.
 
 #include <windows.h>
 
@@ -11,6 +12,8 @@
 #include <functional>
 #include <string>
 #include <vector>
+
+#include "base/bytes.h"
 
 namespace zovrel::test {
 
@@ -42,7 +45,6 @@ class CapturedImage {
     bool SavePng(const std::wstring& path) const;
 
   private:
-    friend CapturedImage CaptureWindow(HWND hwnd, bool clientOnly);
     friend CapturedImage CaptureBitmap(HBITMAP bitmap);
     int width_ = 0;
     int height_ = 0;
@@ -52,25 +54,22 @@ class CapturedImage {
 // Captures through PrintWindow (a window's own painting, children included), so it works for
 // windows that are covered or off screen.
 CapturedImage CaptureWindow(HWND hwnd, bool clientOnly = true);
+// What the screen shows of a window (frame included or client area only): children, scroll
+// bars and the window manager's frame included, which PrintWindow under Wine leaves out. The
+// window must be shown and not covered.
+CapturedImage CaptureScreen(HWND hwnd, bool withFrame);
 // The pixels of a bitmap handle (for results of the image conversion).
 CapturedImage CaptureBitmap(HBITMAP bitmap);
+
+// The file bytes of an image whose pixels are `argb(x, y)` (0xAARRGGBB), made with GDI+'s
+// encoder for `mimeType` (the same on every Windows and in Wine); empty on failure.
+Bytes EncodeImage(int width, int height, const std::function<uint32_t(int x, int y)>& argb,
+                  const wchar_t* mimeType = L"image/png");
 
 // When ZOVREL_SCREENSHOT_DIR is set, saves the window (frame included) as <dir>/<name>.png.
 // Does nothing otherwise.
 void SaveScreenshot(HWND hwnd, const std::wstring& name);
-// The same for pixels captured otherwise (a bitmap from CaptureBitmap, say).
+// The same for pixels captured otherwise (from the screen, or a bitmap from CaptureBitmap).
 void SaveImageScreenshot(const CapturedImage& image, const std::wstring& name);
-
-// Real input through the X server, for the few tests that need the whole input path (a click
-// that Windows turns into messages, focus, capture). The window must be shown and not covered.
-// The pointer first goes to the point until the window reports it there (and has stopped
-// moving), then the button is clicked; Wine maps its screen 1:1 onto the X screen. Wine starts
-// xdotool but gives no handle to wait on, so these return once `arrived` is true (the test's
-// proof that the input got there), false after `ms` without it. Needs xdotool (scripts/setup).
-bool ClickThroughX(HWND hwnd, POINT clientPoint, const std::function<bool()>& arrived,
-                   DWORD ms = 5000);
-// Moves the pointer there without clicking (hover, hot tracking).
-bool MoveMouseThroughX(HWND hwnd, POINT clientPoint, const std::function<bool()>& arrived,
-                       DWORD ms = 5000);
 
 }  // namespace zovrel::test

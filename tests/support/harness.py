@@ -1,23 +1,29 @@
-"""The desktop whole-program runs of zovrel.exe need: an X display with a window manager, a Wine
-server of its own started on that display (Wine's clipboard bridge and tray live in its first
-desktop process), and the program in a "portable" folder of its own. xdotool and xclip give real
-input; positions come from the main window's layout rules at 96 DPI."""
+"""What the whole-program runs, the package tests, scripts/run and the benchmarks share: waits, an
+X display with a window manager, windows, clicks and the X clipboard (xdotool, xclip), the Wine
+registry, a COM port of a Wine prefix for a pty, the device simulator, and zovrel.exe in a
+"portable" folder of its own."""
 
 import glob
+import json
 import os
 import re
 import shutil
+import signal
+import socket
 import subprocess
+import sys
+import tempfile
+import threading
 import time
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-SOURCE = os.path.abspath(os.path.join(HERE, "..", ".."))
-os.environ.setdefault("ZOVREL_WINE_RUN", os.path.join(SOURCE, "scripts", "wine-run"))
-import e2e_support  # noqa: E402  (reads $ZOVREL_WINE_RUN when imported)
+SOURCE = os.path.abspath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
+TOOLS = os.path.join(SOURCE, "tools")
+sys.path.insert(0, TOOLS)  # the simulator's codec, for tests that speak the protocol themselves
 
-WINE_RUN = e2e_support.WINE_RUN
-SCREENSHOTS = os.environ.get("ZOVREL_E2E_SCREENSHOTS") or os.path.join(SOURCE, "build",
-                                                                       "screenshots", "e2e")
+# Set when the programs under test are Windows builds (scripts/wine-run runs them).
+WINE_RUN = os.environ.get("ZOVREL_WINE_RUN", "")
+WINE_SCRIPT = WINE_RUN or os.path.join(SOURCE, "scripts", "wine-run")
+SERIALCOMM = r"HKLM\HARDWARE\DEVICEMAP\SERIALCOMM"
 MAIN_TITLE = r"^zovrel( - .+)?$"
 SCREEN = (1280, 1024)
 QUIET = dict(stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -36,14 +42,196 @@ def poll(what, timeout, interval=0.05, message=None):
         time.sleep(interval)
 
 
-class Desktop:
-    """Xvfb + openbox on a free display (or the one given) and a Wine server for the prefix."""
+def end_process(proc):
+    """Ends one started process: SIGTERM, then SIGKILL after 10 seconds."""
+    if proc.poll() is None:
+        proc.send_signal(signal.SIGTERM)
+        try:
+            proc.wait(10)
+        except subprocess.TimeoutExpired:
+            proc.kill()
+            proc.wait()
 
-    def __init__(self, prefix, display=None, shots=SCREENSHOTS):
-        self.prefix, self.shots_folder, self.shots = prefix, shots, 0
+
+def read_text(path):
+    """A file the program wrote: UTF-16 with its mark, else UTF-8."""
+    with open(path, "rb") as f:
+        data = f.read()
+    if data.startswith(b"\xff\xfe"):
+        return data[2:].decode("utf-16-le", "replace")
+    return data.decode("utf-8-sig", "replace")
+
+
+# --- the X display ---
+def window_manager_running(env=None):
+    m = re.search(r"window id # (0x[0-9a-f]+)", subprocess.run(
+        ["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], env=env, capture_output=True, text=True,
+        timeout=30).stdout)
+    # A window manager that ended may leave the property behind.
+    return bool(m) and subprocess.run(["xprop", "-id", m.group(1), "_NET_WM_NAME"], env=env,
+                                      capture_output=True, timeout=30).returncode == 0
+
+
+def start_window_manager(env=None):
+    """openbox on the display unless a window manager runs there (Wine stalls on every hidden
+    window without one); the process started, or None. Tried three times: it may give up early."""
+    if window_manager_running(env):
+        return None
+    for _ in range(3):
+        proc = subprocess.Popen(["openbox", "--sm-disable"], env=env, stdin=subprocess.DEVNULL,
+                                **QUIET)
+        try:
+            poll(lambda: proc.poll() is not None or window_manager_running(env), 60, 0.1)
+        except AssertionError:
+            pass
+        if proc.poll() is None and window_manager_running(env):
+            return proc
+        end_process(proc)
+    raise RuntimeError("openbox did not start on %s" % (env or os.environ).get("DISPLAY"))
+
+
+def find_windows(pattern, pid=None, visible=True, env=None):
+    """Ids of the X windows whose name matches `pattern` (of one process when `pid` is given)."""
+    args = ["xdotool", "search"] + (["--onlyvisible"] if visible else [])
+    args += (["--pid", str(pid)] if pid else []) + ["--name", pattern]
+    out = subprocess.run(args, env=env, capture_output=True, text=True, timeout=30).stdout
+    return [int(w) for w in out.split()]
+
+
+def copy_text(text, env=None, target=()):
+    """Another program copies: xclip owns the X clipboard (Wine's follows it) in the background
+    until something else is copied."""
+    subprocess.run(["xclip", "-selection", "clipboard", *target, "-i"], env=env,
+                   input=text.encode("utf-8"), timeout=10, **QUIET)
+
+
+# --- Wine ---
+def reg_values(key, wine=None, env=None):
+    """The values of a registry key as {name: data} (DWORDs as ints), or None when it is
+    missing."""
+    done = subprocess.run([wine or WINE_SCRIPT, "reg", "query", key], env=env, capture_output=True,
+                          timeout=120)
+    if done.returncode != 0:
+        return None
+    values = {}
+    for line in done.stdout.decode("utf-8", "replace").splitlines():
+        m = re.match(r"^    (.*?)    (REG_\w+)    (.*)$", line)
+        if m:
+            name, kind, data = m.groups()
+            values[name] = int(data, 16) if kind == "REG_DWORD" else data
+    return values
+
+
+class ComPort:
+    """A COM name of a Wine prefix for a pty slave: Wine opens the dosdevices link, which must
+    name the slave itself, and lists the SERIALCOMM value. `for_new_server` also records it
+    where a Wine server started later finds it."""
+
+    PORTS = r"HKLM\Software\Wine\Ports"
+
+    def __init__(self, slave, prefix=None, wine_run=None, for_new_server=False):
+        self.wine_run = wine_run or WINE_SCRIPT
+        prefix = prefix or os.environ.get("WINEPREFIX") or os.path.join(SOURCE, "build", "wine")
+        self.env = dict(os.environ, WINEPREFIX=prefix)
+        os.makedirs(os.path.join(prefix, "dosdevices"), exist_ok=True)
+        for n in range(40, 250):
+            self.link = os.path.join(prefix, "dosdevices", "com%d" % n)
+            try:
+                os.symlink(slave, self.link)
+                break
+            except FileExistsError:
+                pass
+        else:
+            raise RuntimeError("no free COM name in the Wine prefix")
+        self.name, self.value = "COM%d" % n, "\\Device\\ZovrelTest%d" % n
+        self.ports_value = for_new_server
+        if for_new_server:
+            self._reg("add", self.PORTS, "/v", self.name, "/t", "REG_SZ", "/d", slave)
+        self._reg("add", SERIALCOMM, "/v", self.value, "/t", "REG_SZ", "/d", self.name)
+
+    def retarget(self, slave):
+        """Points the port at the pty of a replug, never leaving the name missing meanwhile."""
+        os.symlink(slave, self.link + ".new")
+        os.replace(self.link + ".new", self.link)
+
+    def close(self):
+        if os.path.lexists(self.link):
+            os.unlink(self.link)
+        self._reg("delete", SERIALCOMM, "/v", self.value)
+        if self.ports_value:
+            self._reg("delete", self.PORTS, "/v", self.name)
+
+    def _reg(self, *args):
+        subprocess.run([self.wine_run, "reg", *args, "/f"], env=self.env, stdin=subprocess.DEVNULL,
+                       timeout=120, check=False, **QUIET)
+
+
+# --- the device ---
+class Sim:
+    """One device simulator (tools/zovrel-device) under control; its JSON events are collected as
+    they come. What it receives goes to the folder `out` unless the arguments name another."""
+
+    def __init__(self, *args):
+        self.dir = tempfile.mkdtemp(prefix="zovrel-sim-")
+        control, self.out = os.path.join(self.dir, "ctl"), os.path.join(self.dir, "out")
+        os.mkdir(self.out)
+        self.proc = subprocess.Popen([sys.executable, os.path.join(TOOLS, "zovrel-device"), "--out",
+                                      self.out, *args, "--control", control],
+                                     stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        self.events, self._cv = [], threading.Condition()
+        threading.Thread(target=self._read, daemon=True).start()
+        self.path = self.wait_for(lambda e: e["ev"] == "ready")["path"]
+        self._sock = socket.socket(socket.AF_UNIX)
+        while self._sock.connect_ex(control) and self.proc.poll() is None:
+            time.sleep(0.01)  # the control socket comes just after "ready"
+        self._ctl = self._sock.makefile("rwb")
+
+    def _read(self):
+        for raw in self.proc.stdout:
+            with self._cv:
+                self.events.append(json.loads(raw))
+                self._cv.notify_all()
+
+    def wait_for(self, pred, timeout=10.0, after=0):
+        deadline = time.monotonic() + timeout
+        with self._cv:
+            while not any(pred(e) for e in self.events[after:]):
+                if not self._cv.wait(deadline - time.monotonic()):
+                    raise AssertionError("no such event; got: %s" % [
+                        e["ev"] for e in self.events][-30:])
+            return next(e for e in self.events[after:] if pred(e))
+
+    def of(self, ev, **match):
+        return [e for e in self.events if e["ev"] == ev
+                and all(e.get(k) == v for k, v in match.items())]
+
+    def cmd(self, **command):
+        self._ctl.write(json.dumps(command).encode("utf-8") + b"\n")
+        self._ctl.flush()
+        return json.loads(self._ctl.readline())
+
+    def close(self):
+        self.proc.terminate()  # a quit, as for Ctrl+C
+        self.proc.wait(10)
+        for f in (self.proc.stdout, self._ctl, self._sock):
+            f.close()
+        shutil.rmtree(self.dir, True)
+
+
+# --- a desktop for zovrel.exe ---
+class Desktop:
+    """Xvfb + openbox on a free display (or the one given) and a Wine server of its own for the
+    prefix, started on that display (Wine's clipboard bridge and tray live in its first desktop
+    process)."""
+
+    def __init__(self, prefix, display=None, shots=None):
+        self.prefix, self.shots = prefix, 0
+        self.shots_folder = shots or os.environ.get("ZOVREL_E2E_SCREENSHOTS") or os.path.join(
+            SOURCE, "build", "screenshots", "e2e")
         self._procs = []
+        self.wine_run = WINE_SCRIPT
         self.display = display or self._start_display()
-        os.environ["WINEPREFIX"] = prefix  # for the COM ports e2e_support maps
+        os.environ["WINEPREFIX"] = prefix  # for the COM ports mapped meanwhile
         self.env = dict(os.environ, DISPLAY=self.display, WINEDEBUG="-all", LANG="C.UTF-8")
         self.env.pop("ZOVREL_DPI", None)
         try:
@@ -64,54 +252,38 @@ class Desktop:
             if os.path.exists("/tmp/.X11-unix/X%d" % n) or os.path.exists("/tmp/.X%d-lock" % n):
                 continue
             env = dict(os.environ, DISPLAY=":%d" % n)
-
-            def wm_check():
-                return subprocess.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], env=env,
-                                      capture_output=True)
-            # None: another server took the number meanwhile.
-            if not self._serve(["Xvfb", ":%d" % n, "-screen", "0", "%dx%d" % SCREEN + "x24",
-                                "-nolisten", "tcp"], env, lambda: wm_check().returncode == 0, 30):
+            xvfb = subprocess.Popen(["Xvfb", ":%d" % n, "-screen", "0", "%dx%d" % SCREEN + "x24",
+                                     "-nolisten", "tcp"], env=env, **QUIET)
+            try:
+                poll(lambda: xvfb.poll() is not None or subprocess.run(
+                    ["xprop", "-root"], env=env, **QUIET).returncode == 0, 30, 0.1)
+            except AssertionError:
+                pass
+            if xvfb.poll() is not None:  # another server took the number meanwhile
                 continue
-            # The window manager; started again should it give up early.
-            for _ in range(3):
-                if self._serve(["openbox", "--sm-disable"], env,
-                               lambda: b"window id" in wm_check().stdout, 60):
-                    return ":%d" % n
-            self.close_display()
-            raise RuntimeError("openbox did not start on :%d" % n)
+            self._procs.append(xvfb)
+            try:
+                self._procs.append(start_window_manager(env))
+            except RuntimeError:
+                self.close_display()
+                raise
+            return ":%d" % n
         raise RuntimeError("no free X display")
 
-    def _serve(self, args, env, ready, timeout):
-        """Starts a server and waits until it is ready; keeps it if it still runs."""
-        proc = subprocess.Popen(args, env=env, **QUIET)
-        try:
-            poll(lambda: proc.poll() is not None or ready(), timeout, 0.1)
-        except AssertionError:
-            proc.kill()
-            proc.wait()
-            return None
-        if proc.poll() is not None:
-            return None
-        self._procs.append(proc)
-        return proc
-
     def close(self):
-        subprocess.run(["wineserver", "-k"], env=self.env, stderr=subprocess.DEVNULL, timeout=60)
+        subprocess.run(["wineserver", "-k"], env=getattr(self, "env", None),
+                       stderr=subprocess.DEVNULL, timeout=60)
         self.close_display()
 
     def close_display(self):
         for proc in reversed(self._procs):
-            proc.terminate()
-            try:
-                proc.wait(10)
-            except subprocess.TimeoutExpired:
-                proc.kill()
-                proc.wait()
+            if proc is not None:
+                end_process(proc)
         self._procs = []
 
     # --- running things on this desktop ---
     def wine(self, *args, timeout=120):
-        return subprocess.run([WINE_RUN, *args], env=self.env, stdin=subprocess.DEVNULL,
+        return subprocess.run([self.wine_run, *args], env=self.env, stdin=subprocess.DEVNULL,
                               timeout=timeout, **QUIET).returncode
 
     def run(self, *args, timeout=30, check=True, input=None):
@@ -122,8 +294,7 @@ class Desktop:
         return self.run("xdotool", *args, check=check)
 
     def windows(self, pattern, visible=True):
-        args = ["search"] + (["--onlyvisible"] if visible else []) + ["--name", pattern]
-        return [int(w) for w in self.xdotool(*args, check=False).split()]
+        return find_windows(pattern, visible=visible, env=self.env)
 
     def geometry(self, window):
         """(x, y, width, height) on the screen (xdotool's corner counts the frame twice)."""
@@ -174,9 +345,7 @@ class Desktop:
 
     # --- the X clipboard ---
     def copy_text(self, text, target=()):
-        """Another program copies: xclip serves the selection in the background."""
-        subprocess.run(["xclip", "-selection", "clipboard", *target, "-i"], env=self.env,
-                       input=text.encode("utf-8"), timeout=10, **QUIET)
+        copy_text(text, self.env, target)
 
     def clear_clipboard(self):
         """An owner offering only an unknown type empties Wine's clipboard too (no owner at all
@@ -229,8 +398,8 @@ class Program:
 
     def launch(self):
         """One more start of the program (a second instance when one runs)."""
-        return subprocess.Popen([WINE_RUN, os.path.join(self.folder, "zovrel.exe")],
-                                env=self.desktop.env, stdin=subprocess.DEVNULL, **QUIET)
+        return subprocess.Popen([self.desktop.wine_run, self.exe], env=self.desktop.env,
+                                stdin=subprocess.DEVNULL, **QUIET)
 
     def wait_exit(self, timeout=30):
         return self.proc.wait(timeout)
@@ -300,22 +469,6 @@ class Program:
     def wait_history(self, count, timeout=20):
         return poll(lambda: len(self.history()) == count and self.history(), timeout,
                     message="expected %d history entries, have %s" % (count, self.history()))
-
-
-def read_text(path):
-    with open(path, "rb") as f:
-        data = f.read()
-    if data.startswith(b"\xff\xfe"):
-        return data[2:].decode("utf-16-le", "replace")
-    return data.decode("utf-8-sig", "replace")
-
-
-class ComPort(e2e_support.ComPort):
-    """A COM name of the desktop's prefix for a pty slave."""
-
-    def __init__(self, desktop, slave):
-        assert os.environ.get("WINEPREFIX") == desktop.prefix
-        super().__init__(slave)
 
 
 class MainLayout:
