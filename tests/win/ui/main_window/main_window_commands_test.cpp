@@ -170,6 +170,8 @@ TEST_F(MainWindowCommandsTest, ClearLogAndClearHistory) {
     Click(9, IDC_CLEAR_HISTORY);
     ASSERT_EQ(boxes_.size(), 1u);
     EXPECT_EQ(boxes_[0], L"确定清空全部剪贴板历史？");
+    // "否" is the default button: Enter alone keeps the history.
+    EXPECT_EQ(boxTypes_[0], static_cast<UINT>(MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2));
     EXPECT_EQ(RowCount(), 3);
 
     boxAnswer_ = IDYES;
@@ -231,6 +233,17 @@ TEST_F(MainWindowCommandsTest, RowRequestsFromTheHistoryList) {
     ASSERT_TRUE(ReadClipboardEntry(nullptr, onClipboard));
     EXPECT_EQ(onClipboard.text, text.text);
     EXPECT_EQ(watcher.Capture().OwnWriteFingerprint(), ComputeFingerprint(onClipboard));
+
+    // A files entry: its paths are checked on a thread of its own, then it goes on the
+    // clipboard.
+    Row(WM_HISTORY_ACTIVATE, 1);
+    EXPECT_EQ(history_->GetEntryAt(0)->id, files.id);
+    ClipboardEntry filesOnClipboard;
+    EXPECT_TRUE(test::PumpMessages(5000, [&] {
+        return ReadClipboardEntry(nullptr, filesOnClipboard) &&
+               filesOnClipboard.kind == ENTRY_KIND_FILES;
+    }));
+    EXPECT_EQ(filesOnClipboard.files, files.files);
     window_->SetClipboardWatcher(nullptr);
 }
 
