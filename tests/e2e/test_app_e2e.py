@@ -335,7 +335,7 @@ class KeyboardOnly(AppTest):
         # With a window of another program titled "zovrel" open, a second start still reaches
         # the program, and that window gets nothing.
         stand_in = self.helper("stand-in", "zovrel", stdout=subprocess.PIPE)
-        self.addCleanup(lambda: (stand_in.kill(), stand_in.wait()))
+        self.addCleanup(lambda: (stand_in.kill(), stand_in.wait(), stand_in.stdout.close()))
         self.assertEqual(stand_in.stdout.readline().strip(), b"ready")
         other = poll(lambda: [w for w in desktop.windows("^zovrel$") if w != window], 10)[0]
         desktop.activate(window)
