@@ -97,7 +97,9 @@ void CZovrelMainWnd::OnCommand(int id, int code) {
             break;
         case ID_TRAY_EXIT:
             // The tray's own "退出", so the host frame ends the program the one way it knows.
-            ::PostMessageW(::GetWindow(Hwnd(), GW_OWNER), WM_COMMAND, ID_TRAY_EXIT, 0);
+            if (HWND host = ::GetWindow(Hwnd(), GW_OWNER)) {
+                ::PostMessageW(host, WM_COMMAND, ID_TRAY_EXIT, 0);
+            }
             break;
         default:
             break;

@@ -366,9 +366,17 @@ TEST_F(MainWindowCommandsTest, LogPaneCutsAtALineFollowsTheEndAndKeepsTheReaders
     };
     const std::wstring reading = firstVisibleLine();
     ASSERT_EQ(reading.substr(0, 8), L"L003000 ");
+    // The reader has selected the line number to copy it: the selection moves with the text.
+    const auto start = static_cast<int>(
+        ::SendMessageW(pane, EM_LINEINDEX, ::SendMessageW(pane, EM_GETFIRSTVISIBLELINE, 0, 0), 0));
+    ::SendMessageW(pane, EM_SETSEL, start, start + 7);
     window_->AppendLogLine(L"one more");
     EXPECT_LT(WindowText(pane).size(), 170000u);
     EXPECT_EQ(firstVisibleLine(), reading);
+    DWORD from = 0;
+    DWORD to = 0;
+    ::SendMessageW(pane, EM_GETSEL, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&to));
+    EXPECT_EQ(WindowText(pane).substr(from, to - from), L"L003000");
 
     // The log switched off: nothing reaches the pane.
     ASSERT_TRUE(WriteUartDebugLog(false));
