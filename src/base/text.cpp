@@ -250,6 +250,21 @@ static wchar_t LowerAscii(wchar_t c) {
     return (c >= L'A' && c <= L'Z') ? c - L'A' + L'a' : c;
 }
 
+bool IsBidiControl(wchar_t c) {
+    return (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+}
+
+std::wstring RemoveBidiControls(std::wstring_view text) {
+    std::wstring kept;
+    kept.reserve(text.size());
+    for (wchar_t c : text) {
+        if (!IsBidiControl(c)) {
+            kept.push_back(c);
+        }
+    }
+    return kept;
+}
+
 bool EqualsIgnoreCase(std::wstring_view a, std::wstring_view b) {
     if (a.size() != b.size())
         return false;

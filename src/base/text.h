@@ -41,4 +41,9 @@ std::wstring FormatText(const wchar_t* format, ...);
 bool EqualsIgnoreCase(std::wstring_view a, std::wstring_view b);
 std::wstring ToLowerAscii(std::wstring_view text);
 
+// The explicit bidirectional embeddings, overrides and isolates (U+202A..U+202E,
+// U+2066..U+2069): a name from elsewhere carrying one could show "exe.txt" as "txt.exe".
+bool IsBidiControl(wchar_t c);
+std::wstring RemoveBidiControls(std::wstring_view text);
+
 }  // namespace zovrel

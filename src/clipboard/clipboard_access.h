@@ -60,8 +60,13 @@ class ClipboardSession {
 bool ReadClipboardEntry(HWND owner, ClipboardEntry& entry);
 // The same, but content marked private is left unread.
 ClipboardReadResult ReadClipboardEntryUnlessPrivate(HWND owner, ClipboardEntry& entry);
-// Replaces the clipboard's content with the entry's image, file list or text.
-bool WriteEntryToClipboard(const ClipboardEntry& entry, HWND owner);
+// Replaces the clipboard's content with the entry's image, file list or text. The files that
+// exist are put; `filesChecked` says the caller has already kept only those (ExistingPaths, off
+// the window's thread: a path on an unreachable share can take many seconds to answer, and the
+// clipboard stays open meanwhile).
+bool WriteEntryToClipboard(const ClipboardEntry& entry, HWND owner, bool filesChecked = false);
+// The paths that exist, in their order.
+std::vector<std::wstring> ExistingPaths(const std::vector<std::wstring>& files);
 
 // While the clipboard is open: does it carry one of the private marks?
 bool ClipboardIsMarkedPrivate();

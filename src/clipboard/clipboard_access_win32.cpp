@@ -249,12 +249,8 @@ bool PutImage(const ClipboardEntry& entry) {
     return PutBlock(format, bytes.data(), bytes.size());
 }
 
-bool PutFiles(const std::vector<std::wstring>& files) {
-    std::vector<std::wstring> existing;
-    for (const std::wstring& path : files) {
-        if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES)
-            existing.push_back(path);
-    }
+bool PutFiles(const std::vector<std::wstring>& files, bool checked) {
+    const std::vector<std::wstring> existing = checked ? files : ExistingPaths(files);
     if (existing.empty())
         return false;
     Bytes block = BuildDropFilesBlock(existing);
@@ -305,13 +301,23 @@ ClipboardReadResult ReadClipboardEntryUnlessPrivate(HWND owner, ClipboardEntry& 
     return ReadOpenClipboard(entry) ? ClipboardReadResult::CONTENT : ClipboardReadResult::NOTHING;
 }
 
-bool WriteEntryToClipboard(const ClipboardEntry& entry, HWND owner) {
+std::vector<std::wstring> ExistingPaths(const std::vector<std::wstring>& files) {
+    std::vector<std::wstring> existing;
+    for (const std::wstring& path : files) {
+        if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES)
+            existing.push_back(path);
+    }
+    return existing;
+}
+
+bool WriteEntryToClipboard(const ClipboardEntry& entry, HWND owner, bool filesChecked) {
     ClipboardSession session(owner);
     if (!session.IsOpen() || !EmptyClipboard())
         return false;
     if (entry.kind == ENTRY_KIND_IMAGE && !entry.imageBytes.empty())
         return PutImage(entry);
-    if (entry.kind == ENTRY_KIND_FILES && !entry.files.empty() && PutFiles(entry.files)) {
+    if (entry.kind == ENTRY_KIND_FILES && !entry.files.empty() &&
+        PutFiles(entry.files, filesChecked)) {
         return true;
     }
     return PutText(entry.text);

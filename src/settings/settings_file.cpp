@@ -47,4 +47,35 @@ bool WriteAutostart(bool on) {
     return WriteFlag(L"Autostart", on);
 }
 
+namespace {
+constexpr wchar_t WINDOW_KEYS[4][13] = {L"WindowLeft", L"WindowTop", L"WindowWidth",
+                                        L"WindowHeight"};
+}  // namespace
+
+WindowPlacementTexts ReadWindowPlacement() {
+    ProfileDocument doc;
+    WindowPlacementTexts texts;
+    if (!LoadProfile(GetSettingsFilePath(), doc)) {
+        return texts;
+    }
+    texts.left = doc.Get(SETTINGS_SECTION, WINDOW_KEYS[0]);
+    texts.top = doc.Get(SETTINGS_SECTION, WINDOW_KEYS[1]);
+    texts.width = doc.Get(SETTINGS_SECTION, WINDOW_KEYS[2]);
+    texts.height = doc.Get(SETTINGS_SECTION, WINDOW_KEYS[3]);
+    return texts;
+}
+
+bool WriteWindowPlacement(int left, int top, int width, int height) {
+    const std::wstring path = GetSettingsFilePath();
+    ProfileDocument doc;
+    if (!LoadProfile(path, doc)) {
+        return false;
+    }
+    const int values[4] = {left, top, width, height};
+    for (int i = 0; i < 4; ++i) {
+        doc.Set(SETTINGS_SECTION, WINDOW_KEYS[i], FormatText(L"%d", values[i]));
+    }
+    return SaveProfile(path, doc);
+}
+
 }  // namespace zovrel

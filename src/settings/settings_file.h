@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 namespace zovrel {
@@ -17,5 +18,14 @@ bool WriteUartDebugLog(bool on);
 
 bool ReadAutostart();
 bool WriteAutostart(bool on);
+
+// The main window's rectangle as the keys WindowLeft, WindowTop, WindowWidth and WindowHeight
+// hold it (96-DPI pixels); a missing key is none. The texts are checked by whoever uses them.
+struct WindowPlacementTexts {
+    std::optional<std::wstring> left, top, width, height;
+};
+WindowPlacementTexts ReadWindowPlacement();
+// All four keys in one write.
+bool WriteWindowPlacement(int left, int top, int width, int height);
 
 }  // namespace zovrel

@@ -238,7 +238,8 @@ std::wstring ReceivedDayFolder() {
 }
 
 std::wstring SafeReceivedFileName(std::wstring_view name) {
-    std::wstring safe(name);
+    // Removed, not replaced: the name must read in the order it is stored.
+    std::wstring safe = RemoveBidiControls(name);
     for (wchar_t& c : safe) {
         if (IsForbiddenNameChar(c))
             c = L'_';

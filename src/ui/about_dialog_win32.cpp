@@ -16,6 +16,9 @@ namespace {
 // Posted to itself on a DPI change, handled once the default handling has rescaled the dialog.
 constexpr UINT WM_REFRESH_LINK_FONT = WM_APP + 1;
 constexpr COLORREF LINK_COLOUR = RGB(25, 118, 210);
+constexpr COLORREF FOCUSED_LINK_COLOUR = RGB(221, 236, 255);
+// Repaints the links after the focus moved between the dialog's controls.
+constexpr UINT WM_REFRESH_LINKS = WM_APP + 2;
 // The first line of a version file is short; a huge or wrong file is not read in whole.
 constexpr DWORD VERSION_READ_LIMIT = 4096;
 
@@ -68,6 +71,7 @@ CZovrelAboutDlg::CZovrelAboutDlg(HWND parent, std::wstring executablePath)
     : parent_(parent),
       executablePath_(std::move(executablePath)),
       whiteBrush_(::CreateSolidBrush(RGB(255, 255, 255))),
+      focusBrush_(::CreateSolidBrush(FOCUSED_LINK_COLOUR)),
       openTarget_(&ShellOpen) {}
 
 CZovrelAboutDlg::~CZovrelAboutDlg() {
@@ -158,13 +162,17 @@ INT_PTR CZovrelAboutDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
     switch (message) {
         case WM_INITDIALOG:
             OnInitDialog();
-            return TRUE;  // the default focus
+            // "确定" first, so Enter closes the dialog; Tab reaches the links.
+            ::SetFocus(::GetDlgItem(dialog_, IDOK));
+            return FALSE;
         case WM_CTLCOLORSTATIC:
             if (IsLinkItem(reinterpret_cast<HWND>(lParam))) {
                 const auto dc = reinterpret_cast<HDC>(wParam);
                 ::SetTextColor(dc, LINK_COLOUR);
                 ::SetBkMode(dc, TRANSPARENT);
-                return reinterpret_cast<INT_PTR>(whiteBrush_.Get());
+                // A static shows no focus of its own: the focused link gets a tinted ground.
+                const bool focused = ::GetFocus() == reinterpret_cast<HWND>(lParam);
+                return reinterpret_cast<INT_PTR>(focused ? focusBrush_.Get() : whiteBrush_.Get());
             }
             return FALSE;
         case WM_DPICHANGED:
@@ -172,6 +180,14 @@ INT_PTR CZovrelAboutDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
             return FALSE;
         case WM_REFRESH_LINK_FONT:
             ApplyUnderlinedFont();
+            return TRUE;
+        case WM_NEXTDLGCTL:  // Tab and Shift+Tab, before the focus moves
+            ::PostMessageW(dialog_, WM_REFRESH_LINKS, 0, 0);
+            return FALSE;
+        case WM_REFRESH_LINKS:
+            for (HWND item : {emailItem_, linkItem_}) {
+                ::InvalidateRect(item, nullptr, TRUE);
+            }
             return TRUE;
         case WM_SETCURSOR:
             if (IsLinkItem(reinterpret_cast<HWND>(wParam))) {
@@ -188,6 +204,11 @@ INT_PTR CZovrelAboutDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
             }
             if (HIWORD(wParam) == STN_CLICKED && id == IDC_ABOUT_LINK) {
                 OpenLink(COMMUNITY_LINK);
+                return TRUE;
+            }
+            if (id == IDOK && IsLinkItem(::GetFocus())) {
+                // Enter on a link opens it, as a click does.
+                OpenLink(::GetFocus() == emailItem_ ? SUPPORT_EMAIL : COMMUNITY_LINK);
                 return TRUE;
             }
             if (id == IDOK || id == IDCANCEL) {

@@ -52,6 +52,7 @@ class CZovrelAboutDlg {
     HWND emailItem_ = nullptr;
     HWND linkItem_ = nullptr;
     UniqueBrush whiteBrush_;
+    UniqueBrush focusBrush_;
     UniqueFont underlinedFont_;
     OpenTarget openTarget_;
 };

@@ -30,6 +30,7 @@ constexpr Colour TEXT_COLOUR = MakeColour(32, 32, 32);
 constexpr Colour BUTTON_COLOUR = MakeColour(255, 255, 255);
 constexpr Colour BUTTON_HOVER_COLOUR = MakeColour(221, 236, 255);
 constexpr Colour SEPARATOR_COLOUR = MakeColour(224, 224, 224);
+constexpr Colour FOCUS_COLOUR = MakeColour(0, 95, 184);  // the frame of the focused row
 
 struct RowColours {
     Colour background = 0;

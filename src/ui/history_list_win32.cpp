@@ -4,9 +4,12 @@
 
 #include <string>
 
+#include "base/text.h"
 #include "clipboard/history_store.h"
+#include "ui/contrast_win32.h"
 #include "ui/hover_preview_win32.h"
 #include "ui/image_conversion_win32.h"
+#include "ui/keyboard_rules.h"
 #include "ui/ui_ids.h"
 
 namespace zovrel::ui {
@@ -42,14 +45,15 @@ void DrawTextIn(HDC dc, const std::wstring& text, const LayoutRect& r, Colour co
     ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &rect, ONE_LINE | format);
 }
 
-void DrawButton(HDC dc, const LayoutRect& r, const wchar_t* label, bool hovered) {
+void DrawButton(HDC dc, const LayoutRect& r, const wchar_t* label, bool hovered,
+                const RowPalette& palette) {
     if (r.w <= 0 || r.h <= 0) {
         return;
     }
-    FillSolid(dc, r, hovered ? history_list::BUTTON_HOVER_COLOUR : history_list::BUTTON_COLOUR);
+    FillSolid(dc, r, hovered ? palette.buttonHover : palette.button);
     RECT rect = ToRect(r);
     ::DrawEdge(dc, &rect, EDGE_RAISED, BF_RECT);
-    DrawTextIn(dc, label, r, history_list::TEXT_COLOUR, DT_CENTER);
+    DrawTextIn(dc, label, r, hovered ? palette.buttonHoverText : palette.buttonText, DT_CENTER);
 }
 
 std::optional<uint32_t> KindOf(const std::optional<ClipboardEntry>& entry) {
@@ -100,8 +104,12 @@ void CZovrelHistoryListBox::DrawItem(const DRAWITEMSTRUCT& item) {
     }
     const int row = static_cast<int>(item.itemID);
     const std::optional<ClipboardEntry> entry = history_->GetEntryAt(row);
-    DrawRow(item.hDC, item.rcItem, row, (item.itemState & ODS_SELECTED) != 0, entry,
-            WindowDpi(Hwnd()));
+    const bool selected = (item.itemState & ODS_SELECTED) != 0;
+    DrawRow(item.hDC, item.rcItem, row, selected, entry, WindowDpi(Hwnd()));
+    if ((item.itemState & ODS_FOCUS) != 0) {
+        DrawFocusMark(item.hDC, item.rcItem, WindowDpi(Hwnd()),
+                      Palette(KindOf(entry), selected, (row % 2) != 0).focus);
+    }
 }
 
 void CZovrelHistoryListBox::DrawRow(HDC dc, const RECT& rect, int row, bool selected,
@@ -109,8 +117,7 @@ void CZovrelHistoryListBox::DrawRow(HDC dc, const RECT& rect, int row, bool sele
     const LayoutRect r = FromRect(rect);
     const bool isFiles = entry && entry->kind == ENTRY_KIND_FILES;
     const history_list::RowGeometry g = history_list::LayoutRow(r, isFiles, dpi);
-    const history_list::RowColours colours =
-        history_list::RowColoursFor(KindOf(entry), selected, (row % 2) != 0);
+    const RowPalette colours = Palette(KindOf(entry), selected, (row % 2) != 0);
 
     FillSolid(dc, r, colours.background);
     FillSolid(dc, g.accentBar, colours.accent);
@@ -119,26 +126,26 @@ void CZovrelHistoryListBox::DrawRow(HDC dc, const RECT& rect, int row, bool sele
     const int previousMode = ::SetBkMode(dc, TRANSPARENT);
     const COLORREF previousColour = ::GetTextColor(dc);
 
-    DrawTextIn(dc, history_list::NumberText(row), g.number, history_list::NUMBER_COLOUR, DT_CENTER);
+    DrawTextIn(dc, history_list::NumberText(row), g.number, colours.number, DT_CENTER);
     if (entry) {
         DrawTextIn(dc, history_list::KindLabel(entry->kind), g.kind, colours.accent, DT_CENTER);
-        DrawTextIn(dc, history_list::SizeText(entry->dataSize), g.size, history_list::DETAIL_COLOUR,
-                   DT_CENTER);
-        DrawTextIn(dc, history_list::TimeText(entry->time), g.time, history_list::DETAIL_COLOUR,
+        DrawTextIn(dc, history_list::SizeText(entry->dataSize), g.size, colours.detail, DT_CENTER);
+        DrawTextIn(dc, history_list::TimeText(entry->time), g.time, colours.detail,
                    DT_LEFT | DT_END_ELLIPSIS);
         auto hovered = [&](RowPart part) { return hoverRow_ == row && hoverPart_ == part; };
         if (isFiles) {
             DrawButton(dc, g.openFolder, history_list::OPEN_FOLDER_LABEL,
-                       hovered(RowPart::OpenFolder));
+                       hovered(RowPart::OpenFolder), colours);
         }
-        DrawButton(dc, g.send, history_list::SEND_LABEL, hovered(RowPart::Send));
-        DrawButton(dc, g.remove, history_list::DELETE_LABEL, hovered(RowPart::Delete));
+        DrawButton(dc, g.send, history_list::SEND_LABEL, hovered(RowPart::Send), colours);
+        DrawButton(dc, g.remove, history_list::DELETE_LABEL, hovered(RowPart::Delete), colours);
 
         if (entry->kind == ENTRY_KIND_IMAGE) {
             DrawThumbnail(dc, *entry, g.content, dpi);
         } else {
-            DrawTextIn(dc, history_list::OneLineText(*entry), g.content, history_list::TEXT_COLOUR,
-                       DT_LEFT | DT_END_ELLIPSIS);
+            // Bidi controls from elsewhere must not reorder what the row shows.
+            DrawTextIn(dc, RemoveBidiControls(history_list::OneLineText(*entry)), g.content,
+                       colours.text, DT_LEFT | DT_END_ELLIPSIS);
         }
     } else {
         // No entry behind the row (the history changed under it): its own string.
@@ -148,10 +155,10 @@ void CZovrelHistoryListBox::DrawRow(HDC dc, const RECT& rect, int row, bool sele
             const LRESULT copied = ::SendMessageW(Hwnd(), LB_GETTEXT, static_cast<WPARAM>(row),
                                                   reinterpret_cast<LPARAM>(text.data()));
             text.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
-            DrawTextIn(dc, text, g.content, history_list::TEXT_COLOUR, DT_LEFT | DT_END_ELLIPSIS);
+            DrawTextIn(dc, text, g.content, colours.text, DT_LEFT | DT_END_ELLIPSIS);
         }
     }
-    FillSolid(dc, LayoutRect{r.x, r.Bottom() - 1, r.w, 1}, history_list::SEPARATOR_COLOUR);
+    FillSolid(dc, LayoutRect{r.x, r.Bottom() - 1, r.w, 1}, colours.separator);
 
     ::SetTextColor(dc, previousColour);
     ::SetBkMode(dc, previousMode);
@@ -334,25 +341,29 @@ void CZovrelHistoryListBox::OnScroll() {
 
 LRESULT CZovrelHistoryListBox::OnButtonDown(UINT message, WPARAM wParam, LPARAM lParam) {
     const history_list::RowHit hit = HitTest(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
-    UINT request = 0;
-    switch (hit.part) {
-        case RowPart::Send:
-            request = WM_HISTORY_SEND;
-            break;
-        case RowPart::Delete:
-            request = WM_HISTORY_DELETE;
-            break;
-        case RowPart::OpenFolder:
-            request = WM_HISTORY_OPEN_FOLDER;
-            break;
-        case RowPart::None:
-            break;
-    }
-    if (hit.row < 0 || request == 0) {
+    if (hit.row < 0 || RowRequestMessage(hit.part) == 0) {
         return DefaultHandling(message, wParam, lParam);
     }
-    // A button acts on its row without selecting it.
-    return ::SendMessageW(::GetParent(Hwnd()), request, static_cast<WPARAM>(hit.row), 0);
+    // A button acts when it is released over itself, as any push button does, so a press can
+    // still be taken back by moving away. It never selects its row.
+    pressed_ = hit;
+    ::SetCapture(Hwnd());
+    return 0;
+}
+
+LRESULT CZovrelHistoryListBox::OnButtonUp(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (pressed_.row < 0) {
+        return DefaultHandling(message, wParam, lParam);
+    }
+    const history_list::RowHit pressed = pressed_;
+    pressed_ = {};
+    ::ReleaseCapture();
+    const history_list::RowHit hit = HitTest(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+    if (!(hit == pressed)) {
+        return 0;
+    }
+    return ::SendMessageW(::GetParent(Hwnd()), RowRequestMessage(hit.part),
+                          static_cast<WPARAM>(hit.row), 0);
 }
 
 LRESULT CZovrelHistoryListBox::OnDoubleClick(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -360,6 +371,10 @@ LRESULT CZovrelHistoryListBox::OnDoubleClick(UINT message, WPARAM wParam, LPARAM
     if (hit.row >= 0 && hit.part == RowPart::None) {
         return ::SendMessageW(::GetParent(Hwnd()), WM_HISTORY_ACTIVATE,
                               static_cast<WPARAM>(hit.row), 0);
+    }
+    if (hit.row >= 0) {
+        // The second press of a quick double press on a row button is a press too.
+        return OnButtonDown(message, wParam, lParam);
     }
     return DefaultHandling(message, wParam, lParam);
 }
@@ -379,6 +394,24 @@ LRESULT CZovrelHistoryListBox::HandleMessage(UINT message, WPARAM wParam, LPARAM
             break;
         case WM_LBUTTONDOWN:
             return OnButtonDown(message, wParam, lParam);
+        case WM_LBUTTONUP:
+            return OnButtonUp(message, wParam, lParam);
+        case WM_CAPTURECHANGED:
+            pressed_ = {};
+            break;
+        case WM_KEYDOWN:
+        case WM_SYSKEYDOWN:
+        case WM_KEYUP:
+        case WM_SYSKEYUP:
+            if (OnKey(message, wParam)) {
+                return 0;
+            }
+            break;
+        case WM_GETDLGCODE:
+            return DialogCode(message, wParam, lParam);
+        case WM_CONTEXTMENU:
+            OnContextMenu(lParam);
+            return 0;
         case WM_LBUTTONDBLCLK:
             return OnDoubleClick(message, wParam, lParam);
         default:

@@ -12,6 +12,7 @@
 
 #include "base/win32_handle.h"
 #include "clipboard/clipboard_entry.h"
+#include "ui/contrast_rules.h"
 #include "ui/history_list_rules.h"
 #include "ui/window_base_win32.h"
 
@@ -45,6 +46,8 @@ class CZovrelHistoryListBox : public WindowBase {
     int HoverRow() const { return hoverRow_; }
     history_list::RowPart HoverPart() const { return hoverPart_; }
     int PreviewRow() const { return previewRow_; }
+    // Draws rows and the focus mark in the system colours (High Contrast).
+    void SetHighContrast(bool on);
     // How many thumbnails were made from image bytes since creation.
     size_t ThumbnailsMade() const { return thumbnailsMade_; }
 
@@ -68,7 +71,17 @@ class CZovrelHistoryListBox : public WindowBase {
     void OnMouseLeave();
     void OnScroll();
     LRESULT OnButtonDown(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT OnButtonUp(UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT OnDoubleClick(UINT message, WPARAM wParam, LPARAM lParam);
+
+    // The keyboard (history_list_keys_win32.cpp): Enter, Delete, the row menu.
+    bool OnKey(UINT message, WPARAM key);
+    LRESULT DialogCode(UINT message, WPARAM wParam, LPARAM lParam);
+    void OnContextMenu(LPARAM screenPoint);
+    void ShowRowMenu(int row, POINT screen);
+    int SelectedRow() const;
+    void DrawFocusMark(HDC dc, const RECT& rect, int dpi, COLORREF colour) const;
+    RowPalette Palette(std::optional<uint32_t> kind, bool selected, bool odd) const;
 
     void DrawRow(HDC dc, const RECT& rect, int row, bool selected,
                  const std::optional<ClipboardEntry>& entry, int dpi);
@@ -84,10 +97,13 @@ class CZovrelHistoryListBox : public WindowBase {
     int previewRow_ = -1;
     int suppressedRow_ = -1;
     bool tracking_ = false;
+    // The row button pressed and not yet released; it acts when released over itself.
+    history_list::RowHit pressed_;
     // The list's font when its parent gave it none (never the bitmap system font).
     UniqueFont ownFont_;
     int ownFontDpi_ = 0;
     size_t thumbnailsMade_ = 0;
+    bool highContrast_ = false;
 };
 
 }  // namespace zovrel::ui

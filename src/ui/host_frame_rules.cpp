@@ -6,13 +6,28 @@
 namespace zovrel::ui {
 
 namespace {
+constexpr unsigned CONTEXT_MENU = 0x007B;  // WM_CONTEXTMENU
 constexpr unsigned MOUSE_LEFT_UP = 0x0202;
 constexpr unsigned MOUSE_LEFT_DOUBLE_CLICK = 0x0203;
 constexpr unsigned MOUSE_RIGHT_UP = 0x0205;
+constexpr unsigned NOTIFY_SELECT = 0x0400;      // NIN_SELECT (WM_USER)
+constexpr unsigned NOTIFY_KEY_SELECT = 0x0401;  // NIN_KEYSELECT (WM_USER + 1)
 }  // namespace
 
-TrayAction TrayActionForMouseEvent(unsigned event) {
-    switch (event & 0xFFFF) {
+TrayAction TrayActionForEvent(unsigned event, bool version3) {
+    event &= 0xFFFF;
+    if (version3) {
+        switch (event) {
+            case NOTIFY_SELECT:
+            case NOTIFY_KEY_SELECT:
+                return TrayAction::ShowMain;
+            case CONTEXT_MENU:
+                return TrayAction::OpenMenu;
+            default:
+                return TrayAction::None;
+        }
+    }
+    switch (event) {
         case MOUSE_LEFT_UP:
         case MOUSE_LEFT_DOUBLE_CLICK:
             return TrayAction::ShowMain;

@@ -28,9 +28,12 @@ inline constexpr TrayMenuItem TRAY_MENU_ITEMS[] = {
 
 enum class TrayAction { None, ShowMain, OpenMenu };
 
-// The mouse event in the low word of the tray callback's lParam: a left click or double click
-// shows the main window, a right click opens the menu, anything else is ignored.
-TrayAction TrayActionForMouseEvent(unsigned event);
+// The event in the low word of the tray callback's lParam. With the icon's behaviour version 3
+// the shell follows a left click (WM_LBUTTONUP) with NIN_SELECT, a right click (WM_RBUTTONUP)
+// with WM_CONTEXTMENU, and reports the keyboard (Win+B, arrows, Enter, Space, the context-menu
+// key) as NIN_KEYSELECT and WM_CONTEXTMENU: only those act, so one click gives one show or one
+// menu. Without the version (an old shell, or one that refused it) the mouse events act.
+TrayAction TrayActionForEvent(unsigned event, bool version3);
 
 // A first run (no saved port) opens on the serial settings page, any other on the clipboard page.
 int StartPage(std::wstring_view savedPort);

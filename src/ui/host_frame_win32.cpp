@@ -119,7 +119,7 @@ void CMainFrame::OnDestroy() {
 }
 
 LRESULT CMainFrame::OnTrayNotify(LPARAM lParam) {
-    switch (TrayActionForMouseEvent(static_cast<unsigned>(LOWORD(lParam)))) {
+    switch (TrayActionForEvent(static_cast<unsigned>(LOWORD(lParam)), trayIcon_.UsesVersion3())) {
         case TrayAction::ShowMain:
             mainWindow_.ShowOnPage(PAGE_CLIPBOARD);
             break;
@@ -144,6 +144,8 @@ void CMainFrame::ShowTrayMenu() {
             ::AppendMenuW(menu.Get(), MF_STRING, static_cast<UINT_PTR>(item.command), item.text);
         }
     }
+    // The default item shows in bold, as Enter in the menu and a double click would choose it.
+    ::SetMenuDefaultItem(menu.Get(), ID_TRAY_SHOW_MAIN, FALSE);
     POINT cursor{};
     ::GetCursorPos(&cursor);
     // Without this the menu stays open when the user clicks elsewhere.

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "base/text.h"
+#include "ui/contrast_win32.h"
 #include "ui/history_list_rules.h"
 #include "ui/history_list_win32.h"
 #include "ui/image_conversion_win32.h"
@@ -16,9 +18,6 @@ namespace {
 constexpr wchar_t CLASS_NAME[] = L"ZovrelHoverPreview";
 constexpr DWORD STYLE = WS_POPUP | WS_BORDER;
 constexpr DWORD EX_STYLE = WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE;
-constexpr COLORREF FRAME_COLOUR = RGB(200, 200, 200);
-constexpr COLORREF TEXT_COLOUR = RGB(32, 32, 32);
-constexpr COLORREF SIZE_LINE_COLOUR = RGB(110, 110, 110);
 constexpr UINT TEXT_FORMAT = DT_WORDBREAK | DT_NOPREFIX | DT_EDITCONTROL;
 
 LayoutRect FromRect(const RECT& r) {
@@ -189,7 +188,7 @@ void CZovrelHoverPreviewWnd::Present(const ClipboardEntry& entry, const RECT& an
 
     if (entry.kind != ENTRY_KIND_IMAGE) {
         mode_ = 1;
-        text_ = hp::PreviewText(entry);
+        text_ = RemoveBidiControls(hp::PreviewText(entry));
         image_.Reset();
         imageWidth_ = imageHeight_ = 0;
         if (text_.empty()) {
@@ -392,8 +391,10 @@ void CZovrelHoverPreviewWnd::Paint(HDC dc) {
             ::ExcludeClipRect(dc, view.left, view.top, view.left + width, view.top + height);
         }
     }
-    FillSolid(dc, client, RGB(255, 255, 255));
-    ::SetDCBrushColor(dc, FRAME_COLOUR);
+    const SystemColours system = CurrentSystemColours();
+    const PreviewPalette palette = PreviewPaletteFor(highContrast_ ? &system : nullptr);
+    FillSolid(dc, client, palette.background);
+    ::SetDCBrushColor(dc, palette.frame);
     ::FrameRect(dc, &client, static_cast<HBRUSH>(::GetStockObject(DC_BRUSH)));
 
     ::SelectObject(dc, PreviewFont(dpi));
@@ -402,16 +403,46 @@ void CZovrelHoverPreviewWnd::Paint(HDC dc) {
         const int margin = ScaleForDpi(10, dpi);
         RECT area{client.left + margin, client.top + margin, client.right - margin,
                   client.bottom - margin};
-        ::SetTextColor(dc, TEXT_COLOUR);
+        ::SetTextColor(dc, palette.text);
         ::DrawTextW(dc, text_.c_str(), static_cast<int>(text_.size()), &area, TEXT_FORMAT);
     } else if (mode_ == 2) {
         RECT line = ToRect(hp::SizeLineRect(FromRect(client), dpi));
         const std::wstring size = hp::ImageSizeText(imageWidth_, imageHeight_);
-        ::SetTextColor(dc, SIZE_LINE_COLOUR);
+        ::SetTextColor(dc, palette.detail);
         ::DrawTextW(dc, size.c_str(), static_cast<int>(size.size()), &line,
                     DT_SINGLELINE | DT_VCENTER | DT_LEFT | DT_NOPREFIX);
     }
     ::RestoreDC(dc, saved);
+}
+
+bool CZovrelHoverPreviewWnd::PointerOnPreview() const {
+    POINT cursor{};
+    return dragging_ || (::GetCursorPos(&cursor) && ContainsScreenPoint(cursor));
+}
+
+void CZovrelHoverPreviewWnd::OnPointerMove(bool nonClient) {
+    // The scroll bars lie outside the client area: leaving the client for them is no leaving.
+    if (!tracking_ || trackingNonClient_ != nonClient) {
+        TRACKMOUSEEVENT track{sizeof(track), TME_LEAVE | (nonClient ? TME_NONCLIENT : 0u), Hwnd(),
+                              0};
+        tracking_ = ::TrackMouseEvent(&track) != FALSE;
+        trackingNonClient_ = nonClient;
+    }
+    ::KillTimer(Hwnd(), hp::HIDE_TIMER);
+}
+
+void CZovrelHoverPreviewWnd::OnPointerLeave() {
+    tracking_ = false;
+    if (!PointerOnPreview()) {
+        HideSoon();
+    }
+}
+
+void CZovrelHoverPreviewWnd::SetHighContrast(bool on) {
+    highContrast_ = on;
+    if (IsShown()) {
+        ::InvalidateRect(Hwnd(), nullptr, FALSE);
+    }
 }
 
 LRESULT CZovrelHoverPreviewWnd::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -429,7 +460,9 @@ LRESULT CZovrelHoverPreviewWnd::HandleMessage(UINT message, WPARAM wParam, LPARA
             }
             if (wParam == hp::HIDE_TIMER) {
                 ::KillTimer(Hwnd(), hp::HIDE_TIMER);
-                HidePreview();
+                if (!PointerOnPreview()) {
+                    HidePreview();
+                }
                 return 0;
             }
             break;
@@ -446,16 +479,24 @@ LRESULT CZovrelHoverPreviewWnd::HandleMessage(UINT message, WPARAM wParam, LPARA
         case WM_MOUSEACTIVATE:
             return MA_NOACTIVATE;  // never takes the focus, not even on a click
         case WM_MOUSEMOVE:
-            if (!tracking_) {
-                TRACKMOUSEEVENT track{sizeof(track), TME_LEAVE, Hwnd(), 0};
-                tracking_ = ::TrackMouseEvent(&track) != FALSE;
+        case WM_NCMOUSEMOVE:
+            OnPointerMove(message == WM_NCMOUSEMOVE);
+            if (message == WM_MOUSEMOVE) {
+                return 0;
             }
-            ::KillTimer(Hwnd(), hp::HIDE_TIMER);
-            return 0;
+            break;
         case WM_MOUSELEAVE:
-            tracking_ = false;
-            HideSoon();
+        case WM_NCMOUSELEAVE:
+            OnPointerLeave();
             return 0;
+        case WM_NCLBUTTONDOWN: {
+            // A scroll bar drag runs its own loop inside the default handling; the preview
+            // stays while it lasts, wherever the pointer goes meanwhile.
+            dragging_ = true;
+            const LRESULT result = DefaultHandling(message, wParam, lParam);
+            dragging_ = false;
+            return result;
+        }
         case WM_LBUTTONDOWN:
             OnButtonDown();
             return 0;

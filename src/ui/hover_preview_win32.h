@@ -28,6 +28,7 @@ class CZovrelHoverPreviewWnd : public WindowBase {
     void HidePreview();
     bool IsShown() const;
     bool ContainsScreenPoint(POINT point) const;
+    void SetHighContrast(bool on);
 
     // What is shown: 0 nothing, 1 a text, 2 an image.
     int Mode() const { return mode_; }
@@ -53,6 +54,10 @@ class CZovrelHoverPreviewWnd : public WindowBase {
     void OnScrollBar(bool vertical, WPARAM wParam);
     void OnWheel(WPARAM wParam);
     void OnButtonDown();
+    // The pointer on the client area or the scroll bars (non-client), and leaving either.
+    void OnPointerMove(bool nonClient);
+    void OnPointerLeave();
+    bool PointerOnPreview() const;
     void Paint(HDC dc);
     HFONT PreviewFont(int dpi);
 
@@ -76,6 +81,9 @@ class CZovrelHoverPreviewWnd : public WindowBase {
     UniqueFont font_;
     int fontDpi_ = 0;
     bool tracking_ = false;
+    bool trackingNonClient_ = false;
+    bool dragging_ = false;
+    bool highContrast_ = false;
 };
 
 }  // namespace zovrel::ui

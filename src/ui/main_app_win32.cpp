@@ -18,25 +18,23 @@ namespace {
 
 constexpr DWORD ERROR_MUTEX_EXISTS = 183;  // ERROR_ALREADY_EXISTS
 
-BOOL CALLBACK MatchRunningInstance(HWND window, LPARAM found) {
-    DWORD process = 0;
-    ::GetWindowThreadProcessId(window, &process);
-    wchar_t title[INSTANCE_TITLE_BUFFER] = {};
-    const int length = ::GetWindowTextW(window, title, INSTANCE_TITLE_BUFFER);
-    if (IsRunningInstanceWindow(process != ::GetCurrentProcessId(), ::IsWindowVisible(window) != 0,
-                                std::wstring_view(title, length > 0 ? length : 0))) {
-        *reinterpret_cast<HWND*>(found) = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 }  // namespace
 
 HWND FindRunningInstanceWindow() {
-    HWND found = nullptr;
-    ::EnumWindows(&MatchRunningInstance, reinterpret_cast<LPARAM>(&found));
-    return found;
+    // FindWindowEx walks the top-level windows of the class, hidden ones included.
+    const DWORD self = ::GetCurrentProcessId();
+    for (HWND window = ::FindWindowExW(nullptr, nullptr, MAIN_WINDOW_CLASS, nullptr);
+         window != nullptr; window = ::FindWindowExW(nullptr, window, MAIN_WINDOW_CLASS, nullptr)) {
+        DWORD process = 0;
+        ::GetWindowThreadProcessId(window, &process);
+        wchar_t className[64] = {};
+        const int length = ::GetClassNameW(window, className, 64);
+        if (IsRunningInstanceWindow(process != self,
+                                    std::wstring_view(className, length > 0 ? length : 0))) {
+            return window;
+        }
+    }
+    return nullptr;
 }
 
 CCP_MainApp::CCP_MainApp() = default;
@@ -69,8 +67,8 @@ bool CCP_MainApp::InitInstance() {
         instanceMutex_.Reset();
         foundRunningInstance_ = true;
         if (HWND running = FindRunningInstanceWindow()) {
-            // Only the foreground process may hand the foreground on; without this the user
-            // sees a flashing taskbar button instead of the window.
+            // Only the foreground process (this one, just started by the user) may hand the
+            // foreground on; without this the user sees a flashing taskbar button instead.
             DWORD process = 0;
             ::GetWindowThreadProcessId(running, &process);
             ::AllowSetForegroundWindow(process);

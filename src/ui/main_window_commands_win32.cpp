@@ -22,6 +22,7 @@
 #include "settings/settings_file.h"
 #include "transfer/transfer_protocol.h"
 #include "ui/about_dialog_win32.h"
+#include "ui/keyboard_rules.h"
 #include "ui/main_window_rules.h"
 #include "ui/ui_ids.h"
 
@@ -87,6 +88,19 @@ void CZovrelMainWnd::OnCommand(int id, int code) {
         case IDC_CANCEL_SETTINGS:
             SwitchPage(PAGE_CLIPBOARD);
             break;
+        case IDCANCEL:  // Esc, from the dialog manager
+            if (EscapeActionFor(currentPage_) == EscapeAction::HideWindow) {
+                OnClose();
+            } else {
+                SwitchPage(PAGE_CLIPBOARD);
+            }
+            break;
+        case ID_TRAY_EXIT:
+            // The tray's own "退出", so the host frame ends the program the one way it knows.
+            if (HWND host = ::GetWindow(Hwnd(), GW_OWNER)) {
+                ::PostMessageW(host, WM_COMMAND, ID_TRAY_EXIT, 0);
+            }
+            break;
         default:
             break;
     }
@@ -101,6 +115,9 @@ void CZovrelMainWnd::ShowMenuButtonMenu() {
     ::AppendMenuW(menu.Get(), MF_STRING, ID_MENU_SYSTEM, main_texts::kMenuSystem);
     ::AppendMenuW(menu.Get(), MF_SEPARATOR, 0, nullptr);
     ::AppendMenuW(menu.Get(), MF_STRING, ID_MENU_ABOUT, main_texts::kMenuAbout);
+    // For a user who never finds the tray icon.
+    ::AppendMenuW(menu.Get(), MF_SEPARATOR, 0, nullptr);
+    ::AppendMenuW(menu.Get(), MF_STRING, ID_TRAY_EXIT, main_texts::kMenuExit);
     RECT button{};
     ::GetWindowRect(controls_[2], &button);
     ::TrackPopupMenu(menu.Get(), TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, button.left,
@@ -127,7 +144,9 @@ void CZovrelMainWnd::ClearHistory() {
     if (history_.GetEntryCount() == 0) {
         return;
     }
-    if (AskMessageBox(main_texts::kConfirmClearHistory, MB_YESNO | MB_ICONQUESTION) != IDYES) {
+    // "否" is the default: an Enter pressed too early must not wipe the history.
+    if (AskMessageBox(main_texts::kConfirmClearHistory,
+                      MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES) {
         return;
     }
     // What is still on the clipboard must not come back as an entry.
@@ -185,7 +204,7 @@ void CZovrelMainWnd::CancelSend() {
     }
     engine.CancelSend();
     ShowTransferProgress(-1, main_texts::kCancelling);
-    ::EnableWindow(controls_[17], FALSE);
+    EnableControl(17, false);
 }
 
 void CZovrelMainWnd::Save() {
@@ -213,10 +232,10 @@ void CZovrelMainWnd::Save() {
     RefreshConnectionControls();
 }
 
-void CZovrelMainWnd::PutEntryOnClipboard(const ClipboardEntry& entry) {
+void CZovrelMainWnd::PutEntryOnClipboard(const ClipboardEntry& entry, bool filesChecked) {
     OwnClipboardWriteScope ownWrite;
     HWND owner = watcher_ != nullptr && watcher_->Window() != nullptr ? watcher_->Window() : Hwnd();
-    if (WriteEntryToClipboard(entry, owner)) {
+    if (WriteEntryToClipboard(entry, owner, filesChecked)) {
         if (watcher_ != nullptr) {
             watcher_->MarkClipboardAsOwn();
         }
@@ -232,9 +251,37 @@ LRESULT CZovrelMainWnd::OnHistoryActivate(int index) {
         return 0;
     }
     history_.MoveEntryToTop(index);
-    PutEntryOnClipboard(*entry);
+    if (entry->kind == ENTRY_KIND_FILES && !entry->files.empty()) {
+        // Which paths still exist is asked on a thread of its own: a path on a share that does
+        // not answer would hold the window, and the open clipboard, for many seconds.
+        CheckFilesThenPutOnClipboard(std::move(*entry));
+    } else {
+        PutEntryOnClipboard(*entry);
+    }
     RefreshHistoryList();
     return 0;
+}
+
+void CZovrelMainWnd::CheckFilesThenPutOnClipboard(ClipboardEntry entry) {
+    auto check = [target = postTarget_](ClipboardEntry copy) {
+        copy.files = ExistingPaths(copy.files);
+        auto checked = std::make_unique<ClipboardEntry>(std::move(copy));
+        if (target->Post(WM_FILES_CHECKED, 0, reinterpret_cast<LPARAM>(checked.get()))) {
+            checked.release();
+        }
+    };
+    try {
+        std::thread(check, std::move(entry)).detach();
+    } catch (const std::system_error&) {
+        SetStatusText(main_texts::kClipboardWriteFailed);
+    }
+}
+
+void CZovrelMainWnd::OnFilesChecked(ClipboardEntry* entry) {
+    std::unique_ptr<ClipboardEntry> owned(entry);
+    if (owned != nullptr) {
+        PutEntryOnClipboard(*owned, true);
+    }
 }
 
 LRESULT CZovrelMainWnd::OnHistoryDelete(int index) {
@@ -320,7 +367,9 @@ void CZovrelMainWnd::ShowTransferProgress(int percent, const std::wstring& text)
     if (const auto shown = TransferTextFor(percent, text)) {
         ::SetWindowTextW(controls_[15], shown->c_str());
     }
-    const ProgressBarState bar = ProgressBarFor(percent, GetTransferProtocol().IsSending());
+    ProgressBarState bar = ProgressBarFor(percent, GetTransferProtocol().IsSending());
+    // The bar belongs to the history page's connection bar; a settings page never shows it.
+    bar.shown = bar.shown && currentPage_ == PAGE_CLIPBOARD;
     if (bar.shown) {
         ::SendMessageW(controls_[16], PBM_SETPOS, static_cast<WPARAM>(bar.position), 0);
     }
@@ -332,7 +381,7 @@ void CZovrelMainWnd::UpdateTransferControls() {
         return;
     }
     const bool sending = GetTransferProtocol().IsSending();
-    ::EnableWindow(controls_[17], sending ? TRUE : FALSE);
+    EnableControl(17, sending);
     if (!sending) {
         ShowControl(controls_[16], false);
     }
@@ -344,8 +393,9 @@ void CZovrelMainWnd::RefreshConnectionControls() {
     }
     if (serialLink_ != nullptr) {
         const bool open = serialLink_->IsOpen();
-        ::EnableWindow(controls_[12], open ? FALSE : TRUE);
-        ::EnableWindow(controls_[13], open ? TRUE : FALSE);
+        // The button that comes on first, so a focused one going off can hand the focus to it.
+        EnableControl(open ? 13 : 12, true);
+        EnableControl(open ? 12 : 13, false);
         ::SetWindowTextW(controls_[14], open ? main_texts::kStateOpen : main_texts::kStateClosed);
     } else {
         ::SetWindowTextW(controls_[14], L"");
@@ -396,7 +446,13 @@ void CZovrelMainWnd::AppendLogLine(const std::wstring& text) {
     const bool atEnd =
         IsScrolledToEnd(infoRead, scroll.nMax, scroll.nPos, static_cast<int>(scroll.nPage));
     const int firstVisible = static_cast<int>(::SendMessageW(pane, EM_GETFIRSTVISIBLELINE, 0, 0));
+    DWORD selectionStart = 0;
+    DWORD selectionEnd = 0;
+    ::SendMessageW(pane, EM_GETSEL, reinterpret_cast<WPARAM>(&selectionStart),
+                   reinterpret_cast<LPARAM>(&selectionEnd));
+    const int lengthBefore = ::GetWindowTextLengthW(pane);
     const int removedLines = TrimLogPane();
+    const int removedChars = std::max(lengthBefore - ::GetWindowTextLengthW(pane), 0);
 
     const int length = ::GetWindowTextLengthW(pane);
     if (length == 0) {
@@ -417,6 +473,12 @@ void CZovrelMainWnd::AppendLogLine(const std::wstring& text) {
         return;
     }
     // Someone is reading older lines: keep the same lines in view, whatever the trim removed.
+    // The user's selection stays too (moved with the text a trim cut away), so copying from a
+    // busy log works.
+    const auto kept = [removedChars](DWORD at) {
+        return static_cast<WPARAM>(std::max(static_cast<int>(at) - removedChars, 0));
+    };
+    ::SendMessageW(pane, EM_SETSEL, kept(selectionStart), static_cast<LPARAM>(kept(selectionEnd)));
     const int wanted = std::max(firstVisible - removedLines, 0);
     const int now = static_cast<int>(::SendMessageW(pane, EM_GETFIRSTVISIBLELINE, 0, 0));
     ::SendMessageW(pane, EM_LINESCROLL, 0, static_cast<LPARAM>(wanted - now));

@@ -105,18 +105,27 @@ void CZovrelMainWnd::PaintBands(HDC dc) const {
         return;
     }
     const ClientSize client = CurrentClientSize();
+    // High Contrast: the bands in the colours the controls on them use by default.
+    const COLORREF band = highContrast_ ? ::GetSysColor(COLOR_BTNFACE) : kTopBandColour;
+    const COLORREF body = highContrast_ ? ::GetSysColor(COLOR_WINDOW) : kBodyColour;
+    const COLORREF bottomBand = highContrast_ ? ::GetSysColor(COLOR_BTNFACE) : kBottomBandColour;
     const LayoutRect top = TopBand(client.width, dpi_);
-    FillSolid(dc, top, kTopBandColour);
+    FillSolid(dc, top, band);
     if (currentPage_ == PAGE_CLIPBOARD) {
         const LayoutRect bottom = BottomBand(client.width, client.height, dpi_);
-        FillSolid(dc, {0, top.Bottom(), client.width, bottom.y - top.Bottom()}, kBodyColour);
-        FillSolid(dc, bottom, kBottomBandColour);
+        FillSolid(dc, {0, top.Bottom(), client.width, bottom.y - top.Bottom()}, body);
+        FillSolid(dc, bottom, bottomBand);
     } else {
-        FillSolid(dc, {0, top.Bottom(), client.width, client.height - top.Bottom()}, kBodyColour);
+        FillSolid(dc, {0, top.Bottom(), client.width, client.height - top.Bottom()}, body);
     }
 }
 
 LRESULT CZovrelMainWnd::ControlColour(UINT message, HDC dc, HWND control) {
+    if (highContrast_) {
+        // The system's own colours, which the user chose to read by.
+        return DefaultHandling(message, reinterpret_cast<WPARAM>(dc),
+                               reinterpret_cast<LPARAM>(control));
+    }
     ::SetTextColor(dc, kControlTextColour);
     // Check boxes and read-only edit controls ask with WM_CTLCOLORSTATIC too.
     const bool isButton = message == WM_CTLCOLORBTN || HasClass(control, WC_BUTTONW);

@@ -81,6 +81,7 @@ void FreeMessagePayload(UINT message, WPARAM, LPARAM lParam) {
             delete reinterpret_cast<std::wstring*>(lParam);
             break;
         case WM_RECEIVED_ENTRY:
+        case WM_FILES_CHECKED:
             delete reinterpret_cast<ClipboardEntry*>(lParam);
             break;
         default:
@@ -93,6 +94,10 @@ void DrainQueuedPayloads(HWND window) {
                   WM_SEND_RESULT < WM_SEND_PROGRESS);
     MSG message;
     while (::PeekMessageW(&message, window, WM_APPEND_LOG_TEXT, WM_SEND_PROGRESS,
+                          PM_REMOVE | PM_NOYIELD)) {
+        FreeMessagePayload(message.message, message.wParam, message.lParam);
+    }
+    while (::PeekMessageW(&message, window, WM_FILES_CHECKED, WM_FILES_CHECKED,
                           PM_REMOVE | PM_NOYIELD)) {
         FreeMessagePayload(message.message, message.wParam, message.lParam);
     }

@@ -126,7 +126,13 @@ std::wstring EntryFolderPath(const ClipboardEntry& entry) {
     if (cut == std::wstring::npos) {
         cut = path.rfind(L'/');
     }
-    return cut == std::wstring::npos ? path : path.substr(0, cut);
+    if (cut == std::wstring::npos) {
+        return path;
+    }
+    // "C:" alone names the drive's current folder, not its root: a file in a root opens the
+    // root itself.
+    const bool driveRoot = cut == 2 && path[1] == L':';
+    return path.substr(0, cut == 0 || driveRoot ? cut + 1 : cut);
 }
 
 HistoryListPlace PlaceHistoryList(int rowCount, int topIndex, int selection, int count) {

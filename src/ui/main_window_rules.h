@@ -39,6 +39,9 @@ inline constexpr wchar_t kCancelSettings[] = L"取消";
 inline constexpr wchar_t kMenuSerialSettings[] = L"串口设置";
 inline constexpr wchar_t kMenuSystem[] = L"系统";
 inline constexpr wchar_t kMenuAbout[] = L"关于";
+inline constexpr wchar_t kMenuExit[] = L"退出";
+// The menu button's accessible name (its picture has no text of its own).
+inline constexpr wchar_t kMenuButtonName[] = L"菜单";
 
 inline constexpr wchar_t kStateOpen[] = L"open";
 inline constexpr wchar_t kStateClosed[] = L"closed";

@@ -15,14 +15,15 @@
 #include "settings/settings_file.h"
 #include "ui/about_dialog_win32.h"
 #include "ui/image_conversion_win32.h"
+#include "ui/keyboard_rules.h"
 #include "ui/main_window_rules.h"
+#include "ui/single_instance.h"
 #include "ui/ui_ids.h"
+#include "ui/window_placement.h"
 
 namespace zovrel::ui {
 
 namespace {
-
-constexpr wchar_t kClassName[] = L"ZovrelMainWnd";
 
 // The window's rectangle at 96 DPI: left 100, top 100, 560 x 720.
 constexpr int kInitialLeft = 100;
@@ -108,7 +109,7 @@ bool CZovrelMainWnd::Create(HWND owner) {
     windowClass.style = CS_HREDRAW | CS_VREDRAW;
     windowClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    windowClass.lpszClassName = kClassName;
+    windowClass.lpszClassName = MAIN_WINDOW_CLASS;
     // The program's icon for the taskbar and Alt+Tab, in both sizes.
     windowClass.hIcon = static_cast<HICON>(
         ::LoadImageW(ModuleInstance(), MAKEINTRESOURCEW(IDI_ZOVREL), IMAGE_ICON,
@@ -131,6 +132,8 @@ bool CZovrelMainWnd::OnCreate() {
     CreateFonts();
     CreateControls();
     ApplyFonts();
+    ApplyContrast();
+    RestorePlacement();
     SwitchPage(PAGE_CLIPBOARD);
 
     const std::wstring logPath = LogFilePath(LocalNow());
@@ -214,6 +217,70 @@ void CZovrelMainWnd::CreateControls() {
     if (splitter_.CreateSplitter(this, 1, Hwnd(), IDC_SPLITTER)) {
         controls_[25] = splitter_.Hwnd();
     }
+    ApplyTabOrder();
+}
+
+void CZovrelMainWnd::ApplyTabOrder() {
+    // Tab follows the order of the children; creation order is the table's, not the screen's.
+    HWND previous = HWND_TOP;
+    for (int number : ControlsInTabOrder()) {
+        HWND control = controls_[static_cast<size_t>(number)];
+        if (control != nullptr && number != 7) {
+            ::SetWindowPos(control, previous, 0, 0, 0, 0,
+                           SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOREDRAW);
+            previous = control;
+        }
+    }
+}
+
+void CZovrelMainWnd::EnableControl(int number, bool enabled) {
+    HWND control = controls_[static_cast<size_t>(number)];
+    if (control == nullptr) {
+        return;
+    }
+    if (!enabled && ::GetFocus() == control) {
+        // A disabled window keeps no focus: without this the keyboard would be left nowhere.
+        const int next = FocusAfterDisabling(number, [this](int candidate) {
+            HWND other = controls_[static_cast<size_t>(candidate)];
+            return other != nullptr && ::IsWindowEnabled(other) && ::IsWindowVisible(other);
+        });
+        ::SetFocus(controls_[static_cast<size_t>(next)]);
+    }
+    ::EnableWindow(control, enabled ? TRUE : FALSE);
+}
+
+void CZovrelMainWnd::FocusFirstControl() {
+    HWND first = controls_[static_cast<size_t>(FirstFocusControl(currentPage_))];
+    if (first == nullptr) {
+        return;
+    }
+    if (first == list_.Hwnd() && ::SendMessageW(first, LB_GETCURSEL, 0, 0) < 0 &&
+        ::SendMessageW(first, LB_GETCOUNT, 0, 0) > 0) {
+        // The list's keys act on the selected row: there is always one to act on.
+        ::SendMessageW(first, LB_SETCURSEL, 0, 0);
+    }
+    focusToRestore_ = first;
+    if (::GetActiveWindow() == Hwnd()) {
+        ::SetFocus(first);
+    }
+}
+
+void CZovrelMainWnd::OnActivate(bool active) {
+    if (!active) {
+        HWND focus = ::GetFocus();
+        if (focus != nullptr && ::IsChild(Hwnd(), focus)) {
+            focusToRestore_ = focus;
+        }
+        return;
+    }
+    HWND target = focusToRestore_;
+    if (target == nullptr || !::IsWindow(target) || !::IsWindowVisible(target) ||
+        !::IsWindowEnabled(target)) {
+        target = controls_[static_cast<size_t>(FirstFocusControl(currentPage_))];
+    }
+    if (target != nullptr && !::IsIconic(Hwnd())) {
+        ::SetFocus(target);
+    }
 }
 
 void CZovrelMainWnd::LoadMenuButtonPicture() {
@@ -226,7 +293,8 @@ void CZovrelMainWnd::LoadMenuButtonPicture() {
     // Without a picture the button stays blank.
     ::SendMessageW(button, BM_SETIMAGE, IMAGE_BITMAP,
                    reinterpret_cast<LPARAM>(menuButtonPicture_.Get()));
-    ::SetWindowTextW(button, L"");
+    // Not drawn (the button shows its picture); screen readers and UI Automation read it.
+    ::SetWindowTextW(button, main_texts::kMenuButtonName);
 }
 
 void CZovrelMainWnd::CreateFonts() {
@@ -327,6 +395,7 @@ void CZovrelMainWnd::SwitchPage(int page) {
         ::SendMessageW(controls_[22], BM_SETCHECK, ReadAutostart() ? BST_CHECKED : BST_UNCHECKED,
                        0);
     }
+    FocusFirstControl();
     ::InvalidateRect(Hwnd(), nullptr, TRUE);
 }
 
@@ -355,10 +424,8 @@ void CZovrelMainWnd::ShowOnPage(int page) {
                        std::max(height, minimum.height),
                        SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
-    if (!shownBefore_) {
-        FitIntoWorkArea();
-        shownBefore_ = true;
-    }
+    // Every time: the monitor it was on may be gone, or the work area smaller.
+    FitIntoWorkArea();
 
     // A minimised window is restored; showing alone would leave it on the taskbar.
     ::ShowWindow(Hwnd(), ::IsIconic(Hwnd()) ? SW_RESTORE : SW_SHOW);
@@ -367,6 +434,9 @@ void CZovrelMainWnd::ShowOnPage(int page) {
     ::SetWindowPos(Hwnd(), HWND_NOTOPMOST, 0, 0, 0, 0, kKeep);
     ::SetForegroundWindow(Hwnd());
     ::BringWindowToTop(Hwnd());
+    if (focusToRestore_ != nullptr && ::GetActiveWindow() == Hwnd()) {
+        ::SetFocus(focusToRestore_);
+    }
 }
 
 void CZovrelMainWnd::FitIntoWorkArea() {
@@ -385,6 +455,68 @@ void CZovrelMainWnd::FitIntoWorkArea() {
     if (!(fitted == window)) {
         ::SetWindowPos(Hwnd(), nullptr, fitted.x, fitted.y, fitted.w, fitted.h,
                        SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
+namespace {
+
+BOOL CALLBACK CollectWorkArea(HMONITOR monitor, HDC, LPRECT, LPARAM areas) {
+    MONITORINFO info{};
+    info.cbSize = sizeof(info);
+    if (::GetMonitorInfoW(monitor, &info)) {
+        const RECT& r = info.rcWork;
+        reinterpret_cast<std::vector<LayoutRect>*>(areas)->push_back(
+            {r.left, r.top, r.right - r.left, r.bottom - r.top});
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+void CZovrelMainWnd::RestorePlacement() {
+    std::vector<LayoutRect> workAreas;
+    ::EnumDisplayMonitors(nullptr, nullptr, &CollectWorkArea, reinterpret_cast<LPARAM>(&workAreas));
+    const std::optional<LayoutRect> saved =
+        RestoredWindowRect(ReadWindowPlacement(), dpi_, workAreas, MinimumWindowSize(currentPage_));
+    if (saved) {
+        ::SetWindowPos(Hwnd(), nullptr, saved->x, saved->y, saved->w, saved->h,
+                       SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
+void CZovrelMainWnd::SavePlacement() {
+    // A minimised or maximised window's rectangle is not the one to come back to.
+    if (!IsCreated() || ::IsIconic(Hwnd()) || ::IsZoomed(Hwnd()) || !::IsWindowVisible(Hwnd())) {
+        return;
+    }
+    RECT r{};
+    ::GetWindowRect(Hwnd(), &r);
+    const LayoutRect stored =
+        WindowRectToSave({r.left, r.top, r.right - r.left, r.bottom - r.top}, dpi_);
+    WriteWindowPlacement(stored.x, stored.y, stored.w, stored.h);
+}
+
+void CZovrelMainWnd::ForceHighContrast(std::optional<bool> on) {
+    forcedContrast_ = on;
+    ApplyContrast();
+}
+
+void CZovrelMainWnd::ApplyContrast() {
+    bool on = false;
+    if (forcedContrast_) {
+        on = *forcedContrast_;
+    } else {
+        HIGHCONTRASTW contrast{};
+        contrast.cbSize = sizeof(contrast);
+        on = ::SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof(contrast), &contrast, 0) &&
+             (contrast.dwFlags & HCF_HIGHCONTRASTON) != 0;
+    }
+    highContrast_ = on;
+    list_.SetHighContrast(on);
+    preview_.SetHighContrast(on);
+    if (IsCreated()) {
+        ::RedrawWindow(Hwnd(), nullptr, nullptr,
+                       RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME);
     }
 }
 
@@ -468,6 +600,23 @@ LRESULT CZovrelMainWnd::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
         case WM_CLOSE:
             OnClose();
             return 0;
+        case WM_ACTIVATE:
+            OnActivate(LOWORD(wParam) != WA_INACTIVE);
+            return 0;
+        case WM_SYSCOLORCHANGE:
+        case WM_SETTINGCHANGE:
+        case WM_THEMECHANGED:
+            ApplyContrast();
+            break;
+        case WM_SHOWWINDOW:
+            // Every way of hiding (closing, Esc, the tray's "退出") passes here, still visible.
+            if (wParam == FALSE) {
+                SavePlacement();
+            }
+            break;
+        case WM_DESTROY:
+            SavePlacement();
+            break;
         case WM_COMMAND:
             OnCommand(LOWORD(wParam), HIWORD(wParam));
             return 0;
@@ -511,6 +660,9 @@ LRESULT CZovrelMainWnd::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
         }
         case WM_RECEIVED_ENTRY:
             OnReceivedEntry(reinterpret_cast<ClipboardEntry*>(lParam));
+            return 0;
+        case WM_FILES_CHECKED:
+            OnFilesChecked(reinterpret_cast<ClipboardEntry*>(lParam));
             return 0;
         case WM_SHOW_MAIN:
             ShowOnPage(PAGE_CLIPBOARD);

@@ -9,6 +9,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -89,6 +90,10 @@ class CZovrelMainWnd : public WindowBase, public Notifier, public SplitterOwner 
     CZovrelHistoryListBox& HistoryList() { return list_; }
     CZovrelHoverPreviewWnd& Preview() { return preview_; }
     int SplitPosition() const { return splitPosition_; }
+    // Forces High Contrast on or off (tests; Wine always reports it off); none follows the
+    // system again.
+    void ForceHighContrast(std::optional<bool> on);
+    bool HighContrast() const { return highContrast_; }
     int Dpi() const { return dpi_; }
     bool LogShown() const { return logShown_; }
 
@@ -107,7 +112,18 @@ class CZovrelMainWnd : public WindowBase, public Notifier, public SplitterOwner 
     void OnDpiChanged(int dpi, const RECT* suggested);
     ClientSize MinimumWindowSize(int page) const;
     void FitIntoWorkArea();
+    // Size and position in the settings file, 96-DPI pixels; read once at creation.
+    void RestorePlacement();
+    void SavePlacement();
     void OnClose();
+    // Keyboard focus: the controls' Tab order, the first control of a page, focus kept over
+    // deactivation, and a focused control that is disabled handing the focus on.
+    void ApplyTabOrder();
+    void FocusFirstControl();
+    void OnActivate(bool active);
+    void EnableControl(int number, bool enabled);
+    // High Contrast: the system's setting unless a test forced one.
+    void ApplyContrast();
     void OnDestroyed();
 
     // Layout and painting (main_window_layout_win32.cpp).
@@ -135,7 +151,9 @@ class CZovrelMainWnd : public WindowBase, public Notifier, public SplitterOwner 
     void OnSendResult(bool success, std::wstring* text);
     void OnSendProgress(int percent, std::wstring* text);
     void OnReceivedEntry(ClipboardEntry* entry);
-    void PutEntryOnClipboard(const ClipboardEntry& entry);
+    void PutEntryOnClipboard(const ClipboardEntry& entry, bool filesChecked = false);
+    void CheckFilesThenPutOnClipboard(ClipboardEntry entry);
+    void OnFilesChecked(ClipboardEntry* entry);
     // The number of lines it removed.
     int TrimLogPane();
     void FillClipboardPortCombo();
@@ -168,7 +186,9 @@ class CZovrelMainWnd : public WindowBase, public Notifier, public SplitterOwner 
     CZovrelPaneSplitter splitter_;
 
     bool logShown_ = false;
-    bool shownBefore_ = false;
+    HWND focusToRestore_ = nullptr;
+    bool highContrast_ = false;
+    std::optional<bool> forcedContrast_;
     DesktopActions actions_;
     // Shared with every running send task, so their posts stop when the window goes.
     std::shared_ptr<WindowPostTarget> postTarget_;

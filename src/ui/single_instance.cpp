@@ -2,17 +2,8 @@
 
 namespace zovrel::ui {
 
-namespace {
-constexpr std::wstring_view MAIN_TITLE = L"zovrel";
-constexpr std::wstring_view PAGE_TITLE_PREFIX = L"zovrel - ";
-}  // namespace
-
-bool IsRunningInstanceTitle(std::wstring_view title) {
-    return title == MAIN_TITLE || title.starts_with(PAGE_TITLE_PREFIX);
-}
-
-bool IsRunningInstanceWindow(bool otherProcess, bool visible, std::wstring_view title) {
-    return otherProcess && visible && IsRunningInstanceTitle(title);
+bool IsRunningInstanceWindow(bool otherProcess, std::wstring_view className) {
+    return otherProcess && className == MAIN_WINDOW_CLASS;
 }
 
 }  // namespace zovrel::ui

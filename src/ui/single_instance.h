@@ -1,22 +1,20 @@
 #pragma once
 
 // How a second start of the program recognises the first: one named mutex per session, and the
-// running instance's main window found by its title (never by the hidden host frame, whose title
-// matches neither form).
+// running instance's main window found by its window class in another process, hidden or not.
+// A title is never used: any program (a folder window, a browser tab) can carry "zovrel".
 
 #include <string_view>
 
 namespace zovrel::ui {
 
 inline constexpr wchar_t INSTANCE_MUTEX_NAME[] = L"zovrel Is Now Running";
-// Titles are read into a buffer of this many characters, terminator included.
-inline constexpr int INSTANCE_TITLE_BUFFER = 256;
+// The main window's class; every version's main window has it and answers WM_SHOW_MAIN.
+inline constexpr wchar_t MAIN_WINDOW_CLASS[] = L"ZovrelMainWnd";
 
-// "zovrel" exactly, or "zovrel - " followed by anything (a page name).
-bool IsRunningInstanceTitle(std::wstring_view title);
-
-// A top-level window is taken for the running instance when it belongs to another process, is
-// visible and carries one of the main window's titles.
-bool IsRunningInstanceWindow(bool otherProcess, bool visible, std::wstring_view title);
+// A top-level window is taken for the running instance when it belongs to another process and
+// has the main window's class (compared exactly, as the class was registered). Visibility does
+// not count: the running copy usually sits hidden in the tray.
+bool IsRunningInstanceWindow(bool otherProcess, std::wstring_view className);
 
 }  // namespace zovrel::ui

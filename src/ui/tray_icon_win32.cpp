@@ -94,11 +94,16 @@ bool CTrayNotifyIcon::Create(HWND notifyWindow, UINT iconId, const std::wstring&
     }
     created_ = true;
     hidden_ = !show;
+    SetBehaviourVersion();
+    return true;
+}
+
+void CTrayNotifyIcon::SetBehaviourVersion() {
+    versionSet_ = false;
     if (shellVersion_ >= 1) {
         data_.uVersion = BEHAVIOUR_VERSION;
-        Notify(NIM_SETVERSION);
+        versionSet_ = Notify(NIM_SETVERSION);
     }
-    return true;
 }
 
 void CTrayNotifyIcon::SetDefaultMenuItem(UINT item, bool byPosition) {
@@ -138,6 +143,11 @@ void CTrayNotifyIcon::AddAgain() {
     }
     if (Notify(NIM_ADD)) {
         created_ = true;
+        // A new taskbar knows nothing of the old icon's version; without it clicks would be
+        // reported the old way while the host frame listens for the new one.
+        SetBehaviourVersion();
+    } else {
+        versionSet_ = false;
     }
 }
 

@@ -32,6 +32,9 @@ class CTrayNotifyIcon : public WindowBase {
     int ShellVersion() const { return shellVersion_; }
     bool IsAdded() const { return created_; }
     bool IsIconHidden() const { return hidden_; }
+    // The shell took behaviour version 3: clicks and keys arrive as NIN_SELECT, NIN_KEYSELECT
+    // and WM_CONTEXTMENU.
+    bool UsesVersion3() const { return versionSet_; }
     // The menu resource loaded by Create (its first sub-menu carries the default item).
     HMENU Menu() const { return menu_.Get(); }
 
@@ -42,6 +45,7 @@ class CTrayNotifyIcon : public WindowBase {
     bool Notify(DWORD message);
     void ApplyDefaultMenuItem();
     void AddAgain();
+    void SetBehaviourVersion();
 
     NOTIFYICONDATAW data_{};
     UniqueMenu menu_;
@@ -50,6 +54,7 @@ class CTrayNotifyIcon : public WindowBase {
     int shellVersion_ = 0;
     bool created_ = false;
     bool hidden_ = false;
+    bool versionSet_ = false;
     // Between Create and Remove: the icon belongs in the notification area.
     bool wanted_ = false;
     UINT taskbarCreated_ = 0;

@@ -17,6 +17,9 @@ constexpr unsigned WM_SHOW_MAIN = 1266;
 constexpr unsigned WM_SEND_RESULT = 1267;
 constexpr unsigned WM_SEND_PROGRESS = 1268;
 constexpr unsigned WM_HISTORY_OPEN_FOLDER = 1269;
+// A files entry whose paths were checked off the window's thread, ready for the clipboard;
+// lParam is a heap ClipboardEntry holding only the paths that exist (the receiver frees it).
+constexpr unsigned WM_FILES_CHECKED = 1270;
 // The tray icon's callback to the host frame.
 constexpr unsigned WM_TRAY_NOTIFY = 1124;
 

@@ -60,5 +60,13 @@ TEST(Text, LeadingNumbersSaturateAndTheUnsignedFormWraps) {
     EXPECT_EQ(ParseLeadingUInt32(L"-4294967296"), UINT32_MAX);
 }
 
+TEST(Text, BidiControlsAreRemovedAndTheirNeighboursKept) {
+    // Each range's first and last member goes; the characters just outside stay.
+    EXPECT_EQ(RemoveBidiControls(L"a\u2029\u202A\u202E\u202Fb\u2065\u2066\u2069\u206Ac"),
+              L"a\u2029\u202Fb\u2065\u206Ac");
+    EXPECT_EQ(RemoveBidiControls(L"invoice\u202Efdp.exe"), L"invoicefdp.exe");
+    EXPECT_EQ(RemoveBidiControls(L"\u2067\u2068"), L"");
+}
+
 }  // namespace
 }  // namespace zovrel

@@ -16,6 +16,8 @@ from harness import (SERIALCOMM, SOURCE, Desktop, MainLayout, Program, poll,  # 
                      read_text, reg_values)
 
 EXE = os.environ.get("ZOVREL_EXE", "")
+HELPER = os.environ.get("ZOVREL_E2E_HELPER", "")  # another Windows program (desktop_helper)
+NIN_KEYSELECT = 0x401
 PREFIX = os.environ.get("ZOVREL_E2E_WINEPREFIX") or os.path.join(SOURCE, "build", "wine-e2e")
 TEXT_FROM_DEVICE = "你好，来自设备的文字 ✓ zovrel"
 TEXT_COPIED = "另一个程序复制的文字: copied by xclip ✓"
@@ -237,18 +239,22 @@ class SecondStartTrayAndExit(AppTest):
         prog.wait_title("zovrel")
         self.assertEqual(prog.settings().get("UartComPort"), self.port)
 
-        # Hidden in the tray (here on the settings page): a second start ends silently.
+        # Hidden in the tray (here on the settings page): a second start brings it back on page 0.
         self.open_settings_page(window)
         desktop.activate(window)
         desktop.key("alt+F4")
         poll(lambda: not desktop.windows("^zovrel"), 10, message="closing did not hide it")
         self.assertEqual(prog.launch().wait(60), 0)
+        self.assertEqual(prog.wait_title("zovrel"), window)
         self.assertEqual(prog.proc.poll(), None)
-        self.assertEqual(desktop.windows("^zovrel"), [])
         self.assertEqual(read_text(index), saved)
-        self.shot("hidden-second-start-silent")
+        self.shot("hidden-second-start-shows-it")
 
-        # A left click on the tray icon shows the window on page 0.
+        # A left click on the tray icon shows the window on page 0 (one show: the click's
+        # WM_LBUTTONUP is followed by NIN_SELECT, and only that acts).
+        desktop.activate(window)
+        desktop.key("alt+F4")
+        poll(lambda: not desktop.windows("^zovrel"), 10, message="closing did not hide it")
         desktop.tray_click(1)
         self.assertEqual(prog.wait_title("zovrel"), window)
         self.shot("tray-click-shows-page-0")
@@ -266,6 +272,86 @@ class SecondStartTrayAndExit(AppTest):
         self.assertEqual(prog.history(), rows)
         self.shot("restarted-same-rows")
         self.assertEqual(self.exit_from_tray_menu(), 0)
+
+
+class KeyboardOnly(AppTest):
+    """No mouse event at all. Wine's tray has no keyboard: the tray's keyboard selection
+    (NIN_KEYSELECT) is posted to the program as the shell would post it."""
+
+    def helper(self, *args, **kw):
+        return subprocess.Popen([WINE_RUN, HELPER, *args], env=self.desktop.env,
+                                stdin=subprocess.DEVNULL, **kw)
+
+    def test_tray_keys_enter_delete_row_menu_escape_and_second_starts(self):
+        if not HELPER or not os.path.exists(HELPER):
+            self.skipTest("ZOVREL_E2E_HELPER does not name the built desktop_helper.exe")
+        desktop, prog = self.desktop, self.prog
+        window = self.start_on_saved_port()
+        for text in ("第一 one", "第二 two", "第三 three"):
+            desktop.copy_text(text)
+            prog.wait_history(len(prog.history()) + 1)
+
+        def visible():
+            return window in desktop.windows("^zovrel")
+
+        def texts():
+            return [e[2] for e in prog.history()]
+
+        # Esc on the history page hides the window.
+        desktop.activate(window)
+        desktop.key("Escape")
+        poll(lambda: not visible(), 10, message="Esc did not hide the window")
+
+        # The tray's keyboard selection shows it on page 0 with the list focused, a row selected.
+        self.assertEqual(self.helper("post-tray", str(NIN_KEYSELECT)).wait(60), 0)
+        poll(visible, 10, message="NIN_KEYSELECT did not show the window")
+        self.assertEqual(prog.title(window), "zovrel")
+        desktop.activate(window)
+        self.shot("focus-mark-on-the-first-row")
+
+        # Down, Enter: the second row goes to the X clipboard (and to the top of the list).
+        desktop.key("Down", "Return")
+        poll(lambda: desktop.clipboard_text() == "第二 two", 10,
+             message="Enter did not put the selected row on the clipboard")
+        poll(lambda: texts()[0] == "第二 two", 10)
+
+        # Delete removes the selected row (the selection stayed on row 2: "第三 three").
+        desktop.key("Delete")
+        poll(lambda: texts() == ["第二 two", "第一 one"], 10, message="Delete removed no row")
+
+        # The context-menu key on the first row: its menu, first item "发送"; the device gets it.
+        mark = len(self.sim.events)
+        desktop.key("Home", "Menu")
+        self.popup(lambda p: p[4] > 30, "the context-menu key opened no row menu")
+        self.shot("row-menu")
+        desktop.key("Down", "Return")
+        self.assertEqual(self.device_got(mark)[1], "第二 two".encode("utf-8"))
+
+        # Hidden again, a second start brings it back.
+        desktop.activate(window)
+        desktop.key("Escape")
+        poll(lambda: not visible(), 10, message="Esc did not hide the window")
+        self.assertEqual(prog.launch().wait(60), 0)
+        poll(visible, 10, message="a second start did not show the hidden window")
+
+        # With a window of another program titled "zovrel" open, a second start still reaches
+        # the program, and that window gets nothing.
+        stand_in = self.helper("stand-in", "zovrel", stdout=subprocess.PIPE)
+        self.addCleanup(lambda: (stand_in.kill(), stand_in.wait(), stand_in.stdout.close()))
+        self.assertEqual(stand_in.stdout.readline().strip(), b"ready")
+        other = poll(lambda: [w for w in desktop.windows("^zovrel$") if w != window], 10)[0]
+        desktop.activate(window)
+        desktop.key("Escape")
+        poll(lambda: not visible(), 10, message="Esc did not hide the window")
+        self.assertEqual(prog.launch().wait(60), 0)
+        poll(visible, 10, message="a second start did not reach the program")
+        self.shot("second-start-beside-a-stand-in")
+        self.assertIn(other, desktop.windows("^zovrel$"))
+        desktop.activate(other)
+        desktop.key("alt+F4")
+        self.assertEqual(stand_in.wait(30), 0)
+        self.assertEqual(stand_in.stdout.read().strip(), b"", "the stand-in got a message")
+        self.assertEqual(prog.proc.poll(), None)
 
 
 class LinkLossAndExitDuringSend(AppTest):

@@ -22,6 +22,9 @@ TEST(SafeReceivedFileName, OrdinaryNamesStayAndDangerousOnesAreMadeHarmless) {
         const std::wstring s = c;
         cases.emplace_back(s.substr(0, s.find(L'=')), s.substr(s.find(L'=') + 1));
     }
+    // A reversed extension never reaches the disk: "photo\u202Egnp.exe" shows as "photoexe.png".
+    cases.emplace_back(L"photo\u202Egnp.exe", L"photognp.exe");
+    cases.emplace_back(L"\u2066CON\u2069.txt", L"_CON.txt");
     for (const wchar_t* name : {L"ünïcödé 文件.txt", L".bashrc", L"a..b", L"CONSOLE.txt", L"com10"})
         cases.emplace_back(name, name);
     // Device names, whatever their case or extension, get a "_" in front.

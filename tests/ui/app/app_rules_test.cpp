@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cwchar>
 #include <string>
 
 #include "support/fake_ticks.h"
@@ -14,57 +15,47 @@
 namespace zovrel::ui {
 namespace {
 
-TEST(SingleInstanceTest, TitlesOfTheMainWindowMatchAndNothingElse) {
-    const std::pair<std::wstring, bool> cases[] = {
-        {L"zovrel", true},
-        {L"zovrel - 串口设置", true},
-        {L"zovrel - ", true},  // the nine characters alone
-        {std::wstring(L"zovrel - ") + std::wstring(300, L'x'), true},
-        {L"zovrel_host", false},  // the hidden host frame
-        {L"zovrel -", false},
-        {L"zovrel-串口设置", false},
-        {L"zovrelx", false},
-        {L"Zovrel", false},  // case matters
-        {L" zovrel", false},
-        {L"zovrel ", false},
-        {L"", false},
-    };
-    for (const auto& [title, match] : cases) {
-        EXPECT_EQ(IsRunningInstanceTitle(title), match) << std::string(title.begin(), title.end());
-    }
-}
-
-TEST(SingleInstanceTest, OnlyVisibleWindowsOfAnotherProcessCount) {
+TEST(SingleInstanceTest, OnlyTheMainWindowClassOfAnotherProcessCounts) {
     struct Case {
         bool otherProcess;
-        bool visible;
-        const wchar_t* title;
+        const wchar_t* className;
         bool match;
     };
     const Case cases[] = {
-        {true, true, L"zovrel - 系统", true},
-        {true, false, L"zovrel", false},  // the first instance sits hidden in the tray
-        {false, true, L"zovrel", false},  // our own window
-        {true, true, L"zovrel_host", false},
+        {true, L"ZovrelMainWnd", true},    {false, L"ZovrelMainWnd", false},  // our own window
+        {true, L"ZovrelHostFrame", false},  // the hidden host frame
+        {true, L"CabinetWClass", false},    // a folder window titled "zovrel"
+        {true, L"zovrelmainwnd", false},    // registered names are compared as registered
+        {true, L"ZovrelMainWnd2", false},  {true, L"", false},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(IsRunningInstanceWindow(c.otherProcess, c.visible, c.title), c.match)
-            << c.otherProcess << c.visible;
+        EXPECT_EQ(IsRunningInstanceWindow(c.otherProcess, c.className), c.match)
+            << c.otherProcess << ' ' << std::string(c.className, c.className + wcslen(c.className));
     }
 }
 
-TEST(HostFrameRulesTest, TrayMouseEventsAndTheFirstPage) {
-    const std::pair<unsigned, TrayAction> events[] = {
-        {0x0202, TrayAction::ShowMain},      // left button up
-        {0x0203, TrayAction::ShowMain},      // left double click
-        {0x0205, TrayAction::OpenMenu},      // right button up
-        {0x0201, TrayAction::None},          // left button down
-        {0x0200, TrayAction::None},          // mouse move
-        {0x0400, TrayAction::None},          // NIN_SELECT
-        {0x01230205, TrayAction::OpenMenu},  // only the low word counts
+TEST(HostFrameRulesTest, TrayEventsGiveOneActionPerClickAndTheFirstPage) {
+    struct Case {
+        unsigned event;
+        TrayAction version3;  // what the event does with the icon's version 3
+        TrayAction old;       // and without it
     };
-    for (const auto& [event, action] : events) {
-        EXPECT_EQ(TrayActionForMouseEvent(event), action) << std::hex << event;
+    const Case cases[] = {
+        {0x0202, TrayAction::None, TrayAction::ShowMain},      // left up: NIN_SELECT follows
+        {0x0203, TrayAction::None, TrayAction::ShowMain},      // left double click
+        {0x0400, TrayAction::ShowMain, TrayAction::None},      // NIN_SELECT
+        {0x0401, TrayAction::ShowMain, TrayAction::None},      // NIN_KEYSELECT: Enter, Space
+        {0x0205, TrayAction::None, TrayAction::OpenMenu},      // right up: WM_CONTEXTMENU follows
+        {0x007B, TrayAction::OpenMenu, TrayAction::None},      // WM_CONTEXTMENU
+        {0x0201, TrayAction::None, TrayAction::None},          // left button down
+        {0x0200, TrayAction::None, TrayAction::None},          // mouse move
+        {0x0402, TrayAction::None, TrayAction::None},          // NIN_BALLOONSHOW
+        {0x0123007B, TrayAction::OpenMenu, TrayAction::None},  // only the low word counts
+        {0x01230205, TrayAction::None, TrayAction::OpenMenu},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(TrayActionForEvent(c.event, true), c.version3) << std::hex << c.event;
+        EXPECT_EQ(TrayActionForEvent(c.event, false), c.old) << std::hex << c.event;
     }
     // A first run (no saved port) opens on the settings page.
     const std::pair<const wchar_t*, int> pages[] = {{L"", PAGE_SERIAL_SETTINGS},

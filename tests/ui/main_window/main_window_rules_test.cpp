@@ -137,7 +137,15 @@ TEST(MainWindowRules, EntryFolderPath) {
         {"backslash wins over a later slash", ENTRY_KIND_FILES, {L"C:\\a/b\\c/d"}, L"", L"C:\\a/b"},
         {"no separator: the whole path", ENTRY_KIND_FILES, {L"name"}, L"", L"name"},
         {"nothing at all", ENTRY_KIND_FILES, {L""}, L"", L""},
-        {"root file", ENTRY_KIND_FILES, {L"\\f"}, L"", L""},
+        {"root of the current drive", ENTRY_KIND_FILES, {L"\\f"}, L"", L"\\"},
+        {"drive root: the root, not the drive's current folder",
+         ENTRY_KIND_FILES,
+         {L"C:\\f.txt"},
+         L"",
+         L"C:\\"},
+        {"drive root with a slash", ENTRY_KIND_FILES, {L"D:/f"}, L"", L"D:/"},
+        {"a share's top folder", ENTRY_KIND_FILES, {L"\\\\srv\\share\\f"}, L"", L"\\\\srv\\share"},
+        {"a folder named like a drive", ENTRY_KIND_FILES, {L"C:\\a:\\f"}, L"", L"C:\\a:"},
         {"text entries open nothing", ENTRY_KIND_TEXT, {}, L"C:\\a\\b", L""},
     };
     for (const auto& c : cases) {

@@ -153,10 +153,13 @@ class HostFrameTest : public GuiTest {
     HeldPort* port_ = nullptr;
 };
 
-TEST_F(HostFrameTest, TrayCallbackShowsTheClipboardPageOnLeftClicksOnly) {
+TEST_F(HostFrameTest, TrayCallbackShowsTheClipboardPageOnSelectionOnly) {
     auto frame = MakeFrame();
     HWND main = frame->MainWindow().Hwnd();
-    const std::pair<UINT, bool> cases[] = {{WM_LBUTTONUP, true}, {WM_MOUSEMOVE, false}};
+    // Wine's tray takes version 3 and, like Windows, follows WM_LBUTTONUP with NIN_SELECT.
+    ASSERT_TRUE(frame->TrayIcon().UsesVersion3());
+    const std::pair<UINT, bool> cases[] = {
+        {NIN_SELECT, true}, {NIN_KEYSELECT, true}, {WM_LBUTTONUP, false}, {WM_MOUSEMOVE, false}};
     for (const auto& [event, shows] : cases) {
         frame->MainWindow().SwitchPage(PAGE_SYSTEM);
         ::ShowWindow(main, SW_HIDE);
@@ -171,6 +174,7 @@ TEST_F(HostFrameTest, TrayCallbackShowsTheClipboardPageOnLeftClicksOnly) {
 struct MenuSnapshot {
     std::vector<std::wstring> items;  // "-" for a separator
     HWND foreground = nullptr;
+    UINT defaultItem = static_cast<UINT>(-1);  // by command
 };
 MenuSnapshot* g_snapshot = nullptr;
 
@@ -192,10 +196,11 @@ void CALLBACK ReadOpenMenu(HWND, UINT, UINT_PTR timer, DWORD) {
         g_snapshot->items.push_back((info.fType & MFT_SEPARATOR) ? L"-" : text);
     }
     g_snapshot->foreground = ::GetForegroundWindow();
+    g_snapshot->defaultItem = ::GetMenuDefaultItem(menu, FALSE, 0);
     ::EndMenu();
 }
 
-TEST_F(HostFrameTest, RightClickOpensTheTrayMenuOwnedByTheForegroundHostFrame) {
+TEST_F(HostFrameTest, ContextMenuOpensTheTrayMenuOwnedByTheForegroundHostFrame) {
     auto frame = MakeFrame();
     // Focus changes from showing the main window arrive from the X server a little later.
     PumpMessages(300);
@@ -203,10 +208,11 @@ TEST_F(HostFrameTest, RightClickOpensTheTrayMenuOwnedByTheForegroundHostFrame) {
     g_snapshot = &snapshot;
     // Dispatched by the menu's own modal loop.
     const UINT_PTR timer = ::SetTimer(nullptr, 0, 20, &ReadOpenMenu);
-    EXPECT_EQ(::SendMessageW(frame->Hwnd(), WM_TRAY_NOTIFY, IDR_TRAY_MENU, WM_RBUTTONUP), 1);
+    EXPECT_EQ(::SendMessageW(frame->Hwnd(), WM_TRAY_NOTIFY, IDR_TRAY_MENU, WM_CONTEXTMENU), 1);
     ::KillTimer(nullptr, timer);
     g_snapshot = nullptr;
     ASSERT_EQ(snapshot.items, (std::vector<std::wstring>{L"显示主窗口", L"-", L"退出"}));
+    EXPECT_EQ(snapshot.defaultItem, static_cast<UINT>(ID_TRAY_SHOW_MAIN));  // shown in bold
     EXPECT_EQ(snapshot.foreground, frame->Hwnd());
     // Built afresh each time: no menu is left behind for the next click.
     PumpPending();

@@ -141,6 +141,18 @@ TEST_F(AboutDialogTest, LinksShowTheHandAndOpenTheirTargetsAndOkEndsTheModalRun)
     }
     EXPECT_EQ(opened_, (std::vector<std::wstring>{L"mailto:support@zovrel.example",
                                                   L"https://community.zovrel.example"}));
+
+    // From the keyboard: Tab reaches the links ("确定" has the first focus), Enter on one opens
+    // it and leaves the dialog open.
+    EXPECT_EQ(::GetFocus(), ::GetDlgItem(dialog, IDOK));
+    for (int id : {IDC_ABOUT_EMAIL, IDC_ABOUT_LINK}) {
+        EXPECT_NE(::GetWindowLongW(::GetDlgItem(dialog, id), GWL_STYLE) & WS_TABSTOP, 0) << id;
+    }
+    ::SetFocus(::GetDlgItem(dialog, IDC_ABOUT_LINK));
+    ::SendMessageW(dialog, WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(opened_.size(), 3u);
+    EXPECT_EQ(opened_.back(), L"https://community.zovrel.example");
+    EXPECT_TRUE(::IsWindow(dialog));
     ::DestroyWindow(dialog);
 
     // Modal: the owner's timer fires once the loop is idle, finds the dialog and presses OK;

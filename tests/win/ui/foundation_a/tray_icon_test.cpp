@@ -99,7 +99,7 @@ TEST_F(TrayIconTest, LongTooltipIsCutAndAHiddenIconCarriesItsState) {
     // A recreated taskbar gets it back hidden.
     calls_.clear();
     SendTaskbarCreated();
-    ASSERT_EQ(calls_.size(), 2u);
+    ASSERT_GE(calls_.size(), 2u);
     EXPECT_EQ(calls_[1].message, static_cast<DWORD>(NIM_ADD));
     EXPECT_EQ(calls_[1].data.uFlags, ICON_FLAGS | NIF_STATE);
     EXPECT_EQ(calls_[1].data.dwState, static_cast<DWORD>(NIS_HIDDEN));
@@ -114,7 +114,15 @@ TEST_F(TrayIconTest, TaskbarCreatedBroadcastAddsTheIconAgain) {
     EXPECT_EQ(calls_[0].message, static_cast<DWORD>(NIM_DELETE));
     EXPECT_EQ(calls_[1].message, static_cast<DWORD>(NIM_ADD));
     EXPECT_EQ(calls_[1].data.uFlags, ICON_FLAGS);
-    EXPECT_EQ(calls_.size(), 2u);  // the behaviour version is not set again
+    // The new taskbar is told the behaviour version again: without it clicks would come the old
+    // way while the host frame waits for NIN_SELECT.
+    if (tray_->ShellVersion() >= 1) {
+        ASSERT_EQ(calls_.size(), 3u);
+        EXPECT_EQ(calls_[2].message, static_cast<DWORD>(NIM_SETVERSION));
+        EXPECT_TRUE(tray_->UsesVersion3());
+    } else {
+        EXPECT_EQ(calls_.size(), 2u);
+    }
 }
 
 TEST_F(TrayIconTest, IconRefusedAtStartIsAddedWhenTheTaskbarComes) {
@@ -125,7 +133,7 @@ TEST_F(TrayIconTest, IconRefusedAtStartIsAddedWhenTheTaskbarComes) {
     shellAnswer_ = TRUE;
     calls_.clear();
     SendTaskbarCreated();
-    ASSERT_EQ(calls_.size(), 2u);
+    ASSERT_GE(calls_.size(), 2u);
     EXPECT_EQ(calls_[1].message, static_cast<DWORD>(NIM_ADD));
     EXPECT_TRUE(tray_->IsAdded());
 }

@@ -178,10 +178,20 @@ TEST_F(HistoryListWindowTest, ButtonsHighlightAndSendTheirRequestsWithoutSelecti
     EXPECT_EQ(host_->requests, expected);
     EXPECT_EQ(::SendMessageW(List(), LB_GETCURSEL, 0, 0), LB_ERR);
 
+    // A button acts on release over itself: released elsewhere it does nothing.
+    ::SendMessageW(List(), WM_LBUTTONDOWN, MK_LBUTTON,
+                   MAKELPARAM(Centre(g0.remove).x, Centre(g0.remove).y));
+    EXPECT_EQ(host_->requests.size(), 3u);
+    ::SendMessageW(List(), WM_LBUTTONUP, 0, MAKELPARAM(Centre(g0.send).x, Centre(g0.send).y));
+    EXPECT_EQ(host_->requests.size(), 3u);
+
     Press(Body(2), WM_LBUTTONDBLCLK);
-    Press(Centre(Geometry(1).send), WM_LBUTTONDBLCLK);  // on a button: activates nothing
-    ASSERT_EQ(host_->requests.size(), 4u);
-    EXPECT_EQ(host_->requests.back(), std::make_pair(ui::WM_HISTORY_ACTIVATE, 2));
+    // On a button the second press of a double press is one more press, not an activation.
+    Press(Centre(Geometry(1).send), WM_LBUTTONDBLCLK);
+    using Requests = std::vector<std::pair<UINT, int>>;
+    const Requests last = {{ui::WM_HISTORY_ACTIVATE, 2}, {ui::WM_HISTORY_SEND, 1}};
+    ASSERT_EQ(host_->requests.size(), 5u);
+    EXPECT_EQ(Requests(host_->requests.begin() + 3, host_->requests.end()), last);
 }
 
 TEST_F(HistoryListWindowTest, PreviewOpensAfterTheDelayAndFollowsThePointer) {
@@ -254,6 +264,15 @@ TEST_F(HistoryListWindowTest, PreviewFitsItsTextAndScrollsABigImage) {
               std::max(static_cast<int>(view.right - view.left) / 4, S(16)));
     ::SendMessageW(Preview().Hwnd(), WM_VSCROLL, SB_BOTTOM, 0);
     EXPECT_EQ(::GetScrollPos(Preview().Hwnd(), SB_VERT), 1700 - (view.bottom - view.top));
+
+    // The pointer on the preview's own scroll bar (outside its client area) keeps it open;
+    // only a pointer outside the preview lets the hide timer close it.
+    RECT window{};
+    ::GetWindowRect(Preview().Hwnd(), &window);
+    ::SetCursorPos(window.right - 4, (window.top + window.bottom) / 2);
+    ::SendMessageW(Preview().Hwnd(), WM_MOUSELEAVE, 0, 0);
+    FireTimer(hp::HIDE_TIMER);
+    EXPECT_TRUE(Preview().IsShown());
 
     // The image is painted from the scrolled position: red up to x 1300, blue after it.
     ::UpdateWindow(Preview().Hwnd());

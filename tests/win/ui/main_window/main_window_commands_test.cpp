@@ -105,6 +105,23 @@ TEST_F(MainWindowCommandsTest, PortCombosConnectAndDisconnect) {
     link->Close();
 }
 
+// A disabled button keeps no focus: the one going off hands it on first.
+TEST_F(MainWindowCommandsTest, AFocusedButtonThatDisablesItselfHandsTheFocusOn) {
+    auto link = MakeLink(L"COM5");
+    ports_ = {{L"COM5", L"COM5"}};
+    ASSERT_TRUE(WriteUartComPort(L"COM5"));
+    window_->ShowOnPage(PAGE_CLIPBOARD);
+    ::SetFocus(Control(12));
+    ASSERT_EQ(::GetFocus(), Control(12));
+    Click(12, IDC_CONNECT);
+    ASSERT_TRUE(test::PumpMessages(5000, [&] { return !Enabled(12); }));
+    EXPECT_EQ(::GetFocus(), Control(13));  // "连接" to "断开"
+    Click(13, IDC_DISCONNECT);
+    ASSERT_TRUE(test::PumpMessages(5000, [&] { return !Enabled(13); }));
+    EXPECT_EQ(::GetFocus(), Control(12));  // and back
+    link->Close();
+}
+
 TEST_F(MainWindowCommandsTest, SavingTheSettingsPages) {
     auto link = MakeLink(L"COM5");
     // No port to choose: the box, and the page stays; Enter goes to "保存" through the message
@@ -170,6 +187,8 @@ TEST_F(MainWindowCommandsTest, ClearLogAndClearHistory) {
     Click(9, IDC_CLEAR_HISTORY);
     ASSERT_EQ(boxes_.size(), 1u);
     EXPECT_EQ(boxes_[0], L"确定清空全部剪贴板历史？");
+    // "否" is the default button: Enter alone keeps the history.
+    EXPECT_EQ(boxTypes_[0], static_cast<UINT>(MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2));
     EXPECT_EQ(RowCount(), 3);
 
     boxAnswer_ = IDYES;
@@ -231,6 +250,17 @@ TEST_F(MainWindowCommandsTest, RowRequestsFromTheHistoryList) {
     ASSERT_TRUE(ReadClipboardEntry(nullptr, onClipboard));
     EXPECT_EQ(onClipboard.text, text.text);
     EXPECT_EQ(watcher.Capture().OwnWriteFingerprint(), ComputeFingerprint(onClipboard));
+
+    // A files entry: its paths are checked on a thread of its own, then it goes on the
+    // clipboard.
+    Row(WM_HISTORY_ACTIVATE, 1);
+    EXPECT_EQ(history_->GetEntryAt(0)->id, files.id);
+    ClipboardEntry filesOnClipboard;
+    EXPECT_TRUE(test::PumpMessages(5000, [&] {
+        return ReadClipboardEntry(nullptr, filesOnClipboard) &&
+               filesOnClipboard.kind == ENTRY_KIND_FILES;
+    }));
+    EXPECT_EQ(filesOnClipboard.files, files.files);
     window_->SetClipboardWatcher(nullptr);
 }
 
@@ -353,9 +383,17 @@ TEST_F(MainWindowCommandsTest, LogPaneCutsAtALineFollowsTheEndAndKeepsTheReaders
     };
     const std::wstring reading = firstVisibleLine();
     ASSERT_EQ(reading.substr(0, 8), L"L003000 ");
+    // The reader has selected the line number to copy it: the selection moves with the text.
+    const auto start = static_cast<int>(
+        ::SendMessageW(pane, EM_LINEINDEX, ::SendMessageW(pane, EM_GETFIRSTVISIBLELINE, 0, 0), 0));
+    ::SendMessageW(pane, EM_SETSEL, start, start + 7);
     window_->AppendLogLine(L"one more");
     EXPECT_LT(WindowText(pane).size(), 170000u);
     EXPECT_EQ(firstVisibleLine(), reading);
+    DWORD from = 0;
+    DWORD to = 0;
+    ::SendMessageW(pane, EM_GETSEL, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&to));
+    EXPECT_EQ(WindowText(pane).substr(from, to - from), L"L003000");
 
     // The log switched off: nothing reaches the pane.
     ASSERT_TRUE(WriteUartDebugLog(false));

@@ -65,8 +65,9 @@ class MainWindowTest : public test::GuiTest {
 
         window_ = std::make_unique<CZovrelMainWnd>(*history_);
         CZovrelMainWnd::DesktopActions actions;
-        actions.messageBox = [this](HWND, const std::wstring& text, UINT) {
+        actions.messageBox = [this](HWND, const std::wstring& text, UINT type) {
             boxes_.push_back(text);
+            boxTypes_.push_back(type);
             return boxAnswer_;
         };
         actions.openFolder = [this](const std::wstring& folder) {
@@ -151,6 +152,7 @@ class MainWindowTest : public test::GuiTest {
     std::unique_ptr<ClipboardHistory> history_;
     std::unique_ptr<CZovrelMainWnd> window_;
     std::vector<std::wstring> boxes_;  // the texts of the modal boxes shown
+    std::vector<UINT> boxTypes_;       // and their buttons and icons
     int boxAnswer_ = IDNO;
     std::vector<std::wstring> openedFolders_;
     int aboutShown_ = 0;

@@ -8,6 +8,7 @@
 #include "base/local_time.h"
 #include "main_window_fixture.h"
 #include "settings/log_file.h"
+#include "ui/window_placement.h"
 
 // Every allocation of this test program is counted, so a test can tell that the payloads of
 // queued posts were freed.
@@ -246,6 +247,136 @@ TEST_F(MainWindowTest, ClosingHidesAndShowMainBringsPageZeroBack) {
     window_->ShowOnPage(PAGE_CLIPBOARD);
     EXPECT_FALSE(test::PumpMessages(300, [&] { return ::IsIconic(Main()) != FALSE; }));
     EXPECT_TRUE(::IsWindowVisible(Main()));
+}
+
+TEST_F(MainWindowTest, SizeAndPositionAreRememberedWhenTheWindowHides) {
+    window_->ShowOnPage(PAGE_CLIPBOARD);
+    ::SetWindowPos(Main(), nullptr, Px(140), Px(90), Px(600), Px(700),
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+    PumpPending();
+    RECT placed{};
+    ::GetWindowRect(Main(), &placed);
+    ::SendMessageW(Main(), WM_CLOSE, 0, 0);
+    // Stored in 96-DPI pixels whatever the DPI.
+    const WindowPlacementTexts stored = ReadWindowPlacement();
+    ASSERT_TRUE(stored.width && stored.height);
+    EXPECT_EQ(ParseLeadingInt(*stored.width), ::MulDiv(placed.right - placed.left, 96, dpi_));
+
+    // The next run's window starts there.
+    window_.reset();
+    window_ = std::make_unique<CZovrelMainWnd>(*history_);
+    ASSERT_TRUE(window_->Create(nullptr));
+    RECT restored{};
+    ::GetWindowRect(Main(), &restored);
+    EXPECT_NEAR(restored.left, placed.left, 1);
+    EXPECT_NEAR(restored.top, placed.top, 1);
+    EXPECT_NEAR(restored.right - restored.left, placed.right - placed.left, 2);
+}
+
+// Saves the screen while a pop-up menu is open (its own modal loop runs this timer), notes the
+// menu's items, and closes it.
+struct OpenMenu {
+    std::vector<std::wstring> items;
+    std::wstring shot;
+    RECT area{};
+};
+OpenMenu* g_openMenu = nullptr;
+
+void CALLBACK ReadAndCloseMenu(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND menuWindow = ::FindWindowW(L"#32768", nullptr);
+    if (menuWindow == nullptr || !::IsWindowVisible(menuWindow)) {
+        return;
+    }
+    ::KillTimer(nullptr, timer);
+    auto menu = reinterpret_cast<HMENU>(::SendMessageW(menuWindow, MN_GETHMENU, 0, 0));
+    for (int i = 0; menu != nullptr && i < ::GetMenuItemCount(menu); ++i) {
+        wchar_t text[64] = {};
+        ::GetMenuStringW(menu, static_cast<UINT>(i), text, 64, MF_BYPOSITION);
+        g_openMenu->items.push_back(text);
+    }
+    const wchar_t* dir = _wgetenv(L"ZOVREL_SCREENSHOT_DIR");
+    if (dir != nullptr && *dir != 0 && !g_openMenu->shot.empty()) {
+        // From the screen, where the menu is drawn over the window.
+        const RECT& a = g_openMenu->area;
+        HDC screen = ::GetDC(nullptr);
+        UniqueMemoryDC memory(::CreateCompatibleDC(screen));
+        UniqueBitmap bitmap(::CreateCompatibleBitmap(screen, a.right - a.left, a.bottom - a.top));
+        {
+            SelectedObject selected(memory.Get(), bitmap.Get());
+            ::BitBlt(memory.Get(), 0, 0, a.right - a.left, a.bottom - a.top, screen, a.left, a.top,
+                     SRCCOPY);
+        }
+        ::ReleaseDC(nullptr, screen);
+        ::CreateDirectoryW(dir, nullptr);
+        test::CaptureBitmap(bitmap.Get())
+            .SavePng(std::wstring(dir) + L"\\" + g_openMenu->shot + L".png");
+    }
+    ::EndMenu();
+}
+
+TEST_F(MainWindowTest, KeyboardFocusMarkRowMenuEscapeAndHighContrast) {
+    window_->ShowOnPage(PAGE_CLIPBOARD);
+    PumpPending();
+    HWND list = Control(6);
+    // A page shown afresh: the list has a row to act on, and the focus when the window has it.
+    EXPECT_EQ(::SendMessageW(list, LB_GETCURSEL, 0, 0), 0);
+    if (::GetActiveWindow() == Main()) {
+        EXPECT_EQ(::GetFocus(), list);
+    }
+    EXPECT_EQ(WindowText(Control(2)), L"菜单");  // the picture button's accessible name
+
+    // The focused row carries a frame in the focus colour along its top edge.
+    ::SetFocus(list);
+    RECT row{};
+    ::SendMessageW(list, LB_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&row));
+    POINT top{row.left + Px(60), row.top};
+    ::MapWindowPoints(list, Main(), &top, 1);
+    const test::CapturedImage focused = CaptureOnScreen();
+    EXPECT_EQ(focused.PixelAt(top.x, top.y), RGB(0, 95, 184));
+    SaveScreenshot(L"main-focus-mark");
+
+    // The context-menu key opens the row menu beside the selected row: the files entry's has
+    // "打开目录" too. Closing it without a choice changes nothing.
+    OpenMenu menu;
+    menu.shot = L"main-row-menu";
+    ::GetWindowRect(Main(), &menu.area);
+    menu.area.right += Px(200);
+    g_openMenu = &menu;
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 20, &ReadAndCloseMenu);
+    ::SendMessageW(list, WM_KEYDOWN, VK_APPS, 0);
+    ::KillTimer(nullptr, timer);
+    g_openMenu = nullptr;
+    EXPECT_EQ(menu.items, (std::vector<std::wstring>{L"发送", L"删除", L"打开目录"}));
+    EXPECT_EQ(RowCount(), 3);
+
+    // High Contrast (forced: Wine always reports it off), here with a black scheme.
+    const int elements[] = {COLOR_WINDOW,        COLOR_WINDOWTEXT, COLOR_HIGHLIGHT,
+                            COLOR_HIGHLIGHTTEXT, COLOR_BTNFACE,    COLOR_BTNTEXT};
+    const COLORREF black[] = {RGB(0, 0, 0), RGB(255, 255, 255), RGB(26, 235, 255),
+                              RGB(0, 0, 0), RGB(0, 0, 0),       RGB(255, 255, 255)};
+    COLORREF saved[6];
+    for (int i = 0; i < 6; ++i) {
+        saved[i] = ::GetSysColor(elements[i]);
+    }
+    ::SetSysColors(6, elements, black);
+    window_->ForceHighContrast(true);
+    const test::CapturedImage contrast = CaptureOnScreen();
+    SaveScreenshot(L"main-high-contrast");
+    ::SetSysColors(6, elements, saved);
+    window_->ForceHighContrast(std::nullopt);
+    EXPECT_EQ(contrast.PixelAt(contrast.Width() / 2, 1), RGB(0, 0, 0));  // the top band
+    // The selected, focused row in the highlight colour; its focus frame in the highlight's text.
+    EXPECT_EQ(contrast.PixelAt(top.x, top.y + Px(30)), RGB(26, 235, 255));
+    EXPECT_EQ(contrast.PixelAt(top.x, top.y), RGB(0, 0, 0));
+    EXPECT_FALSE(window_->HighContrast());
+
+    // Esc: back from a settings page, hidden from the history page.
+    window_->ShowOnPage(PAGE_SYSTEM);
+    ::SendMessageW(Main(), WM_COMMAND, IDCANCEL, 0);
+    EXPECT_EQ(window_->CurrentPage(), PAGE_CLIPBOARD);
+    EXPECT_TRUE(::IsWindowVisible(Main()));
+    ::SendMessageW(Main(), WM_COMMAND, IDCANCEL, 0);
+    EXPECT_FALSE(::IsWindowVisible(Main()));
 }
 
 TEST_F(MainWindowTest, PostsFromAnotherThreadArriveInOrder) {
