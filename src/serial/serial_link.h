@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -43,7 +44,8 @@ class SerialLink final : public SerialChannel {
     SerialLink(const SerialLink&) = delete;
     SerialLink& operator=(const SerialLink&) = delete;
 
-    // UI thread.
+    // One thread at a time, never the reader: in the program the port requests' thread (see
+    // PortRequests), and the window's thread at exit once no request runs.
     bool StartFromSettings();
     bool Open(const std::wstring& name);
     void Close();
@@ -83,6 +85,7 @@ class SerialLink final : public SerialChannel {
     void NotifyStatus(const std::wstring& text);
     void PostStateChanged();
     bool WaitForStop(uint32_t ms);
+    void SetPortName(const std::wstring& name);
 
     Notifier* const window_;
     std::unique_ptr<SerialPort> port_;
@@ -92,7 +95,10 @@ class SerialLink final : public SerialChannel {
     const bool manualReader_;
 
     std::recursive_mutex lock_;  // the session lock
-    bool isOpen_ = false;
+    // Written under the session lock; read without it, so the window never waits behind a write
+    // or an open to learn the state.
+    std::atomic<bool> isOpen_ = false;
+    std::mutex nameLock_;  // innermost; guards portName_ alone
     std::wstring portName_;
     Bytes receiveBuffer_;
     uint32_t lastByteTick_ = 0;  // when the last bytes were read
