@@ -17,6 +17,7 @@
 #include "clipboard/fingerprint.h"
 #include "clipboard/history_store.h"
 #include "clipboard/own_write_guard.h"
+#include "serial/port_requests.h"
 #include "serial/serial_link.h"
 #include "settings/autostart.h"
 #include "settings/settings_file.h"
@@ -151,8 +152,7 @@ void CZovrelMainWnd::OnPortComboSelection() {
         return;
     }
     WriteUartComPort(name);
-    serialLink_->Open(name);
-    RefreshConnectionControls();
+    OpenPort(name);
 }
 
 void CZovrelMainWnd::Connect() {
@@ -167,12 +167,24 @@ void CZovrelMainWnd::Connect() {
         return;
     }
     WriteUartComPort(port);
-    serialLink_->Open(port);
+    OpenPort(port);
+}
+
+// The bar shows the port closed until the open ends, and then its new state (posted).
+void CZovrelMainWnd::OpenPort(const std::wstring& name) {
+    if (portRequests_ != nullptr) {
+        portRequests_->Open(name);
+    } else if (serialLink_ != nullptr) {
+        serialLink_->Open(name);
+    }
     RefreshConnectionControls();
 }
 
+// Also cancels an open not yet under way.
 void CZovrelMainWnd::Disconnect() {
-    if (serialLink_ != nullptr) {
+    if (portRequests_ != nullptr) {
+        portRequests_->Close();
+    } else if (serialLink_ != nullptr) {
         serialLink_->Close();
     }
     RefreshConnectionControls();
@@ -205,12 +217,10 @@ void CZovrelMainWnd::Save() {
         return;
     }
     WriteUartComPort(name);
-    WriteUartDebugLog(IsChecked(controls_[21]));
-    if (serialLink_ != nullptr) {
-        serialLink_->Open(name);
-    }
+    debugLog_ = IsChecked(controls_[21]);
+    WriteUartDebugLog(debugLog_);
+    OpenPort(name);
     SwitchPage(PAGE_CLIPBOARD);
-    RefreshConnectionControls();
 }
 
 void CZovrelMainWnd::PutEntryOnClipboard(const ClipboardEntry& entry) {
@@ -343,9 +353,11 @@ void CZovrelMainWnd::RefreshConnectionControls() {
         return;
     }
     if (serialLink_ != nullptr) {
-        const bool open = serialLink_->IsOpen();
+        // While an open or close is under way the port counts as closed, and "断开" can stop it.
+        const bool busy = portRequests_ != nullptr && portRequests_->Busy();
+        const bool open = !busy && serialLink_->IsOpen();
         ::EnableWindow(controls_[12], open ? FALSE : TRUE);
-        ::EnableWindow(controls_[13], open ? TRUE : FALSE);
+        ::EnableWindow(controls_[13], open || busy ? TRUE : FALSE);
         ::SetWindowTextW(controls_[14], open ? main_texts::kStateOpen : main_texts::kStateClosed);
     } else {
         ::SetWindowTextW(controls_[14], L"");
@@ -386,7 +398,7 @@ void CZovrelMainWnd::RefreshHistoryList() {
 
 void CZovrelMainWnd::AppendLogLine(const std::wstring& text) {
     HWND pane = IsCreated() ? controls_[5] : nullptr;
-    if (text.empty() || pane == nullptr || !ReadUartDebugLog()) {
+    if (text.empty() || pane == nullptr || !debugLog_) {
         return;
     }
     SCROLLINFO scroll{};

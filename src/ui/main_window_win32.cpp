@@ -259,8 +259,9 @@ HWND CZovrelMainWnd::ControlWindow(int number) const {
     return controls_[static_cast<size_t>(number)];
 }
 
-void CZovrelMainWnd::SetSerialLink(SerialLink* link) {
+void CZovrelMainWnd::SetSerialLink(SerialLink* link, PortRequests* requests) {
     serialLink_ = link;
+    portRequests_ = requests;
     if (IsCreated() && currentPage_ == PAGE_CLIPBOARD) {
         FillClipboardPortCombo();
         RefreshConnectionControls();
@@ -295,7 +296,8 @@ void CZovrelMainWnd::SwitchPage(int page) {
         page = PAGE_CLIPBOARD;
     }
     currentPage_ = page;
-    logShown_ = page == PAGE_CLIPBOARD && ReadUartDebugLog();
+    debugLog_ = ReadUartDebugLog();
+    logShown_ = page == PAGE_CLIPBOARD && debugLog_;
     if (!IsCreated()) {
         return;
     }
@@ -321,8 +323,7 @@ void CZovrelMainWnd::SwitchPage(int page) {
         RefreshConnectionControls();
     } else if (page == PAGE_SERIAL_SETTINGS) {
         FillSettingsPortCombo();
-        ::SendMessageW(controls_[21], BM_SETCHECK, ReadUartDebugLog() ? BST_CHECKED : BST_UNCHECKED,
-                       0);
+        ::SendMessageW(controls_[21], BM_SETCHECK, debugLog_ ? BST_CHECKED : BST_UNCHECKED, 0);
     } else {
         ::SendMessageW(controls_[22], BM_SETCHECK, ReadAutostart() ? BST_CHECKED : BST_UNCHECKED,
                        0);

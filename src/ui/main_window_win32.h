@@ -24,6 +24,7 @@
 
 namespace zovrel {
 class SerialLink;
+class PortRequests;
 class ClipboardHistory;
 class CZovrelClipboardWatcher;
 }  // namespace zovrel
@@ -40,8 +41,9 @@ class CZovrelMainWnd : public WindowBase, public Notifier, public SplitterOwner 
     // creation steps. False when the window does not exist.
     bool Create(HWND owner);
 
-    // Not owned; may be null. Set by the host frame after creation.
-    void SetSerialLink(SerialLink* link);
+    // Not owned; may be null. Set by the host frame after creation. The window reads the link's
+    // state and opens and closes its port only through `requests` (null: on its own thread).
+    void SetSerialLink(SerialLink* link, PortRequests* requests = nullptr);
     // Not owned; may be null. Its window owns what the program writes to the clipboard, and it
     // learns which clipboard content is the program's own.
     void SetClipboardWatcher(CZovrelClipboardWatcher* watcher);
@@ -128,6 +130,7 @@ class CZovrelMainWnd : public WindowBase, public Notifier, public SplitterOwner 
     void Disconnect();
     void CancelSend();
     void Save();
+    void OpenPort(const std::wstring& name);
     LRESULT OnHistoryActivate(int index);
     LRESULT OnHistoryDelete(int index);
     LRESULT OnHistoryOpenFolder(int index);
@@ -162,6 +165,10 @@ class CZovrelMainWnd : public WindowBase, public Notifier, public SplitterOwner 
     UniqueBitmap menuButtonPicture_;
     std::vector<std::wstring> settingsPortNames_;
     SerialLink* serialLink_ = nullptr;
+    PortRequests* portRequests_ = nullptr;
+    // The debug-log setting, read when a page is shown and when the settings page saves: log
+    // lines come ten times a second during a transfer and must not read the settings file each.
+    bool debugLog_ = false;
     CZovrelClipboardWatcher* watcher_ = nullptr;
     bool fillingPortCombo_ = false;
     int splitPosition_ = INITIAL_SPLIT_POSITION;
