@@ -62,6 +62,7 @@ bool SerialLink::Open(const std::wstring& name) {
         if (!trimmed.empty())
             opened = OpenPort(trimmed);
     }
+    SetOpenFailure(opened ? L"" : trimmed);
     if (!opened && !trimmed.empty())
         NotifyStatus(FormatText(L"串口打开失败: %ls", trimmed.c_str()));
     StartReader();
@@ -78,6 +79,7 @@ void SerialLink::Close() {
         port_->Close();
         isOpen_ = false;
     }
+    SetOpenFailure(L"");
     if (wasOpen)
         NotifyStatus(L"串口已关闭");
 }
@@ -144,6 +146,16 @@ void SerialLink::SetPortName(const std::wstring& name) {
     portName_ = name;
 }
 
+std::wstring SerialLink::OpenFailure() {
+    std::lock_guard lock(nameLock_);
+    return openFailure_;
+}
+
+void SerialLink::SetOpenFailure(const std::wstring& name) {
+    std::lock_guard lock(nameLock_);
+    openFailure_ = name;
+}
+
 size_t SerialLink::ReceiveBufferSize() {
     std::lock_guard lock(lock_);
     return receiveBuffer_.size();
@@ -159,6 +171,7 @@ bool SerialLink::OpenPort(const std::wstring& name) {
         return false;
     SetPortName(trimmed);
     isOpen_ = true;
+    SetOpenFailure(L"");
     rxByteCount_ = 0;
     noDataWarned_ = false;
     firstDataLogged_ = false;

@@ -58,6 +58,9 @@ class SerialLink final : public SerialChannel {
     void StampEcho() override;
     bool IsOpen() override;
     std::wstring PortName();
+    // The port the last Open could not open; empty again once a port opens (a reconnect
+    // included) or the port is closed.
+    std::wstring OpenFailure();
 
     // One pass of the reader loop; returns how long to wait before the next one (the rest of the
     // pass's read wait, which is longer while the line is quiet). The thread calls it in a loop;
@@ -86,6 +89,7 @@ class SerialLink final : public SerialChannel {
     void PostStateChanged();
     bool WaitForStop(uint32_t ms);
     void SetPortName(const std::wstring& name);
+    void SetOpenFailure(const std::wstring& name);
 
     Notifier* const window_;
     std::unique_ptr<SerialPort> port_;
@@ -98,8 +102,9 @@ class SerialLink final : public SerialChannel {
     // Written under the session lock; read without it, so the window never waits behind a write
     // or an open to learn the state.
     std::atomic<bool> isOpen_ = false;
-    std::mutex nameLock_;  // innermost; guards portName_ alone
+    std::mutex nameLock_;  // innermost; guards portName_ and openFailure_ alone
     std::wstring portName_;
+    std::wstring openFailure_;
     Bytes receiveBuffer_;
     uint32_t lastByteTick_ = 0;  // when the last bytes were read
     uint32_t lastActivityTick_ = 0;

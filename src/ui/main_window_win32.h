@@ -19,6 +19,7 @@
 #include "ui/hover_preview_win32.h"
 #include "ui/main_window_layout.h"
 #include "ui/main_window_notifier_win32.h"
+#include "ui/main_window_rules.h"
 #include "ui/pane_splitter_win32.h"
 #include "ui/window_base_win32.h"
 
@@ -125,7 +126,10 @@ class CZovrelMainWnd : public WindowBase, public Notifier, public SplitterOwner 
     void ShowMenuButtonMenu();
     void ClearLog();
     void ClearHistory();
+    void OnPortComboNotification(int code);
+    void OnPortComboEvent(PortComboEvent event);
     void OnPortComboSelection();
+    void ShowOpenFailure();
     void Connect();
     void Disconnect();
     void CancelSend();
@@ -142,6 +146,7 @@ class CZovrelMainWnd : public WindowBase, public Notifier, public SplitterOwner 
     // The number of lines it removed.
     int TrimLogPane();
     void FillClipboardPortCombo();
+    void FitDropDownWidth(HWND combo);
     void FillSettingsPortCombo();
     std::vector<PortInfo> EnumeratePorts() const;
     bool OpenEntryFolder(const ClipboardEntry& entry);
@@ -171,6 +176,11 @@ class CZovrelMainWnd : public WindowBase, public Notifier, public SplitterOwner 
     bool debugLog_ = false;
     CZovrelClipboardWatcher* watcher_ = nullptr;
     bool fillingPortCombo_ = false;
+    // The port the window last asked to open (empty after "断开"): while a request is under way
+    // it stands for the port open, so the same choice seen twice opens once.
+    std::wstring requestedPort_;
+    // The status bar shows why a port failed to open; cleared when one opens.
+    bool openFailureShown_ = false;
     int splitPosition_ = INITIAL_SPLIT_POSITION;
     CZovrelPaneSplitter splitter_;
 

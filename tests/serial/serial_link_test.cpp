@@ -87,9 +87,11 @@ TEST_F(SerialLinkTest, OpenFailureUnplugAndReplugAreReportedOnceEachAndPostState
     port_->FailOpen(5);
     EXPECT_FALSE(link_->Open(L" COM3 "));
     EXPECT_EQ(Tail(), Lines{L"串口打开失败: COM3"});
+    EXPECT_EQ(link_->OpenFailure(), L"COM3");  // for the window's status, log shown or not
     port_->FailOpen(0);
     EXPECT_TRUE(link_->Open(L"COM3"));
     EXPECT_EQ(window_.stateChanged, 3);  // every attempt posts one
+    EXPECT_EQ(link_->OpenFailure(), L"");
 
     port_->DeviceSend(Bytes(5, 0x11));
     link_->ReaderPass();
@@ -99,10 +101,13 @@ TEST_F(SerialLinkTest, OpenFailureUnplugAndReplugAreReportedOnceEachAndPostState
     EXPECT_EQ(link_->ReceiveBufferSize(), 0u);  // stale bytes of the lost line are dropped
     RunFor(2000);                               // still gone: nothing more is said
     EXPECT_EQ(Tail(1), Lines{L"串口连接断开"});
+    EXPECT_FALSE(link_->Open(L"COM3"));  // while unplugged
+    EXPECT_EQ(link_->OpenFailure(), L"COM3");
     port_->Plug();
     EXPECT_EQ(link_->ReaderPass(), 500u);
+    EXPECT_EQ(link_->OpenFailure(), L"");  // the reconnect clears it too
     EXPECT_EQ(Tail(2), (Lines{OPENED, L"串口已重新连接"}));
-    EXPECT_EQ(window_.stateChanged, 5);
+    EXPECT_EQ(window_.stateChanged, 6);
 
     configured_ = L"  ";  // an empty setting closes the port and ends the reader
     EXPECT_TRUE(link_->StartFromSettings());
