@@ -92,6 +92,8 @@ TEST_F(MainWindowCommandsTest, PortCombosConnectAndDisconnect) {
     EXPECT_EQ(ComboItem(11, 2), L"COM7 (未找到)");
     EXPECT_EQ(Send(11, CB_GETCURSEL), 2);
     ExpectConnection(L"closed", true);
+    test::PumpPending();
+    SaveScreenshot(L"main-page0-missing-port");
     // The settings page lists only present ports, in their own words.
     window_->ShowOnPage(PAGE_SERIAL_SETTINGS);
     EXPECT_EQ(Send(20, CB_GETCOUNT), 2);
@@ -129,6 +131,8 @@ TEST_F(MainWindowCommandsTest, PortCombosConnectAndDisconnect) {
     EXPECT_TRUE(PumpMessages(2000, [&] { return ReadUartComPort() == L"COM3"; }));
     ExpectConnection(L"closed", true);
     EXPECT_EQ(Status(), L"串口打开失败: COM3");
+    test::PumpPending();
+    SaveScreenshot(L"main-page0-open-failed");
     SelectPort(1);
     EXPECT_EQ(Status(), L"");
     Click(13, IDC_DISCONNECT);
