@@ -10,6 +10,7 @@ namespace zovrel {
 struct PortInfo {
     std::wstring portName;     // as the system reports it, trimmed ("COM3", "/dev/ttyUSB0")
     std::wstring displayText;  // what the port selector shows
+    std::wstring description;  // the device's own description; may be empty
 };
 
 // The present ports, sorted by PortSortKey, each with its device description. Reads the system

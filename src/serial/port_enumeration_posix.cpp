@@ -98,7 +98,8 @@ std::vector<PortInfo> EnumeratePorts() {
                 description = found->second;
         }
         const std::wstring portName = FromUtf8(path);
-        ports.push_back({portName, MakeDisplayText(portName, TrimText(FromUtf8(description)))});
+        const std::wstring text = TrimText(FromUtf8(description));
+        ports.push_back({portName, MakeDisplayText(portName, text), text});
     });
     // Directory order is arbitrary; start from name order so the list does not shuffle.
     std::sort(ports.begin(), ports.end(),

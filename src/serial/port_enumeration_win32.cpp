@@ -141,7 +141,7 @@ std::vector<PortInfo> EnumeratePorts() {
     for (const auto& name : names) {
         const auto found = friendly.find(ToUpperAscii(name));
         const std::wstring description = found != friendly.end() ? found->second : std::wstring();
-        ports.push_back({name, MakeDisplayText(name, description)});
+        ports.push_back({name, MakeDisplayText(name, description), description});
     }
     SortPorts(ports);
     return ports;

@@ -43,10 +43,7 @@ bool SerialLink::StartFromSettings() {
     const std::wstring name = TrimText(configuredPort_());
     if (name.empty()) {
         Close();
-        {
-            std::lock_guard lock(lock_);
-            portName_.clear();
-        }
+        SetPortName(L"");
         PostStateChanged();
         return true;
     }
@@ -61,10 +58,11 @@ bool SerialLink::Open(const std::wstring& name) {
         std::lock_guard lock(lock_);
         port_->Close();
         isOpen_ = false;
-        portName_ = trimmed;
+        SetPortName(trimmed);
         if (!trimmed.empty())
             opened = OpenPort(trimmed);
     }
+    SetOpenFailure(opened ? L"" : trimmed);
     if (!opened && !trimmed.empty())
         NotifyStatus(FormatText(L"串口打开失败: %ls", trimmed.c_str()));
     StartReader();
@@ -81,6 +79,7 @@ void SerialLink::Close() {
         port_->Close();
         isOpen_ = false;
     }
+    SetOpenFailure(L"");
     if (wasOpen)
         NotifyStatus(L"串口已关闭");
 }
@@ -134,13 +133,27 @@ void SerialLink::StampEcho() {
 }
 
 bool SerialLink::IsOpen() {
-    std::lock_guard lock(lock_);
     return isOpen_;
 }
 
 std::wstring SerialLink::PortName() {
-    std::lock_guard lock(lock_);
+    std::lock_guard lock(nameLock_);
     return portName_;
+}
+
+void SerialLink::SetPortName(const std::wstring& name) {
+    std::lock_guard lock(nameLock_);
+    portName_ = name;
+}
+
+std::wstring SerialLink::OpenFailure() {
+    std::lock_guard lock(nameLock_);
+    return openFailure_;
+}
+
+void SerialLink::SetOpenFailure(const std::wstring& name) {
+    std::lock_guard lock(nameLock_);
+    openFailure_ = name;
 }
 
 size_t SerialLink::ReceiveBufferSize() {
@@ -156,8 +169,9 @@ bool SerialLink::OpenPort(const std::wstring& name) {
     uint32_t error = 0;
     if (!port_->Open(trimmed, &error))
         return false;
-    portName_ = trimmed;
+    SetPortName(trimmed);
     isOpen_ = true;
+    SetOpenFailure(L"");
     rxByteCount_ = 0;
     noDataWarned_ = false;
     firstDataLogged_ = false;
@@ -253,7 +267,7 @@ bool SerialLink::CheckPortAlive() {
         std::lock_guard lock(lock_);
         if (!isOpen_ || !port_->IsOpen())
             return false;
-        name = portName_;
+        name = PortName();
     }
     if (!presence_.IsPortPresent(name))
         return false;
@@ -284,7 +298,7 @@ void SerialLink::TryReconnect() {
     {
         std::lock_guard lock(lock_);
         if (!isOpen_) {
-            portName_ = name;
+            SetPortName(name);
             reopened = OpenPort(name);
         }
     }
@@ -310,7 +324,7 @@ void SerialLink::Watchdog() {
         if (!isOpen_ || lastActivityTick_ == 0 || !TickReached(now, checksFromTick_))
             return;
         elapsed = now - lastActivityTick_;
-        name = portName_;
+        name = PortName();
         if (rxByteCount_ == 0) {
             if (elapsed > NO_DATA_WARNING_MS && !noDataWarned_) {
                 noDataWarned_ = true;
@@ -345,7 +359,7 @@ void SerialLink::ReconnectAfterEchoTimeout(const std::wstring& name) {
     {
         std::lock_guard lock(lock_);
         if (presence_.IsPortPresent(trimmed)) {
-            portName_ = trimmed;
+            SetPortName(trimmed);
             reopened = OpenPort(trimmed);
         }
     }

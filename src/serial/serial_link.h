@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -43,7 +44,8 @@ class SerialLink final : public SerialChannel {
     SerialLink(const SerialLink&) = delete;
     SerialLink& operator=(const SerialLink&) = delete;
 
-    // UI thread.
+    // One thread at a time, never the reader: in the program the port requests' thread (see
+    // PortRequests), and the window's thread at exit once no request runs.
     bool StartFromSettings();
     bool Open(const std::wstring& name);
     void Close();
@@ -56,6 +58,9 @@ class SerialLink final : public SerialChannel {
     void StampEcho() override;
     bool IsOpen() override;
     std::wstring PortName();
+    // The port the last Open could not open; empty again once a port opens (a reconnect
+    // included) or the port is closed.
+    std::wstring OpenFailure();
 
     // One pass of the reader loop; returns how long to wait before the next one (the rest of the
     // pass's read wait, which is longer while the line is quiet). The thread calls it in a loop;
@@ -83,6 +88,8 @@ class SerialLink final : public SerialChannel {
     void NotifyStatus(const std::wstring& text);
     void PostStateChanged();
     bool WaitForStop(uint32_t ms);
+    void SetPortName(const std::wstring& name);
+    void SetOpenFailure(const std::wstring& name);
 
     Notifier* const window_;
     std::unique_ptr<SerialPort> port_;
@@ -92,8 +99,12 @@ class SerialLink final : public SerialChannel {
     const bool manualReader_;
 
     std::recursive_mutex lock_;  // the session lock
-    bool isOpen_ = false;
+    // Written under the session lock; read without it, so the window never waits behind a write
+    // or an open to learn the state.
+    std::atomic<bool> isOpen_ = false;
+    std::mutex nameLock_;  // innermost; guards portName_ and openFailure_ alone
     std::wstring portName_;
+    std::wstring openFailure_;
     Bytes receiveBuffer_;
     uint32_t lastByteTick_ = 0;  // when the last bytes were read
     uint32_t lastActivityTick_ = 0;

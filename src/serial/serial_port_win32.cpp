@@ -1,6 +1,8 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <condition_variable>
+#include <mutex>
 #include <utility>
 
 #include "base/text.h"
@@ -37,21 +39,44 @@ bool Configure(HANDLE port) {
     return ::SetCommState(port, &dcb) != FALSE;
 }
 
-bool SetTimeouts(HANDLE port, uint32_t readWaitMs) {
+// The handle is overlapped, so a read pending on the reader thread never holds up a write from
+// the sender (Windows serialises every call on a handle opened without it). The wait of a read
+// is the caller's: it waits on the read's event and cancels what is still pending.
+//
+// With the early-return mode (MAXDWORD, MAXDWORD, constant) a read returns as soon as a byte
+// arrives; the constant only backs up the caller's own wait, which always ends the read first.
+constexpr DWORD READ_DRIVER_BOUND_MS = 4 * SERIAL_IDLE_READ_WAIT_MS;
+
+bool SetTimeouts(HANDLE port) {
     COMMTIMEOUTS timeouts{};
-    // MAXDWORD / MAXDWORD / constant is the one combination that makes ReadFile return at once
-    // with whatever has arrived, and wait up to the constant only while nothing has: the reader
-    // must not hold bytes back for the whole wait.
     timeouts.ReadIntervalTimeout = MAXDWORD;
     timeouts.ReadTotalTimeoutMultiplier = MAXDWORD;
-    timeouts.ReadTotalTimeoutConstant = readWaitMs;
+    timeouts.ReadTotalTimeoutConstant = READ_DRIVER_BOUND_MS;
     timeouts.WriteTotalTimeoutMultiplier = 0;
     timeouts.WriteTotalTimeoutConstant = SERIAL_WRITE_TIMEOUT_MS;
     return ::SetCommTimeouts(port, &timeouts) != FALSE;
 }
 
+// Waits for a request started with `overlapped` for at most `waitMs`, or until `closing` is
+// set; cancels it when it is still pending then and always waits for it to end, since the
+// system writes into the buffer and the OVERLAPPED until it has. Returns the system's result;
+// *done is what it transferred, a cancelled request included.
+bool FinishRequest(HANDLE port, OVERLAPPED& overlapped, HANDLE closing, DWORD waitMs, DWORD* done) {
+    const HANDLE events[] = {overlapped.hEvent, closing};
+    if (::WaitForMultipleObjects(2, events, FALSE, waitMs) != WAIT_OBJECT_0)
+        ::CancelIoEx(port, &overlapped);
+    *done = 0;
+    return ::GetOverlappedResult(port, &overlapped, done, TRUE) != FALSE;
+}
+
 class Win32SerialPort final : public SerialPort {
   public:
+    Win32SerialPort()
+        : readEvent_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+          writeEvent_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+          closing_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+    ~Win32SerialPort() override { Close(); }
+
     bool Open(const std::wstring& name, uint32_t* errorCode) override {
         Close();
         const DWORD error = OpenDevice(name);
@@ -60,53 +85,91 @@ class Win32SerialPort final : public SerialPort {
         return error == ERROR_SUCCESS;
     }
 
-    void Close() override { handle_.Reset(); }
+    // Ends the requests other threads have pending (they return at once, a read as failed) and
+    // waits for them before the handle goes, as the system may still be writing into them.
+    void Close() override {
+        std::unique_lock lock(mutex_);
+        if (!handle_.IsValid())
+            return;
+        closingNow_ = true;
+        ::SetEvent(closing_.Get());
+        ::CancelIoEx(handle_.Get(), nullptr);
+        drained_.wait(lock, [&] { return users_ == 0; });
+        handle_.Reset();
+        ::ResetEvent(closing_.Get());
+        closingNow_ = false;
+    }
 
-    bool IsOpen() const override { return handle_.IsValid(); }
+    bool IsOpen() const override {
+        std::lock_guard lock(mutex_);
+        return handle_.IsValid() && !closingNow_;
+    }
 
     bool Read(uint8_t* buffer, size_t capacity, size_t* received, uint32_t waitMs) override {
         *received = 0;
-        if (!handle_.IsValid())
+        std::lock_guard reading(readMutex_);
+        const Use use(*this);
+        if (use.port == nullptr)
             return false;
         if (capacity == 0)
             return true;
-        // The wait lives in the driver's time-outs: set only when it changes, which is rare.
-        if (waitMs != readWaitMs_ && SetTimeouts(handle_.Get(), waitMs))
-            readWaitMs_ = waitMs;
-        // Ask for no more than is already queued, or for one byte when nothing is: a read whose
-        // count is met returns at once on every driver, whereas the early-return time-out mode
-        // is honoured by Windows but not by every emulation of it (Wine waits out the whole wait).
+        // Ask for no more than is already queued, or for one byte when nothing is: the read
+        // then ends as soon as its count is met on every driver, whatever its time-outs.
         const size_t limit = capacity > MAXDWORD ? MAXDWORD : capacity;
         DWORD errors = 0;
         COMSTAT status{};
         DWORD request = static_cast<DWORD>(limit);
-        if (::ClearCommError(handle_.Get(), &errors, &status))
+        if (::ClearCommError(use.port, &errors, &status))
             request = status.cbInQue == 0
                           ? 1
                           : static_cast<DWORD>(std::min<size_t>(status.cbInQue, limit));
+        OVERLAPPED overlapped{};
+        overlapped.hEvent = readEvent_.Get();
+        ::ResetEvent(overlapped.hEvent);
         DWORD got = 0;
-        if (!::ReadFile(handle_.Get(), buffer, request, &got, nullptr))
-            return false;
+        bool ok = false;
+        if (::ReadFile(use.port, buffer, request, nullptr, &overlapped)) {
+            ok = ::GetOverlappedResult(use.port, &overlapped, &got, FALSE) != FALSE;
+        } else if (::GetLastError() == ERROR_IO_PENDING) {
+            // A read cancelled at the end of its wait is an empty read, not a failure; the bytes
+            // it completed with are kept.
+            ok = FinishRequest(use.port, overlapped, closing_.Get(), waitMs, &got) ||
+                 ::GetLastError() == ERROR_OPERATION_ABORTED;
+        }
         *received = got;
-        return true;
+        return ok && !Closing();
     }
 
     bool WriteAll(const uint8_t* data, size_t size) override {
-        if (!handle_.IsValid() || data == nullptr || size == 0)
+        if (data == nullptr || size == 0 || size > MAXDWORD)
             return false;
-        // The write time-out bounds the call; a count short of the request means it ran out.
-        if (size > MAXDWORD)
+        // One write at a time: their bytes never interleave, and the OVERLAPPED is theirs.
+        std::lock_guard writing(writeMutex_);
+        const Use use(*this);
+        if (use.port == nullptr)
             return false;
+        OVERLAPPED overlapped{};
+        overlapped.hEvent = writeEvent_.Get();
+        ::ResetEvent(overlapped.hEvent);
         DWORD written = 0;
-        if (!::WriteFile(handle_.Get(), data, static_cast<DWORD>(size), &written, nullptr) ||
-            written != size)
+        bool ok = false;
+        if (::WriteFile(use.port, data, static_cast<DWORD>(size), nullptr, &overlapped)) {
+            ok = ::GetOverlappedResult(use.port, &overlapped, &written, FALSE) != FALSE;
+        } else if (::GetLastError() == ERROR_IO_PENDING) {
+            // The driver's write time-out ends it too; a count short of the request means one
+            // of the two ran out.
+            ok = FinishRequest(use.port, overlapped, closing_.Get(), SERIAL_WRITE_TIMEOUT_MS,
+                               &written);
+        }
+        if (!ok || written != size)
             return false;
-        ::FlushFileBuffers(handle_.Get());
+        ::FlushFileBuffers(use.port);
         return true;
     }
 
     bool IsAlive() override {
-        if (!handle_.IsValid())
+        std::lock_guard lock(mutex_);
+        if (!handle_.IsValid() || closingNow_)
             return false;
         DWORD errors = 0;
         COMSTAT status{};
@@ -114,34 +177,71 @@ class Win32SerialPort final : public SerialPort {
     }
 
     void Purge() override {
-        if (handle_.IsValid())
+        std::lock_guard lock(mutex_);
+        if (handle_.IsValid() && !closingNow_)
             ::PurgeComm(handle_.Get(), PURGE_TXCLEAR | PURGE_RXCLEAR);
     }
 
   private:
+    // A read or write in progress: the handle stays open until it ends.
+    struct Use {
+        explicit Use(Win32SerialPort& owner) : owner(owner) {
+            std::lock_guard lock(owner.mutex_);
+            if (owner.handle_.IsValid() && !owner.closingNow_) {
+                port = owner.handle_.Get();
+                ++owner.users_;
+            }
+        }
+        ~Use() {
+            if (port == nullptr)
+                return;
+            std::lock_guard lock(owner.mutex_);
+            if (--owner.users_ == 0)
+                owner.drained_.notify_all();
+        }
+        Use(const Use&) = delete;
+        Use& operator=(const Use&) = delete;
+        Win32SerialPort& owner;
+        HANDLE port = nullptr;
+    };
+
+    bool Closing() const { return ::WaitForSingleObject(closing_.Get(), 0) == WAIT_OBJECT_0; }
+
     DWORD OpenDevice(const std::wstring& name) {
         const std::wstring trimmed = TrimText(name);
         if (trimmed.empty())
             return ERROR_FILE_NOT_FOUND;
+        if (!readEvent_.IsValid() || !writeEvent_.IsValid() || !closing_.IsValid())
+            return ERROR_NOT_ENOUGH_MEMORY;
         // The \\.\ prefix is what lets COM10 and above open.
         const std::wstring path = L"\\\\.\\" + trimmed;
         UniqueHandle port(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                        OPEN_EXISTING, 0, nullptr));
+                                        OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr));
         if (!port.IsValid())
             return ::GetLastError();
         if (!Configure(port.Get())) {
             const DWORD error = ::GetLastError();
             return error != ERROR_SUCCESS ? error : ERROR_GEN_FAILURE;
         }
-        SetTimeouts(port.Get(), SERIAL_READ_WAIT_MS);
-        readWaitMs_ = SERIAL_READ_WAIT_MS;
+        SetTimeouts(port.Get());
         ::PurgeComm(port.Get(), PURGE_TXCLEAR | PURGE_RXCLEAR);
+        std::lock_guard lock(mutex_);
         handle_ = std::move(port);
         return ERROR_SUCCESS;
     }
 
+    // One event and one request per direction; `closing_` is set while Close ends them.
+    const UniqueHandle readEvent_;
+    const UniqueHandle writeEvent_;
+    const UniqueHandle closing_;
+    std::mutex readMutex_;
+    std::mutex writeMutex_;
+
+    mutable std::mutex mutex_;  // guards the three below; never held across a wait on the line
+    std::condition_variable drained_;
     UniqueHandle handle_;
-    uint32_t readWaitMs_ = SERIAL_READ_WAIT_MS;  // the read time-out the open port has now
+    bool closingNow_ = false;
+    int users_ = 0;  // reads and writes under way
 };
 
 }  // namespace

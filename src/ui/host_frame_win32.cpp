@@ -20,16 +20,18 @@ CMainFrame::CMainFrame(ClipboardHistory& history, TransferProtocol& engine,
       uiThread_(std::this_thread::get_id()),
       savedPort_(&ReadUartComPort),
       mainWindow_(history),
-      serialLink_(&mainWindow_, WithSavedPort(std::move(linkOptions))) {}
+      serialLink_(&mainWindow_, WithSavedPort(std::move(linkOptions))),
+      portRequests_(serialLink_, &mainWindow_) {}
 
 SerialLink::Options CMainFrame::WithSavedPort(SerialLink::Options options) {
     if (!options.configuredPort) {
         // Only the reader thread asks while the port is open, on every pass, and only whether a
-        // port is still configured: it gets the value read last. Opening (on this thread) and
-        // reconnecting (port closed) read the file.
+        // port is still configured: it gets the value read last. Opening (on the requests'
+        // thread) and reconnecting (port closed) read the file.
         options.configuredPort = [this] {
+            const std::thread::id thread = std::this_thread::get_id();
             const bool readerWhileOpen =
-                std::this_thread::get_id() != uiThread_ && serialLink_.IsOpen();
+                thread != uiThread_ && thread != portRequests_.WorkerId() && serialLink_.IsOpen();
             return savedPort_.Read(!readerWhileOpen);
         };
     }
@@ -83,10 +85,11 @@ bool CMainFrame::OnCreate() {
         return false;
     }
     engine_.Attach(&mainWindow_, &serialLink_);
-    mainWindow_.SetSerialLink(&serialLink_);
+    mainWindow_.SetSerialLink(&serialLink_, &portRequests_);
     mainWindow_.SetClipboardWatcher(watcher_);
-    // A port that cannot be opened shows in the connection controls and the log, not here.
-    serialLink_.StartFromSettings();
+    // A port that cannot be opened shows in the connection controls and the log, not here; one
+    // slow to open keeps the window waiting for nothing.
+    portRequests_.StartFromSettings();
     mainWindow_.RefreshConnectionControls();
     AddTrayIcon();
     mainWindow_.ShowOnPage(StartPage(ReadUartComPort()));
@@ -105,11 +108,17 @@ void CMainFrame::AddTrayIcon() {
 
 void CMainFrame::OnDestroy() {
     engine_.CancelSend();
-    sendStopSleeps_ = WaitForSendToStop([this] { return engine_.IsSending(); }, ticks_);
+    // An open still waiting is dropped; one running shares the send's wait.
+    portRequests_.Finish(0);
+    sendStopSleeps_ =
+        WaitForSendToStop([this] { return engine_.IsSending() || portRequests_.Busy(); }, ticks_);
     // A send that outlasts the wait keeps its engine; whoever owns this frame keeps the main
     // window and the link alive until that send has let go of them.
     std::shared_ptr<ProtocolEngine> engine = engine_.AttachedEngine();
-    serialLink_.Close();
+    openStillRunning_ = portRequests_.Busy();
+    if (!openStillRunning_) {
+        serialLink_.Close();
+    }
     engine_.Detach();
     // Anyone still holding the engine now is a send task: the reader thread has stopped.
     if (engine && engine.use_count() > 1) {

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "base/tick_source.h"
+#include "serial/port_requests.h"
 #include "serial/serial_link.h"
 #include "ui/main_window_win32.h"
 #include "ui/saved_port_reader.h"
@@ -42,6 +43,7 @@ class CMainFrame : public WindowBase {
 
     CZovrelMainWnd& MainWindow() { return mainWindow_; }
     SerialLink& Link() { return serialLink_; }
+    PortRequests& Requests() { return portRequests_; }
     CTrayNotifyIcon& TrayIcon() { return trayIcon_; }
 
     // The engine as a send task still held it when the frame was destroyed (the send outlasted
@@ -50,6 +52,9 @@ class CMainFrame : public WindowBase {
     std::shared_ptr<ProtocolEngine> LateSend() const { return lateSend_; }
     // How many 100 ms sleeps the last destruction waited for a send (tests).
     int SendStopSleeps() const { return sendStopSleeps_; }
+    // An open of the port outlasted that same wait: the link is still busy with it, so the
+    // frame must not be destroyed (the process ends without it).
+    bool OpenStillRunning() const { return openStillRunning_; }
 
   protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -68,13 +73,16 @@ class CMainFrame : public WindowBase {
     TickSource& ticks_;
     std::shared_ptr<ProtocolEngine> lateSend_;
     int sendStopSleeps_ = 0;
+    bool openStillRunning_ = false;
     std::thread::id uiThread_;
     SavedPortReader savedPort_;
 
-    // Constructed in this order, destroyed in reverse: the link posts to the main window.
+    // Constructed in this order, destroyed in reverse: the link posts to the main window, the
+    // requests drive the link.
     CTrayNotifyIcon trayIcon_;
     CZovrelMainWnd mainWindow_;
     SerialLink serialLink_;
+    PortRequests portRequests_;
 };
 
 }  // namespace zovrel::ui

@@ -137,6 +137,9 @@ bool CCP_MainApp::WaitForLateSend(DWORD ms) {
     if (!hostFrame_) {
         return true;
     }
+    if (hostFrame_->OpenStillRunning()) {
+        return false;  // it holds the serial link for as long as the system takes
+    }
     const std::shared_ptr<ProtocolEngine> engine = hostFrame_->LateSend();
     for (DWORD waited = 0; engine && engine.use_count() > 2; waited += 50) {
         // Two holders: the frame and this function. More means the send task still has it.

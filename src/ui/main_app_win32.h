@@ -36,7 +36,8 @@ class CCP_MainApp {
     CZovrelClipboardWatcher& Watcher() { return watcher_; }
 
     // Waits up to `ms` for a send that outlasted the host frame to let go of its engine. False
-    // when it still runs: the process must then end without destroying what it uses.
+    // when it still runs, or an open of the port outlasted the frame's wait: the process must
+    // then end without destroying what they use.
     bool WaitForLateSend(DWORD ms);
 
   private:

@@ -17,6 +17,7 @@
 #include "clipboard/fingerprint.h"
 #include "clipboard/history_store.h"
 #include "clipboard/own_write_guard.h"
+#include "serial/port_requests.h"
 #include "serial/serial_link.h"
 #include "settings/autostart.h"
 #include "settings/settings_file.h"
@@ -69,9 +70,7 @@ void CZovrelMainWnd::OnCommand(int id, int code) {
             ClearHistory();
             break;
         case IDC_PORT_COMBO:
-            if (code == CBN_SELCHANGE) {
-                OnPortComboSelection();
-            }
+            OnPortComboNotification(code);
             break;
         case IDC_CONNECT:
             Connect();
@@ -133,6 +132,22 @@ int CZovrelMainWnd::AskMessageBox(const std::wstring& text, UINT type) {
 
 void CZovrelMainWnd::SetStatusText(const std::wstring& text) {
     ::SetWindowTextW(controls_[10], text.c_str());
+    openFailureShown_ = false;
+}
+
+// Why the last open failed stays in the status bar, log shown or not, until a port opens (the
+// reader's reconnect included) or the port is closed; any other status replaces it.
+void CZovrelMainWnd::ShowOpenFailure() {
+    if (serialLink_ == nullptr || (portRequests_ != nullptr && portRequests_->Busy())) {
+        return;
+    }
+    const std::wstring failed = serialLink_->OpenFailure();
+    if (!failed.empty()) {
+        SetStatusText(FormatText(main_texts::kPortOpenFailed, failed.c_str()));
+        openFailureShown_ = true;
+    } else if (openFailureShown_) {
+        SetStatusText(L"");
+    }
 }
 
 void CZovrelMainWnd::ClearLog() {
@@ -157,21 +172,56 @@ void CZovrelMainWnd::ClearHistory() {
     RefreshHistoryList();
 }
 
+void CZovrelMainWnd::OnPortComboNotification(int code) {
+    if (fillingPortCombo_) {
+        return;
+    }
+    switch (code) {
+        case CBN_DROPDOWN:
+            ::KillTimer(Hwnd(), PORT_CHOICE_TIMER);
+            FillClipboardPortCombo();
+            break;
+        case CBN_SELCHANGE:
+            OnPortComboEvent(PortComboEvent::SELECTION_MOVED);
+            break;
+        case CBN_CLOSEUP:
+        case CBN_SELENDOK:
+            OnPortComboEvent(PortComboEvent::LIST_CLOSED);
+            break;
+        default:
+            break;
+    }
+}
+
+void CZovrelMainWnd::OnPortComboEvent(PortComboEvent event) {
+    const bool dropped = ::SendMessageW(controls_[11], CB_GETDROPPEDSTATE, 0, 0) != FALSE;
+    switch (PortComboActionFor(event, dropped)) {
+        case PortComboAction::START_DELAY:
+            ::SetTimer(Hwnd(), PORT_CHOICE_TIMER, PORT_CHOICE_DELAY_MS, nullptr);
+            break;
+        case PortComboAction::CHOOSE:
+            ::KillTimer(Hwnd(), PORT_CHOICE_TIMER);
+            OnPortComboSelection();
+            break;
+        case PortComboAction::NONE:
+            break;
+    }
+}
+
 void CZovrelMainWnd::OnPortComboSelection() {
-    if (fillingPortCombo_ || serialLink_ == nullptr) {
+    if (serialLink_ == nullptr) {
         return;
     }
     const int selected = static_cast<int>(::SendMessageW(controls_[11], CB_GETCURSEL, 0, 0));
-    if (selected < 0) {
-        return;
-    }
     const std::wstring name = PortNameAt(portNames_, selected);
-    if (name.empty()) {
+    const bool busy = portRequests_ != nullptr && portRequests_->Busy();
+    const std::wstring current = busy ? requestedPort_ : serialLink_->PortName();
+    const bool openOrOpening = busy ? !requestedPort_.empty() : serialLink_->IsOpen();
+    if (!PortChoiceOpens(name, current, openOrOpening)) {
         return;
     }
     WriteUartComPort(name);
-    serialLink_->Open(name);
-    RefreshConnectionControls();
+    OpenPort(name);
 }
 
 void CZovrelMainWnd::Connect() {
@@ -186,12 +236,26 @@ void CZovrelMainWnd::Connect() {
         return;
     }
     WriteUartComPort(port);
-    serialLink_->Open(port);
+    OpenPort(port);
+}
+
+// The bar shows the port closed until the open ends, and then its new state (posted).
+void CZovrelMainWnd::OpenPort(const std::wstring& name) {
+    requestedPort_ = name;
+    if (portRequests_ != nullptr) {
+        portRequests_->Open(name);
+    } else if (serialLink_ != nullptr) {
+        serialLink_->Open(name);
+    }
     RefreshConnectionControls();
 }
 
+// Also cancels an open not yet under way.
 void CZovrelMainWnd::Disconnect() {
-    if (serialLink_ != nullptr) {
+    requestedPort_.clear();
+    if (portRequests_ != nullptr) {
+        portRequests_->Close();
+    } else if (serialLink_ != nullptr) {
         serialLink_->Close();
     }
     RefreshConnectionControls();
@@ -224,12 +288,10 @@ void CZovrelMainWnd::Save() {
         return;
     }
     WriteUartComPort(name);
-    WriteUartDebugLog(IsChecked(controls_[21]));
-    if (serialLink_ != nullptr) {
-        serialLink_->Open(name);
-    }
+    debugLog_ = IsChecked(controls_[21]);
+    WriteUartDebugLog(debugLog_);
+    OpenPort(name);
     SwitchPage(PAGE_CLIPBOARD);
-    RefreshConnectionControls();
 }
 
 void CZovrelMainWnd::PutEntryOnClipboard(const ClipboardEntry& entry, bool filesChecked) {
@@ -392,11 +454,22 @@ void CZovrelMainWnd::RefreshConnectionControls() {
         return;
     }
     if (serialLink_ != nullptr) {
-        const bool open = serialLink_->IsOpen();
-        // The button that comes on first, so a focused one going off can hand the focus to it.
-        EnableControl(open ? 13 : 12, true);
-        EnableControl(open ? 12 : 13, false);
+        // While an open or close is under way the port counts as closed, and "断开" can stop it.
+        const bool busy = portRequests_ != nullptr && portRequests_->Busy();
+        const bool open = !busy && serialLink_->IsOpen();
+        const bool connectOn = !open;
+        const bool disconnectOn = open || busy;
+        // Buttons coming on go first, so a focused one going off can hand the focus on.
+        if (connectOn)
+            EnableControl(12, true);
+        if (disconnectOn)
+            EnableControl(13, true);
+        if (!connectOn)
+            EnableControl(12, false);
+        if (!disconnectOn)
+            EnableControl(13, false);
         ::SetWindowTextW(controls_[14], open ? main_texts::kStateOpen : main_texts::kStateClosed);
+        ShowOpenFailure();
     } else {
         ::SetWindowTextW(controls_[14], L"");
     }
@@ -436,7 +509,7 @@ void CZovrelMainWnd::RefreshHistoryList() {
 
 void CZovrelMainWnd::AppendLogLine(const std::wstring& text) {
     HWND pane = IsCreated() ? controls_[5] : nullptr;
-    if (text.empty() || pane == nullptr || !ReadUartDebugLog()) {
+    if (text.empty() || pane == nullptr || !debugLog_) {
         return;
     }
     SCROLLINFO scroll{};
@@ -522,16 +595,50 @@ void CZovrelMainWnd::FillClipboardPortCombo() {
     portNames_.clear();
     for (const PortInfo& port : EnumeratePorts()) {
         portNames_.push_back(port.portName);
-        ::SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(port.displayText.c_str()));
+        const std::wstring text = ClipboardPortText(port);
+        ::SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
     }
     const std::wstring saved = TrimText(ReadUartComPort());
     const ClipboardPortChoice choice = ChooseClipboardPort(portNames_, saved);
     if (choice.appendSavedPort) {
         portNames_.push_back(saved);
-        ::SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(saved.c_str()));
+        const std::wstring text = MissingPortText(saved);
+        ::SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
     }
     ::SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(choice.selected), 0);
+    FitDropDownWidth(combo);
     fillingPortCombo_ = false;
+}
+
+// The drop-down is as wide as its widest item, however narrow the combo itself.
+void CZovrelMainWnd::FitDropDownWidth(HWND combo) {
+    WindowDC dc(combo);
+    if (!dc.IsValid()) {
+        return;
+    }
+    const auto font = reinterpret_cast<HFONT>(::SendMessageW(combo, WM_GETFONT, 0, 0));
+    const HGDIOBJ old = font != nullptr ? ::SelectObject(dc.Get(), font) : nullptr;
+    int widest = 0;
+    const int count = static_cast<int>(::SendMessageW(combo, CB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        const LRESULT length = ::SendMessageW(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0);
+        if (length <= 0) {
+            continue;
+        }
+        std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+        ::SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(i),
+                       reinterpret_cast<LPARAM>(text.data()));
+        SIZE size{};
+        ::GetTextExtentPoint32W(dc.Get(), text.c_str(), static_cast<int>(length), &size);
+        widest = std::max(widest, static_cast<int>(size.cx));
+    }
+    if (old != nullptr) {
+        ::SelectObject(dc.Get(), old);
+    }
+    const UINT dpi = static_cast<UINT>(dpi_);
+    const int width = widest + ::GetSystemMetricsForDpi(SM_CXVSCROLL, dpi) +
+                      4 * ::GetSystemMetricsForDpi(SM_CXEDGE, dpi);
+    ::SendMessageW(combo, CB_SETDROPPEDWIDTH, static_cast<WPARAM>(width), 0);
 }
 
 void CZovrelMainWnd::FillSettingsPortCombo() {

@@ -67,6 +67,41 @@ ClipboardPortChoice ChooseClipboardPort(const std::vector<std::wstring>& names,
     return choice;
 }
 
+std::wstring ClipboardPortText(const PortInfo& port) {
+    std::wstring description = TrimText(port.description);
+    const std::wstring repeated = L"(" + ToLowerAscii(port.portName) + L")";
+    const std::wstring upper = ToLowerAscii(description);
+    if (upper.size() >= repeated.size() &&
+        upper.compare(upper.size() - repeated.size(), repeated.size(), repeated) == 0) {
+        description = TrimText(description.substr(0, description.size() - repeated.size()));
+    }
+    if (description.empty() || EqualsIgnoreCase(description, port.portName)) {
+        return port.portName;
+    }
+    return port.portName + L" - " + description;
+}
+
+std::wstring MissingPortText(const std::wstring& name) {
+    return FormatText(main_texts::kPortMissing, name.c_str());
+}
+
+PortComboAction PortComboActionFor(PortComboEvent event, bool listDropped) {
+    switch (event) {
+        case PortComboEvent::SELECTION_MOVED:
+            return listDropped ? PortComboAction::NONE : PortComboAction::START_DELAY;
+        case PortComboEvent::LIST_CLOSED:
+        case PortComboEvent::DELAY_ENDED:
+            return PortComboAction::CHOOSE;
+    }
+    return PortComboAction::NONE;
+}
+
+bool PortChoiceOpens(const std::wstring& selected, const std::wstring& current,
+                     bool openOrOpening) {
+    const std::wstring name = TrimText(selected);
+    return !name.empty() && !(openOrOpening && EqualsIgnoreCase(name, TrimText(current)));
+}
+
 int ChooseSettingsPort(const std::vector<std::wstring>& names, const std::wstring& savedPort) {
     if (names.empty()) {
         return -1;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "clipboard/clipboard_entry.h"
+#include "serial/port_enumeration.h"
 
 namespace zovrel::ui {
 
@@ -56,6 +57,8 @@ inline constexpr wchar_t kAutostartFailed[] = L"开机自启动设置失败";
 inline constexpr wchar_t kChoosePort[] = L"请选择串口";
 
 inline constexpr wchar_t kPortNotOpen[] = L"串口未连接";
+inline constexpr wchar_t kPortOpenFailed[] = L"串口打开失败: %ls";
+inline constexpr wchar_t kPortMissing[] = L"%ls (未找到)";
 inline constexpr wchar_t kSendBusy[] = L"另一个剪贴板传输正在进行中";
 inline constexpr wchar_t kSendTaskFailed[] = L"无法启动发送任务";
 inline constexpr wchar_t kSendFailed[] = L"发送失败";
@@ -99,6 +102,23 @@ ClipboardPortChoice ChooseClipboardPort(const std::vector<std::wstring>& names,
 // The settings page's choice: the saved port (compared as read, not trimmed) or item 0; -1
 // when there are no ports. A missing saved port is not added there.
 int ChooseSettingsPort(const std::vector<std::wstring>& names, const std::wstring& savedPort);
+
+// The page-0 item of a present port: its name first, so two identical adapters can be told
+// apart, then the device's description without a "(COM5)" it may repeat: "COM5 - USB Serial".
+std::wstring ClipboardPortText(const PortInfo& port);
+// The page-0 item of a saved port that is not present: "COM5 (未找到)".
+std::wstring MissingPortText(const std::wstring& name);
+
+// A choice in the page-0 port combo is acted on once, when it is made: when its list closes,
+// or PORT_CHOICE_DELAY_MS after the last arrow key moved the selection with the list closed.
+// Moves inside the open list wait for it to close.
+inline constexpr unsigned PORT_CHOICE_DELAY_MS = 500;
+enum class PortComboEvent { SELECTION_MOVED, LIST_CLOSED, DELAY_ENDED };
+enum class PortComboAction { NONE, START_DELAY, CHOOSE };
+PortComboAction PortComboActionFor(PortComboEvent event, bool listDropped);
+// Whether choosing `selected` opens it: not when it is empty, or the port already open or being
+// opened (`current`, letter case ignored), so the same choice seen twice opens once.
+bool PortChoiceOpens(const std::wstring& selected, const std::wstring& current, bool openOrOpening);
 
 // The stored name of a combo item, trimmed; empty outside the array.
 std::wstring PortNameAt(const std::vector<std::wstring>& names, int index);

@@ -3,6 +3,7 @@
 #include "ui/main_window_win32.h"
 
 #include <commctrl.h>
+#include <dbt.h>
 
 #include <algorithm>
 #include <utility>
@@ -327,8 +328,9 @@ HWND CZovrelMainWnd::ControlWindow(int number) const {
     return controls_[static_cast<size_t>(number)];
 }
 
-void CZovrelMainWnd::SetSerialLink(SerialLink* link) {
+void CZovrelMainWnd::SetSerialLink(SerialLink* link, PortRequests* requests) {
     serialLink_ = link;
+    portRequests_ = requests;
     if (IsCreated() && currentPage_ == PAGE_CLIPBOARD) {
         FillClipboardPortCombo();
         RefreshConnectionControls();
@@ -362,8 +364,12 @@ void CZovrelMainWnd::SwitchPage(int page) {
     if (page != PAGE_SERIAL_SETTINGS && page != PAGE_SYSTEM) {
         page = PAGE_CLIPBOARD;
     }
+    // The page-0 port list is filled when the page comes back from another one; showing it
+    // again only shows it (a drop-down or a device arriving or leaving refills it).
+    const bool refillPorts = page == PAGE_CLIPBOARD && currentPage_ != PAGE_CLIPBOARD;
     currentPage_ = page;
-    logShown_ = page == PAGE_CLIPBOARD && ReadUartDebugLog();
+    debugLog_ = ReadUartDebugLog();
+    logShown_ = page == PAGE_CLIPBOARD && debugLog_;
     if (!IsCreated()) {
         return;
     }
@@ -385,12 +391,13 @@ void CZovrelMainWnd::SwitchPage(int page) {
 
     if (page == PAGE_CLIPBOARD) {
         RefreshHistoryList();
-        FillClipboardPortCombo();
+        if (refillPorts) {
+            FillClipboardPortCombo();
+        }
         RefreshConnectionControls();
     } else if (page == PAGE_SERIAL_SETTINGS) {
         FillSettingsPortCombo();
-        ::SendMessageW(controls_[21], BM_SETCHECK, ReadUartDebugLog() ? BST_CHECKED : BST_UNCHECKED,
-                       0);
+        ::SendMessageW(controls_[21], BM_SETCHECK, debugLog_ ? BST_CHECKED : BST_UNCHECKED, 0);
     } else {
         ::SendMessageW(controls_[22], BM_SETCHECK, ReadAutostart() ? BST_CHECKED : BST_UNCHECKED,
                        0);
@@ -645,6 +652,21 @@ LRESULT CZovrelMainWnd::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
             OnDestroyed();
             break;
 
+        case WM_TIMER:
+            if (wParam == PORT_CHOICE_TIMER) {
+                OnPortComboEvent(PortComboEvent::DELAY_ENDED);
+                return 0;
+            }
+            break;
+        case WM_DEVICECHANGE:
+            // A port arrived or left: the page-0 list follows, unless the user is choosing in it.
+            if ((wParam == DBT_DEVICEARRIVAL || wParam == DBT_DEVICEREMOVECOMPLETE ||
+                 wParam == DBT_DEVNODES_CHANGED) &&
+                currentPage_ == PAGE_CLIPBOARD &&
+                ::SendMessageW(controls_[11], CB_GETDROPPEDSTATE, 0, 0) == FALSE) {
+                FillClipboardPortCombo();
+            }
+            return TRUE;
         case WM_HISTORY_CHANGED:
             RefreshHistoryList();
             return 0;

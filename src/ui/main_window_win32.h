@@ -20,11 +20,13 @@
 #include "ui/hover_preview_win32.h"
 #include "ui/main_window_layout.h"
 #include "ui/main_window_notifier_win32.h"
+#include "ui/main_window_rules.h"
 #include "ui/pane_splitter_win32.h"
 #include "ui/window_base_win32.h"
 
 namespace zovrel {
 class SerialLink;
+class PortRequests;
 class ClipboardHistory;
 class CZovrelClipboardWatcher;
 }  // namespace zovrel
@@ -41,8 +43,9 @@ class CZovrelMainWnd : public WindowBase, public Notifier, public SplitterOwner 
     // creation steps. False when the window does not exist.
     bool Create(HWND owner);
 
-    // Not owned; may be null. Set by the host frame after creation.
-    void SetSerialLink(SerialLink* link);
+    // Not owned; may be null. Set by the host frame after creation. The window reads the link's
+    // state and opens and closes its port only through `requests` (null: on its own thread).
+    void SetSerialLink(SerialLink* link, PortRequests* requests = nullptr);
     // Not owned; may be null. Its window owns what the program writes to the clipboard, and it
     // learns which clipboard content is the program's own.
     void SetClipboardWatcher(CZovrelClipboardWatcher* watcher);
@@ -139,11 +142,15 @@ class CZovrelMainWnd : public WindowBase, public Notifier, public SplitterOwner 
     void ShowMenuButtonMenu();
     void ClearLog();
     void ClearHistory();
+    void OnPortComboNotification(int code);
+    void OnPortComboEvent(PortComboEvent event);
     void OnPortComboSelection();
+    void ShowOpenFailure();
     void Connect();
     void Disconnect();
     void CancelSend();
     void Save();
+    void OpenPort(const std::wstring& name);
     LRESULT OnHistoryActivate(int index);
     LRESULT OnHistoryDelete(int index);
     LRESULT OnHistoryOpenFolder(int index);
@@ -157,6 +164,7 @@ class CZovrelMainWnd : public WindowBase, public Notifier, public SplitterOwner 
     // The number of lines it removed.
     int TrimLogPane();
     void FillClipboardPortCombo();
+    void FitDropDownWidth(HWND combo);
     void FillSettingsPortCombo();
     std::vector<PortInfo> EnumeratePorts() const;
     bool OpenEntryFolder(const ClipboardEntry& entry);
@@ -180,8 +188,17 @@ class CZovrelMainWnd : public WindowBase, public Notifier, public SplitterOwner 
     UniqueBitmap menuButtonPicture_;
     std::vector<std::wstring> settingsPortNames_;
     SerialLink* serialLink_ = nullptr;
+    PortRequests* portRequests_ = nullptr;
+    // The debug-log setting, read when a page is shown and when the settings page saves: log
+    // lines come ten times a second during a transfer and must not read the settings file each.
+    bool debugLog_ = false;
     CZovrelClipboardWatcher* watcher_ = nullptr;
     bool fillingPortCombo_ = false;
+    // The port the window last asked to open (empty after "断开"): while a request is under way
+    // it stands for the port open, so the same choice seen twice opens once.
+    std::wstring requestedPort_;
+    // The status bar shows why a port failed to open; cleared when one opens.
+    bool openFailureShown_ = false;
     int splitPosition_ = INITIAL_SPLIT_POSITION;
     CZovrelPaneSplitter splitter_;
 

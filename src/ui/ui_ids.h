@@ -47,6 +47,9 @@ constexpr int IDC_SAVE = 1015;
 constexpr int IDC_CANCEL_SETTINGS = 1016;
 constexpr int IDC_SPLITTER = 1102;
 
+// Timers of the main window.
+constexpr unsigned PORT_CHOICE_TIMER = 1;  // the port combo's selection rests: act on it
+
 // Menu commands: the tray menu and the main window's menu button.
 constexpr int ID_TRAY_EXIT = 32772;
 constexpr int ID_TRAY_SHOW_MAIN = 32773;

@@ -17,7 +17,7 @@ TEST(SortPorts, OrdersByTheNumberInTheNameNotByTheText) {
     for (const wchar_t* name :
          {L"COM99999999999999999999", L"COM10", L"COMCOM7", L"COM+8", L"com12", L"COM-2", L"COM5A",
           L"CNCA0", L"COM-99999999999999999999"})
-        ports.push_back({name, name});
+        ports.push_back({name, name, L""});
     SortPorts(ports);
     std::wstring order;
     for (const auto& port : ports)

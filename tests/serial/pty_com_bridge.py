@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """usage: pty_com_bridge.py PROGRAM [WINE_RUN]: runs PROGRAM with ZOVREL_TEST_PORT naming a pty
-(under Wine a COM name) and plays a device echoing all but two markers: it answers whether the
-line is raw 8N1 at 2000000, and closes the pty like a pulled adapter."""
+(under Wine a COM name) and plays a device echoing all but three markers: it answers whether the
+line is raw 8N1 at 2000000, stops reading for a while (so writes to it stall) and then drops what
+it was sent, and closes the pty like a pulled adapter."""
 import os
 import select
 import subprocess
@@ -14,6 +15,8 @@ from harness import ComPort  # noqa: E402
 
 UNPLUG_MARKER = b"<<zovrel-test-unplug>>"
 LINE_MARKER = b"<<zovrel-test-line?>>"
+HOLD_MARKER = b"<<zovrel-test-hold>>"
+HOLD_SECONDS = 1.0
 
 
 def line_ok(fd):
@@ -34,6 +37,12 @@ def play_device(master, slave, stop):
             tail = (tail + data)[-2 * len(UNPLUG_MARKER):]
             if UNPLUG_MARKER in tail:
                 return
+            if HOLD_MARKER in tail:
+                stop.wait(HOLD_SECONDS)
+                while select.select([master], [], [], 0.3)[0]:
+                    os.read(master, 65536)
+                tail = b""
+                continue
             if LINE_MARKER in tail:
                 tail, data = b"", b"LINE-OK\n" if line_ok(slave) else b"LINE-BAD\n"
             while data:

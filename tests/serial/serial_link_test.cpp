@@ -13,6 +13,7 @@
 #include "base/text.h"
 #include "protocol/frame_codec.h"
 #include "protocol/message_bodies.h"
+#include "serial/port_requests.h"
 #include "serial/serial_link.h"
 #include "settings/data_root.h"
 #include "support/fake_serial_port.h"
@@ -83,9 +84,11 @@ TEST_F(SerialLinkTest, OpenFailureUnplugAndReplugAreReportedOnceEachAndPostState
     port_->FailOpen(5);
     EXPECT_FALSE(link_->Open(L" COM3 "));
     EXPECT_EQ(Tail(), Lines{L"串口打开失败: COM3"});
+    EXPECT_EQ(link_->OpenFailure(), L"COM3");  // for the window's status, log shown or not
     port_->FailOpen(0);
     EXPECT_TRUE(link_->Open(L"COM3"));
     EXPECT_EQ(window_.stateChanged, 3);  // every attempt posts one
+    EXPECT_EQ(link_->OpenFailure(), L"");
 
     port_->DeviceSend(Bytes(5, 0x11));
     link_->ReaderPass();
@@ -95,10 +98,13 @@ TEST_F(SerialLinkTest, OpenFailureUnplugAndReplugAreReportedOnceEachAndPostState
     EXPECT_EQ(link_->ReceiveBufferSize(), 0u);  // stale bytes of the lost line are dropped
     RunFor(2000);                               // still gone: nothing more is said
     EXPECT_EQ(Tail(1), Lines{L"串口连接断开"});
+    EXPECT_FALSE(link_->Open(L"COM3"));  // while unplugged
+    EXPECT_EQ(link_->OpenFailure(), L"COM3");
     port_->Plug();
     EXPECT_EQ(link_->ReaderPass(), 500u);
+    EXPECT_EQ(link_->OpenFailure(), L"");  // the reconnect clears it too
     EXPECT_EQ(Tail(2), (Lines{OPENED, L"串口已重新连接"}));
-    EXPECT_EQ(window_.stateChanged, 5);
+    EXPECT_EQ(window_.stateChanged, 6);
 
     configured_ = L"  ";  // an empty setting closes the port and ends the reader
     EXPECT_TRUE(link_->StartFromSettings());
@@ -309,6 +315,48 @@ TEST_F(SerialLinkThreadTest, ReaderAnswersOnItsOwnThreadAndStopsOnClose) {
     EXPECT_TRUE(port_->WaitForWritten(27, std::chrono::seconds(10)));
     link_->Close();
     EXPECT_FALSE(link_->IsOpen());
+}
+
+// A port whose open blocks for 3 s: the requests and the link's state answer at once all the
+// while, a request made meanwhile replaces the one still waiting, and exit stops waiting at its
+// bound.
+TEST_F(SerialLinkThreadTest, PortRequestsNeverWaitOnASlowOpenAndOnlyTheLastOneWaitingRuns) {
+    using Clock = std::chrono::steady_clock;
+    const auto ms = [](Clock::time_point since) {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count();
+    };
+    port_->SetOpenDelay(std::chrono::milliseconds(3000));
+    PortRequests requests(*link_, &window_);
+    auto start = Clock::now();
+    requests.Open(L"COM3");
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));  // it runs, blocked
+    requests.Open(L"COM3");
+    requests.Close();  // replaces the open still waiting, which never runs
+    EXPECT_LT(ms(start), 200);
+    for (int i = 0; i < 20; ++i) {
+        start = Clock::now();
+        EXPECT_TRUE(requests.Busy());
+        EXPECT_FALSE(link_->IsOpen());
+        EXPECT_EQ(link_->PortName(), L"COM3");
+        EXPECT_LT(ms(start), 100);
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    start = Clock::now();
+    while (requests.Busy() && ms(start) < 10000)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_FALSE(link_->IsOpen());
+    EXPECT_EQ(port_->opens(), 1);
+    EXPECT_EQ(Tail(2), (Lines{OPENED, L"串口已关闭"}));
+    {
+        std::lock_guard lock(window_.mutex);
+        EXPECT_GE(window_.stateChanged, 1);
+    }
+
+    requests.Open(L"COM3");
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    start = Clock::now();
+    EXPECT_FALSE(requests.Finish(300));  // the open still runs: exit gives up waiting for it
+    EXPECT_LT(ms(start), 1000);
 }
 
 }  // namespace

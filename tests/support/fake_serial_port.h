@@ -1,11 +1,13 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <mutex>
 #include <string>
+#include <thread>
 
 #include "base/bytes.h"
 #include "base/text.h"
@@ -26,6 +28,7 @@ class FakeSerialPort final : public zovrel::SerialPort, public zovrel::PortPrese
 
     // The port, as the session sees it.
     bool Open(const std::wstring& name, uint32_t* errorCode) override {
+        std::this_thread::sleep_for(openDelay_.load());  // a port slow to open blocks its caller
         std::lock_guard lock(mutex_);
         open_ = false;
         uint32_t error = openError_;
@@ -120,6 +123,9 @@ class FakeSerialPort final : public zovrel::SerialPort, public zovrel::PortPrese
         openError_ = errorCode;
     }
 
+    // Every later Open blocks this long first, as a Bluetooth port or one just pulled can.
+    void SetOpenDelay(std::chrono::milliseconds delay) { openDelay_ = delay; }
+
     int opens() const {
         std::lock_guard lock(mutex_);
         return opens_;
@@ -141,6 +147,7 @@ class FakeSerialPort final : public zovrel::SerialPort, public zovrel::PortPrese
     bool plugged_ = true;
     uint32_t openError_ = 0;
     int opens_ = 0;
+    std::atomic<std::chrono::milliseconds> openDelay_{std::chrono::milliseconds(0)};
 };
 
 }  // namespace zovrel::test

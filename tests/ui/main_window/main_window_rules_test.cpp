@@ -88,6 +88,55 @@ TEST(MainWindowRules, PortComboChoices) {
     EXPECT_EQ(ChooseConnectPort(L" COM3 ", L"  "), L"COM3");
 }
 
+TEST(MainWindowRules, PortComboTextsAndActOnce) {
+    const struct {
+        PortInfo port;
+        std::wstring text;
+    } texts[] = {
+        {{L"COM5", L"USB Serial Port (COM5)", L"USB Serial Port (COM5)"},
+         L"COM5 - USB Serial Port"},
+        {{L"COM5", L"", L"CH340 (com5) "}, L"COM5 - CH340"},  // the repeated name goes, any case
+        {{L"COM12", L"", L"Bluetooth (COM1)"}, L"COM12 - Bluetooth (COM1)"},  // another name stays
+        {{L"COM3", L"COM3", L""}, L"COM3"},
+        {{L"COM3", L"", L"com3"}, L"COM3"},
+        {{L"/dev/ttyUSB0", L"", L"FT232R"}, L"/dev/ttyUSB0 - FT232R"},
+    };
+    for (const auto& t : texts) {
+        EXPECT_EQ(ClipboardPortText(t.port), t.text) << ToUtf8(t.port.description);
+    }
+    EXPECT_EQ(MissingPortText(L"COM5"), L"COM5 (未找到)");
+
+    using E = PortComboEvent;
+    using A = PortComboAction;
+    const struct {
+        E event;
+        bool dropped;
+        A action;
+    } steps[] = {
+        {E::SELECTION_MOVED, false, A::START_DELAY},  // arrow keys on the closed combo: wait
+        {E::SELECTION_MOVED, true, A::NONE},          // browsing the open list: nothing yet
+        {E::LIST_CLOSED, false, A::CHOOSE},
+        {E::DELAY_ENDED, false, A::CHOOSE},
+    };
+    for (const auto& s : steps) {
+        EXPECT_EQ(PortComboActionFor(s.event, s.dropped), s.action) << static_cast<int>(s.event);
+    }
+    const struct {
+        const wchar_t* selected;
+        const wchar_t* current;
+        bool openOrOpening;
+        bool opens;
+    } choices[] = {
+        {L"COM5", L"COM3", true, true},  {L"COM3", L"com3", true, false},  // already open
+        {L"COM3", L"COM3", false, true},  // it failed or was closed: choosing it again retries
+        {L"", L"COM3", false, false},    {L" COM3 ", L"COM3", true, false},
+    };
+    for (const auto& c : choices) {
+        EXPECT_EQ(PortChoiceOpens(c.selected, c.current, c.openOrOpening), c.opens)
+            << ToUtf8(c.selected) << " " << c.openOrOpening;
+    }
+}
+
 TEST(MainWindowRules, TransferTextAndProgressBar) {
     const struct {
         int percent;

@@ -146,6 +146,8 @@ class HostFrameTest : public GuiTest {
         auto frame = std::make_unique<CMainFrame>(GetHistoryStore(), GetTransferProtocol(), nullptr,
                                                   std::move(options), ticks);
         EXPECT_TRUE(frame->Create());
+        // The saved port opens on a thread of its own.
+        EXPECT_TRUE(PumpMessages(5000, [&] { return !frame->Requests().Busy(); }));
         PumpPending();
         return frame;
     }

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <dbt.h>
+
 #include "clipboard/clipboard_watcher.h"
 #include "clipboard/fingerprint.h"
 #include "main_window_fixture.h"
@@ -42,10 +44,16 @@ class MainWindowCommandsTest : public MainWindowTest {
         Send(number, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text));
         return text;
     }
+    void ComboNotifies(int code) {
+        ::SendMessageW(Main(), WM_COMMAND, MAKEWPARAM(IDC_PORT_COMBO, code),
+                       reinterpret_cast<LPARAM>(Control(11)));
+    }
+    // As a click on an item of the dropped list does: the selection moves, the list closes.
     void SelectPort(int index) {
         Send(11, CB_SETCURSEL, static_cast<WPARAM>(index));
-        ::SendMessageW(Main(), WM_COMMAND, MAKEWPARAM(IDC_PORT_COMBO, CBN_SELCHANGE),
-                       reinterpret_cast<LPARAM>(Control(11)));
+        ComboNotifies(CBN_SELCHANGE);
+        ComboNotifies(CBN_CLOSEUP);
+        ComboNotifies(CBN_SELENDOK);
     }
     // The connection state text and whether "连接" and "断开" are enabled.
     void ExpectConnection(const wchar_t* state, bool connect) {
@@ -66,40 +74,74 @@ TEST_F(MainWindowCommandsTest, PortCombosConnectAndDisconnect) {
     EXPECT_EQ(window_->CurrentPage(), PAGE_SERIAL_SETTINGS);
     EXPECT_TRUE(::IsWindowVisible(Main()));
 
-    ports_ = {{L"COM3", L"USB Serial Device (COM3)"}, {L"COM5", L"COM5"}};
+    ports_ = {{L"COM3", L"USB Serial Device (COM3)", L"USB Serial Device (COM3)"},
+              {L"COM9", L"COM9", L""}};
     ASSERT_TRUE(WriteUartComPort(L"COM7"));
     window_->ShowOnPage(PAGE_CLIPBOARD);
-    // The saved port is missing from the list: it is appended and selected.
     ASSERT_EQ(Send(11, CB_GETCOUNT), 3);
-    EXPECT_EQ(ComboItem(11, 2), L"COM7");
+    // Showing the page again does not enumerate; a device arriving or leaving does.
+    ports_[1] = {L"COM5", L"COM5", L""};
+    window_->ShowOnPage(PAGE_CLIPBOARD);
+    EXPECT_EQ(ComboItem(11, 1), L"COM9");
+    ::SendMessageW(Main(), WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0);
+    EXPECT_EQ(ComboItem(11, 1), L"COM5");
+    // Name first on this page; the saved port is missing from the list: appended, marked and
+    // selected.
+    ASSERT_EQ(Send(11, CB_GETCOUNT), 3);
+    EXPECT_EQ(ComboItem(11, 0), L"COM3 - USB Serial Device");
+    EXPECT_EQ(ComboItem(11, 2), L"COM7 (未找到)");
     EXPECT_EQ(Send(11, CB_GETCURSEL), 2);
     ExpectConnection(L"closed", true);
-    // The settings page lists only present ports.
+    test::PumpPending();
+    SaveScreenshot(L"main-page0-missing-port");
+    // The settings page lists only present ports, in their own words.
     window_->ShowOnPage(PAGE_SERIAL_SETTINGS);
     EXPECT_EQ(Send(20, CB_GETCOUNT), 2);
+    EXPECT_EQ(ComboItem(20, 0), L"USB Serial Device (COM3)");
     Click(24, IDC_CANCEL_SETTINGS);
 
-    // Choosing a port saves and opens it; "断开" closes it and "连接" takes the selected port.
+    // Choosing a port saves and opens it, once, however many notifications the choice makes;
+    // choosing the open port again does nothing. Arrow keys on the closed list act only once
+    // they rest. "断开" closes it and "连接" takes the selected port.
     SelectPort(1);
     EXPECT_EQ(ReadUartComPort(), L"COM5");
     EXPECT_TRUE(link->IsOpen());
+    EXPECT_EQ(port_->opens(), 1);
+    SelectPort(1);
+    EXPECT_EQ(port_->opens(), 1);
+    Send(11, CB_SETCURSEL, 0);
+    ComboNotifies(CBN_SELCHANGE);
+    Send(11, CB_SETCURSEL, 1);
+    ComboNotifies(CBN_SELCHANGE);  // back where it was before the keys rest: nothing happens
+    PumpMessages(800);
+    EXPECT_EQ(port_->opens(), 1);
+    EXPECT_EQ(ReadUartComPort(), L"COM5");
     Click(13, IDC_DISCONNECT);
     ExpectConnection(L"closed", true);
     Click(12, IDC_CONNECT);
     EXPECT_TRUE(link->IsOpen());
     ExpectConnection(L"open", false);
 
-    // A port that cannot be opened leaves the link closed.
+    // A port that cannot be opened leaves the link closed and says why in the status bar, log
+    // shown or not, until a port opens.
     Click(13, IDC_DISCONNECT);
-    SelectPort(0);
-    EXPECT_EQ(ReadUartComPort(), L"COM3");
+    Send(11, CB_SETCURSEL, 0);
+    ComboNotifies(CBN_SELCHANGE);
+    EXPECT_EQ(ReadUartComPort(), L"COM5");  // the keys have not rested yet
+    EXPECT_TRUE(PumpMessages(2000, [&] { return ReadUartComPort() == L"COM3"; }));
     ExpectConnection(L"closed", true);
+    EXPECT_EQ(Status(), L"串口打开失败: COM3");
+    test::PumpPending();
+    SaveScreenshot(L"main-page0-open-failed");
+    SelectPort(1);
+    EXPECT_EQ(Status(), L"");
+    Click(13, IDC_DISCONNECT);
 
     // Without a link there is no state, only the saved port is listed and "连接" does nothing.
     window_->SetSerialLink(nullptr);
     EXPECT_EQ(WindowText(Control(14)), L"");
     ASSERT_EQ(Send(11, CB_GETCOUNT), 1);
-    EXPECT_EQ(ComboItem(11, 0), L"COM3");
+    EXPECT_EQ(ComboItem(11, 0), L"COM5 (未找到)");
     Click(12, IDC_CONNECT);
     EXPECT_EQ(window_->CurrentPage(), PAGE_CLIPBOARD);
     link->Close();
@@ -135,7 +177,7 @@ TEST_F(MainWindowCommandsTest, SavingTheSettingsPages) {
     EXPECT_EQ(window_->CurrentPage(), PAGE_SERIAL_SETTINGS);
 
     // With a port: saved with the debug-log switch, opened, back on page 0 with the log.
-    ports_ = {{L"COM5", L"Virtual port (COM5)"}};
+    ports_ = {{L"COM5", L"Virtual port (COM5)", L"Virtual port"}};
     window_->ShowOnPage(PAGE_SERIAL_SETTINGS);
     Send(21, BM_SETCHECK, BST_CHECKED);
     Click(23, IDC_SAVE);
@@ -293,7 +335,7 @@ TEST_F(MainWindowCommandsTest, ProgressAndResultTexts) {
 }
 
 TEST_F(MainWindowCommandsTest, SendRunsOnItsOwnThreadAndCanBeCancelled) {
-    ports_ = {{L"COM5", L"COM5"}};
+    ports_ = {{L"COM5", L"COM5", L""}};
     ASSERT_TRUE(WriteUartComPort(L"COM5"));
     auto link = MakeLink(L"COM5");
     ASSERT_TRUE(link->Open(L"COM5"));
@@ -395,8 +437,12 @@ TEST_F(MainWindowCommandsTest, LogPaneCutsAtALineFollowsTheEndAndKeepsTheReaders
     ::SendMessageW(pane, EM_GETSEL, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&to));
     EXPECT_EQ(WindowText(pane).substr(from, to - from), L"L003000");
 
-    // The log switched off: nothing reaches the pane.
+    // The switch is read when a page is shown (or saved), never per line; once off, nothing
+    // reaches the pane.
     ASSERT_TRUE(WriteUartDebugLog(false));
+    window_->AppendLogLine(L"still read before");
+    EXPECT_NE(WindowText(pane).find(L"still read before"), std::wstring::npos);
+    window_->ShowOnPage(PAGE_CLIPBOARD);
     window_->AppendLogLine(L"hidden");
     EXPECT_EQ(WindowText(pane).find(L"hidden"), std::wstring::npos);
 }
