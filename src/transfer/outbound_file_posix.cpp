@@ -14,6 +14,11 @@ bool OutboundFile::Exists(const std::wstring& path) {
     return ::stat(ToUtf8(path).c_str(), &st) == 0;
 }
 
+bool OutboundFile::IsFolder(const std::wstring& path) {
+    struct stat st {};
+    return ::stat(ToUtf8(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 OutboundFile::OutboundFile() = default;
 
 OutboundFile::~OutboundFile() {
@@ -62,6 +67,10 @@ bool OutboundFile::ReadExactly(uint8_t* data, size_t count) {
         done += static_cast<size_t>(n);
     }
     return true;
+}
+
+bool OutboundFile::Rewind() {
+    return fd_ >= 0 && ::lseek(fd_, 0, SEEK_SET) == 0;
 }
 
 }  // namespace zovrel
