@@ -194,7 +194,7 @@ Chunk OutboundSender::SendNextChunk() {
     Bytes body = BuildMiddleBody(retransmission_.data(), retransmission_.size(), start_, end_);
     Pace();
     return SendTransferFrame(MIDDLE_PACKET, sn_, body, L"TRANS MIDDLE_PACKET") ? Chunk::SENT
-                                                                              : Chunk::NOT_SENT;
+                                                                               : Chunk::NOT_SENT;
 }
 
 void OutboundSender::SendFinish() {
@@ -421,8 +421,8 @@ bool ClaimEngine(ProtocolEngine& engine, std::wstring& error) {
 
 // One transfer of a prepared payload on the claimed engine.
 bool RunTransfer(ProtocolEngine& engine, TickSource& ticks, const OutboundPayload& payload,
-                 FileTurn turn, Notifier* window, EngineClaim& claim,
-                 OwnClipboardWriteScope& hold, std::wstring& error) {
+                 FileTurn turn, Notifier* window, EngineClaim& claim, OwnClipboardWriteScope& hold,
+                 std::wstring& error) {
     MemoryPayloadSource memory(payload.bytes);
     PayloadSource& source = payload.stream ? *payload.stream : memory;
     OutboundSender sender(engine, ticks, window, payload, source, turn, claim, hold);

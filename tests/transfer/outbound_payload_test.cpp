@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "base/paths.h"
+#include "transfer/file_send_plan.h"
 #include "transfer/outbound_file.h"
 #include "transfer/outbound_payload.h"
 
@@ -85,6 +86,43 @@ TEST(OutboundPayloadTest, FilesBeyondTheSigned32BitTotalOrEndingEarlyAreRefused)
         EXPECT_FALSE(file.ReadExactly(buffer, sizeof buffer));
     }
     fs::remove(path);
+}
+
+// Which paths of a files entry are sent, and how the user is told which of them is going.
+TEST(FileSendPlanTest, EveryFileIsSentInOrderAndFoldersAreLeftOut) {
+    using Paths = std::vector<std::wstring>;
+    const auto isFolder = [](const std::wstring& path) { return path.rfind(L"dir", 0) == 0; };
+    const struct {
+        Paths files;
+        std::wstring text;
+        Paths sent, skipped;
+    } cases[] = {
+        {{L" a ", L"dir", L"b\r\n"}, L"", {L"a", L"b"}, {L"dir"}},
+        {{}, L" c \r\n", {L"c"}, {}},  // an entry without a list names its one file by its text
+        {{}, L"", {L""}, {}},          // fails later as a missing path, as before
+        {{L"a", L" "}, L"x", {L"a", L""}, {}},
+        {{L"dir1", L"dir2"}, L"", {}, {L"dir1", L"dir2"}},  // nothing left to send
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << &c - cases);
+        const FileSendPlan plan = PlanFileSend(Entry(2, c.text, {}, L"", c.files), isFolder);
+        EXPECT_EQ(plan.files, c.sent);
+        EXPECT_EQ(plan.folders, c.skipped);
+    }
+
+    const struct {
+        size_t index, count;
+        std::wstring text, progress, failure;
+    } turns[] = {
+        {0, 1, L"45%", L"45%", L"45%"},  // one file reads as any other send
+        {1, 3, L"45%", L"2/3 45%", L"第 2/3 个文件发送失败: 45%"},
+        {2, 3, L"82% 已取消", L"3/3 82% 已取消", L"第 3/3 个文件发送失败: 82% 已取消"},
+        {9, 12, L"传输超时", L"10/12 传输超时", L"第 10/12 个文件发送失败: 传输超时"},
+    };
+    for (const auto& t : turns) {
+        EXPECT_EQ(FileProgressText({t.index, t.count}, t.text), t.progress);
+        EXPECT_EQ(FileFailureText({t.index, t.count}, t.text), t.failure);
+    }
 }
 
 }  // namespace
