@@ -19,8 +19,8 @@ FileSendPlan PlanFileSend(const ClipboardEntry& entry,
     return plan;
 }
 
-std::wstring FileProgressText(FileTurn turn, const std::wstring& text) {
-    if (turn.count <= 1)
+std::wstring FileProgressText(FileTurn turn, int percent, const std::wstring& text) {
+    if (turn.count <= 1 || percent < 0)
         return text;
     return FormatText(L"%d/%d %ls", static_cast<int>(turn.index + 1), static_cast<int>(turn.count),
                       text.c_str());

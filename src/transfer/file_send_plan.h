@@ -28,8 +28,9 @@ struct FileTurn {
 };
 
 // The progress text of one transfer as the user sees it: unchanged for a single file, else led
-// by "2/3 ".
-std::wstring FileProgressText(FileTurn turn, const std::wstring& text);
+// by "2/3 ". The final text (percent -1) is left as it is: "2/3 82% 已取消" would not fit the
+// transfer text, and the status line names the file that failed.
+std::wstring FileProgressText(FileTurn turn, int percent, const std::wstring& text);
 // Why the send failed, saying which file when there are several.
 std::wstring FileFailureText(FileTurn turn, const std::wstring& error);
 

@@ -33,7 +33,9 @@ void OutboundFile::Close() {
 
 bool OutboundFile::Open(const std::wstring& path) {
     Close();
-    int fd = ::open(ToUtf8(path).c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking so that a named pipe without a writer is refused below rather than waited on
+    // for ever; reads of a regular file are not affected.
+    int fd = ::open(ToUtf8(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return false;
     struct stat st {};

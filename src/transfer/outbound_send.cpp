@@ -234,7 +234,7 @@ void OutboundSender::SetProgress(int p) {
 
 void OutboundSender::PostProgress(int value, const std::wstring& text) {
     if (window_ != nullptr)
-        window_->PostSendProgress(value, FileProgressText(turn_, text));
+        window_->PostSendProgress(value, FileProgressText(turn_, value, text));
 }
 
 void OutboundSender::PostPercent(int p) {

@@ -112,17 +112,18 @@ TEST(FileSendPlanTest, EveryFileIsSentInOrderAndFoldersAreLeftOut) {
 
     const struct {
         size_t index, count;
-        std::wstring text, progress, failure;
-    } turns[] = {
-        {0, 1, L"45%", L"45%", L"45%"},  // one file reads as any other send
-        {1, 3, L"45%", L"2/3 45%", L"第 2/3 个文件发送失败: 45%"},
-        {2, 3, L"82% 已取消", L"3/3 82% 已取消", L"第 3/3 个文件发送失败: 82% 已取消"},
-        {9, 12, L"传输超时", L"10/12 传输超时", L"第 10/12 个文件发送失败: 传输超时"},
+        int percent;
+        std::wstring text, progress;
+    } progress[] = {
+        {0, 1, 45, L"45%", L"45%"},  // one file reads as any other send
+        {1, 3, 45, L"45%", L"2/3 45%"},
+        {9, 12, 100, L"100%", L"10/12 100%"},
+        {1, 3, -1, L"82% 已取消", L"82% 已取消"},  // the final text as ever
     };
-    for (const auto& t : turns) {
-        EXPECT_EQ(FileProgressText({t.index, t.count}, t.text), t.progress);
-        EXPECT_EQ(FileFailureText({t.index, t.count}, t.text), t.failure);
-    }
+    for (const auto& p : progress)
+        EXPECT_EQ(FileProgressText({p.index, p.count}, p.percent, p.text), p.progress);
+    EXPECT_EQ(FileFailureText({0, 1}, L"传输超时"), L"传输超时");
+    EXPECT_EQ(FileFailureText({9, 12}, L"传输超时"), L"第 10/12 个文件发送失败: 传输超时");
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "base/win32_handle.h"
 #else
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 #endif
@@ -327,7 +328,7 @@ TEST_F(OutboundFileSendTest, EveryFileOfAnEntryArrivesWholeOneTransferAfterTheOt
               L"99:1/3 99%, 100:1/3 100%, "
               L"0:2/3 0%, 1:2/3 1%, 3:2/3 3%, 5:2/3 5%, 99:2/3 99%, 99:2/3 99%, 100:2/3 100%, "
               L"0:3/3 0%, 1:3/3 1%, 3:3/3 3%, 5:3/3 5%, 99:3/3 99%, 99:3/3 99%, 100:3/3 100%, "
-              L"-1:3/3 100%");
+              L"-1:100%");
 
     // One file beside folders reads as any single send.
     device_.Clear();
@@ -353,8 +354,8 @@ TEST_F(OutboundFileSendTest, AFailureOrCancelStopsAtItsFileAndSkipsTheRest) {
          L"第 2/3 个文件发送失败: 文件不存在: " + missing,
          L"100:1/3 100%",
          1},
-        {"silent device", {a, a, c}, L"第 2/3 个文件发送失败: 传输超时", L"-1:2/3 1% 失败", 1},
-        {"cancel", {a, a, c}, L"已取消发送", L"-1:2/3 41% 已取消", 1},
+        {"silent device", {a, a, c}, L"第 2/3 个文件发送失败: 传输超时", L"-1:1% 失败", 1},
+        {"cancel", {a, a, c}, L"已取消发送", L"41:2/3 41%, -1:41% 已取消", 1},
         {"folders only", {folder, folder}, L"没有可发送的文件", L"", 0},
     };
     for (const auto& c : cases) {
@@ -442,6 +443,10 @@ TEST_F(OutboundFileSendTest, AFileThatCannotBeOpenedCannotBeRead) {
     EXPECT_TRUE(device_.wire.empty());
 #ifndef _WIN32
     ::close(s);
+    // A named pipe nobody writes to is refused, not waited on.
+    ASSERT_EQ(::mkfifo((root_ / "pipe").c_str(), 0600), 0);
+    EXPECT_FALSE(SendFiles({TextFromPath(root_ / "pipe")}));
+    EXPECT_EQ(error_, L"无法读取文件");
 #endif
 }
 
