@@ -95,7 +95,9 @@ bool ParseCliArguments(const std::vector<std::wstring>& args, CliArguments& pars
                                                   value.c_str()));
                 parsed.seconds = seconds;
             } else {
-                if (++sources > 1)
+                // Several --file options make one entry of several files, as a copy would.
+                const bool moreFiles = arg == L"--file" && parsed.source == SendSource::FILE;
+                if (!moreFiles && ++sources > 1)
                     return Fail(error,
                                 L"send takes exactly one of --text, --file, --image, --entry");
                 if (arg == L"--text") {
@@ -111,8 +113,13 @@ bool ParseCliArguments(const std::vector<std::wstring>& args, CliArguments& pars
                 } else {
                     if (value.empty())
                         return Fail(error, FormatText(L"%ls needs a path", arg.c_str()));
-                    parsed.source = arg == L"--file" ? SendSource::FILE : SendSource::IMAGE;
-                    parsed.sendValue = value;
+                    if (arg == L"--file") {
+                        parsed.source = SendSource::FILE;
+                        parsed.files.push_back(value);
+                    } else {
+                        parsed.source = SendSource::IMAGE;
+                        parsed.sendValue = value;
+                    }
                 }
             }
             continue;
@@ -165,8 +172,8 @@ std::wstring CliUsageText() {
     return L"usage:\n"
            L"  zovrel-cli [--data-root DIR] ports\n"
            L"  zovrel-cli [--data-root DIR] --port NAME listen [--seconds N]\n"
-           L"  zovrel-cli [--data-root DIR] --port NAME send (--text TEXT | --file PATH | "
-           L"--image PATH | --entry N)\n"
+           L"  zovrel-cli [--data-root DIR] --port NAME send (--text TEXT | --file PATH "
+           L"[--file PATH ...] | --image PATH | --entry N)\n"
            L"  zovrel-cli [--data-root DIR] history\n";
 }
 

@@ -18,7 +18,8 @@ struct CliArguments {
     std::wstring port;                // listen and send
     std::optional<uint32_t> seconds;  // listen: run this long; none: until stopped
     SendSource source = SendSource::NONE;
-    std::wstring sendValue;  // the text, or the path of the file or image
+    std::wstring sendValue;           // the text, or the path of the image
+    std::vector<std::wstring> files;  // --file, given once or more: the paths in order
     int entryIndex = -1;     // SendSource::ENTRY
 };
 

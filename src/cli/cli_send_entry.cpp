@@ -20,9 +20,10 @@ bool BuildSendEntry(const CliArguments& arguments, ClipboardEntry& entry, std::w
             entry.dataSize = static_cast<int64_t>(ToUtf8(entry.text).size());
             return true;
         case SendSource::FILE:
-            // The engine reads the file itself and names the transfer after the path.
+            // The engine reads each file itself and names its transfer after the path.
             entry.kind = ENTRY_KIND_FILES;
-            entry.files.push_back(AbsolutePath(arguments.sendValue));
+            for (const std::wstring& file : arguments.files)
+                entry.files.push_back(AbsolutePath(file));
             return true;
         case SendSource::IMAGE: {
             const std::wstring path = AbsolutePath(arguments.sendValue);

@@ -22,6 +22,12 @@ Bytes BuildDeviceQueryRsp(uint8_t channel, uint32_t sn, uint32_t maxPacket, uint
 
 Bytes BuildTransferDescriptor(uint16_t data_type, const Bytes& payload,
                               std::wstring_view fileName) {
+    return BuildTransferDescriptor(data_type, static_cast<uint32_t>(payload.size()),
+                                   payload.empty() ? 0 : ProtocolChecksum(payload), fileName);
+}
+
+Bytes BuildTransferDescriptor(uint16_t data_type, uint32_t payloadLength, uint32_t payloadChecksum,
+                              std::wstring_view fileName) {
     Bytes d(DESCRIPTOR_SIZE, 0);
     WriteLE16(d, 0, static_cast<uint16_t>(DESCRIPTOR_SIZE));
     WriteLE16(d, 2, data_type);
@@ -38,8 +44,8 @@ Bytes BuildTransferDescriptor(uint16_t data_type, const Bytes& payload,
                                                                : 0x11;
     WriteLE16(d, 36, contentCode);
     WriteLE16(d, 38, 0);
-    WriteLE32(d, 40, static_cast<uint32_t>(payload.size() + DESCRIPTOR_SIZE));
-    WriteLE32(d, 44, payload.empty() ? 0 : ProtocolChecksum(payload));
+    WriteLE32(d, 40, static_cast<uint32_t>(payloadLength + DESCRIPTOR_SIZE));
+    WriteLE32(d, 44, payloadLength == 0 ? 0 : payloadChecksum);
     WriteLE32(d, 48, ProtocolChecksum(d.data(), 48));
     return d;
 }

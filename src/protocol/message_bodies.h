@@ -67,6 +67,9 @@ struct EchoTlv {
 Bytes BuildGeneralReply(uint8_t channel, uint32_t sn, uint8_t rsp_code, uint8_t appID);
 Bytes BuildDeviceQueryRsp(uint8_t channel, uint32_t sn, uint32_t maxPacket, uint16_t reserved);
 Bytes BuildTransferDescriptor(uint16_t data_type, const Bytes& payload, std::wstring_view fileName);
+// The same for a payload known only by its length and checksum (a file read as it is sent).
+Bytes BuildTransferDescriptor(uint16_t data_type, uint32_t payloadLength, uint32_t payloadChecksum,
+                              std::wstring_view fileName);
 Bytes BuildFirstPacketBody(const Bytes& descriptor);
 Bytes BuildMiddleBody(const uint8_t* chunk, size_t n, uint32_t start, uint32_t end);
 

@@ -18,11 +18,15 @@ class OutboundFile {
 
     // True when the path's attributes can be read (it names something that exists).
     static bool Exists(const std::wstring& path);
+    // True when the path names a folder.
+    static bool IsFolder(const std::wstring& path);
 
     bool Open(const std::wstring& path);
     bool Length(uint64_t& length);
     // Fills exactly `count` bytes; false on an error or when the file ends early.
     bool ReadExactly(uint8_t* data, size_t count);
+    // Back to the first byte, for a second pass over the same open file.
+    bool Rewind();
 
   private:
     void Close();

@@ -14,6 +14,11 @@ bool OutboundFile::Exists(const std::wstring& path) {
     return ::stat(ToUtf8(path).c_str(), &st) == 0;
 }
 
+bool OutboundFile::IsFolder(const std::wstring& path) {
+    struct stat st {};
+    return ::stat(ToUtf8(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 OutboundFile::OutboundFile() = default;
 
 OutboundFile::~OutboundFile() {
@@ -28,7 +33,9 @@ void OutboundFile::Close() {
 
 bool OutboundFile::Open(const std::wstring& path) {
     Close();
-    int fd = ::open(ToUtf8(path).c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking so that a named pipe without a writer is refused below rather than waited on
+    // for ever; reads of a regular file are not affected.
+    int fd = ::open(ToUtf8(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return false;
     struct stat st {};
@@ -62,6 +69,10 @@ bool OutboundFile::ReadExactly(uint8_t* data, size_t count) {
         done += static_cast<size_t>(n);
     }
     return true;
+}
+
+bool OutboundFile::Rewind() {
+    return fd_ >= 0 && ::lseek(fd_, 0, SEEK_SET) == 0;
 }
 
 }  // namespace zovrel

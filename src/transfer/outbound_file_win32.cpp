@@ -13,6 +13,11 @@ bool OutboundFile::Exists(const std::wstring& path) {
     return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+bool OutboundFile::IsFolder(const std::wstring& path) {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
 OutboundFile::OutboundFile() : handle_(std::make_unique<Handle>()) {}
 
 OutboundFile::~OutboundFile() = default;
@@ -53,6 +58,12 @@ bool OutboundFile::ReadExactly(uint8_t* data, size_t count) {
         done += got;
     }
     return true;
+}
+
+bool OutboundFile::Rewind() {
+    LARGE_INTEGER start{};
+    return handle_->file.IsValid() &&
+           ::SetFilePointerEx(handle_->file.Get(), start, nullptr, FILE_BEGIN) != FALSE;
 }
 
 }  // namespace zovrel

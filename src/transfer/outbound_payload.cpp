@@ -1,6 +1,6 @@
 #include "transfer/outbound_payload.h"
 
-#include <new>
+#include <memory>
 
 #include "base/text.h"
 #include "protocol/message_bodies.h"
@@ -21,17 +21,16 @@ bool Fail(std::wstring& error, std::wstring text) {
     return false;
 }
 
-bool PrepareFile(const ClipboardEntry& entry, OutboundPayload& payload, std::wstring& error) {
-    // Only one file goes per transfer: the first listed, or the text for an entry without a list.
-    const std::wstring path = TrimText(entry.files.empty() ? entry.text : entry.files.front());
+bool PrepareFile(const std::wstring& rawPath, OutboundPayload& payload, std::wstring& error) {
+    const std::wstring path = TrimText(rawPath);
     if (path.empty())
         return Fail(error, PATH_MISSING);
     if (!OutboundFile::Exists(path))
         return Fail(error, FormatText(L"文件不存在: %ls", path.c_str()));
 
-    OutboundFile file;
+    auto file = std::make_unique<OutboundFile>();
     uint64_t length = 0;
-    if (!file.Open(path) || !file.Length(length))
+    if (!file->Open(path) || !file->Length(length))
         return Fail(error, CANNOT_READ);
     if (length == 0)
         return Fail(error, EMPTY_CONTENT);
@@ -39,22 +38,12 @@ bool PrepareFile(const ClipboardEntry& entry, OutboundPayload& payload, std::wst
     if (!CheckPayloadSize(DATA_TYPE_FILE, length, error))
         return false;
 
-    Bytes bytes;
-    try {
-        bytes.resize(static_cast<size_t>(length));
-    } catch (const std::bad_alloc&) {
-        return Fail(error, CANNOT_READ);
-    }
-    // A file that ends before its announced length would be sent with wrong data.
-    if (!file.ReadExactly(bytes.data(), bytes.size()))
-        return Fail(error, CANNOT_READ);
-
     std::wstring name = FileNameOfPath(path);
     if (name.empty())
         return Fail(error, PATH_MISSING);
     payload.dataType = DATA_TYPE_FILE;
-    payload.bytes = std::move(bytes);
     payload.fileName = std::move(name);
+    payload.stream = std::make_unique<FilePayloadSource>(std::move(file), length);
     return true;
 }
 
@@ -67,6 +56,12 @@ bool CheckPayloadSize(uint16_t dataType, uint64_t count, std::wstring& error) {
     if (withinType && withinProtocol)
         return true;
     return Fail(error, TOO_LARGE);
+}
+
+bool PrepareOutboundFile(const std::wstring& path, OutboundPayload& payload, std::wstring& error) {
+    error.clear();
+    payload = OutboundPayload{};
+    return PrepareFile(path, payload, error);
 }
 
 bool PrepareOutboundPayload(const ClipboardEntry& entry, OutboundPayload& payload,
@@ -94,7 +89,8 @@ bool PrepareOutboundPayload(const ClipboardEntry& entry, OutboundPayload& payloa
             return CheckPayloadSize(DATA_TYPE_IMAGE, payload.bytes.size(), error);
         }
         case ENTRY_KIND_FILES:
-            return PrepareFile(entry, payload, error);
+            return PrepareFile(entry.files.empty() ? entry.text : entry.files.front(), payload,
+                               error);
         default:
             return Fail(error, UNSUPPORTED_KIND);
     }

@@ -1,6 +1,7 @@
 #include "transfer/outbound_send.h"
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 
 #include "base/text.h"
@@ -8,7 +9,10 @@
 #include "protocol/diagnostics.h"
 #include "protocol/frame_codec.h"
 #include "protocol/message_bodies.h"
+#include "transfer/file_send_plan.h"
+#include "transfer/outbound_file.h"
 #include "transfer/outbound_payload.h"
+#include "transfer/payload_source.h"
 #include "transfer/protocol_engine.h"
 #include "transfer/transfer_protocol.h"
 
@@ -17,6 +21,9 @@ namespace zovrel {
 namespace {
 
 constexpr wchar_t CANCELLED[] = L"已取消发送";
+constexpr wchar_t CANNOT_READ[] = L"无法读取文件";
+constexpr wchar_t CHANGED_WHILE_SENT[] = L"文件在发送过程中被修改";
+constexpr wchar_t NO_FILES[] = L"没有可发送的文件";
 
 enum SendState : int {
     STATE_START_REQUEST = 0,
@@ -48,15 +55,23 @@ int Clamp100(int p) {
     return std::clamp(p, 0, 100);
 }
 
-// One running send: the local state of the five-state machine and the steps that move it.
+// What came of reading and sending the next chunk.
+enum class Chunk { SENT, NOT_SENT, UNREADABLE, CHANGED };
+
+// One running transfer: the local state of the five-state machine and the steps that move it.
+// A files entry runs one per file (`turn`); the engine and the watcher's hold are released when
+// the last one ends or any one fails.
 class OutboundSender {
   public:
     OutboundSender(ProtocolEngine& engine, TickSource& ticks, Notifier* window,
-                   const OutboundPayload& payload, EngineClaim& claim, OwnClipboardWriteScope& hold)
+                   const OutboundPayload& payload, PayloadSource& source, FileTurn turn,
+                   EngineClaim& claim, OwnClipboardWriteScope& hold)
         : engine_(engine),
           ticks_(ticks),
           window_(window),
           payload_(payload),
+          source_(source),
+          turn_(turn),
           claim_(claim),
           hold_(hold) {}
 
@@ -66,7 +81,7 @@ class OutboundSender {
     bool SendFrame(const wchar_t* caption, const Bytes& frame);
     bool SendTransferFrame(uint16_t type, uint32_t sn, const Bytes& body, const wchar_t* caption);
     void Retransmit(int state, uint32_t s);
-    bool SendNextChunk();
+    Chunk SendNextChunk();
     void SendFinish();
     bool FinishSend(const std::wstring& error);
     void SetProgress(int p);
@@ -84,10 +99,14 @@ class OutboundSender {
     TickSource& ticks_;
     Notifier* window_;
     const OutboundPayload& payload_;
+    PayloadSource& source_;
+    const FileTurn turn_;
     EngineClaim& claim_;
     OwnClipboardWriteScope& hold_;
 
     Bytes descriptor_;
+    uint32_t announcedSum_ = 0;  // mcAdd of the descriptor
+    uint32_t readSum_ = 0;       // the same over the chunks as they are read for sending
     int state_ = STATE_START_REQUEST;
     uint32_t sn_ = 0;
     int32_t total_ = 0;
@@ -147,12 +166,24 @@ void OutboundSender::Retransmit(int state, uint32_t s) {
     }
 }
 
-bool OutboundSender::SendNextChunk() {
+Chunk OutboundSender::SendNextChunk() {
     if (cursor_ >= total_)
-        return false;
+        return Chunk::NOT_SENT;
     const uint32_t n = std::min<uint32_t>(static_cast<uint32_t>(total_ - cursor_), chunk_);
     const size_t offset = static_cast<size_t>(cursor_) - DESCRIPTOR_SIZE;
-    retransmission_.assign(payload_.bytes.begin() + offset, payload_.bytes.begin() + offset + n);
+    const uint8_t* data = source_.Next(n);
+    if (data == nullptr) {
+        Log(L"SYS", FormatText(L"TRANS 读取失败 start=%u", static_cast<unsigned>(offset)));
+        return Chunk::UNREADABLE;
+    }
+    // Where writers cannot be kept out, a file changed since its checksum pass would reach the
+    // device as other bytes than announced; it is caught before the FINISH_PACKET.
+    readSum_ = ProtocolChecksumContinue(readSum_, data, n, offset);
+    if (cursor_ + static_cast<int32_t>(n) == total_ && readSum_ != announcedSum_) {
+        Log(L"SYS", L"TRANS 校验和不符: 文件在发送过程中被修改");
+        return Chunk::CHANGED;
+    }
+    retransmission_.assign(data, data + n);
     start_ = static_cast<uint32_t>(offset);
     end_ = start_ + n - 1;
     cursor_ += static_cast<int32_t>(n);
@@ -162,7 +193,8 @@ bool OutboundSender::SendNextChunk() {
 
     Bytes body = BuildMiddleBody(retransmission_.data(), retransmission_.size(), start_, end_);
     Pace();
-    return SendTransferFrame(MIDDLE_PACKET, sn_, body, L"TRANS MIDDLE_PACKET");
+    return SendTransferFrame(MIDDLE_PACKET, sn_, body, L"TRANS MIDDLE_PACKET") ? Chunk::SENT
+                                                                               : Chunk::NOT_SENT;
 }
 
 void OutboundSender::SendFinish() {
@@ -176,6 +208,8 @@ void OutboundSender::SendFinish() {
 }
 
 bool OutboundSender::FinishSend(const std::wstring& error) {
+    if (succeeded_ && !turn_.Last())
+        return true;  // the next file follows under the same claim; its progress takes over
     hold_.Release();
     claim_.Release();
     if (succeeded_) {
@@ -200,7 +234,7 @@ void OutboundSender::SetProgress(int p) {
 
 void OutboundSender::PostProgress(int value, const std::wstring& text) {
     if (window_ != nullptr)
-        window_->PostSendProgress(value, text);
+        window_->PostSendProgress(value, FileProgressText(turn_, value, text));
 }
 
 void OutboundSender::PostPercent(int p) {
@@ -264,11 +298,20 @@ bool OutboundSender::HandleReply(const PendingReply& reply, std::wstring& error)
                 cursor_ = static_cast<int32_t>(DESCRIPTOR_SIZE);
                 state_ = STATE_MIDDLE_PACKET;
             }
-            if (SendNextChunk()) {
-                timeouts_ = 0;
-                ArmDeadline();
-            } else {
-                SendFinish();
+            switch (SendNextChunk()) {
+                case Chunk::SENT:
+                    timeouts_ = 0;
+                    ArmDeadline();
+                    break;
+                case Chunk::NOT_SENT:
+                    SendFinish();
+                    break;
+                case Chunk::UNREADABLE:
+                    error = CANNOT_READ;
+                    return false;
+                case Chunk::CHANGED:
+                    error = CHANGED_WHILE_SENT;
+                    return false;
             }
             break;
         case STATE_FINISH_PACKET:
@@ -298,11 +341,10 @@ bool OutboundSender::HandleTimeout(std::wstring& error) {
 }
 
 bool OutboundSender::Run(std::wstring& error) {
-    descriptor_ = BuildTransferDescriptor(payload_.dataType, payload_.bytes, payload_.fileName);
     // Fits: content preparation refuses payloads that would overflow the signed total.
-    total_ = static_cast<int32_t>(DESCRIPTOR_SIZE + payload_.bytes.size());
+    const auto length = static_cast<uint32_t>(source_.Size());
+    total_ = static_cast<int32_t>(DESCRIPTOR_SIZE + length);
 
-    const auto length = static_cast<unsigned>(payload_.bytes.size());
     Log(L"SYS", FormatText(L"TRANS SEND begin type=%ls file=\"%ls\" payload=%u B (%u KB) "
                            L"totalFileSize=%u B header=%d",
                            DataTypeName(payload_.dataType).c_str(), payload_.fileName.c_str(),
@@ -310,6 +352,22 @@ bool OutboundSender::Run(std::wstring& error) {
                            static_cast<int>(DESCRIPTOR_SIZE)));
     engine_.SetSendProgress(0);
     PostProgress(0, L"0%");
+
+    // The descriptor announces the checksum of the whole payload, so a file is read through once
+    // before the transfer starts; a cancel is looked at between the pieces.
+    switch (ChecksumWholeSource(
+        source_, [this] { return engine_.CancelRequested(); }, announcedSum_)) {
+        case ChecksumPass::DONE:
+            break;
+        case ChecksumPass::CANCELLED:
+            error = CANCELLED;
+            return FinishSend(error);
+        case ChecksumPass::UNREADABLE:
+            error = CANNOT_READ;
+            return FinishSend(error);
+    }
+    descriptor_ =
+        BuildTransferDescriptor(payload_.dataType, length, announcedSum_, payload_.fileName);
 
     Pace();
     if (!SendTransferFrame(START_REQUEST, 0, {}, L"TRANS START_REQUEST")) {
@@ -361,12 +419,48 @@ bool ClaimEngine(ProtocolEngine& engine, std::wstring& error) {
     return true;
 }
 
-bool RunClaimed(ProtocolEngine& engine, TickSource& ticks, const OutboundPayload& payload,
-                Notifier* window, EngineClaim& claim, std::wstring& error) {
-    // The watcher stays quiet for the whole send; lowered on every way out.
-    OwnClipboardWriteScope hold;
-    OutboundSender sender(engine, ticks, window, payload, claim, hold);
+// One transfer of a prepared payload on the claimed engine.
+bool RunTransfer(ProtocolEngine& engine, TickSource& ticks, const OutboundPayload& payload,
+                 FileTurn turn, Notifier* window, EngineClaim& claim, OwnClipboardWriteScope& hold,
+                 std::wstring& error) {
+    MemoryPayloadSource memory(payload.bytes);
+    PayloadSource& source = payload.stream ? *payload.stream : memory;
+    OutboundSender sender(engine, ticks, window, payload, source, turn, claim, hold);
     return sender.Run(error);
+}
+
+// Every file of a files entry, one transfer after the other on the one claim; the first that
+// fails or is cancelled ends the send and the rest are not sent.
+bool SendFiles(ProtocolEngine& engine, TickSource& ticks, const ClipboardEntry& entry,
+               Notifier* window, EngineClaim& claim, std::wstring& error) {
+    const FileSendPlan plan = PlanFileSend(entry, OutboundFile::IsFolder);
+    for (const std::wstring& folder : plan.folders)
+        engine.log().Log(L"SYS", FormatText(L"TRANS 跳过文件夹 \"%ls\"", folder.c_str()));
+    if (plan.files.empty()) {
+        error = NO_FILES;
+        return false;
+    }
+    // The watcher stays quiet from the first transfer to the last; lowered on every way out.
+    std::optional<OwnClipboardWriteScope> hold;
+    for (size_t i = 0; i < plan.files.size(); ++i) {
+        const FileTurn turn{i, plan.files.size()};
+        if (i > 0)
+            engine.DropReplies();  // late answers to the last file must not answer this one
+        OutboundPayload payload;
+        if (!PrepareOutboundFile(plan.files[i], payload, error)) {
+            error = FileFailureText(turn, error);
+            return false;
+        }
+        if (!hold)
+            hold.emplace();
+        // A cancel between two files is seen by the next one's checksum pass.
+        if (!RunTransfer(engine, ticks, payload, turn, window, claim, *hold, error)) {
+            if (error != CANCELLED)
+                error = FileFailureText(turn, error);
+            return false;
+        }
+    }
+    return true;
 }
 
 }  // namespace
@@ -376,10 +470,13 @@ bool SendEntry(ProtocolEngine& engine, TickSource& ticks, const ClipboardEntry& 
     if (!ClaimEngine(engine, error))
         return false;
     EngineClaim claim(engine);
+    if (entry.kind == ENTRY_KIND_FILES)
+        return SendFiles(engine, ticks, entry, window, claim, error);
     OutboundPayload payload;
     if (!PrepareOutboundPayload(entry, payload, error))
         return false;
-    return RunClaimed(engine, ticks, payload, window, claim, error);
+    OwnClipboardWriteScope hold;
+    return RunTransfer(engine, ticks, payload, FileTurn{}, window, claim, hold, error);
 }
 
 bool SendPayload(ProtocolEngine& engine, TickSource& ticks, const OutboundPayload& payload,
@@ -387,11 +484,13 @@ bool SendPayload(ProtocolEngine& engine, TickSource& ticks, const OutboundPayloa
     if (!ClaimEngine(engine, error))
         return false;
     EngineClaim claim(engine);
-    if (DESCRIPTOR_SIZE + payload.bytes.size() > MAX_TRANSFER_TOTAL) {
+    const uint64_t size = payload.stream ? payload.stream->Size() : payload.bytes.size();
+    if (DESCRIPTOR_SIZE + size > MAX_TRANSFER_TOTAL) {
         error = L"传输内容超过允许大小";
         return false;
     }
-    return RunClaimed(engine, ticks, payload, window, claim, error);
+    OwnClipboardWriteScope hold;
+    return RunTransfer(engine, ticks, payload, FileTurn{}, window, claim, hold, error);
 }
 
 bool TransferProtocol::Send(const ClipboardEntry& entry, Notifier* window, std::wstring& error,

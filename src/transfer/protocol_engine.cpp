@@ -57,6 +57,11 @@ void ProtocolEngine::EndSend() {
     replyQueue_.clear();
 }
 
+void ProtocolEngine::DropReplies() {
+    std::lock_guard<std::mutex> lock(sendLock_);
+    replyQueue_.clear();
+}
+
 bool ProtocolEngine::TakeReply(PendingReply& out) {
     std::lock_guard<std::mutex> lock(sendLock_);
     if (replyQueue_.empty())

@@ -80,6 +80,8 @@ class ProtocolEngine {
     bool BeginSend();
     // Stops queueing replies and frees the engine for the next send.
     void EndSend();
+    // Empties the reply queue between the transfers of one send (the files of one entry).
+    void DropReplies();
     // Takes the oldest queued reply; false when there is none.
     bool TakeReply(PendingReply& out);
     // Sleeps on `ticks` up to `ms`, or less once the dispatcher queues a reply; true when woken.

@@ -35,6 +35,8 @@ TEST(CliArguments, TakeOptionsInAnyOrderAndRefuseWhatCannotBeMeant) {
     EXPECT_EQ(text.source, SendSource::TEXT);
     EXPECT_EQ(text.sendValue, L"--port 你好\n");
     EXPECT_EQ(Parse(L"--port|C|send|--file|a b").source, SendSource::FILE);
+    EXPECT_EQ(Parse(L"--port|C|send|--file|a|--file|b").files,
+              (std::vector<std::wstring>{L"a", L"b"}));
     EXPECT_EQ(Parse(L"--port|C|send|--image|x").source, SendSource::IMAGE);
     EXPECT_EQ(Parse(L"send|--entry|0|--port|C").entryIndex, 0);
     EXPECT_EQ(Parse(L"send|--bogus|-h").command, CliCommand::HELP);
@@ -42,8 +44,9 @@ TEST(CliArguments, TakeOptionsInAnyOrderAndRefuseWhatCannotBeMeant) {
          {L"", L"frobnicate", L"ports|history", L"ports|--port|COM3", L"--port|   |listen",
           L"--port|C|listen|--seconds", L"--port|C|listen|--seconds|-1",
           L"--port|C|listen|--seconds|99999999999", L"--port|C|--port|D|listen", L"send|--text|x",
-          L"--port|C|send", L"--port|C|send|--text|x|--file|y", L"send|--file||--port|C",
-          L"--port|C|send|--entry|first", L"--data-root||ports", L"ports|--verbose|1"}) {
+          L"--port|C|send", L"--port|C|send|--text|x|--file|y", L"--port|C|send|--file|y|--image|x",
+          L"send|--file||--port|C", L"--port|C|send|--entry|first", L"--data-root||ports",
+          L"ports|--verbose|1"}) {
         std::wstring error;
         Parse(bad, &error);
         EXPECT_FALSE(error.empty()) << ToUtf8(bad);

@@ -120,6 +120,22 @@ class ProgramToDevice(E2ETest):
                              [("FINISH_PACKET", 2 + chunks)])
 
 
+    def test_the_files_of_one_entry_arrive_one_transfer_each_byte_for_byte(self):
+        files = [("one.bin", os.urandom(25000)), ("第二.txt", "第二个文件\n".encode("utf-8")),
+                 ("three.bin", b"\x00")]
+        mark = len(self.sim.events)
+        lines, err = self.send_cli(*[arg for name, data in files
+                                     for arg in ("--file", self.write_file(name, data))])
+        self.assertIn("2/3 100%", err)
+        got = []
+        for _ in files:
+            done, data = self.device_got(mark)
+            got.append((done["name"], data))
+            mark = self.sim.events.index(done) + 1
+        self.assertEqual(got, files)
+        self.assertEqual(len([l for l in lines if "TRANS SEND begin" in l]), 3)
+
+
 class Link(E2ETest):
     def test_unplug_and_replug_idle_then_mid_transfer_which_leaves_no_partial_file(self):
         cli = self.listen()

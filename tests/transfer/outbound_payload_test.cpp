@@ -5,6 +5,7 @@
 
 #include "base/paths.h"
 #include "support/test_support.h"
+#include "transfer/file_send_plan.h"
 #include "transfer/outbound_file.h"
 #include "transfer/outbound_payload.h"
 
@@ -55,8 +56,11 @@ TEST(OutboundPayloadTest, EachKindIsPreparedOrRefusedWithItsReason) {
         EXPECT_EQ(error, c.error);
         if (!c.error.empty())
             continue;
-        EXPECT_EQ(std::tuple(p.dataType, p.bytes.size(), p.fileName),
-                  std::tuple(uint16_t(c.entry.kind), c.size, c.name));
+        // Files are read as they are sent, so only their length is known here.
+        const uint64_t size = p.stream ? p.stream->Size() : p.bytes.size();
+        EXPECT_EQ(p.stream != nullptr, c.entry.kind == ENTRY_KIND_FILES);
+        EXPECT_EQ(std::tuple(p.dataType, size, p.fileName),
+                  std::tuple(uint16_t(c.entry.kind), uint64_t(c.size), c.name));
     }
 }
 
@@ -83,6 +87,44 @@ TEST(OutboundPayloadTest, FilesBeyondTheSigned32BitTotalOrEndingEarlyAreRefused)
         ASSERT_TRUE(file.Open(TextFromPath(path)));
         EXPECT_FALSE(file.ReadExactly(buffer, sizeof buffer));
     }
+}
+
+// Which paths of a files entry are sent, and how the user is told which of them is going.
+TEST(FileSendPlanTest, EveryFileIsSentInOrderAndFoldersAreLeftOut) {
+    using Paths = std::vector<std::wstring>;
+    const auto isFolder = [](const std::wstring& path) { return path.rfind(L"dir", 0) == 0; };
+    const struct {
+        Paths files;
+        std::wstring text;
+        Paths sent, skipped;
+    } cases[] = {
+        {{L" a ", L"dir", L"b\r\n"}, L"", {L"a", L"b"}, {L"dir"}},
+        {{}, L" c \r\n", {L"c"}, {}},  // an entry without a list names its one file by its text
+        {{}, L"", {L""}, {}},          // fails later as a missing path, as before
+        {{L"a", L" "}, L"x", {L"a", L""}, {}},
+        {{L"dir1", L"dir2"}, L"", {}, {L"dir1", L"dir2"}},  // nothing left to send
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << &c - cases);
+        const FileSendPlan plan = PlanFileSend(Entry(2, c.text, {}, L"", c.files), isFolder);
+        EXPECT_EQ(plan.files, c.sent);
+        EXPECT_EQ(plan.folders, c.skipped);
+    }
+
+    const struct {
+        size_t index, count;
+        int percent;
+        std::wstring text, progress;
+    } progress[] = {
+        {0, 1, 45, L"45%", L"45%"},  // one file reads as any other send
+        {1, 3, 45, L"45%", L"2/3 45%"},
+        {9, 12, 100, L"100%", L"10/12 100%"},
+        {1, 3, -1, L"82% 已取消", L"82% 已取消"},  // the final text as ever
+    };
+    for (const auto& p : progress)
+        EXPECT_EQ(FileProgressText({p.index, p.count}, p.percent, p.text), p.progress);
+    EXPECT_EQ(FileFailureText({0, 1}, L"传输超时"), L"传输超时");
+    EXPECT_EQ(FileFailureText({9, 12}, L"传输超时"), L"第 10/12 个文件发送失败: 传输超时");
 }
 
 }  // namespace
