@@ -153,20 +153,6 @@ class HostFrameTest : public GuiTest {
     HeldPort* port_ = nullptr;
 };
 
-TEST_F(HostFrameTest, TrayCallbackShowsTheClipboardPageOnLeftClicksOnly) {
-    auto frame = MakeFrame();
-    HWND main = frame->MainWindow().Hwnd();
-    const std::pair<UINT, bool> cases[] = {{WM_LBUTTONUP, true}, {WM_MOUSEMOVE, false}};
-    for (const auto& [event, shows] : cases) {
-        frame->MainWindow().SwitchPage(PAGE_SYSTEM);
-        ::ShowWindow(main, SW_HIDE);
-        EXPECT_EQ(::SendMessageW(frame->Hwnd(), WM_TRAY_NOTIFY, IDR_TRAY_MENU, event), 1) << event;
-        PumpPending();
-        EXPECT_EQ(::IsWindowVisible(main) != 0, shows) << event;
-        EXPECT_EQ(frame->MainWindow().CurrentPage(), shows ? PAGE_CLIPBOARD : PAGE_SYSTEM) << event;
-    }
-}
-
 // Reads the open pop-up menu from inside its modal loop, then closes it.
 struct MenuSnapshot {
     std::vector<std::wstring> items;  // "-" for a separator
