@@ -114,18 +114,6 @@ class E2ETest(unittest.TestCase):
         with open(done["path"], "rb") as f:
             return done, f.read()
 
-    def unplug_and_replug(self, cli, ms):
-        """Pulls the line for `ms`; returns the index of the program's reconnect line."""
-        lines, events = len(cli.lines), len(self.sim.events)
-        self.sim.cmd(cmd="unplug", ms=ms)
-        lost = cli.wait_line("串口连接断开", after=lines)
-        replug = self.sim.wait_for(lambda e: e["ev"] == "replug", timeout=20, after=events)
-        if UNDER_WINE:
-            self.com.retarget(replug["path"])
-        opened = cli.wait_line("串口已打开: %s @ 2000000 bps" % self.port, after=lost)
-        self.assertEqual(cli.wait_line("串口已重新连接", after=lost), opened + 1)
-        return opened + 1
-
     def write_file(self, name, data):
         with open(os.path.join(self.dir, name), "wb") as f:
             f.write(data)

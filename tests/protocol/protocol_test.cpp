@@ -45,29 +45,16 @@ uint32_t ScalarChecksum(const uint8_t* p, size_t n) {
 const Bytes QUERY = BuildFrame(CHANNEL_TRANSFER, DEVICE_QUERY, 1);
 const std::vector<Bytes> JUST_QUERY{QUERY};
 
-TEST(ProtocolChecksum, KnownValuesAndBlockedOrPiecewiseSumsEqualTheScalarOne) {
+TEST(ProtocolChecksum, KnownValuesAndLongFillsEqualTheScalarSum) {
     EXPECT_EQ(ProtocolChecksum(HexToBytes("61 62 63")), 0x12Eu);
     // 0xFF at position 31 weighs 255 + 7 * 31; the weight restarts at position 32.
     EXPECT_EQ(ProtocolChecksum(Concat({Bytes(31, 0), HexToBytes("FF 07")})), 255u + 7u * 31u + 7u);
 
-    std::mt19937 rng(7);
-    const Bytes data = RandomBytes(rng, 20000);
-    for (size_t n : {1, 31, 33, 64, 65, 1000, 8191, 8193, 19969})
-        for (size_t at : {0, 1, 17, 31})
-            EXPECT_EQ(ProtocolChecksum(data.data() + at, n), ScalarChecksum(data.data() + at, n))
-                << n << " at " << at;
     // All 0xFF fills narrow per-lane counters and, past 16 MiB, wraps the 32-bit sum.
     for (size_t n : {size_t{32 * 1000 + 3}, (size_t{1} << 24) + 4097}) {
         const Bytes ones(n, 0xFF);
         EXPECT_EQ(ProtocolChecksum(ones), ScalarChecksum(ones.data(), n)) << n;
     }
-    // Pieces keep counting positions, as a file read in odd-sized reads.
-    uint32_t sum = 0;
-    for (size_t pos = 0, piece; pos < data.size(); pos += piece) {
-        piece = std::min<size_t>(1 + rng() % 997, data.size() - pos);
-        sum = ProtocolChecksumContinue(sum, data.data() + pos, piece, pos);
-    }
-    EXPECT_EQ(sum, ProtocolChecksum(data));
 }
 
 TEST(BuildFrame, KnownFramesAndTheWireSizeLimit) {
@@ -79,18 +66,6 @@ TEST(BuildFrame, KnownFramesAndTheWireSizeLimit) {
     EXPECT_EQ(total, 65557u);
     EXPECT_FALSE(FrameWireSize(MAX_FRAME_PAYLOAD + 1, total));
     EXPECT_FALSE(FrameWireSize(uint64_t{1} << 40, total));
-}
-
-TEST(ParseFrame, RoundTripsRandomFramesUpToTheLargest) {
-    std::mt19937 rng(3);
-    for (int k = 0; k < 100; ++k) {
-        const size_t n = k == 0 ? 0 : (k == 1 ? MAX_FRAME_PAYLOAD : rng() % 3000);
-        const Bytes wire = BuildFrame(rng(), rng(), rng(), RandomBytes(rng, n));
-        Frame f;
-        ASSERT_TRUE(ParseFrame(wire, f));
-        EXPECT_EQ(f.header.length, n + 6);
-        EXPECT_EQ(BuildFrame(f.header.channel, f.header.type, f.header.sn, f.payload), wire);
-    }
 }
 
 TEST(ParseFrame, RejectsShortOversizedAndEveryChangedByte) {
@@ -107,7 +82,9 @@ TEST(ParseFrame, RejectsShortOversizedAndEveryChangedByte) {
         EXPECT_FALSE(ParseFrame(bad, f)) << at;
         EXPECT_TRUE(at >= 2 || !ParseFrameHeader(bad.data(), bad.size(), h)) << at;
     }
-    // 65537 declared, with that many bytes and a correct checksum behind it.
+    // The largest payload is taken; 65537 declared, with that many bytes and a correct checksum
+    // behind it, is not.
+    EXPECT_TRUE(ParseFrame(BuildFrame(6, MIDDLE_PACKET, 2, Bytes(MAX_FRAME_PAYLOAD, 1)), f));
     EXPECT_FALSE(ParseFrame(BuildFrame(6, MIDDLE_PACKET, 2, Bytes(MAX_FRAME_PAYLOAD + 1, 1)), f));
 }
 
@@ -247,28 +224,6 @@ TEST(ExtractFrame, GivenUpCandidatesArePassedOverLikeRejectedOnes) {
     }
 }
 
-TEST(ExtractFrame, SameFramesOnceEachWhateverTheReadSizes) {
-    std::mt19937 rng(17);
-    Bytes stream;
-    std::vector<Bytes> sent;
-    for (int k = 0; k < 40; ++k) {
-        sent.push_back(
-            BuildFrame(CHANNEL_TRANSFER, MIDDLE_PACKET, k, RandomBytes(rng, rng() % 2000)));
-        stream = Concat({stream, Noise(rng() % 50, k), sent.back()});
-    }
-    for (size_t maxRead : {1, 7, 64, 8192}) {
-        Bytes buffer;
-        std::vector<Bytes> got;
-        for (size_t pos = 0, n; pos < stream.size(); pos += n) {
-            n = std::min<size_t>(1 + rng() % maxRead, stream.size() - pos);
-            for (Bytes& frame : Feed(buffer, Bytes(stream.begin() + pos, stream.begin() + pos + n)))
-                got.push_back(frame);
-            ASSERT_LT(buffer.size(), MAX_FRAME_SIZE);
-        }
-        EXPECT_EQ(got, sent) << maxRead;
-    }
-}
-
 const Bytes ABC = {'a', 'b', 'c'};
 
 // Rewrites header_crc so that only the field under test makes a descriptor invalid.
@@ -354,25 +309,12 @@ TEST(TransferDescriptor, RejectsBadLengthsTotalsAndChecksumsButNotNewLabels) {
     EXPECT_EQ(d.content_code, 0x99u);
 }
 
-TEST(FirstPacket, RoundTripsRandomPayloadsAndNeedsOneWholeDescriptor) {
-    std::mt19937 rng(5);
+TEST(FirstPacket, NeedsOneWholeDescriptor) {
     uint8_t flag = 0;
     TransferDescriptor d;
-    for (int k = 0; k < 50; ++k) {
-        const Bytes payload = RandomBytes(rng, rng() % 5000);
-        const auto type = static_cast<uint16_t>(rng() % 4);
-        const Bytes body =
-            BuildFirstPacketBody(BuildTransferDescriptor(type, payload, L"报告.pdf"));
-        ASSERT_EQ(body.size(), 105u);
-        EXPECT_TRUE(std::equal(body.begin() + 1, body.begin() + 53, body.begin() + 53));
-        ASSERT_TRUE(ParseFirstPacket(body, flag, d));
-        EXPECT_EQ(flag, FIRST_FLAG);
-        EXPECT_EQ(d.data_type, type);
-        EXPECT_EQ(d.total - d.header_len, payload.size());
-        EXPECT_EQ(d.mcAdd, ProtocolChecksum(payload));
-        EXPECT_EQ(d.file_name, (type == 1 || type == 2) ? L"报告.pdf" : L"");
-    }
     Bytes one = BuildFirstPacketBody(BuildTransferDescriptor(DATA_TYPE_TEXT, ABC, L""));
+    ASSERT_EQ(one.size(), 105u);  // the flag, then the descriptor twice
+    EXPECT_TRUE(std::equal(one.begin() + 1, one.begin() + 53, one.begin() + 53));
     one.resize(53);
     EXPECT_TRUE(ParseFirstPacket(one, flag, d));
     one.pop_back();

@@ -149,11 +149,6 @@ class ComPort:
             self._reg("add", self.PORTS, "/v", self.name, "/t", "REG_SZ", "/d", slave)
         self._reg("add", SERIALCOMM, "/v", self.value, "/t", "REG_SZ", "/d", self.name)
 
-    def retarget(self, slave):
-        """Points the port at the pty of a replug, never leaving the name missing meanwhile."""
-        os.symlink(slave, self.link + ".new")
-        os.replace(self.link + ".new", self.link)
-
     def close(self):
         if os.path.lexists(self.link):
             os.unlink(self.link)
@@ -490,12 +485,6 @@ class MainLayout:
     # page 0
     def menu_button(self):
         return self.w - 36 + 14, 2 + 14
-
-    def port_combo(self):
-        return 8 + self.c // 2, self.h - 28 + 12
-
-    def connect(self):
-        return self.c + 96 + 26, self.h - 28 + 12
 
     def cancel_send(self):
         return self.w - 60 + 26, self.h - 28 + 12

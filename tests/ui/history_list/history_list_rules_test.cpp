@@ -37,32 +37,6 @@ TEST(HistoryListRows, HeightsByKindAndDpi) {
     }
 }
 
-TEST(HistoryListRows, ColourTable) {
-    struct Case {
-        std::optional<uint32_t> kind;
-        bool selected;
-        bool odd;
-        RowColours colours;
-    };
-    const Colour blue = MakeColour(25, 118, 210);
-    const Colour green = MakeColour(46, 125, 50);
-    const Colour orange = MakeColour(230, 126, 34);
-    const Case cases[] = {
-        {ENTRY_KIND_TEXT, false, false, {MakeColour(247, 251, 255), blue}},
-        {ENTRY_KIND_TEXT, false, true, {MakeColour(235, 243, 252), blue}},
-        {ENTRY_KIND_TEXT, true, true, {MakeColour(204, 228, 255), blue}},
-        {ENTRY_KIND_IMAGE, false, true, {MakeColour(228, 244, 232), green}},
-        {ENTRY_KIND_IMAGE, true, false, {MakeColour(200, 236, 208), green}},
-        {ENTRY_KIND_FILES, false, true, {MakeColour(255, 241, 224), orange}},
-        {ENTRY_KIND_FILES, true, false, {MakeColour(255, 224, 178), orange}},
-        {9u, false, true, {MakeColour(235, 243, 252), blue}},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(RowColoursFor(c.kind, c.selected, c.odd), c.colours)
-            << (c.kind ? static_cast<int>(*c.kind) : -1) << c.selected << c.odd;
-    }
-}
-
 TEST(HistoryListRows, ButtonAndColumnRectangles) {
     struct Case {
         LayoutRect row;

@@ -155,23 +155,6 @@ class HostFrameTest : public GuiTest {
     HeldPort* port_ = nullptr;
 };
 
-TEST_F(HostFrameTest, TrayCallbackShowsTheClipboardPageOnSelectionOnly) {
-    auto frame = MakeFrame();
-    HWND main = frame->MainWindow().Hwnd();
-    // Wine's tray takes version 3 and, like Windows, follows WM_LBUTTONUP with NIN_SELECT.
-    ASSERT_TRUE(frame->TrayIcon().UsesVersion3());
-    const std::pair<UINT, bool> cases[] = {
-        {NIN_SELECT, true}, {NIN_KEYSELECT, true}, {WM_LBUTTONUP, false}, {WM_MOUSEMOVE, false}};
-    for (const auto& [event, shows] : cases) {
-        frame->MainWindow().SwitchPage(PAGE_SYSTEM);
-        ::ShowWindow(main, SW_HIDE);
-        EXPECT_EQ(::SendMessageW(frame->Hwnd(), WM_TRAY_NOTIFY, IDR_TRAY_MENU, event), 1) << event;
-        PumpPending();
-        EXPECT_EQ(::IsWindowVisible(main) != 0, shows) << event;
-        EXPECT_EQ(frame->MainWindow().CurrentPage(), shows ? PAGE_CLIPBOARD : PAGE_SYSTEM) << event;
-    }
-}
-
 // Reads the open pop-up menu from inside its modal loop, then closes it.
 struct MenuSnapshot {
     std::vector<std::wstring> items;  // "-" for a separator

@@ -1,5 +1,5 @@
-// The pane splitter in a real window under Wine, driven by posted mouse messages: drag start,
-// steps and end as the owner sees them, the highlight while hot or dragging, and its pixels.
+// The pane splitter in a real window under Wine, driven by posted mouse messages and the real
+// pointer: drag start, steps and end as the owner sees them, the highlight, and its pixels.
 
 #include <windows.h>
 
@@ -11,6 +11,7 @@
 #include "support/gui_test_support.h"
 #include "test_window.h"
 #include "ui/layout_rect.h"
+#include "ui/pane_splitter.h"
 #include "ui/pane_splitter_win32.h"
 #include "ui/ui_ids.h"
 
@@ -22,9 +23,8 @@ using test::GuiTest;
 using test::PumpPending;
 using test::TestDpi;
 
-constexpr COLORREF COLD = RGB(214, 214, 214);
-constexpr COLORREF HOT = RGB(180, 200, 230);
-constexpr COLORREF GRIP = RGB(150, 150, 150);
+constexpr COLORREF COLD = SPLITTER_COLD_COLOUR;
+constexpr COLORREF HOT = SPLITTER_HOT_COLOUR;
 
 // Records the notifications and, like the main window, moves the bar by each delta within
 // [minTop, maxTop].
@@ -97,20 +97,78 @@ class PaneSplitterTest : public GuiTest {
     CZovrelPaneSplitter splitter_;
 };
 
-TEST_F(PaneSplitterTest, DragStartsStepsWithThePointerAndEnds) {
-    const int grab = owner_.top + 2;
-    PostMouse(WM_LBUTTONDOWN, grab, MK_LBUTTON);
-    EXPECT_EQ(::GetCapture(), splitter_.Hwnd());
-    PostMouse(WM_MOUSEMOVE, grab, MK_LBUTTON);  // no movement, no step
-    PostMouse(WM_MOUSEMOVE, grab + 10, MK_LBUTTON);
-    PostMouse(WM_MOUSEMOVE, grab + 11, MK_LBUTTON);
-    PostMouse(WM_MOUSEMOVE, grab + 11, MK_LBUTTON);
-    PostMouse(WM_MOUSEMOVE, grab - 30, MK_LBUTTON);
-    PostMouse(WM_LBUTTONUP, grab - 30);
-    EXPECT_EQ(::GetCapture(), nullptr);
-    EXPECT_EQ(owner_.events,
-              (std::vector<std::string>{"start", "drag 1 10", "drag 1 1", "drag 1 -41", "end"}));
-    EXPECT_EQ(owner_.top, Px(200) - 30);  // the bar followed the pointer
+// Posted pointer messages and what the owner and the highlight make of them. dy is the pointer's
+// offset from the grab point, 2 pixels into the bar where it stood first; TAKEN is another window
+// taking the mouse; hot, when 0 or 1, is the highlight (and the fill it paints) afterwards.
+TEST_F(PaneSplitterTest, PostedPointerMessagesDragAndHighlight) {
+    constexpr UINT D = WM_LBUTTONDOWN, M = WM_MOUSEMOVE, U = WM_LBUTTONUP, L = WM_MOUSELEAVE;
+    constexpr UINT TAKEN = WM_APP;
+    constexpr WPARAM B = MK_LBUTTON;
+    struct Step {
+        UINT message;
+        int dy = 0;
+        WPARAM keys = 0;
+        int hot = -1;
+    };
+    const struct {
+        const char* name;
+        int limit;  // how far down the owner lets the bar go
+        std::vector<Step> steps;
+        std::vector<std::string> events;  // empty: not checked
+        int moved;                        // where the bar ends, from where it started
+    } cases[] = {
+        {"steps follow the pointer",
+         1000,
+         {{D, 0, B}, {M, 0, B}, {M, 10, B}, {M, 11, B}, {M, 11, B}, {M, -30, B}, {U, -30}},
+         {"start", "drag 1 10", "drag 1 1", "drag 1 -41", "end"},
+         -30},
+        {"a bar stopped at a limit waits for the pointer to come back",
+         5,
+         {{D, 0, B}, {M, 20, B}, {M, 15, B}, {M, 3, B}, {U, 3}},
+         {},
+         3},
+        {"lost capture ends the drag",
+         1000,
+         {{D, 0, B}, {TAKEN}, {M, 10}, {U, 10}},
+         {"start", "end"},
+         0},
+        // The real pointer is parked away from the bar: gone when the button goes up.
+        {"hot while over the bar or dragging",
+         1000,
+         {{M, 1, 0, 1}, {L, 0, 0, 0}, {M, 1, 0, 1}, {D, 1, B}, {L, 0, 0, 1}, {U, 1, 0, 0}},
+         {"start", "end"},
+         0},
+    };
+    const int start = owner_.top;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        owner_.events.clear();
+        owner_.top = start;
+        owner_.maxTop = start + c.limit;
+        ::MoveWindow(splitter_.Hwnd(), owner_.x, start, owner_.width, owner_.height, TRUE);
+        for (const Step& step : c.steps) {
+            if (step.message == TAKEN) {
+                ::SetCapture(parent_.Hwnd());
+                PumpPending();
+                EXPECT_FALSE(splitter_.IsDragging());
+                continue;
+            }
+            PostMouse(step.message, step.message == L ? 0 : start + 2 + step.dy, step.keys);
+            if (step.message == D) {
+                EXPECT_EQ(::GetCapture(), splitter_.Hwnd());
+            }
+            if (step.hot >= 0) {
+                EXPECT_EQ(splitter_.IsHot(), step.hot == 1);
+                EXPECT_EQ(FillColour(), step.hot == 1 ? HOT : COLD);
+            }
+        }
+        ::ReleaseCapture();
+        PostMouse(L, 0);
+        if (!c.events.empty()) {
+            EXPECT_EQ(owner_.events, c.events);
+        }
+        EXPECT_EQ(owner_.top, start + c.moved);
+    }
 }
 
 // The whole input path: pointer moves that Windows turns into messages relative to the bar
@@ -147,65 +205,11 @@ TEST_F(PaneSplitterTest, RealPointerDragKeepsTheBarUnderThePointer) {
     EXPECT_EQ(end.y - bar.top, grabOffset);
 }
 
-TEST_F(PaneSplitterTest, BarStoppedAtALimitWaitsForThePointerToComeBack) {
-    owner_.maxTop = owner_.top + 5;
-    const int start = owner_.top;
-    const int grab = start + 2;
-    PostMouse(WM_LBUTTONDOWN, grab, MK_LBUTTON);
-    PostMouse(WM_MOUSEMOVE, grab + 20, MK_LBUTTON);  // the owner stops the bar after 5
-    EXPECT_EQ(owner_.top, start + 5);
-    PostMouse(WM_MOUSEMOVE, grab + 15, MK_LBUTTON);  // still below the limit: stays
-    EXPECT_EQ(owner_.top, start + 5);
-    PostMouse(WM_MOUSEMOVE, grab + 3, MK_LBUTTON);  // above it: the bar is under the pointer
-    EXPECT_EQ(owner_.top, start + 3);
-    PostMouse(WM_LBUTTONUP, grab + 3);
-}
-
-TEST_F(PaneSplitterTest, LostCaptureEndsTheDrag) {
-    const int grab = owner_.top + 2;
-    PostMouse(WM_LBUTTONDOWN, grab, MK_LBUTTON);
-    ::SetCapture(parent_.Hwnd());  // another window takes the mouse
-    PumpPending();
-    EXPECT_FALSE(splitter_.IsDragging());
-    PostMouse(WM_MOUSEMOVE, grab + 10);
-    PostMouse(WM_LBUTTONUP, grab + 10);
-    ::ReleaseCapture();
-    EXPECT_EQ(owner_.events, (std::vector<std::string>{"start", "end"}));
-}
-
-TEST_F(PaneSplitterTest, HotWhileThePointerIsOverItOrADragRuns) {
-    EXPECT_FALSE(splitter_.IsHot());
-    ASSERT_TRUE(PutCursorOnBar());  // the real pointer makes it hot
-    EXPECT_EQ(FillColour(), HOT);
-    PostMouse(WM_MOUSELEAVE, 0);
-    EXPECT_FALSE(splitter_.IsHot());
-    PostMouse(WM_MOUSEMOVE, owner_.top + 3);
-    EXPECT_TRUE(splitter_.IsHot());
-
-    // While the button is held the bar stays highlighted when the pointer leaves it.
-    PostMouse(WM_LBUTTONDOWN, owner_.top + 3, MK_LBUTTON);
-    PostMouse(WM_MOUSELEAVE, 0);
-    EXPECT_TRUE(splitter_.IsHot());
-    EXPECT_EQ(FillColour(), HOT);
-    PostMouse(WM_LBUTTONUP, owner_.top + 3);
-    EXPECT_TRUE(splitter_.IsHot());  // until the pointer leaves
-    PostMouse(WM_MOUSELEAVE, 0);
-    EXPECT_FALSE(splitter_.IsHot());
-}
-
-TEST_F(PaneSplitterTest, PointerAlreadyGoneWhenTheDragEndsClearsTheHighlight) {
-    PostMouse(WM_LBUTTONDOWN, owner_.top + 3, MK_LBUTTON);
-    // The pointer (parked away from the bar) is elsewhere when the button goes up.
-    PostMouse(WM_LBUTTONUP, owner_.top + 3);
-    EXPECT_FALSE(splitter_.IsHot());
-    EXPECT_EQ(FillColour(), COLD);
-}
-
 TEST_F(PaneSplitterTest, PaintsTheBarAndACentredGrip) {
     // On the screen, painted by WM_PAINT: the fill beside the grip, and the grip's first pixel.
     const int gripX = (owner_.width - Px(24)) / 2, gripY = (owner_.height - Px(2)) / 2;
     EXPECT_TRUE(test_a::WaitForScreenColour(splitter_.Hwnd(), 2, 1, COLD));
-    EXPECT_TRUE(test_a::WaitForScreenColour(splitter_.Hwnd(), gripX, gripY, GRIP));
+    EXPECT_TRUE(test_a::WaitForScreenColour(splitter_.Hwnd(), gripX, gripY, SPLITTER_GRIP_COLOUR));
     test::SaveImageScreenshot(test::CaptureScreen(parent_.Hwnd(), true), L"splitter-cold");
     ASSERT_TRUE(PutCursorOnBar());
     EXPECT_TRUE(test_a::WaitForScreenColour(splitter_.Hwnd(), 2, 1, HOT));

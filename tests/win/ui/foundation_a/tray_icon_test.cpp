@@ -105,13 +105,65 @@ TEST_F(TrayIconTest, LongTooltipIsCutAndAHiddenIconCarriesItsState) {
     EXPECT_EQ(calls_[1].data.dwState, static_cast<DWORD>(NIS_HIDDEN));
 }
 
-TEST_F(TrayIconTest, TaskbarCreatedBroadcastAddsTheIconAgain) {
+// What the shell is asked after the icon was made: re-adding when a new taskbar announces itself
+// (also after a refused first add, as at logon), never after a removal, and a removal once.
+TEST_F(TrayIconTest, TaskbarRestartsAndRemovalsAskTheShellOnlyWhatIsNeeded) {
+    enum Step { TASKBAR, REMOVE, REMOVE_AND_CLOSE, DESTROY };
+    const struct {
+        const char* name;
+        BOOL firstAdd;
+        std::vector<Step> steps;
+        std::vector<DWORD> calls;
+        bool helperLeft;
+    } cases[] = {
+        {"new taskbar", TRUE, {TASKBAR}, {NIM_DELETE, NIM_ADD}, true},
+        {"first add refused", FALSE, {TASKBAR}, {NIM_DELETE, NIM_ADD}, true},
+        {"removed", TRUE, {REMOVE, TASKBAR}, {NIM_DELETE}, true},
+        {"removed, then closed", TRUE, {REMOVE, REMOVE_AND_CLOSE}, {NIM_DELETE}, false},
+        {"destroyed", TRUE, {DESTROY}, {NIM_DELETE}, false},
+    };
+    const auto freshIcon = [this] {
+        tray_ = std::make_unique<CTrayNotifyIcon>();
+        tray_->SetShellNotify([this](DWORD message, NOTIFYICONDATAW* data) {
+            calls_.push_back({message, *data});
+            return shellAnswer_;
+        });
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        freshIcon();
+        shellAnswer_ = c.firstAdd;
+        EXPECT_EQ(CreateAsTheProgramDoes(), c.firstAdd != FALSE);
+        shellAnswer_ = TRUE;
+        const HWND helper = tray_->Hwnd();
+        calls_.clear();
+        for (const Step step : c.steps) {
+            if (step == TASKBAR) {
+                SendTaskbarCreated();
+            } else if (step == DESTROY) {
+                tray_.reset();
+            } else {
+                tray_->Remove(step == REMOVE_AND_CLOSE);
+            }
+        }
+        std::vector<DWORD> calls;
+        for (const ShellCall& call : calls_) {
+            if (call.message != NIM_SETVERSION)  // checked below
+                calls.push_back(call.message);
+        }
+        EXPECT_EQ(calls, c.calls);
+        EXPECT_EQ(::IsWindow(helper) != FALSE, c.helperLeft);
+        if (c.calls.back() == NIM_ADD) {
+            EXPECT_EQ(calls_.back().data.uFlags, ICON_FLAGS);
+            EXPECT_TRUE(tray_->IsAdded());
+        }
+    }
+    // As Explorer announces a new taskbar: to every top-level window.
+    freshIcon();
     ASSERT_TRUE(CreateAsTheProgramDoes());
     calls_.clear();
-    // As Explorer announces a new taskbar: to every top-level window.
     ::PostMessageW(HWND_BROADCAST, ::RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
     ASSERT_TRUE(test::PumpMessages(3000, [&] { return calls_.size() >= 2; }));
-    EXPECT_EQ(calls_[0].message, static_cast<DWORD>(NIM_DELETE));
     EXPECT_EQ(calls_[1].message, static_cast<DWORD>(NIM_ADD));
     EXPECT_EQ(calls_[1].data.uFlags, ICON_FLAGS);
     // The new taskbar is told the behaviour version again: without it clicks would come the old
@@ -123,47 +175,6 @@ TEST_F(TrayIconTest, TaskbarCreatedBroadcastAddsTheIconAgain) {
     } else {
         EXPECT_EQ(calls_.size(), 2u);
     }
-}
-
-TEST_F(TrayIconTest, IconRefusedAtStartIsAddedWhenTheTaskbarComes) {
-    // At logon the program can start before the taskbar exists.
-    shellAnswer_ = FALSE;
-    EXPECT_FALSE(CreateAsTheProgramDoes());
-    EXPECT_FALSE(tray_->IsAdded());
-    shellAnswer_ = TRUE;
-    calls_.clear();
-    SendTaskbarCreated();
-    ASSERT_GE(calls_.size(), 2u);
-    EXPECT_EQ(calls_[1].message, static_cast<DWORD>(NIM_ADD));
-    EXPECT_TRUE(tray_->IsAdded());
-}
-
-TEST_F(TrayIconTest, RemoveDeletesOnceAndClosesTheHelper) {
-    ASSERT_TRUE(CreateAsTheProgramDoes());
-    HWND helper = tray_->Hwnd();
-    calls_.clear();
-    EXPECT_TRUE(tray_->Remove(false));
-    ASSERT_EQ(calls_.size(), 1u);
-    EXPECT_EQ(calls_[0].message, static_cast<DWORD>(NIM_DELETE));
-    EXPECT_TRUE(::IsWindow(helper));
-
-    // A removed icon stays removed when the taskbar is recreated.
-    SendTaskbarCreated();
-    EXPECT_EQ(calls_.size(), 1u);
-
-    EXPECT_TRUE(tray_->Remove(true));  // nothing left to delete
-    EXPECT_EQ(calls_.size(), 1u);
-    EXPECT_FALSE(::IsWindow(helper));
-}
-
-TEST_F(TrayIconTest, DestructionRemovesTheIconAndTheHelper) {
-    ASSERT_TRUE(CreateAsTheProgramDoes());
-    HWND helper = tray_->Hwnd();
-    calls_.clear();
-    tray_.reset();
-    ASSERT_EQ(calls_.size(), 1u);
-    EXPECT_EQ(calls_[0].message, static_cast<DWORD>(NIM_DELETE));
-    EXPECT_FALSE(::IsWindow(helper));
 }
 
 TEST_F(TrayIconTest, RealShellTakesAndGivesBackTheIcon) {

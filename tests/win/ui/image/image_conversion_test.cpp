@@ -164,12 +164,10 @@ TEST_F(ImageConversionTest, PackedDibsAreReadWithTheirMasksAndPalettes) {
 }
 
 TEST_F(ImageConversionTest, ShortHostileAndOversizedImagesAreRefused) {
-    // 8 × 8 at 32 bits, one pixel byte short.
+    // 8 × 8 at 32 bits, one pixel byte short (the other malformed headers are the native
+    // tables' and the fuzz targets').
     const auto shortDib =
         PackedDib({.width = 8, .height = 8, .bitCount = 32}, {}, std::vector<uint8_t>(255));
-    // Sides whose pixels would be gigabytes, behind a header of 40 bytes.
-    const auto hugeSides =
-        PackedDib({.width = 0x7FFFFFFF, .height = 0x7FFFFFFF, .bitCount = 32}, {}, {1, 2, 3, 4});
     // 8200 × 8200 at one bit is only 8 MB of bytes, but 67 megapixels on the screen.
     const int side = 8200;
     const auto overLimitDib =
@@ -188,7 +186,6 @@ TEST_F(ImageConversionTest, ShortHostileAndOversizedImagesAreRefused) {
         const wchar_t* fileName;
     } cases[] = {
         {"dib one byte short", shortDib, L"a.dib"},
-        {"dib with huge sides", hugeSides, L"a.dib"},
         {"dib above 64 megapixels", overLimitDib, L"a.dib"},
         {"png announcing 100 megapixels", bombPng, L"a.png"},
         {"not an image", garbage, L"a.png"},

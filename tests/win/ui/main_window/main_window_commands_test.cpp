@@ -94,11 +94,6 @@ TEST_F(MainWindowCommandsTest, PortCombosConnectAndDisconnect) {
     ExpectConnection(L"closed", true);
     test::PumpPending();
     SaveScreenshot(L"main-page0-missing-port");
-    // The settings page lists only present ports, in their own words.
-    window_->ShowOnPage(PAGE_SERIAL_SETTINGS);
-    EXPECT_EQ(Send(20, CB_GETCOUNT), 2);
-    EXPECT_EQ(ComboItem(20, 0), L"USB Serial Device (COM3)");
-    Click(24, IDC_CANCEL_SETTINGS);
 
     // Choosing a port saves and opens it, once, however many notifications the choice makes;
     // choosing the open port again does nothing. Arrow keys on the closed list act only once
@@ -137,13 +132,6 @@ TEST_F(MainWindowCommandsTest, PortCombosConnectAndDisconnect) {
     EXPECT_EQ(Status(), L"");
     Click(13, IDC_DISCONNECT);
 
-    // Without a link there is no state, only the saved port is listed and "连接" does nothing.
-    window_->SetSerialLink(nullptr);
-    EXPECT_EQ(WindowText(Control(14)), L"");
-    ASSERT_EQ(Send(11, CB_GETCOUNT), 1);
-    EXPECT_EQ(ComboItem(11, 0), L"COM5 (未找到)");
-    Click(12, IDC_CONNECT);
-    EXPECT_EQ(window_->CurrentPage(), PAGE_CLIPBOARD);
     link->Close();
 }
 
@@ -202,15 +190,6 @@ TEST_F(MainWindowCommandsTest, SavingTheSettingsPages) {
     EXPECT_FALSE(ReadAutostart());
     EXPECT_EQ(boxes_.size(), 1u);  // no failure reported
     link->Close();
-}
-
-TEST_F(MainWindowCommandsTest, MenuCommands) {
-    ::SendMessageW(Main(), WM_COMMAND, ID_MENU_SERIAL_SETTINGS, 0);
-    EXPECT_EQ(window_->CurrentPage(), PAGE_SERIAL_SETTINGS);
-    ::SendMessageW(Main(), WM_COMMAND, ID_MENU_SYSTEM, 0);
-    EXPECT_EQ(window_->CurrentPage(), PAGE_SYSTEM);
-    ::SendMessageW(Main(), WM_COMMAND, ID_MENU_ABOUT, 0);
-    EXPECT_EQ(aboutShown_, 1);
 }
 
 TEST_F(MainWindowCommandsTest, ClearLogAndClearHistory) {
@@ -304,34 +283,6 @@ TEST_F(MainWindowCommandsTest, RowRequestsFromTheHistoryList) {
     }));
     EXPECT_EQ(filesOnClipboard.files, files.files);
     window_->SetClipboardWatcher(nullptr);
-}
-
-TEST_F(MainWindowCommandsTest, ProgressAndResultTexts) {
-    window_->ShowOnPage(PAGE_CLIPBOARD);
-    const struct {
-        UINT message;
-        int wParam;
-        const wchar_t* text;  // null: no payload
-        std::wstring transfer;
-        std::wstring status;
-    } steps[] = {
-        {WM_SEND_PROGRESS, 42, L"", L"42%", L""},
-        {WM_SEND_PROGRESS, -1, L"", L"42%", L""},  // nothing to show: unchanged
-        {WM_SEND_PROGRESS, 100, nullptr, L"100%", L""},
-        {WM_SEND_RESULT, 0, L"传输超时", L"100%", L"传输超时"},
-        {WM_SEND_RESULT, 0, nullptr, L"100%", L"传输超时"},
-        {WM_SEND_RESULT, 1, nullptr, L"100%", L""},
-    };
-    for (const auto& s : steps) {
-        auto* payload = s.text != nullptr ? new std::wstring(s.text) : nullptr;
-        ::SendMessageW(Main(), s.message, static_cast<WPARAM>(static_cast<INT_PTR>(s.wParam)),
-                       reinterpret_cast<LPARAM>(payload));
-        EXPECT_EQ(TransferText(), s.transfer) << s.wParam;
-        EXPECT_EQ(Status(), s.status) << s.wParam;
-        // No send runs: no progress bar and no cancel.
-        EXPECT_FALSE(Visible(16));
-        EXPECT_FALSE(Enabled(17));
-    }
 }
 
 TEST_F(MainWindowCommandsTest, SendRunsOnItsOwnThreadAndCanBeCancelled) {

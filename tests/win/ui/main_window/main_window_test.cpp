@@ -121,7 +121,7 @@ TEST_F(MainWindowTest, ResizingFollowsTheLayoutAndThePageMinimumHolds) {
     EXPECT_EQ(client.bottom, Px(400));
 }
 
-TEST_F(MainWindowTest, BandsAndControlColours) {
+TEST_F(MainWindowTest, BandsAndStaticBackgrounds) {
     ASSERT_TRUE(WriteUartDebugLog(true));
     window_->ShowOnPage(PAGE_CLIPBOARD);
     PumpPending();
@@ -145,38 +145,6 @@ TEST_F(MainWindowTest, BandsAndControlColours) {
     PumpPending();
     const test::CapturedImage page1 = CaptureOnScreen();
     EXPECT_EQ(page1.PixelAt(page1.Width() / 2, page1.Height() - Px(2)), RGB(255, 255, 255));
-
-    // The control colour answers themselves: text colour, background mode and brush.
-    HDC dc = ::GetDC(Main());
-    const struct {
-        UINT message;
-        int number;
-        int mode;  // -1: an opaque white background colour instead
-        bool stockWhite;
-    } cases[] = {
-        {WM_CTLCOLORSTATIC, 10, OPAQUE, false},      // status line
-        {WM_CTLCOLORSTATIC, 21, TRANSPARENT, true},  // a check box asks as a static
-        {WM_CTLCOLORSTATIC, 5, -1, false},           // the read-only log pane asks as a static
-        {WM_CTLCOLORLISTBOX, 6, -1, false},
-    };
-    for (const auto& c : cases) {
-        ::SetBkMode(dc, c.mode == OPAQUE ? TRANSPARENT : OPAQUE);
-        const auto brush =
-            reinterpret_cast<HBRUSH>(::SendMessageW(Main(), c.message, reinterpret_cast<WPARAM>(dc),
-                                                    reinterpret_cast<LPARAM>(Control(c.number))));
-        EXPECT_EQ(::GetTextColor(dc), RGB(32, 32, 32)) << c.number;
-        if (c.mode != -1) {
-            EXPECT_EQ(::GetBkMode(dc), c.mode) << c.number;
-        } else {
-            EXPECT_EQ(::GetBkColor(dc), RGB(255, 255, 255)) << c.number;
-        }
-        ASSERT_NE(brush, nullptr);
-        LOGBRUSH lb{};
-        ::GetObjectW(brush, sizeof(lb), &lb);
-        EXPECT_EQ(lb.lbColor, RGB(255, 255, 255)) << c.number;
-        EXPECT_EQ(brush == ::GetStockObject(WHITE_BRUSH), c.stockWhite) << c.number;
-    }
-    ::ReleaseDC(Main(), dc);
 }
 
 TEST_F(MainWindowTest, FontsLimitAndDpiChange) {

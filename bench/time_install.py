@@ -1,7 +1,7 @@
 """Measures the silent install and uninstall under Wine in the scratch prefix (build/wine-pkg):
 several runs each, printed as median, min and max. Not a test: wall-clock figures for notes.
 
-    python3 tests/package/time_install.py [RUNS]     (default 7; packages the win64 build)
+    python3 bench/time_install.py [RUNS]     (default 7; packages the win64 build)
 """
 
 import os
@@ -9,7 +9,9 @@ import statistics
 import sys
 import time
 
-from package_support import BUILD_DIR, ScratchPrefix, make_packages
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "tests", "package"))
+from package_support import BUILD_DIR, ScratchPrefix, make_packages  # noqa: E402
 
 
 def main():
