@@ -41,7 +41,7 @@ ClipboardEntry Image(uint32_t seed) {
             bytes[i + k] = static_cast<uint8_t>(v >> (8 * k));
     }
     e.dataSize = static_cast<int64_t>(bytes.size());
-    e.imageBytes = std::move(bytes);
+    e.image = StoredImage(SharedBytes(std::move(bytes)));
     e.time = 1;
     return e;
 }
@@ -169,7 +169,7 @@ void BM_GetEntryAtOf10MiBImage(benchmark::State& state) {
     ClipboardHistory history(Shared().Folder());
     for (auto _ : state) {
         auto entry = history.GetEntryAt(0);
-        benchmark::DoNotOptimize(entry->imageBytes.data());
+        benchmark::DoNotOptimize(entry->image.Size());
     }
 }
 BENCHMARK(BM_GetEntryAtOf10MiBImage)->Unit(benchmark::kMicrosecond);
@@ -180,7 +180,7 @@ void BM_CopyAll30ImageEntries(benchmark::State& state) {
     for (auto _ : state) {
         for (int i = 0; i < history.GetEntryCount(); ++i) {
             auto entry = history.GetEntryAt(i);
-            benchmark::DoNotOptimize(entry->imageBytes.data());
+            benchmark::DoNotOptimize(entry->image.Size());
         }
     }
 }

@@ -40,6 +40,12 @@ class ClipboardHistory {
     int GetEntryCount() const;
     std::vector<ClipboardEntry> GetEntries() const;
     std::wstring GetCurrentFingerprint() const;
+    // The entry's fingerprint: the stored one, else computed now (empty when its image file
+    // can no longer be read).
+    std::wstring GetFingerprintAt(int index);
+    // Computes every fingerprint still unknown, one entry at a time without holding the lock
+    // while hashing, and saves them. For a thread of its own after start-up; returns how many.
+    int CompleteFingerprints();
     // The persisted ignore list, which the watcher takes over at start-up.
     FingerprintSet GetIgnoredFingerprints() const;
     const std::wstring& Folder() const { return files_.Folder(); }
@@ -47,6 +53,9 @@ class ClipboardHistory {
   private:
     // The entry at the top becomes current (or none when empty).
     void MakeTopCurrent();
+    // Under the lock; computed (reading an image) only when unknown.
+    const std::wstring& FingerprintOf(StoredEntry& stored);
+    const std::wstring& CurrentFingerprint();
 
     mutable std::recursive_mutex lock_;
     HistoryFiles files_;

@@ -182,15 +182,19 @@ void CZovrelHistoryListBox::DrawThumbnail(HDC dc, const ClipboardEntry& entry,
 }
 
 HBITMAP CZovrelHistoryListBox::Thumbnail(const ClipboardEntry& entry, int width, int height) {
-    if (entry.kind != ENTRY_KIND_IMAGE || entry.imageBytes.empty() || width < 1 || height < 1) {
+    if (entry.kind != ENTRY_KIND_IMAGE || entry.image.Empty() || width < 1 || height < 1) {
         return nullptr;
     }
     if (const UniqueBitmap* cached = thumbnails_.Find(entry.id, width, height)) {
         return cached->Get();
     }
     ++thumbnailsMade_;
-    UniqueBitmap made = MakeHeightFittedBitmap(entry.imageBytes.data(), entry.imageBytes.size(),
-                                               entry.imageFileName, width, height);
+    SharedBytes bytes;
+    UniqueBitmap made;
+    if (entry.image.Read(bytes)) {
+        made = MakeHeightFittedBitmap(bytes.data(), bytes.size(), entry.imageFileName, width,
+                                      height);
+    }
     return thumbnails_.Store(entry.id, width, height, std::move(made)).Get();
 }
 

@@ -227,9 +227,18 @@ void CZovrelMainWnd::PutEntryOnClipboard(const ClipboardEntry& entry) {
 }
 
 LRESULT CZovrelMainWnd::OnHistoryActivate(int index) {
-    const std::optional<ClipboardEntry> entry = history_.GetEntryAt(index);
+    std::optional<ClipboardEntry> entry = history_.GetEntryAt(index);
     if (!entry.has_value()) {
         return 0;
+    }
+    if (entry->kind == ENTRY_KIND_IMAGE && !entry->image.Empty()) {
+        // An image file that can no longer be read changes neither the list nor the clipboard.
+        SharedBytes bytes;
+        if (!entry->image.Read(bytes)) {
+            SetStatusText(main_texts::kClipboardWriteFailed);
+            return 0;
+        }
+        entry->image = StoredImage(std::move(bytes));
     }
     history_.MoveEntryToTop(index);
     PutEntryOnClipboard(*entry);
@@ -238,11 +247,8 @@ LRESULT CZovrelMainWnd::OnHistoryActivate(int index) {
 }
 
 LRESULT CZovrelMainWnd::OnHistoryDelete(int index) {
-    const std::optional<ClipboardEntry> entry = history_.GetEntryAt(index);
-    if (!entry.has_value()) {
-        return 0;
-    }
-    const std::wstring fingerprint = ComputeFingerprint(*entry);
+    // The stored fingerprint: no image is read and hashed on the window's thread for a delete.
+    const std::wstring fingerprint = history_.GetFingerprintAt(index);
     if (history_.RemoveEntry(index)) {
         // Still on the clipboard, it must not come back at the next clipboard event.
         if (watcher_ != nullptr) {

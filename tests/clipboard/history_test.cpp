@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <chrono>
 #include <optional>
 #include <set>
 #include <thread>
@@ -43,6 +44,26 @@ class HistoryTest : public ::testing::Test {
     bool Capture(const ClipboardEntry& e) {
         return store->PromoteMatchingEntry(e) || store->AddEntry(e);
     }
+    std::string GoldenFile(const wchar_t* name) const {
+        const char* source = std::getenv("ZOVREL_SOURCE_DIR");
+        const std::string bytes =
+            source == nullptr
+                ? std::string()
+                : ReadFileBytes(JoinPath(FromUtf8(source), L"tests/clipboard/golden/") + name);
+        EXPECT_FALSE(bytes.empty()) << ToUtf8(name);
+        return bytes;
+    }
+    // Entry 9's N".meta" with the image file's write time, which differs from run to run, as
+    // "TIME".
+    std::string MetaWithoutWriteTime() const {
+        std::string meta = ReadFileBytes(F(L"9.meta"));
+        const size_t guard = meta.find("FingerprintGuard=9.png|3|");
+        if (guard != std::string::npos) {
+            const size_t from = guard + 25;
+            meta.replace(from, meta.find('|', from) - from, "TIME");
+        }
+        return meta;
+    }
     std::wstring Listing() const {
         std::wstring listing;
         for (const auto& e : store->GetEntries())
@@ -69,9 +90,9 @@ TEST_F(HistoryTest, EntryFilesRoundTripAndImagesReplaceOtherImageFiles) {
     for (const ClipboardEntry& e : entries) {
         ClipboardEntry back;
         ASSERT_TRUE(files.LoadEntryFiles(e.id, back));
-        EXPECT_EQ(std::tie(back.kind, back.text, back.files, back.imageBytes, back.imageFileName,
-                           back.time),
-                  std::tie(e.kind, e.text, e.files, e.imageBytes, e.imageFileName, e.time));
+        EXPECT_EQ(std::tie(back.kind, back.text, back.files, back.imageFileName, back.time),
+                  std::tie(e.kind, e.text, e.files, e.imageFileName, e.time));
+        EXPECT_EQ(ImageBytesOf(back), ImageBytesOf(e));
     }
 }
 
@@ -86,7 +107,7 @@ TEST_F(HistoryTest, ReadLimitsLeaveOversizedFilesUnread) {
         ASSERT_TRUE(files.LoadEntryFiles(4, e));
         EXPECT_EQ(e.text.size(), extra ? 0 : MAX_HISTORY_TEXT_FILE_BYTES);
         ASSERT_TRUE(files.LoadEntryFiles(5, e));
-        EXPECT_EQ(e.imageBytes.size(), extra ? 0 : MAX_HISTORY_IMAGE_FILE_BYTES);
+        EXPECT_EQ(e.image.Size(), extra ? 0 : MAX_HISTORY_IMAGE_FILE_BYTES);
     }
 }
 
@@ -133,7 +154,7 @@ TEST_F(HistoryTest, FilesOfASaveThatNeverReachedTheIndexStayOutOfNewEntries) {
     store->AddEntry(TextEntry(L"B"));
     Reload();
     EXPECT_EQ(Listing(), L"3:B 1:A ");
-    EXPECT_TRUE(store->GetEntryAt(0)->imageBytes.empty());
+    EXPECT_TRUE(store->GetEntryAt(0)->image.Empty());
 }
 
 TEST_F(HistoryTest, CapturesKeepOneEntryPerContentAndPromoteOlderOnes) {
@@ -252,30 +273,27 @@ TEST(HistoryIds, NumbersPastTheLimitNeitherOverflowNorHideLaterEntries) {
 TEST(ClipboardEntry, CopiesShareImageBytesThatNoCopyCanChange) {
     const ClipboardEntry source = ImageEntry({1, 2, 3}, L"a.png");
     ClipboardEntry copy = source;
-    EXPECT_EQ(copy.imageBytes.data(), source.imageBytes.data());  // shared, not copied
+    // shared, not copied
+    EXPECT_EQ(copy.image.MemoryBytes().data(), source.image.MemoryBytes().data());
     EXPECT_EQ(ComputeFingerprint(copy), ComputeFingerprint(source));
-    copy.imageBytes = Bytes{9};
-    EXPECT_EQ(source.imageBytes, (Bytes{1, 2, 3}));
-    copy = source;
-    const Bytes other{4, 5};
-    copy.imageBytes.assign(other.begin(), other.end());
-    EXPECT_EQ(source.imageBytes, (Bytes{1, 2, 3}));
-    EXPECT_EQ(copy.imageBytes, other);
-    copy = source;
-    copy.imageBytes.clear();
-    EXPECT_TRUE(copy.imageBytes.empty());
-    EXPECT_EQ(source.imageBytes.size(), 3u);
-    EXPECT_FALSE(copy.imageBytes == source.imageBytes);
+    copy.image = StoredImage(SharedBytes(Bytes{9}));
+    EXPECT_EQ(ImageBytesOf(source), (Bytes{1, 2, 3}));
+    EXPECT_EQ(ImageBytesOf(copy), (Bytes{9}));
 }
 
-TEST_F(HistoryTest, EntriesHandedOutShareTheStoredImage) {
-    store->AddEntry(ImageEntry(Bytes(1 << 20, 7), L"big.png"));
-    Reload();
-    const auto a = store->GetEntryAt(0);
-    const auto b = store->GetEntryAt(0);
-    EXPECT_EQ(a->imageBytes.data(), b->imageBytes.data());
-    EXPECT_EQ(a->imageBytes.data(), store->GetCurrentEntry()->imageBytes.data());
-    EXPECT_EQ(a->imageBytes, Bytes(1 << 20, 7));
+TEST_F(HistoryTest, SavedImagesAreReadFromTheirFileOnlyWhenAsked) {
+    const ClipboardEntry captured = ImageEntry(Bytes(1 << 20, 7), L"big.png");
+    store->AddEntry(captured);
+    EXPECT_TRUE(captured.image.MemoryBytes().size() == (1u << 20));  // the caller's stays
+    for (int pass = 0; pass < 2; ++pass) {
+        const auto a = store->GetEntryAt(0);
+        EXPECT_TRUE(a->image.IsFile());
+        EXPECT_EQ(a->image.Path(), F(L"1.png"));
+        EXPECT_EQ(a->image.Path(), store->GetCurrentEntry()->image.Path());
+        EXPECT_EQ(ImageBytesOf(*a), Bytes(1 << 20, 7));
+        EXPECT_EQ(store->GetFingerprintAt(0), ComputeFingerprint(captured));
+        Reload();
+    }
 }
 
 // "index.ini" and a ".meta" file byte for byte, as the program writes them over an index left
@@ -296,11 +314,61 @@ TEST_F(HistoryTest, IndexAndMetaFilesMatchTheirGoldenCopies) {
     image.time = 0x01DA2B3C4D5E6F71ull;
     image.dataSize = 3;
     store->AddEntry(image);
-    for (const wchar_t* name : {L"index.ini", L"9.meta"}) {
-        const std::string expected = ReadFileBytes(JoinPath(golden, name));
-        ASSERT_FALSE(expected.empty()) << ToUtf8(name);
-        EXPECT_EQ(ReadFileBytes(F(name)), expected) << ToUtf8(name);
-    }
+    const std::string expected = ReadFileBytes(JoinPath(golden, L"index.ini"));
+    ASSERT_FALSE(expected.empty());
+    EXPECT_EQ(ReadFileBytes(F(L"index.ini")), expected);
+    EXPECT_EQ(MetaWithoutWriteTime(), GoldenFile(L"9-fingerprint.meta"));
+}
+
+// An entry as the previous version wrote it (no stored fingerprint) loads unchanged and keeps
+// its fingerprint from then on; a stored one is trusted only for the very files it names.
+TEST_F(HistoryTest, StoredFingerprintsAreTrustedOnlyWhileTheirGuardHolds) {
+    Write(L"index.ini", "[Meta]\r\nCount=1\r\nNextId=9\r\nOrder=9\r\n");
+    Write(L"9.meta", GoldenFile(L"9.meta"));
+    Write(L"9.txt", "[截图]");
+    Write(L"9.png", "\x01\x02\x03");
+    ClipboardEntry image = ImageEntry({1, 2, 3}, L"shot.PNG");
+    Reload();
+    const ClipboardEntry loaded = *store->GetEntryAt(0);
+    EXPECT_EQ(std::tie(loaded.kind, loaded.imageFileName, loaded.time, loaded.dataSize),
+              std::tuple(ENTRY_KIND_IMAGE, L"shot.PNG", 0x01DA2B3C4D5E6F71ull, 3));
+    EXPECT_EQ(loaded.image.Path(), F(L"9.png"));
+    EXPECT_EQ(store->CompleteFingerprints(), 1);
+    EXPECT_EQ(store->CompleteFingerprints(), 0);
+    EXPECT_EQ(MetaWithoutWriteTime(), GoldenFile(L"9-fingerprint.meta"));
+
+    // Another valid value under a guard that still holds is what the next load uses.
+    const std::string fresh = ToUtf8(ComputeFingerprint(image));
+    const std::string other(64, 'a');
+    std::string meta = ReadFileBytes(F(L"9.meta"));
+    meta.replace(meta.find(fresh), fresh.size(), other);
+    Write(L"9.meta", meta);
+    Reload();
+    EXPECT_EQ(ToUtf8(store->GetFingerprintAt(0)), other);
+
+    // Another image of the same size, the rest of the entry changed, or a value that is no
+    // fingerprint: the stored value is never used.
+    const auto rewind = [&](const wchar_t* name) {
+        std::filesystem::last_write_time(PathFromText(F(name)),
+                                         std::filesystem::last_write_time(PathFromText(F(name))) -
+                                             std::chrono::hours(1));
+    };
+    Write(L"9.png", "\x01\x02\x04");
+    rewind(L"9.png");
+    Reload();
+    EXPECT_EQ(store->GetFingerprintAt(0), ComputeFingerprint(ImageEntry({1, 2, 4}, L"shot.PNG")));
+    Write(L"9.png", "\x01\x02\x03");
+    Reload();
+    EXPECT_EQ(store->CompleteFingerprints(), 1);
+    Write(L"9.txt", "[截图]!");
+    Reload();
+    image.text = L"[截图]!";
+    EXPECT_EQ(store->GetFingerprintAt(0), ComputeFingerprint(image));
+    meta = ReadFileBytes(F(L"9.meta"));
+    meta.replace(meta.find("Fingerprint=") + 12, 1, "G");
+    Write(L"9.meta", meta);
+    Reload();
+    EXPECT_EQ(store->CompleteFingerprints(), 1);
 }
 
 TEST_F(HistoryTest, ConcurrentCallersSeeAConsistentStore) {

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <random>
 #include <string>
 
@@ -51,9 +52,17 @@ inline ClipboardEntry TextEntry(const std::wstring& text, uint64_t time = 1000) 
 inline ClipboardEntry ImageEntry(Bytes bytes, const std::wstring& name) {
     ClipboardEntry e = TextEntry(L"[截图]");
     e.kind = ENTRY_KIND_IMAGE;
-    e.imageBytes = std::move(bytes);
+    e.image = StoredImage(SharedBytes(std::move(bytes)));
     e.imageFileName = name;
     return e;
+}
+
+// The entry's image bytes as read now; nothing when they cannot be read.
+inline std::optional<Bytes> ImageBytesOf(const ClipboardEntry& e) {
+    SharedBytes bytes;
+    if (!e.image.Read(bytes))
+        return std::nullopt;
+    return bytes.Get();
 }
 
 inline ClipboardEntry FilesEntry(std::vector<std::wstring> files) {

@@ -118,7 +118,7 @@ inline ClipboardEntry TextEntry(const std::wstring& text) {
 
 inline ClipboardEntry ImageEntry(Bytes bytes, const std::wstring& fileName = L"image.png") {
     ClipboardEntry e = Entry(ENTRY_KIND_IMAGE, static_cast<int64_t>(bytes.size()));
-    e.imageBytes = std::move(bytes);
+    e.image = StoredImage(SharedBytes(std::move(bytes)));
     e.imageFileName = fileName;
     return e;
 }

@@ -61,7 +61,7 @@ class MainWindowTest : public test::GuiTest {
         text.dataSize = static_cast<int64_t>(ToUtf8(text.text).size());
         history_->AddEntry(text);
         ClipboardEntry image = test::ImageEntry(StripedDib(160, 90), L"clipboard.dib");
-        image.dataSize = static_cast<int64_t>(image.imageBytes.size());
+        image.dataSize = static_cast<int64_t>(image.image.Size());
         image.time = 133000000600000000ull;
         history_->AddEntry(image);
         filesFolder_ = folder_.File(L"files");
