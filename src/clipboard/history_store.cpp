@@ -159,10 +159,10 @@ std::wstring ClipboardHistory::GetFingerprintAt(int index) {
     return FingerprintOf(state_.entries[static_cast<size_t>(index)]);
 }
 
-int ClipboardHistory::CompleteFingerprints() {
+int ClipboardHistory::CompleteFingerprints(std::stop_token stop) {
     std::vector<int64_t> tried;
     int completed = 0;
-    for (;;) {
+    while (!stop.stop_requested()) {
         ClipboardEntry next;
         {
             std::lock_guard<std::recursive_mutex> guard(lock_);

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <mutex>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -44,8 +45,9 @@ class ClipboardHistory {
     // can no longer be read).
     std::wstring GetFingerprintAt(int index);
     // Computes every fingerprint still unknown, one entry at a time without holding the lock
-    // while hashing, and saves them. For a thread of its own after start-up; returns how many.
-    int CompleteFingerprints();
+    // while hashing, and saves them. For a thread of its own after start-up, which `stop` ends
+    // between two entries; returns how many were completed.
+    int CompleteFingerprints(std::stop_token stop = {});
     // The persisted ignore list, which the watcher takes over at start-up.
     FingerprintSet GetIgnoredFingerprints() const;
     const std::wstring& Folder() const { return files_.Folder(); }

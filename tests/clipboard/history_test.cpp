@@ -296,6 +296,46 @@ TEST_F(HistoryTest, SavedImagesAreReadFromTheirFileOnlyWhenAsked) {
     }
 }
 
+// A file deleted, truncated or swapped behind the program's back: the entry stays, nothing reads
+// a torn image, and no save removes or rewrites a file that could not be read.
+TEST_F(HistoryTest, AnImageFileThatChangedAfterTheLoadIsNeitherReadNorRemoved) {
+    store->AddEntry(ImageEntry(Bytes(4096, 1), L"a.png"));
+    store->AddEntry(TextEntry(L"B"));
+    Reload();
+    const ClipboardEntry image = *store->GetEntryAt(1);
+    for (const std::string& changed : {std::string(100, 1), std::string(4097, 1), std::string()}) {
+        if (changed.empty())
+            std::filesystem::remove(PathFromText(F(L"1.png")));
+        else
+            Write(L"1.png", changed);
+        EXPECT_EQ(ImageBytesOf(image), std::nullopt);
+        EXPECT_EQ(ComputeFingerprint(image), L"");
+        store->MoveEntryToTop(1);  // saves
+        store->MoveEntryToTop(1);
+        EXPECT_EQ(ReadFileBytes(F(L"1.png")), changed);
+        EXPECT_EQ(FileExists(F(L"1.png")), !changed.empty());
+        Reload();
+        EXPECT_EQ(Listing(), L"2:B 1:[截图] ");
+    }
+    Write(L"1.png", std::string(4096, 1));  // back again
+    EXPECT_EQ(ImageBytesOf(image), Bytes(4096, 1));
+}
+
+TEST_F(HistoryTest, TextsAndFileListsOverTheReadingLimitAreKeptAsTheyAre) {
+    const std::string longText(MAX_HISTORY_TEXT_FILE_BYTES + 1, 'a');
+    Write(L"index.ini", "[Meta]\r\nCount=2\r\nNextId=2\r\nOrder=1,2\r\n");
+    Write(L"1.meta", "[Entry]\r\nKind=0\r\n");
+    Write(L"1.txt", longText);
+    Write(L"2.meta", "[Entry]\r\nKind=2\r\n");
+    Write(L"2.files", longText);
+    Reload();
+    store->AddEntry(TextEntry(L"C"));
+    store->RemoveEntry(0);
+    EXPECT_EQ(ReadFileBytes(F(L"1.txt")).size(), longText.size());
+    EXPECT_EQ(ReadFileBytes(F(L"2.files")).size(), longText.size());
+    EXPECT_EQ(Listing(), L"1: 2: ");
+}
+
 // "index.ini" and a ".meta" file byte for byte, as the program writes them over an index left
 // by an older version: keys it finds keep their place, the older single ignore key is dropped,
 // new keys follow in the order written. Other programs and older versions read these files.

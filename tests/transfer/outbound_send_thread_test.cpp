@@ -1,7 +1,10 @@
 #include <future>
 #include <thread>
 
+#include "clipboard/history_store.h"
+#include "clipboard/history_test_support.h"
 #include "transfer/inbound_device.h"
+#include "transfer/outbound_payload.h"
 #include "transfer/outbound_send.h"
 
 namespace zovrel::test {
@@ -74,6 +77,38 @@ TEST_F(TransferThreadTest, SendReceiveAndUserInterfaceShareTheEngine) {
     GetTransferProtocol().Detach();
     for (const std::string& name : DayFolderNames())
         EXPECT_EQ(ReadFileBytes(DayFolder() / name), file);
+}
+
+// A send reads a stored image on its own thread while the window removes the entry or clears
+// the history: it gets the whole image or fails, never a part of it.
+TEST(HistoryImageSendTest, AnImageRemovedDuringItsSendIsSentWholeOrNotAtAll) {
+    TempFolder folder;
+    ClipboardHistory history(folder.Text());
+    const Bytes image = PatternBytes(3 << 20);
+    int whole = 0, lost = 0;
+    for (int i = 0; i < 20; ++i) {
+        history.AddEntry(ImageEntry(image, L"shot" + std::to_wstring(i) + L".png"));
+        const ClipboardEntry entry = *history.GetEntryAt(0);
+        ASSERT_TRUE(entry.image.IsFile());
+        OutboundPayload payload;
+        std::wstring error;
+        bool prepared = false;
+        std::thread sender([&] { prepared = PrepareOutboundPayload(entry, payload, error); });
+        std::this_thread::sleep_for(std::chrono::microseconds(300 * (i % 7)));
+        if (i % 2)
+            history.RemoveEntry(0);
+        else
+            history.ClearHistory();
+        sender.join();
+        if (prepared) {
+            EXPECT_TRUE(payload.bytes == image);
+            ++whole;
+        } else {
+            EXPECT_EQ(error, L"图片文件已丢失");
+            ++lost;
+        }
+    }
+    EXPECT_EQ(whole + lost, 20);
 }
 
 // The sender sleeps between looks at the reply queue; a reply queued meanwhile wakes it at once
