@@ -14,7 +14,16 @@ ClipboardHistory::ClipboardHistory(std::wstring folder) : files_(std::move(folde
     }
 }
 
-bool ClipboardHistory::AddEntry(const ClipboardEntry& captured) {
+bool ClipboardHistory::AddEntry(const ClipboardEntry& given) {
+    // A new entry owns its bytes until its own file is written: another entry's file may be
+    // deleted with that entry.
+    ClipboardEntry captured = given;
+    if (given.image.IsFile()) {
+        SharedBytes bytes;
+        if (!given.image.Read(bytes))
+            return false;
+        captured.image = StoredImage(std::move(bytes));
+    }
     const std::wstring f = ComputeFingerprint(captured);
     std::optional<int64_t> dropped;
     {
