@@ -146,8 +146,8 @@ double ResidentMiB() {
     return 0;
 }
 
-// Start-up: load the 30 image entries (their fingerprints as stored; no image is read). Memory is what
-// the loaded store holds on the heap, and what the whole process has resident with it loaded.
+// Start-up: load the 30 image entries (their fingerprints as stored; no image is read). Memory is
+// what the loaded store holds on the heap, and what the whole process has resident with it loaded.
 void BM_LoadHistoryWith30Images(benchmark::State& state) {
     Shared();
     double heldMiB = 0;

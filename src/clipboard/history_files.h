@@ -95,7 +95,7 @@ class HistoryFiles {
 
   private:
     struct OnDisk {
-        std::string meta;          // the N".meta" bytes last read or written
+        std::string meta;           // the N".meta" bytes last read or written
         bool contentKnown = false;  // the content files were last read or written whole
         KeptEntryFiles kept;
     };

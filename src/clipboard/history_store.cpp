@@ -213,6 +213,29 @@ std::optional<ClipboardEntry> ClipboardHistory::GetEntryAt(int index) const {
     return state_.entries[static_cast<size_t>(index)].entry;
 }
 
+std::optional<ClipboardEntry> ClipboardHistory::GetEntryHeadAt(int index, size_t maxChars) const {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    if (index < 0 || static_cast<size_t>(index) >= state_.entries.size())
+        return std::nullopt;
+    const ClipboardEntry& whole = state_.entries[static_cast<size_t>(index)].entry;
+    ClipboardEntry head;
+    head.id = whole.id;
+    head.kind = whole.kind;
+    head.text = whole.text.substr(0, maxChars);
+    size_t chars = 0;
+    for (const auto& path : whole.files) {
+        if (chars >= maxChars)
+            break;
+        head.files.push_back(path.substr(0, maxChars));
+        chars += path.size() + 1;
+    }
+    head.image = whole.image;
+    head.imageFileName = whole.imageFileName;
+    head.dataSize = whole.dataSize;
+    head.time = whole.time;
+    return head;
+}
+
 std::optional<ClipboardEntry> ClipboardHistory::GetCurrentEntry() const {
     std::lock_guard<std::recursive_mutex> guard(lock_);
     if (state_.current.id < 1)

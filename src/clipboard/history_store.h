@@ -37,6 +37,10 @@ class ClipboardHistory {
     void SaveHistory();
 
     std::optional<ClipboardEntry> GetEntryAt(int index) const;
+    // The entry with its text cut to `maxChars` characters and its file list to the paths that
+    // begin within the first `maxChars` characters of the list: what a list row or a preview
+    // shows, at a cost that does not grow with the entry.
+    std::optional<ClipboardEntry> GetEntryHeadAt(int index, size_t maxChars) const;
     std::optional<ClipboardEntry> GetCurrentEntry() const;
     int GetEntryCount() const;
     std::vector<ClipboardEntry> GetEntries() const;

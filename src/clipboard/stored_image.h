@@ -22,8 +22,8 @@ class StoredImage {
     bool Empty() const { return size_ == 0; }
     uint64_t Size() const { return size_; }
     bool IsFile() const { return !path_.empty(); }
-    const std::wstring& Path() const { return path_; }     // empty when in memory
-    uint64_t WriteTime() const { return writeTime_; }      // as recorded; 0 when in memory
+    const std::wstring& Path() const { return path_; }         // empty when in memory
+    uint64_t WriteTime() const { return writeTime_; }          // as recorded; 0 when in memory
     const SharedBytes& MemoryBytes() const { return bytes_; }  // empty for a file
 
     // The whole image or false. A file is opened for this read alone, sharing read, write and

@@ -372,9 +372,9 @@ void CZovrelMainWnd::RefreshHistoryList() {
     const int rowCount = static_cast<int>(::SendMessageW(list, LB_GETCOUNT, 0, 0));
     const int count = history_.GetEntryCount();
     const HistoryListPlace place = PlaceHistoryList(rowCount, topIndex, selection, count);
-    if (place.dropThumbnails) {
-        list_.ClearThumbnailCache();
-    }
+    // Thumbnails belong to an entry, whose content never changes: they survive a change in the
+    // number of entries. Only an image that could not be read is tried again.
+    list_.RetryUnreadThumbnails();
 
     ::SendMessageW(list, WM_SETREDRAW, FALSE, 0);
     ::SendMessageW(list, LB_RESETCONTENT, 0, 0);

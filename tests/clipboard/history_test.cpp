@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <chrono>
+#include <cstdlib>
 #include <optional>
 #include <set>
 #include <thread>
@@ -336,6 +336,24 @@ TEST_F(HistoryTest, TextsAndFileListsOverTheReadingLimitAreKeptAsTheyAre) {
     EXPECT_EQ(Listing(), L"1: 2: ");
 }
 
+TEST_F(HistoryTest, AnEntrysHeadIsBoundedWhateverTheEntrysSize) {
+    std::vector<std::wstring> paths;
+    for (int i = 0; i < 50000; ++i)
+        paths.push_back(L"/folder/file" + std::to_wstring(i));
+    store->AddEntry(FilesEntry(paths));
+    store->AddEntry(TextEntry(std::wstring(1000000, L'x')));
+    store->AddEntry(ImageEntry({1, 2}, L"a.png"));
+    const auto text = store->GetEntryHeadAt(1, 100);
+    EXPECT_EQ(text->text, std::wstring(100, L'x'));
+    const auto files = store->GetEntryHeadAt(2, 100);
+    EXPECT_EQ(files->files, std::vector<std::wstring>(paths.begin(), paths.begin() + 8));
+    const auto image = store->GetEntryHeadAt(0, 100);
+    EXPECT_EQ(std::tie(image->id, image->kind, image->text, image->imageFileName, image->time),
+              std::tuple(3, ENTRY_KIND_IMAGE, L"[截图]", L"a.png", 1000));
+    EXPECT_EQ(ImageBytesOf(*image), (Bytes{1, 2}));
+    EXPECT_FALSE(store->GetEntryHeadAt(3, 100).has_value());
+}
+
 // "index.ini" and a ".meta" file byte for byte, as the program writes them over an index left
 // by an older version: keys it finds keep their place, the older single ignore key is dropped,
 // new keys follow in the order written. Other programs and older versions read these files.
@@ -389,9 +407,9 @@ TEST_F(HistoryTest, StoredFingerprintsAreTrustedOnlyWhileTheirGuardHolds) {
     // Another image of the same size, the rest of the entry changed, or a value that is no
     // fingerprint: the stored value is never used.
     const auto rewind = [&](const wchar_t* name) {
-        std::filesystem::last_write_time(PathFromText(F(name)),
-                                         std::filesystem::last_write_time(PathFromText(F(name))) -
-                                             std::chrono::hours(1));
+        std::filesystem::last_write_time(
+            PathFromText(F(name)),
+            std::filesystem::last_write_time(PathFromText(F(name))) - std::chrono::hours(1));
     };
     Write(L"9.png", "\x01\x02\x04");
     rewind(L"9.png");
