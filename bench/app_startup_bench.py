@@ -1,11 +1,13 @@
 #!/usr/bin/env python3
 """zovrel.exe under Wine: start-up to the main window shown, with an empty history and with a
-full one (30 images of 10 MiB), the resident memory in both cases, and the idle CPU over 60 s
+full one (30 images of 10 MiB: as the previous version wrote it, without stored fingerprints, and
+as the program leaves it once it has stored them), the resident memory in each case, and the
+idle CPU over 60 s
 with the port open and the device's heartbeat coming in (the program's own process, the Wine
 server and Wine's other processes, from /proc).
 
 usage: bench/app_startup_bench.py --exe build/win64/src/ui/zovrel.exe [--runs 5] [--idle 60]
-       [--idle-only]
+       [--idle-only | --no-idle]
 
 Runs on a virtual display of its own, in the Wine prefix build/wine-bench."""
 
