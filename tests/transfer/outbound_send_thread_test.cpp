@@ -1,6 +1,7 @@
 #include <future>
 #include <thread>
 
+#include "clipboard/fingerprint.h"
 #include "clipboard/history_store.h"
 #include "clipboard/history_test_support.h"
 #include "transfer/inbound_device.h"
@@ -109,6 +110,32 @@ TEST(HistoryImageSendTest, AnImageRemovedDuringItsSendIsSentWholeOrNotAtAll) {
         }
     }
     EXPECT_EQ(whole + lost, 20);
+}
+
+// Fingerprints completed on their own thread while the window changes the history: each one
+// kept is that of its entry's content.
+TEST(HistoryImageSendTest, FingerprintsAreCompletedWhileTheHistoryChanges) {
+    TempFolder folder;
+    {
+        ClipboardHistory history(folder.Text());
+        for (int i = 0; i < 8; ++i)
+            history.AddEntry(ImageEntry(PatternBytes(1 << 20, i), std::to_wstring(i) + L".png"));
+    }
+    for (int i = 1; i <= 8; ++i) {  // as a previous version left them: nothing stored
+        std::string meta = ReadFileBytes(folder.File(std::to_wstring(i) + L".meta"));
+        WriteFileBytes(folder.File(std::to_wstring(i) + L".meta"),
+                       meta.substr(0, meta.find("Fingerprint=")));
+    }
+    ClipboardHistory history(folder.Text());
+    std::jthread worker([&] { history.CompleteFingerprints(); });
+    for (int i = 0; i < 4; ++i) {
+        history.RemoveEntry(i);
+        history.AddEntry(TextEntry(L"text " + std::to_wstring(i)));
+        history.MoveEntryToTop(3);
+    }
+    worker.join();
+    for (int i = 0; i < history.GetEntryCount(); ++i)
+        EXPECT_EQ(history.GetFingerprintAt(i), ComputeFingerprint(*history.GetEntryAt(i))) << i;
 }
 
 // The sender sleeps between looks at the reply queue; a reply queued meanwhile wakes it at once
