@@ -336,6 +336,24 @@ TEST_F(HistoryTest, TextsAndFileListsOverTheReadingLimitAreKeptAsTheyAre) {
     EXPECT_EQ(Listing(), L"1: 2: ");
 }
 
+// Two images of one size and name, their fingerprints unknown after the load: a capture equal to
+// the older one promotes that one, found by its bytes.
+TEST_F(HistoryTest, ACaptureFindsItsImageAmongImagesOfTheSameSize) {
+    const ClipboardEntry a = ImageEntry(Bytes(4096, 1), L"clipboard.dib");
+    const ClipboardEntry b = ImageEntry(Bytes(4096, 2), L"clipboard.dib");
+    store->AddEntry(a);
+    store->AddEntry(b);
+    store->AddEntry(TextEntry(L"C"));
+    for (const wchar_t* meta : {L"1.meta", L"2.meta"}) {
+        const std::string bytes = ReadFileBytes(F(meta));
+        Write(meta, bytes.substr(0, bytes.find("Fingerprint=")));
+    }
+    Reload();
+    EXPECT_TRUE(Capture(a));
+    EXPECT_EQ(Listing(), L"1:[截图] 3:C 2:[截图] ");
+    EXPECT_EQ(store->GetCurrentFingerprint(), ComputeFingerprint(a));
+}
+
 TEST_F(HistoryTest, AnEntrysHeadIsBoundedWhateverTheEntrysSize) {
     std::vector<std::wstring> paths;
     for (int i = 0; i < 50000; ++i)
