@@ -50,7 +50,7 @@ ClipboardEntry TenMiBImage() {
     Bytes bytes(10 << 20);
     for (auto& b : bytes)
         b = static_cast<uint8_t>(rng());
-    e.imageBytes = std::move(bytes);
+    e.image = StoredImage(SharedBytes(std::move(bytes)));
     return e;
 }
 
@@ -76,12 +76,12 @@ void BM_SendTenMiBImage(benchmark::State& state) {
         if (!SendEntry(engine, clock, entry, nullptr, error))
             state.SkipWithError("send failed");
         const std::clock_t t1 = std::clock();
-        benchmark::DoNotOptimize(ProtocolChecksum(entry.imageBytes));
+        benchmark::DoNotOptimize(ProtocolChecksum(entry.image.MemoryBytes()));
         const std::clock_t t2 = std::clock();
         sendSeconds += static_cast<double>(t1 - t0) / CLOCKS_PER_SEC;
         checksumSeconds += static_cast<double>(t2 - t1) / CLOCKS_PER_SEC;
     }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * entry.imageBytes.size()));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * entry.image.Size()));
     state.counters["checksum_passes"] = sendSeconds / checksumSeconds;
 
     SetDataRootForProcess(L"");

@@ -41,9 +41,9 @@ bool BuildSendEntry(const CliArguments& arguments, ClipboardEntry& entry, std::w
                     break;
             }
             entry.kind = ENTRY_KIND_IMAGE;
-            entry.imageBytes = std::move(bytes);
+            entry.dataSize = static_cast<int64_t>(bytes.size());
+            entry.image = StoredImage(SharedBytes(std::move(bytes)));
             entry.imageFileName = FileNameOfPath(path);
-            entry.dataSize = static_cast<int64_t>(entry.imageBytes.size());
             return true;
         }
         default:

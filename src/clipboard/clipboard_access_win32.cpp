@@ -202,7 +202,7 @@ bool ReadOpenClipboard(ClipboardEntry& entry) {
     if (ReadImage(dib)) {
         entry.kind = ENTRY_KIND_IMAGE;
         entry.dataSize = static_cast<int64_t>(dib.size());
-        entry.imageBytes = std::move(dib);
+        entry.image = StoredImage(SharedBytes(std::move(dib)));
         entry.imageFileName = L"clipboard.dib";
         entry.text = L"[截图]";
         entry.time = FileTimeNow();
@@ -235,8 +235,7 @@ bool PutBlock(UINT format, const void* data, size_t size) {
     return true;
 }
 
-bool PutImage(const ClipboardEntry& entry) {
-    const Bytes& bytes = entry.imageBytes;
+bool PutImage(const ClipboardEntry& entry, const Bytes& bytes) {
     std::wstring name = TrimText(entry.imageFileName);
     const bool dibName =
         name.size() >= 4 && EqualsIgnoreCase(name.substr(name.size() - 4), L".dib");
@@ -311,11 +310,16 @@ std::vector<std::wstring> ExistingPaths(const std::vector<std::wstring>& files) 
 }
 
 bool WriteEntryToClipboard(const ClipboardEntry& entry, HWND owner, bool filesChecked) {
+    const bool image = entry.kind == ENTRY_KIND_IMAGE && !entry.image.Empty();
+    SharedBytes bytes;
+    // Read before the clipboard is emptied: an image file that is gone leaves it as it was.
+    if (image && !entry.image.Read(bytes))
+        return false;
     ClipboardSession session(owner);
     if (!session.IsOpen() || !EmptyClipboard())
         return false;
-    if (entry.kind == ENTRY_KIND_IMAGE && !entry.imageBytes.empty())
-        return PutImage(entry);
+    if (image)
+        return PutImage(entry, bytes);
     if (entry.kind == ENTRY_KIND_FILES && !entry.files.empty() &&
         PutFiles(entry.files, filesChecked)) {
         return true;

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "base/shared_bytes.h"
+#include "clipboard/stored_image.h"
 
 namespace zovrel {
 
@@ -14,15 +14,15 @@ constexpr uint32_t ENTRY_KIND_IMAGE = 1;
 constexpr uint32_t ENTRY_KIND_FILES = 2;
 
 // One piece of content: captured from the clipboard, received from the device, kept in the
-// history, or sent. A plain value that entries cross threads as copies of: the image bytes are
-// shared between copies but never change, so a copy is as cheap for an image as for a text and
-// no change made through one copy shows in another.
+// history, or sent. A plain value that entries cross threads as copies of: the image is shared
+// bytes that never change or a reference to the history's file of them, so a copy is as cheap
+// for an image as for a text and no change made through one copy shows in another.
 struct ClipboardEntry {
     int64_t id = 0;  // assigned when added to the history; 0 otherwise
     uint32_t kind = ENTRY_KIND_TEXT;
     std::wstring text;                // the text, or a caption for files and images
     std::vector<std::wstring> files;  // full paths, files kind only
-    SharedBytes imageBytes;           // a DIB or an encoded image file
+    StoredImage image;                // a DIB or an encoded image file; read it to get the bytes
     std::wstring imageFileName;       // tells the format; "clipboard.dib" from the clipboard
     int64_t dataSize = 0;             // UTF-8 length of the text, image bytes, or sum of file sizes
     uint64_t time = 0;                // UTC FILETIME of capture or reception

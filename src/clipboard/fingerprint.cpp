@@ -14,7 +14,9 @@ constexpr size_t MAX_VALUE_CHARS = 4095;
 
 }  // namespace
 
-std::wstring ComputeFingerprint(const ClipboardEntry& entry) {
+namespace {
+
+std::string CanonicalText(const ClipboardEntry& entry) {
     // Built by appending rather than formatting, so a text holding a NUL still counts whole.
     std::wstring canonical = std::to_wstring(static_cast<int>(entry.kind));
     canonical += L'\n';
@@ -24,19 +26,15 @@ std::wstring ComputeFingerprint(const ClipboardEntry& entry) {
         canonical += path;
         canonical += L'\n';
     }
-    if (!entry.imageBytes.empty()) {
-        canonical += L"img:" + std::to_wstring(entry.imageBytes.size()) + L":";
+    if (!entry.image.Empty()) {
+        canonical += L"img:" + std::to_wstring(entry.image.Size()) + L":";
         canonical += entry.imageFileName;
         canonical += L'\n';
     }
-    const std::string utf8 = ToUtf8(canonical);
+    return ToUtf8(canonical);
+}
 
-    Sha256 hash;
-    hash.Update(utf8.data(), utf8.size());
-    if (!entry.imageBytes.empty())
-        hash.Update(entry.imageBytes.data(), entry.imageBytes.size());
-    const Sha256Digest digest = hash.Finish();
-
+std::wstring HexOf(const Sha256Digest& digest) {
     static constexpr wchar_t HEX_DIGITS[] = L"0123456789abcdef";
     std::wstring text;
     text.reserve(digest.size() * 2);
@@ -45,6 +43,36 @@ std::wstring ComputeFingerprint(const ClipboardEntry& entry) {
         text += HEX_DIGITS[b & 0x0F];
     }
     return text;
+}
+
+}  // namespace
+
+std::wstring ComputeFingerprint(const ClipboardEntry& entry) {
+    SharedBytes image;
+    if (!entry.image.Empty() && !entry.image.Read(image))
+        return {};
+    const std::string utf8 = CanonicalText(entry);
+    Sha256 hash;
+    hash.Update(utf8.data(), utf8.size());
+    if (!image.empty())
+        hash.Update(image.data(), image.size());
+    return HexOf(hash.Finish());
+}
+
+std::wstring ComputeContentHashWithoutImage(const ClipboardEntry& entry) {
+    const std::string utf8 = CanonicalText(entry);
+    Sha256 hash;
+    hash.Update(utf8.data(), utf8.size());
+    return HexOf(hash.Finish());
+}
+
+bool IsFingerprintText(const std::wstring& text) {
+    if (text.size() != 64)
+        return false;
+    for (wchar_t c : text)
+        if (!((c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'f')))
+            return false;
+    return true;
 }
 
 void ReadIgnoredFingerprints(const ProfileDocument& index, FingerprintSet& set) {

@@ -11,7 +11,14 @@ class ProfileDocument;
 
 // 64 lower-case hex digits of a SHA-256 over an entry's content: kind, text, file paths, image
 // name and image bytes (never the time or DataSize). The program's only notion of equal content.
+// Empty when the entry's image file can no longer be read as recorded: unknown, not "no image".
 std::wstring ComputeFingerprint(const ClipboardEntry& entry);
+// The same over everything but the image bytes (their count and the image name do count). For
+// an entry without an image it equals the fingerprint; for one with an image it guards a stored
+// fingerprint against changes to the rest of the entry.
+std::wstring ComputeContentHashWithoutImage(const ClipboardEntry& entry);
+// True for 64 lower-case hexadecimal digits.
+bool IsFingerprintText(const std::wstring& text);
 
 // Ordered by plain code-unit comparison, no duplicates.
 using FingerprintSet = std::set<std::wstring>;

@@ -24,6 +24,8 @@ constexpr wchar_t INDEX_NAME[] = L"index.ini";
 constexpr wchar_t META_SECTION[] = L"Meta";
 constexpr wchar_t ENTRY_SECTION[] = L"Entry";
 constexpr size_t MAX_VALUE_CHARS = 4095;
+constexpr wchar_t FINGERPRINT_KEY[] = L"Fingerprint";
+constexpr wchar_t FINGERPRINT_GUARD_KEY[] = L"FingerprintGuard";
 // Longer than any real image extension; a longer one could make the file name too long to write.
 constexpr size_t MAX_IMAGE_EXTENSION_CHARS = 16;
 // A temporary file younger than this may still belong to a save in progress elsewhere.
@@ -63,43 +65,45 @@ struct PlannedFile {
     size_t size = 0;
 };
 
-std::vector<PlannedFile> PlanContentFiles(const ClipboardEntry& e) {
+std::vector<PlannedFile> PlanContentFiles(const ClipboardEntry& e, KeptEntryFiles kept) {
     std::vector<PlannedFile> plan;
     const auto add = [&](std::wstring ext, bool present) -> PlannedFile& {
         plan.push_back(PlannedFile{std::move(ext), present, {}, nullptr, 0});
         return plan.back();
     };
 
-    PlannedFile& text = add(L".txt", e.kind == ENTRY_KIND_TEXT || !e.text.empty());
-    if (text.present)
-        text.text = ToUtf8(e.text);
+    if (!kept.text) {
+        PlannedFile& text = add(L".txt", e.kind == ENTRY_KIND_TEXT || !e.text.empty());
+        if (text.present)
+            text.text = ToUtf8(e.text);
+    }
 
-    const std::wstring imageExt = HistoryImageExtension(e.imageFileName);
-    if (e.kind == ENTRY_KIND_IMAGE && !e.imageBytes.empty()) {
+    // Only bytes in memory are written. An image kept in a file is never rewritten or removed
+    // by a save (it could only be read back from that very file), and an entry without an image
+    // leaves alone any file it could not use: a save must not delete what a load skipped.
+    const SharedBytes& memory = e.image.MemoryBytes();
+    if (e.kind == ENTRY_KIND_IMAGE && !e.image.IsFile() && !memory.empty()) {
+        const std::wstring imageExt = HistoryImageExtension(e.imageFileName);
         PlannedFile& image = add(imageExt, true);
-        image.data = e.imageBytes.data();
-        image.size = e.imageBytes.size();
-        if (imageExt != L".png")
-            add(L".png", false);
-        if (imageExt != L".img")
-            add(L".img", false);
-    } else {
-        add(imageExt, false);
+        image.data = memory.data();
+        image.size = memory.size();
         if (imageExt != L".png")
             add(L".png", false);
         if (imageExt != L".img")
             add(L".img", false);
     }
 
-    PlannedFile& files = add(L".files", e.kind == ENTRY_KIND_FILES && !e.files.empty());
-    if (files.present) {
-        std::wstring joined;
-        for (size_t i = 0; i < e.files.size(); ++i) {
-            if (i > 0)
-                joined += L'\n';
-            joined += e.files[i];
+    if (!kept.files) {
+        PlannedFile& files = add(L".files", e.kind == ENTRY_KIND_FILES && !e.files.empty());
+        if (files.present) {
+            std::wstring joined;
+            for (size_t i = 0; i < e.files.size(); ++i) {
+                if (i > 0)
+                    joined += L'\n';
+                joined += e.files[i];
+            }
+            files.text = ToUtf8(joined);
         }
-        files.text = ToUtf8(joined);
     }
     for (auto& f : plan) {
         if (f.present && f.data == nullptr) {
@@ -110,12 +114,31 @@ std::vector<PlannedFile> PlanContentFiles(const ClipboardEntry& e) {
     return plan;
 }
 
-std::string MetaBytes(ProfileDocument doc, const ClipboardEntry& e) {
+// "<image file name>|<size>|<write time>|<hash of the rest>": what a stored fingerprint was
+// computed from. Empty for an entry whose image is not in a file.
+std::wstring FingerprintGuard(const ClipboardEntry& e) {
+    if (!e.image.IsFile())
+        return {};
+    return TextFromPath(PathFromText(e.image.Path()).filename()) + L"|" +
+           std::to_wstring(e.image.Size()) + L"|" + std::to_wstring(e.image.WriteTime()) + L"|" +
+           ComputeContentHashWithoutImage(e);
+}
+
+std::string MetaBytes(ProfileDocument doc, const ClipboardEntry& e,
+                      const std::wstring& fingerprint) {
     doc.Set(ENTRY_SECTION, L"Kind", std::to_wstring(static_cast<int>(e.kind)));
     doc.Set(ENTRY_SECTION, L"DataSize", std::to_wstring(e.dataSize));
     doc.Set(ENTRY_SECTION, L"TimeHigh", std::to_wstring(static_cast<uint32_t>(e.time >> 32)));
     doc.Set(ENTRY_SECTION, L"TimeLow", std::to_wstring(static_cast<uint32_t>(e.time)));
     doc.Set(ENTRY_SECTION, L"ImageFileName", e.imageFileName);
+    // Only an image's fingerprint is worth keeping: any other is as quick to compute as to check.
+    if (e.image.IsFile() && !fingerprint.empty()) {
+        doc.Set(ENTRY_SECTION, FINGERPRINT_KEY, fingerprint);
+        doc.Set(ENTRY_SECTION, FINGERPRINT_GUARD_KEY, FingerprintGuard(e));
+    } else {
+        doc.Remove(ENTRY_SECTION, FINGERPRINT_KEY);
+        doc.Remove(ENTRY_SECTION, FINGERPRINT_GUARD_KEY);
+    }
     return doc.ToBytes();
 }
 
@@ -239,16 +262,14 @@ bool HistoryFiles::LoadHistoryFiles(HistoryState& state) {
         // A repeated id would make two entries share (and delete) one set of files.
         if (id <= 0 || !seen.insert(id).second)
             continue;
-        ClipboardEntry e;
-        if (!LoadEntryFiles(id, e))
+        StoredEntry stored;
+        if (!LoadEntryFiles(id, stored.entry, &stored.fingerprint))
             continue;
         if (id == currentId) {
-            state.current = e;
+            state.current = stored.entry;
             haveCurrent = true;
         }
-        StoredEntry stored{std::move(e), {}};
-        stored.fingerprint = ComputeFingerprint(stored.entry);
-        onDisk_[id].contentFingerprint = stored.fingerprint;
+        onDisk_[id].contentKnown = true;
         state.entries.push_back(std::move(stored));
     }
     if (!haveCurrent && !state.entries.empty())
@@ -261,12 +282,14 @@ bool HistoryFiles::LoadHistoryFiles(HistoryState& state) {
     return !state.entries.empty();
 }
 
-bool HistoryFiles::LoadEntryFiles(int64_t id, ClipboardEntry& e) {
+bool HistoryFiles::LoadEntryFiles(int64_t id, ClipboardEntry& e, std::wstring* fingerprint) {
     std::string metaBytes;
     if (ReadWholeFile(EntryPath(id, L".meta"), MAX_PROFILE_FILE_BYTES, metaBytes) != FileRead::READ)
         return false;
     const ProfileDocument meta = ProfileDocument::Parse(metaBytes);
-    onDisk_[id] = OnDisk{metaBytes, {}};
+    OnDisk& record = onDisk_[id];
+    record = OnDisk();
+    record.meta = metaBytes;
 
     e = ClipboardEntry();
     e.id = id;
@@ -281,31 +304,36 @@ bool HistoryFiles::LoadEntryFiles(int64_t id, ClipboardEntry& e) {
     e.imageFileName = meta.GetString(ENTRY_SECTION, L"ImageFileName", L"", MAX_VALUE_CHARS);
 
     std::string bytes;
-    if (ReadWholeFile(EntryPath(id, L".txt"), MAX_HISTORY_TEXT_FILE_BYTES, bytes) == FileRead::READ)
+    const FileRead textRead =
+        ReadWholeFile(EntryPath(id, L".txt"), MAX_HISTORY_TEXT_FILE_BYTES, bytes);
+    if (textRead == FileRead::READ)
         e.text = FromUtf8(bytes);
+    record.kept.text = textRead == FileRead::FAILED;
 
-    const auto readImage = [&](std::wstring_view ext) {
-        Bytes image;  // read straight into the buffer the entry keeps: no second copy
-        if (ReadWholeFile(EntryPath(id, ext), MAX_HISTORY_IMAGE_FILE_BYTES, image) !=
-            FileRead::READ)
+    // Chosen by size alone; the bytes stay on disk until someone needs them.
+    const auto findImage = [&](std::wstring_view ext) {
+        std::wstring path = EntryPath(id, ext);
+        const std::optional<FileStamp> stamp = StampOfFile(path);
+        if (!stamp || stamp->size > MAX_HISTORY_IMAGE_FILE_BYTES)
             return false;
-        e.imageBytes = std::move(image);
+        e.image = stamp->size > 0 ? StoredImage::InFile(std::move(path), *stamp) : StoredImage();
         return true;
     };
-    if (!readImage(HistoryImageExtension(e.imageFileName))) {
-        if (readImage(L".img")) {
+    if (!findImage(HistoryImageExtension(e.imageFileName))) {
+        if (findImage(L".img")) {
             if (e.imageFileName.empty())
                 e.imageFileName = L"image.img";
-        } else if (readImage(L".png") && !e.imageBytes.empty() && e.imageFileName.empty()) {
+        } else if (findImage(L".png") && !e.image.Empty() && e.imageFileName.empty()) {
             e.imageFileName = L"image.png";
         }
     }
     bytes = std::string();
 
-    if (ReadWholeFile(EntryPath(id, L".files"), MAX_HISTORY_TEXT_FILE_BYTES, bytes) ==
-        FileRead::READ) {
+    const FileRead filesRead =
+        ReadWholeFile(EntryPath(id, L".files"), MAX_HISTORY_TEXT_FILE_BYTES, bytes);
+    if (filesRead == FileRead::READ)
         e.files = SplitTrimmed(FromUtf8(bytes), L'\n');
-    }
+    record.kept.files = filesRead == FileRead::FAILED;
 
     if (e.dataSize > 0) {
         if (e.kind == ENTRY_KIND_FILES && !e.files.empty()) {
@@ -316,15 +344,31 @@ bool HistoryFiles::LoadEntryFiles(int64_t id, ClipboardEntry& e) {
             if (sum > 0)
                 e.dataSize = sum;
         }
-    } else if (e.kind == ENTRY_KIND_IMAGE && !e.imageBytes.empty()) {
-        e.dataSize = static_cast<int64_t>(e.imageBytes.size());
+    } else if (e.kind == ENTRY_KIND_IMAGE && !e.image.Empty()) {
+        e.dataSize = static_cast<int64_t>(e.image.Size());
     } else if (e.kind == ENTRY_KIND_TEXT && !e.text.empty()) {
         e.dataSize = static_cast<int64_t>(ToUtf8(e.text).size());
+    }
+
+    if (fingerprint != nullptr) {
+        fingerprint->clear();
+        if (e.image.Empty()) {
+            *fingerprint = ComputeContentHashWithoutImage(e);
+        } else {
+            // Trusted only when it was computed from this very file and the rest of this entry;
+            // otherwise unknown until someone needs it.
+            std::wstring stored =
+                meta.GetString(ENTRY_SECTION, FINGERPRINT_KEY, L"", MAX_VALUE_CHARS);
+            const std::wstring guard =
+                meta.GetString(ENTRY_SECTION, FINGERPRINT_GUARD_KEY, L"", MAX_VALUE_CHARS);
+            if (IsFingerprintText(stored) && guard == FingerprintGuard(e))
+                *fingerprint = std::move(stored);
+        }
     }
     return true;
 }
 
-bool HistoryFiles::SaveHistoryFiles(const HistoryState& state) {
+bool HistoryFiles::SaveHistoryFiles(HistoryState& state) {
     if (!EnsureFolderExists(folder_))
         return false;
     SaveBatch batch;
@@ -358,13 +402,49 @@ bool HistoryFiles::SaveHistoryFiles(const HistoryState& state) {
     const size_t indexWrite = batch.writes.size();
     batch.writes.push_back(FileWrite{indexPath, indexBytes.data(), indexBytes.size()});
     Commit(batch);
+    if (MoveWrittenImagesToFiles(state)) {
+        // Their fingerprints can be kept only now that each file has its write time; until this
+        // second batch lands, their N".meta" holds none, which loads as unknown.
+        SaveBatch metas;
+        for (const auto& s : state.entries)
+            PlanEntryFiles(s.entry, s.fingerprint, metas);
+        Commit(metas);
+    }
     return batch.writes[indexWrite].written;
 }
 
-bool HistoryFiles::SaveEntryFiles(const ClipboardEntry& e, const std::wstring& fingerprint) {
+bool HistoryFiles::SaveEntryFiles(ClipboardEntry& e, const std::wstring& fingerprint) {
     SaveBatch batch;
     PlanEntryFiles(e, fingerprint, batch);
-    return Commit(batch);
+    const bool ok = Commit(batch);
+    MoveWrittenImageToFile(e);
+    return ok;
+}
+
+bool HistoryFiles::MoveWrittenImageToFile(ClipboardEntry& e) const {
+    if (e.image.IsFile() || e.image.Empty() || e.kind != ENTRY_KIND_IMAGE)
+        return false;
+    const auto known = onDisk_.find(e.id);
+    if (known == onDisk_.end() || !known->second.contentKnown)
+        return false;  // not written: the bytes stay in memory and the next save tries again
+    std::wstring path = EntryPath(e.id, HistoryImageExtension(e.imageFileName));
+    const std::optional<FileStamp> stamp = StampOfFile(path);
+    if (!stamp || stamp->size != e.image.Size())
+        return false;
+    e.image = StoredImage::InFile(std::move(path), *stamp);
+    return true;
+}
+
+bool HistoryFiles::MoveWrittenImagesToFiles(HistoryState& state) const {
+    bool moved = false;
+    for (auto& s : state.entries) {
+        if (MoveWrittenImageToFile(s.entry)) {
+            moved = true;
+            if (s.entry.id == state.current.id)
+                state.current.image = s.entry.image;
+        }
+    }
+    return moved;
 }
 
 void HistoryFiles::PlanEntryFiles(const ClipboardEntry& e, const std::wstring& fingerprint,
@@ -379,7 +459,7 @@ void HistoryFiles::PlanEntryFiles(const ClipboardEntry& e, const std::wstring& f
     }
     SaveBatch::EntryPlan plan;
     plan.id = e.id;
-    plan.meta = &batch.made.emplace_back(MetaBytes(std::move(base), e));
+    plan.meta = &batch.made.emplace_back(MetaBytes(std::move(base), e, fingerprint));
     OnDisk& record = onDisk_[e.id];
     if (record.meta != *plan.meta || RegularFileSize(metaPath) != plan.meta->size()) {
         // Forgotten until the write is known to have succeeded.
@@ -388,12 +468,13 @@ void HistoryFiles::PlanEntryFiles(const ClipboardEntry& e, const std::wstring& f
         batch.writes.push_back(FileWrite{metaPath, plan.meta->data(), plan.meta->size()});
     }
 
-    if (fingerprint.empty() || record.contentFingerprint != fingerprint || !ContentFilesMatch(e)) {
-        record.contentFingerprint.clear();
+    // An id's content never changes, so what was read or written for it once still stands as
+    // long as its files are there.
+    if (!record.contentKnown || !ContentFilesMatch(e, record.kept)) {
+        record.contentKnown = false;
         plan.rewriteContent = true;
-        plan.fingerprint = fingerprint;
         plan.contentWrites.first = batch.writes.size();
-        for (auto& f : PlanContentFiles(e)) {
+        for (auto& f : PlanContentFiles(e, record.kept)) {
             std::wstring path = EntryPath(e.id, f.extension);
             if (!f.present) {
                 plan.removals.push_back(std::move(path));
@@ -421,7 +502,7 @@ bool HistoryFiles::Commit(SaveBatch& batch) {
             contentWritten = contentWritten && batch.writes[i].written;
         if (!contentWritten)
             continue;  // a file the entry's other content may still fall back on stays
-        record.contentFingerprint = plan.fingerprint;
+        record.contentKnown = true;
         // Only now that the entry's own files are in place.
         for (const auto& path : plan.removals)
             RemoveFile(path);
@@ -429,8 +510,8 @@ bool HistoryFiles::Commit(SaveBatch& batch) {
     return ok;
 }
 
-bool HistoryFiles::ContentFilesMatch(const ClipboardEntry& e) const {
-    for (const auto& f : PlanContentFiles(e)) {
+bool HistoryFiles::ContentFilesMatch(const ClipboardEntry& e, KeptEntryFiles kept) const {
+    for (const auto& f : PlanContentFiles(e, kept)) {
         const std::wstring path = EntryPath(e.id, f.extension);
         if (f.present ? RegularFileSize(path) != f.size : Exists(path))
             return false;

@@ -26,7 +26,8 @@ inline constexpr size_t MAX_HISTORY_ENTRIES = 30;
 inline constexpr int64_t MAX_ENTRY_ID = (int64_t{1} << 53) - 1;
 
 // One entry of the history with the fingerprint of its content, kept so that nothing has to
-// hash stored images again.
+// hash stored images again; empty while unknown (an image whose stored fingerprint was missing
+// or did not match its guard, or whose file cannot be read).
 struct StoredEntry {
     ClipboardEntry entry;
     std::wstring fingerprint;
@@ -39,6 +40,13 @@ struct HistoryState {
     std::wstring currentFingerprint;
     int64_t nextId = 0;  // the last id handed out
     FingerprintSet ignored;
+};
+
+// Files of an entry that were there but could not be read (over the reading limit, say): a save
+// keeps them as they are rather than replace them by the nothing that was loaded.
+struct KeptEntryFiles {
+    bool text = false;
+    bool files = false;
 };
 
 // Takes the id for a new entry: the one after `nextId`, skipping ids in use. When every id up to
@@ -65,26 +73,31 @@ class HistoryFiles {
     std::wstring IndexPath() const;
 
     // True when at least one entry was loaded. The next id and the ignore list load whenever the
-    // index exists.
+    // index exists. No image is read: an image entry refers to its file, and its fingerprint is
+    // the stored one when that still matches its guard, else unknown.
     bool LoadHistoryFiles(HistoryState& state);
     // All changed files in one batch (one flush), entry files first and the index last: until the
     // index names a new entry, the old index and the files it names are intact. False when the
-    // folder cannot be made or the index not written.
-    bool SaveHistoryFiles(const HistoryState& state);
+    // folder cannot be made or the index not written. An image held in memory whose file was
+    // written becomes a reference to that file (in `state.current` too); one kept in a file is
+    // never written or removed.
+    bool SaveHistoryFiles(HistoryState& state);
 
-    // True when N".meta" exists.
-    bool LoadEntryFiles(int64_t id, ClipboardEntry& entry);
-    // `fingerprint` (optional) is the entry's content fingerprint; with it, content files already
-    // on disk for that same content are not written again. True when every write succeeded.
-    bool SaveEntryFiles(const ClipboardEntry& entry, const std::wstring& fingerprint = {});
+    // True when N".meta" exists. `fingerprint` (optional) gets the entry's fingerprint when it
+    // is known without reading the image.
+    bool LoadEntryFiles(int64_t id, ClipboardEntry& entry, std::wstring* fingerprint = nullptr);
+    // `fingerprint` (optional) is the entry's content fingerprint, kept in N".meta" for an image
+    // in a file. True when every write succeeded; then an image in memory refers to its file.
+    bool SaveEntryFiles(ClipboardEntry& entry, const std::wstring& fingerprint = {});
     void DeleteEntryFiles(int64_t id);
     // Every file (not folder) of the history folder; `keepIndex` spares "index.ini".
     void DeleteAllHistoryFiles(bool keepIndex = false);
 
   private:
     struct OnDisk {
-        std::string meta;                 // the N".meta" bytes last read or written
-        std::wstring contentFingerprint;  // content whose files were last read or written
+        std::string meta;           // the N".meta" bytes last read or written
+        bool contentKnown = false;  // the content files were last read or written whole
+        KeptEntryFiles kept;
     };
     // The file changes of one save, made together by Commit: every new content renamed into
     // place in list order, then the files that must no longer be there removed.
@@ -94,7 +107,6 @@ class HistoryFiles {
             const std::string* meta = nullptr;
             std::optional<size_t> metaWrite;  // index into writes
             bool rewriteContent = false;
-            std::wstring fingerprint;
             std::pair<size_t, size_t> contentWrites{0, 0};  // [first, second) of writes
             std::vector<std::wstring> removals;
         };
@@ -104,7 +116,10 @@ class HistoryFiles {
     };
 
     std::wstring EntryPath(int64_t id, std::wstring_view extension) const;
-    bool ContentFilesMatch(const ClipboardEntry& entry) const;
+    bool ContentFilesMatch(const ClipboardEntry& entry, KeptEntryFiles kept) const;
+    // The entry's image, once its file is written, refers to that file. True when it moved.
+    bool MoveWrittenImageToFile(ClipboardEntry& entry) const;
+    bool MoveWrittenImagesToFiles(HistoryState& state) const;
     void PlanEntryFiles(const ClipboardEntry& entry, const std::wstring& fingerprint,
                         SaveBatch& batch);
     // True when every file was written; removals are best effort.

@@ -1,5 +1,6 @@
 #include "clipboard/history_store.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace zovrel {
@@ -13,12 +14,21 @@ ClipboardHistory::ClipboardHistory(std::wstring folder) : files_(std::move(folde
     }
 }
 
-bool ClipboardHistory::AddEntry(const ClipboardEntry& captured) {
+bool ClipboardHistory::AddEntry(const ClipboardEntry& given) {
+    // A new entry owns its bytes until its own file is written: another entry's file may be
+    // deleted with that entry.
+    ClipboardEntry captured = given;
+    if (given.image.IsFile()) {
+        SharedBytes bytes;
+        if (!given.image.Read(bytes))
+            return false;
+        captured.image = StoredImage(std::move(bytes));
+    }
     const std::wstring f = ComputeFingerprint(captured);
     std::optional<int64_t> dropped;
     {
         std::lock_guard<std::recursive_mutex> guard(lock_);
-        if (f == state_.currentFingerprint)
+        if (f == CurrentFingerprint())
             return false;
         StoredEntry stored{captured, f};
         bool wrapped = false;
@@ -42,12 +52,48 @@ bool ClipboardHistory::AddEntry(const ClipboardEntry& captured) {
     return true;
 }
 
+namespace {
+
+// Whether two entries could have the same content, judged from what costs nothing to compare.
+bool CouldMatch(const ClipboardEntry& a, const ClipboardEntry& b) {
+    return a.kind == b.kind && a.image.Size() == b.image.Size() &&
+           a.imageFileName == b.imageFileName && a.text == b.text && a.files == b.files;
+}
+
+bool SameImageFile(const StoredImage& a, const StoredImage& b) {
+    return a.Path() == b.Path() && a.Size() == b.Size() && a.WriteTime() == b.WriteTime() &&
+           a.MemoryBytes().SharesBufferWith(b.MemoryBytes());
+}
+
+}  // namespace
+
+const std::wstring& ClipboardHistory::FingerprintOf(StoredEntry& stored) {
+    if (stored.fingerprint.empty())
+        stored.fingerprint = ComputeFingerprint(stored.entry);
+    return stored.fingerprint;
+}
+
+const std::wstring& ClipboardHistory::CurrentFingerprint() {
+    if (state_.currentFingerprint.empty() && state_.current.id > 0) {
+        for (auto& s : state_.entries)
+            if (s.entry.id == state_.current.id)
+                state_.currentFingerprint = FingerprintOf(s);
+    }
+    return state_.currentFingerprint;
+}
+
 bool ClipboardHistory::PromoteMatchingEntry(const ClipboardEntry& captured) {
     const std::wstring f = ComputeFingerprint(captured);
     std::lock_guard<std::recursive_mutex> guard(lock_);
+    // An unknown fingerprint is computed only for an entry that could match at all.
     size_t match = 0;
-    while (match < state_.entries.size() && state_.entries[match].fingerprint != f)
+    while (match < state_.entries.size()) {
+        StoredEntry& s = state_.entries[match];
+        if (s.fingerprint.empty() ? CouldMatch(s.entry, captured) && FingerprintOf(s) == f
+                                  : s.fingerprint == f)
+            break;
         ++match;
+    }
     if (match == state_.entries.size() || match == 0)
         return false;
     StoredEntry moved = std::move(state_.entries[match]);
@@ -115,11 +161,79 @@ void ClipboardHistory::MakeTopCurrent() {
     state_.currentFingerprint = state_.entries.front().fingerprint;
 }
 
+std::wstring ClipboardHistory::GetFingerprintAt(int index) {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    if (index < 0 || static_cast<size_t>(index) >= state_.entries.size())
+        return {};
+    return FingerprintOf(state_.entries[static_cast<size_t>(index)]);
+}
+
+int ClipboardHistory::CompleteFingerprints(std::stop_token stop) {
+    std::vector<int64_t> tried;
+    int completed = 0;
+    while (!stop.stop_requested()) {
+        ClipboardEntry next;
+        {
+            std::lock_guard<std::recursive_mutex> guard(lock_);
+            for (const auto& s : state_.entries) {
+                if (s.fingerprint.empty() &&
+                    std::find(tried.begin(), tried.end(), s.entry.id) == tried.end()) {
+                    next = s.entry;
+                    break;
+                }
+            }
+        }
+        if (next.id == 0)
+            break;
+        tried.push_back(next.id);
+        // Hashed without the lock, so the window's thread never waits for it.
+        std::wstring f = ComputeFingerprint(next);
+        if (f.empty())
+            continue;
+        std::lock_guard<std::recursive_mutex> guard(lock_);
+        for (auto& s : state_.entries) {
+            // Taken only for the very content it was computed from.
+            if (s.entry.id == next.id && s.fingerprint.empty() &&
+                SameImageFile(s.entry.image, next.image)) {
+                s.fingerprint = std::move(f);
+                ++completed;
+                break;
+            }
+        }
+    }
+    if (completed > 0)
+        SaveHistory();
+    return completed;
+}
+
 std::optional<ClipboardEntry> ClipboardHistory::GetEntryAt(int index) const {
     std::lock_guard<std::recursive_mutex> guard(lock_);
     if (index < 0 || static_cast<size_t>(index) >= state_.entries.size())
         return std::nullopt;
     return state_.entries[static_cast<size_t>(index)].entry;
+}
+
+std::optional<ClipboardEntry> ClipboardHistory::GetEntryHeadAt(int index, size_t maxChars) const {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    if (index < 0 || static_cast<size_t>(index) >= state_.entries.size())
+        return std::nullopt;
+    const ClipboardEntry& whole = state_.entries[static_cast<size_t>(index)].entry;
+    ClipboardEntry head;
+    head.id = whole.id;
+    head.kind = whole.kind;
+    head.text = whole.text.substr(0, maxChars);
+    size_t chars = 0;
+    for (const auto& path : whole.files) {
+        if (chars >= maxChars)
+            break;
+        head.files.push_back(path.substr(0, maxChars));
+        chars += path.size() + 1;
+    }
+    head.image = whole.image;
+    head.imageFileName = whole.imageFileName;
+    head.dataSize = whole.dataSize;
+    head.time = whole.time;
+    return head;
 }
 
 std::optional<ClipboardEntry> ClipboardHistory::GetCurrentEntry() const {

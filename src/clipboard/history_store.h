@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <mutex>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -36,10 +37,21 @@ class ClipboardHistory {
     void SaveHistory();
 
     std::optional<ClipboardEntry> GetEntryAt(int index) const;
+    // The entry with its text cut to `maxChars` characters and its file list to the paths that
+    // begin within the first `maxChars` characters of the list: what a list row or a preview
+    // shows, at a cost that does not grow with the entry.
+    std::optional<ClipboardEntry> GetEntryHeadAt(int index, size_t maxChars) const;
     std::optional<ClipboardEntry> GetCurrentEntry() const;
     int GetEntryCount() const;
     std::vector<ClipboardEntry> GetEntries() const;
     std::wstring GetCurrentFingerprint() const;
+    // The entry's fingerprint: the stored one, else computed now (empty when its image file
+    // can no longer be read).
+    std::wstring GetFingerprintAt(int index);
+    // Computes every fingerprint still unknown, one entry at a time without holding the lock
+    // while hashing, and saves them. For a thread of its own after start-up, which `stop` ends
+    // between two entries; returns how many were completed.
+    int CompleteFingerprints(std::stop_token stop = {});
     // The persisted ignore list, which the watcher takes over at start-up.
     FingerprintSet GetIgnoredFingerprints() const;
     const std::wstring& Folder() const { return files_.Folder(); }
@@ -47,6 +59,9 @@ class ClipboardHistory {
   private:
     // The entry at the top becomes current (or none when empty).
     void MakeTopCurrent();
+    // Under the lock; computed (reading an image) only when unknown.
+    const std::wstring& FingerprintOf(StoredEntry& stored);
+    const std::wstring& CurrentFingerprint();
 
     mutable std::recursive_mutex lock_;
     HistoryFiles files_;

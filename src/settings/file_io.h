@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,6 +17,15 @@ enum class FileRead { READ, MISSING, FAILED };
 // opened is FAILED; MISSING only when nothing of that name exists.
 FileRead ReadWholeFile(const std::wstring& path, size_t maxBytes, std::string& out);
 FileRead ReadWholeFile(const std::wstring& path, size_t maxBytes, Bytes& out);
+
+// What tells one version of a file from another without reading it.
+struct FileStamp {
+    uint64_t size = 0;
+    uint64_t writeTime = 0;  // last write, UTC, 100 ns units since 1601
+    friend bool operator==(const FileStamp&, const FileStamp&) = default;
+};
+// Nothing for a missing file or a folder.
+std::optional<FileStamp> StampOfFile(const std::wstring& path);
 
 // Replaces the file's content as one step: the bytes go to a temporary file in the same folder,
 // are flushed to disk and then renamed over the old file, so a crash leaves either the old or the

@@ -110,6 +110,15 @@ FileRead ReadWholeFile(const std::wstring& path, size_t maxBytes, Bytes& out) {
     return ReadWholeFileInto(path, maxBytes, out);
 }
 
+std::optional<FileStamp> StampOfFile(const std::wstring& path) {
+    struct stat st {};
+    if (stat(ToUtf8(path).c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return std::nullopt;
+    const uint64_t sinceEpoch = static_cast<uint64_t>(st.st_mtim.tv_sec) * 10000000u +
+                                static_cast<uint64_t>(st.st_mtim.tv_nsec) / 100u;
+    return FileStamp{static_cast<uint64_t>(st.st_size), 116444736000000000ull + sinceEpoch};
+}
+
 bool WriteFilesAtomically(std::vector<FileWrite>& files) {
     static std::atomic<unsigned> counter{0};
     std::vector<std::string> temps(files.size());

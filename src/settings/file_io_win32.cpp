@@ -62,6 +62,16 @@ FileRead ReadWholeFile(const std::wstring& path, size_t maxBytes, Bytes& out) {
     return ReadWholeFileInto(path, maxBytes, out);
 }
 
+std::optional<FileStamp> StampOfFile(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) ||
+        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return std::nullopt;
+    return FileStamp{(static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow,
+                     (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                         data.ftLastWriteTime.dwLowDateTime};
+}
+
 bool WriteFilesAtomically(std::vector<FileWrite>& files) {
     static std::atomic<unsigned> counter{0};
     std::vector<std::wstring> temps(files.size());

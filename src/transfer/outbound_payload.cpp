@@ -13,6 +13,8 @@ namespace {
 constexpr wchar_t EMPTY_CONTENT[] = L"空内容";
 constexpr wchar_t PATH_MISSING[] = L"文件路径缺失";
 constexpr wchar_t CANNOT_READ[] = L"无法读取文件";
+// The history's file of an image was removed or changed after it was listed.
+constexpr wchar_t IMAGE_FILE_LOST[] = L"图片文件已丢失";
 constexpr wchar_t TOO_LARGE[] = L"传输内容超过允许大小";
 constexpr wchar_t UNSUPPORTED_KIND[] = L"不支持的内容类型";
 
@@ -79,10 +81,16 @@ bool PrepareOutboundPayload(const ClipboardEntry& entry, OutboundPayload& payloa
             return CheckPayloadSize(DATA_TYPE_TEXT, payload.bytes.size(), error);
         }
         case ENTRY_KIND_IMAGE: {
-            if (entry.imageBytes.empty())
+            if (entry.image.Empty())
                 return Fail(error, EMPTY_CONTENT);
+            // Checked before the read, so a huge file is never read only to be refused.
+            if (!CheckPayloadSize(DATA_TYPE_IMAGE, entry.image.Size(), error))
+                return false;
+            SharedBytes bytes;
+            if (!entry.image.Read(bytes))
+                return Fail(error, IMAGE_FILE_LOST);
             payload.dataType = DATA_TYPE_IMAGE;
-            payload.bytes = entry.imageBytes;
+            payload.bytes = bytes;
             payload.fileName = FileNameOfPath(entry.imageFileName);
             if (payload.fileName.empty())
                 payload.fileName = L"image.bin";

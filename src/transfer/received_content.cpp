@@ -417,7 +417,7 @@ bool BuildEntryFromReceived(const ReceivedContent& content, ClipboardEntry& entr
             return !entry.text.empty() || !content.data.empty();
         case DATA_TYPE_IMAGE: {
             entry.kind = ENTRY_KIND_IMAGE;
-            entry.imageBytes = content.data;
+            entry.image = StoredImage(SharedBytes(content.data));
             // The device's own name, which a later send announces again; only the copy on disk
             // needs a clean one.
             std::wstring imageName = FileNameOfPath(content.name);

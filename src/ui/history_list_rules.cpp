@@ -197,7 +197,7 @@ std::wstring OneLineText(const ClipboardEntry& entry) {
 bool HasPreviewContent(const ClipboardEntry& entry) {
     switch (entry.kind) {
         case ENTRY_KIND_IMAGE:
-            return !entry.imageBytes.empty();
+            return !entry.image.Empty();
         case ENTRY_KIND_FILES:
             return !entry.files.empty();
         default:

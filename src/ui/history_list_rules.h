@@ -152,6 +152,12 @@ class ThumbnailCache {
     }
 
     void Clear() { slots_.clear(); }
+    // Forgets the entry's result, whatever its size.
+    void Erase(int64_t id) {
+        for (auto it = slots_.begin(); it != slots_.end();) {
+            it = it->second.id == id ? slots_.erase(it) : std::next(it);
+        }
+    }
     size_t Size() const { return slots_.size(); }
 
   private:

@@ -2,11 +2,13 @@
 
 #include <windowsx.h>
 
+#include <algorithm>
 #include <string>
 
 #include "base/text.h"
 #include "clipboard/history_store.h"
 #include "ui/contrast_win32.h"
+#include "ui/hover_preview_rules.h"
 #include "ui/hover_preview_win32.h"
 #include "ui/image_conversion_win32.h"
 #include "ui/keyboard_rules.h"
@@ -20,6 +22,10 @@ using history_list::RowPart;
 namespace {
 
 constexpr UINT ONE_LINE = DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX;
+// Of an entry's text and file list, rows and the preview need no more than this: painting and
+// mouse moves over a 100 MB text cost what they cost over a line.
+constexpr size_t ROW_ENTRY_CHARS =
+    std::max(history_list::ONE_LINE_LIMIT, hover_preview::PREVIEW_TEXT_LIMIT) + 1;
 
 LayoutRect FromRect(const RECT& r) {
     return LayoutRect{r.left, r.top, r.right - r.left, r.bottom - r.top};
@@ -81,6 +87,14 @@ void CZovrelHistoryListBox::SetPreview(CZovrelHoverPreviewWnd* preview) {
 
 void CZovrelHistoryListBox::ClearThumbnailCache() {
     thumbnails_.Clear();
+    unreadThumbnails_.clear();
+}
+
+void CZovrelHistoryListBox::RetryUnreadThumbnails() {
+    for (int64_t id : unreadThumbnails_) {
+        thumbnails_.Erase(id);
+    }
+    unreadThumbnails_.clear();
 }
 
 void CZovrelHistoryListBox::ResetPreviewState(int row) {
@@ -93,7 +107,7 @@ void CZovrelHistoryListBox::ResetPreviewState(int row) {
 void CZovrelHistoryListBox::MeasureItem(MEASUREITEMSTRUCT& item) {
     std::optional<ClipboardEntry> entry;
     if (history_ != nullptr) {
-        entry = history_->GetEntryAt(static_cast<int>(item.itemID));
+        entry = history_->GetEntryHeadAt(static_cast<int>(item.itemID), ROW_ENTRY_CHARS);
     }
     item.itemHeight = static_cast<UINT>(history_list::RowHeight(KindOf(entry), WindowDpi(Hwnd())));
 }
@@ -103,7 +117,7 @@ void CZovrelHistoryListBox::DrawItem(const DRAWITEMSTRUCT& item) {
         return;
     }
     const int row = static_cast<int>(item.itemID);
-    const std::optional<ClipboardEntry> entry = history_->GetEntryAt(row);
+    const std::optional<ClipboardEntry> entry = history_->GetEntryHeadAt(row, ROW_ENTRY_CHARS);
     const bool selected = (item.itemState & ODS_SELECTED) != 0;
     DrawRow(item.hDC, item.rcItem, row, selected, entry, WindowDpi(Hwnd()));
     if ((item.itemState & ODS_FOCUS) != 0) {
@@ -166,7 +180,10 @@ void CZovrelHistoryListBox::DrawRow(HDC dc, const RECT& rect, int row, bool sele
 
 void CZovrelHistoryListBox::DrawThumbnail(HDC dc, const ClipboardEntry& entry,
                                           const LayoutRect& content, int dpi) {
-    const auto [boxWidth, boxHeight] = history_list::ThumbnailBox(content, dpi);
+    // Made as wide as any row can be and clipped to the row when drawn, so a change of the
+    // list's width never makes it again.
+    const int boxHeight = history_list::ThumbnailBox(content, dpi).second;
+    const int boxWidth = std::max(::GetSystemMetrics(SM_CXVIRTUALSCREEN), content.w);
     HBITMAP thumbnail = Thumbnail(entry, boxWidth, boxHeight);
     BITMAP info{};
     if (thumbnail == nullptr || ::GetObjectW(thumbnail, sizeof(info), &info) == 0 ||
@@ -189,15 +206,22 @@ void CZovrelHistoryListBox::DrawThumbnail(HDC dc, const ClipboardEntry& entry,
 }
 
 HBITMAP CZovrelHistoryListBox::Thumbnail(const ClipboardEntry& entry, int width, int height) {
-    if (entry.kind != ENTRY_KIND_IMAGE || entry.imageBytes.empty() || width < 1 || height < 1) {
+    if (entry.kind != ENTRY_KIND_IMAGE || entry.image.Empty() || width < 1 || height < 1) {
         return nullptr;
     }
     if (const UniqueBitmap* cached = thumbnails_.Find(entry.id, width, height)) {
         return cached->Get();
     }
     ++thumbnailsMade_;
-    UniqueBitmap made = MakeHeightFittedBitmap(entry.imageBytes.data(), entry.imageBytes.size(),
-                                               entry.imageFileName, width, height);
+    SharedBytes bytes;
+    UniqueBitmap made;
+    if (entry.image.Read(bytes)) {
+        made =
+            MakeHeightFittedBitmap(bytes.data(), bytes.size(), entry.imageFileName, width, height);
+    } else {
+        // Kept as a failure until the next refresh: the file may come back.
+        unreadThumbnails_.insert(entry.id);
+    }
     return thumbnails_.Store(entry.id, width, height, std::move(made)).Get();
 }
 
@@ -240,7 +264,7 @@ CZovrelHistoryListBox::Hit CZovrelHistoryListBox::HitTestWithEntry(POINT point) 
     }
     hit.rowRect = RowRect(row);
     if (history_ != nullptr) {
-        hit.entry = history_->GetEntryAt(row);
+        hit.entry = history_->GetEntryHeadAt(row, ROW_ENTRY_CHARS);
     }
     const bool isFiles = hit.entry && hit.entry->kind == ENTRY_KIND_FILES;
     const history_list::RowGeometry g =

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <set>
 
 #include "base/win32_handle.h"
 #include "clipboard/clipboard_entry.h"
@@ -33,6 +34,8 @@ class CZovrelHistoryListBox : public WindowBase {
     void SetHistory(ClipboardHistory* history);
     void SetPreview(CZovrelHoverPreviewWnd* preview);
     void ClearThumbnailCache();
+    // Thumbnails whose image could not be read are made again when next drawn.
+    void RetryUnreadThumbnails();
     void ResetPreviewState(int row);
 
     // The parent forwards WM_MEASUREITEM and WM_DRAWITEM of this control here.
@@ -92,6 +95,7 @@ class CZovrelHistoryListBox : public WindowBase {
     ClipboardHistory* history_ = nullptr;
     CZovrelHoverPreviewWnd* preview_ = nullptr;
     history_list::ThumbnailCache<UniqueBitmap> thumbnails_;
+    std::set<int64_t> unreadThumbnails_;
     int hoverRow_ = -1;
     history_list::RowPart hoverPart_ = history_list::RowPart::None;
     int previewRow_ = -1;

@@ -211,8 +211,10 @@ void CZovrelHoverPreviewWnd::Present(const ClipboardEntry& entry, const RECT& an
     mode_ = 2;
     text_.clear();
     image_.Reset();
-    image_ =
-        MakeOriginalBitmap(entry.imageBytes.data(), entry.imageBytes.size(), entry.imageFileName);
+    SharedBytes bytes;
+    if (entry.image.Read(bytes)) {
+        image_ = MakeOriginalBitmap(bytes.data(), bytes.size(), entry.imageFileName);
+    }
     BITMAP info{};
     if (!image_.IsValid() || ::GetObjectW(image_.Get(), sizeof(info), &info) == 0 ||
         info.bmWidth <= 0 || info.bmHeight <= 0) {

@@ -5,6 +5,8 @@
 // GDI+ needs the OLE types, which WIN32_LEAN_AND_MEAN leaves out of <windows.h>.
 #include <gdiplus.h>
 
+#include <system_error>
+
 #include "clipboard/history_store.h"
 #include "settings/autostart.h"
 #include "settings/settings_file.h"
@@ -91,7 +93,21 @@ bool CCP_MainApp::InitInstance() {
     for (const std::wstring& fingerprint : GetHistoryStore().GetIgnoredFingerprints()) {
         watcher_.AddWatcherIgnoredFingerprint(fingerprint);
     }
+    StartFingerprintWorker();
     return true;
+}
+
+void CCP_MainApp::StartFingerprintWorker() {
+    // Images whose fingerprint was not stored (a history from an older version, a file that
+    // changed) are hashed once the window is up, behind the user's own work.
+    try {
+        fingerprintWorker_ = std::jthread([](std::stop_token stop) {
+            ::SetThreadPriority(::GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
+            GetHistoryStore().CompleteFingerprints(stop);
+        });
+    } catch (const std::system_error&) {
+        // Without it each fingerprint is computed when first needed.
+    }
 }
 
 int CCP_MainApp::Run() {
@@ -124,6 +140,10 @@ int CCP_MainApp::Run() {
 
 int CCP_MainApp::ExitInstance(int exitCode) {
     watcher_.StopWatching();
+    fingerprintWorker_.request_stop();
+    if (fingerprintWorker_.joinable()) {
+        fingerprintWorker_.join();
+    }
     GetHistoryStore().SaveHistory();
     if (graphicsToken_ != 0) {
         Gdiplus::GdiplusShutdown(graphicsToken_);

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <thread>
 
 #include "base/win32_handle.h"
 #include "clipboard/clipboard_watcher.h"
@@ -42,6 +43,7 @@ class CCP_MainApp {
 
   private:
     void DestroyHostFrame();
+    void StartFingerprintWorker();
 
     std::unique_ptr<CMainFrame> hostFrame_;
     UniqueHandle instanceMutex_;
@@ -49,6 +51,7 @@ class CCP_MainApp {
     CZovrelClipboardWatcher watcher_;
     bool foundRunningInstance_ = false;
     bool oleInitialized_ = false;
+    std::jthread fingerprintWorker_;
 };
 
 // The first visible top-level window of another process titled "zovrel" or "zovrel - ...";

@@ -308,9 +308,18 @@ void CZovrelMainWnd::PutEntryOnClipboard(const ClipboardEntry& entry, bool files
 }
 
 LRESULT CZovrelMainWnd::OnHistoryActivate(int index) {
-    const std::optional<ClipboardEntry> entry = history_.GetEntryAt(index);
+    std::optional<ClipboardEntry> entry = history_.GetEntryAt(index);
     if (!entry.has_value()) {
         return 0;
+    }
+    if (entry->kind == ENTRY_KIND_IMAGE && !entry->image.Empty()) {
+        // An image file that can no longer be read changes neither the list nor the clipboard.
+        SharedBytes bytes;
+        if (!entry->image.Read(bytes)) {
+            SetStatusText(main_texts::kClipboardWriteFailed);
+            return 0;
+        }
+        entry->image = StoredImage(std::move(bytes));
     }
     history_.MoveEntryToTop(index);
     if (entry->kind == ENTRY_KIND_FILES && !entry->files.empty()) {
@@ -347,11 +356,8 @@ void CZovrelMainWnd::OnFilesChecked(ClipboardEntry* entry) {
 }
 
 LRESULT CZovrelMainWnd::OnHistoryDelete(int index) {
-    const std::optional<ClipboardEntry> entry = history_.GetEntryAt(index);
-    if (!entry.has_value()) {
-        return 0;
-    }
-    const std::wstring fingerprint = ComputeFingerprint(*entry);
+    // The stored fingerprint: no image is read and hashed on the window's thread for a delete.
+    const std::wstring fingerprint = history_.GetFingerprintAt(index);
     if (history_.RemoveEntry(index)) {
         // Still on the clipboard, it must not come back at the next clipboard event.
         if (watcher_ != nullptr) {
@@ -489,9 +495,9 @@ void CZovrelMainWnd::RefreshHistoryList() {
     const int rowCount = static_cast<int>(::SendMessageW(list, LB_GETCOUNT, 0, 0));
     const int count = history_.GetEntryCount();
     const HistoryListPlace place = PlaceHistoryList(rowCount, topIndex, selection, count);
-    if (place.dropThumbnails) {
-        list_.ClearThumbnailCache();
-    }
+    // Thumbnails belong to an entry, whose content never changes: they survive a change in the
+    // number of entries. Only an image that could not be read is tried again.
+    list_.RetryUnreadThumbnails();
 
     ::SendMessageW(list, WM_SETREDRAW, FALSE, 0);
     ::SendMessageW(list, LB_RESETCONTENT, 0, 0);

@@ -174,7 +174,6 @@ HistoryListPlace PlaceHistoryList(int rowCount, int topIndex, int selection, int
     HistoryListPlace place;
     // The history grew: the newest entry is at the top, so the list shows the top.
     const bool jumped = rowCount >= 0 && count > rowCount;
-    place.dropThumbnails = jumped || count != rowCount;
     if (count <= 0) {
         return place;
     }

@@ -148,7 +148,6 @@ std::wstring EntryFolderPath(const ClipboardEntry& entry);
 
 // How the history list keeps its place after the history changed.
 struct HistoryListPlace {
-    bool dropThumbnails = false;  // the number of entries changed
     int selection = -1;           // -1: none (no rows)
     int topIndex = 0;
 };

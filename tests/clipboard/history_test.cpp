@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <optional>
 #include <set>
@@ -43,6 +44,26 @@ class HistoryTest : public ::testing::Test {
     bool Capture(const ClipboardEntry& e) {
         return store->PromoteMatchingEntry(e) || store->AddEntry(e);
     }
+    std::string GoldenFile(const wchar_t* name) const {
+        const char* source = std::getenv("ZOVREL_SOURCE_DIR");
+        const std::string bytes =
+            source == nullptr
+                ? std::string()
+                : ReadFileBytes(JoinPath(FromUtf8(source), L"tests/clipboard/golden/") + name);
+        EXPECT_FALSE(bytes.empty()) << ToUtf8(name);
+        return bytes;
+    }
+    // Entry 9's N".meta" with the image file's write time, which differs from run to run, as
+    // "TIME".
+    std::string MetaWithoutWriteTime() const {
+        std::string meta = ReadFileBytes(F(L"9.meta"));
+        const size_t guard = meta.find("FingerprintGuard=9.png|3|");
+        if (guard != std::string::npos) {
+            const size_t from = guard + 25;
+            meta.replace(from, meta.find('|', from) - from, "TIME");
+        }
+        return meta;
+    }
     std::wstring Listing() const {
         std::wstring listing;
         for (const auto& e : store->GetEntries())
@@ -69,9 +90,9 @@ TEST_F(HistoryTest, EntryFilesRoundTripAndImagesReplaceOtherImageFiles) {
     for (const ClipboardEntry& e : entries) {
         ClipboardEntry back;
         ASSERT_TRUE(files.LoadEntryFiles(e.id, back));
-        EXPECT_EQ(std::tie(back.kind, back.text, back.files, back.imageBytes, back.imageFileName,
-                           back.time),
-                  std::tie(e.kind, e.text, e.files, e.imageBytes, e.imageFileName, e.time));
+        EXPECT_EQ(std::tie(back.kind, back.text, back.files, back.imageFileName, back.time),
+                  std::tie(e.kind, e.text, e.files, e.imageFileName, e.time));
+        EXPECT_EQ(ImageBytesOf(back), ImageBytesOf(e));
     }
 }
 
@@ -86,7 +107,7 @@ TEST_F(HistoryTest, ReadLimitsLeaveOversizedFilesUnread) {
         ASSERT_TRUE(files.LoadEntryFiles(4, e));
         EXPECT_EQ(e.text.size(), extra ? 0 : MAX_HISTORY_TEXT_FILE_BYTES);
         ASSERT_TRUE(files.LoadEntryFiles(5, e));
-        EXPECT_EQ(e.imageBytes.size(), extra ? 0 : MAX_HISTORY_IMAGE_FILE_BYTES);
+        EXPECT_EQ(e.image.Size(), extra ? 0 : MAX_HISTORY_IMAGE_FILE_BYTES);
     }
 }
 
@@ -133,7 +154,7 @@ TEST_F(HistoryTest, FilesOfASaveThatNeverReachedTheIndexStayOutOfNewEntries) {
     store->AddEntry(TextEntry(L"B"));
     Reload();
     EXPECT_EQ(Listing(), L"3:B 1:A ");
-    EXPECT_TRUE(store->GetEntryAt(0)->imageBytes.empty());
+    EXPECT_TRUE(store->GetEntryAt(0)->image.Empty());
 }
 
 TEST_F(HistoryTest, CapturesKeepOneEntryPerContentAndPromoteOlderOnes) {
@@ -252,30 +273,103 @@ TEST(HistoryIds, NumbersPastTheLimitNeitherOverflowNorHideLaterEntries) {
 TEST(ClipboardEntry, CopiesShareImageBytesThatNoCopyCanChange) {
     const ClipboardEntry source = ImageEntry({1, 2, 3}, L"a.png");
     ClipboardEntry copy = source;
-    EXPECT_EQ(copy.imageBytes.data(), source.imageBytes.data());  // shared, not copied
+    // shared, not copied
+    EXPECT_EQ(copy.image.MemoryBytes().data(), source.image.MemoryBytes().data());
     EXPECT_EQ(ComputeFingerprint(copy), ComputeFingerprint(source));
-    copy.imageBytes = Bytes{9};
-    EXPECT_EQ(source.imageBytes, (Bytes{1, 2, 3}));
-    copy = source;
-    const Bytes other{4, 5};
-    copy.imageBytes.assign(other.begin(), other.end());
-    EXPECT_EQ(source.imageBytes, (Bytes{1, 2, 3}));
-    EXPECT_EQ(copy.imageBytes, other);
-    copy = source;
-    copy.imageBytes.clear();
-    EXPECT_TRUE(copy.imageBytes.empty());
-    EXPECT_EQ(source.imageBytes.size(), 3u);
-    EXPECT_FALSE(copy.imageBytes == source.imageBytes);
+    copy.image = StoredImage(SharedBytes(Bytes{9}));
+    EXPECT_EQ(ImageBytesOf(source), (Bytes{1, 2, 3}));
+    EXPECT_EQ(ImageBytesOf(copy), (Bytes{9}));
 }
 
-TEST_F(HistoryTest, EntriesHandedOutShareTheStoredImage) {
-    store->AddEntry(ImageEntry(Bytes(1 << 20, 7), L"big.png"));
+TEST_F(HistoryTest, SavedImagesAreReadFromTheirFileOnlyWhenAsked) {
+    const ClipboardEntry captured = ImageEntry(Bytes(1 << 20, 7), L"big.png");
+    store->AddEntry(captured);
+    EXPECT_TRUE(captured.image.MemoryBytes().size() == (1u << 20));  // the caller's stays
+    for (int pass = 0; pass < 2; ++pass) {
+        const auto a = store->GetEntryAt(0);
+        EXPECT_TRUE(a->image.IsFile());
+        EXPECT_EQ(a->image.Path(), F(L"1.png"));
+        EXPECT_EQ(a->image.Path(), store->GetCurrentEntry()->image.Path());
+        EXPECT_EQ(ImageBytesOf(*a), Bytes(1 << 20, 7));
+        EXPECT_EQ(store->GetFingerprintAt(0), ComputeFingerprint(captured));
+        Reload();
+    }
+}
+
+// A file deleted, truncated or swapped behind the program's back: the entry stays, nothing reads
+// a torn image, and no save removes or rewrites a file that could not be read.
+TEST_F(HistoryTest, AnImageFileThatChangedAfterTheLoadIsNeitherReadNorRemoved) {
+    store->AddEntry(ImageEntry(Bytes(4096, 1), L"a.png"));
+    store->AddEntry(TextEntry(L"B"));
     Reload();
-    const auto a = store->GetEntryAt(0);
-    const auto b = store->GetEntryAt(0);
-    EXPECT_EQ(a->imageBytes.data(), b->imageBytes.data());
-    EXPECT_EQ(a->imageBytes.data(), store->GetCurrentEntry()->imageBytes.data());
-    EXPECT_EQ(a->imageBytes, Bytes(1 << 20, 7));
+    const ClipboardEntry image = *store->GetEntryAt(1);
+    for (const std::string& changed : {std::string(100, 1), std::string(4097, 1), std::string()}) {
+        if (changed.empty())
+            std::filesystem::remove(PathFromText(F(L"1.png")));
+        else
+            Write(L"1.png", changed);
+        EXPECT_EQ(ImageBytesOf(image), std::nullopt);
+        EXPECT_EQ(ComputeFingerprint(image), L"");
+        store->MoveEntryToTop(1);  // saves
+        store->MoveEntryToTop(1);
+        EXPECT_EQ(ReadFileBytes(F(L"1.png")), changed);
+        EXPECT_EQ(FileExists(F(L"1.png")), !changed.empty());
+        Reload();
+        EXPECT_EQ(Listing(), L"2:B 1:[截图] ");
+    }
+    Write(L"1.png", std::string(4096, 1));  // back again
+    EXPECT_EQ(ImageBytesOf(image), Bytes(4096, 1));
+}
+
+TEST_F(HistoryTest, TextsAndFileListsOverTheReadingLimitAreKeptAsTheyAre) {
+    const std::string longText(MAX_HISTORY_TEXT_FILE_BYTES + 1, 'a');
+    Write(L"index.ini", "[Meta]\r\nCount=2\r\nNextId=2\r\nOrder=1,2\r\n");
+    Write(L"1.meta", "[Entry]\r\nKind=0\r\n");
+    Write(L"1.txt", longText);
+    Write(L"2.meta", "[Entry]\r\nKind=2\r\n");
+    Write(L"2.files", longText);
+    Reload();
+    store->AddEntry(TextEntry(L"C"));
+    store->RemoveEntry(0);
+    EXPECT_EQ(ReadFileBytes(F(L"1.txt")).size(), longText.size());
+    EXPECT_EQ(ReadFileBytes(F(L"2.files")).size(), longText.size());
+    EXPECT_EQ(Listing(), L"1: 2: ");
+}
+
+// Two images of one size and name, their fingerprints unknown after the load: a capture equal to
+// the older one promotes that one, found by its bytes.
+TEST_F(HistoryTest, ACaptureFindsItsImageAmongImagesOfTheSameSize) {
+    const ClipboardEntry a = ImageEntry(Bytes(4096, 1), L"clipboard.dib");
+    const ClipboardEntry b = ImageEntry(Bytes(4096, 2), L"clipboard.dib");
+    store->AddEntry(a);
+    store->AddEntry(b);
+    store->AddEntry(TextEntry(L"C"));
+    for (const wchar_t* meta : {L"1.meta", L"2.meta"}) {
+        const std::string bytes = ReadFileBytes(F(meta));
+        Write(meta, bytes.substr(0, bytes.find("Fingerprint=")));
+    }
+    Reload();
+    EXPECT_TRUE(Capture(a));
+    EXPECT_EQ(Listing(), L"1:[截图] 3:C 2:[截图] ");
+    EXPECT_EQ(store->GetCurrentFingerprint(), ComputeFingerprint(a));
+}
+
+TEST_F(HistoryTest, AnEntrysHeadIsBoundedWhateverTheEntrysSize) {
+    std::vector<std::wstring> paths;
+    for (int i = 0; i < 50000; ++i)
+        paths.push_back(L"/folder/file" + std::to_wstring(i));
+    store->AddEntry(FilesEntry(paths));
+    store->AddEntry(TextEntry(std::wstring(1000000, L'x')));
+    store->AddEntry(ImageEntry({1, 2}, L"a.png"));
+    const auto text = store->GetEntryHeadAt(1, 100);
+    EXPECT_EQ(text->text, std::wstring(100, L'x'));
+    const auto files = store->GetEntryHeadAt(2, 100);
+    EXPECT_EQ(files->files, std::vector<std::wstring>(paths.begin(), paths.begin() + 8));
+    const auto image = store->GetEntryHeadAt(0, 100);
+    EXPECT_EQ(std::tie(image->id, image->kind, image->text, image->imageFileName, image->time),
+              std::tuple(3, ENTRY_KIND_IMAGE, L"[截图]", L"a.png", ENTRY_TIME));
+    EXPECT_EQ(ImageBytesOf(*image), (Bytes{1, 2}));
+    EXPECT_FALSE(store->GetEntryHeadAt(3, 100).has_value());
 }
 
 // "index.ini" and a ".meta" file byte for byte, as the program writes them over an index left
@@ -296,11 +390,61 @@ TEST_F(HistoryTest, IndexAndMetaFilesMatchTheirGoldenCopies) {
     image.time = 0x01DA2B3C4D5E6F71ull;
     image.dataSize = 3;
     store->AddEntry(image);
-    for (const wchar_t* name : {L"index.ini", L"9.meta"}) {
-        const std::string expected = ReadFileBytes(JoinPath(golden, name));
-        ASSERT_FALSE(expected.empty()) << ToUtf8(name);
-        EXPECT_EQ(ReadFileBytes(F(name)), expected) << ToUtf8(name);
-    }
+    const std::string expected = ReadFileBytes(JoinPath(golden, L"index.ini"));
+    ASSERT_FALSE(expected.empty());
+    EXPECT_EQ(ReadFileBytes(F(L"index.ini")), expected);
+    EXPECT_EQ(MetaWithoutWriteTime(), GoldenFile(L"9-fingerprint.meta"));
+}
+
+// An entry as the previous version wrote it (no stored fingerprint) loads unchanged and keeps
+// its fingerprint from then on; a stored one is trusted only for the very files it names.
+TEST_F(HistoryTest, StoredFingerprintsAreTrustedOnlyWhileTheirGuardHolds) {
+    Write(L"index.ini", "[Meta]\r\nCount=1\r\nNextId=9\r\nOrder=9\r\n");
+    Write(L"9.meta", GoldenFile(L"9.meta"));
+    Write(L"9.txt", "[截图]");
+    Write(L"9.png", "\x01\x02\x03");
+    ClipboardEntry image = ImageEntry({1, 2, 3}, L"shot.PNG");
+    Reload();
+    const ClipboardEntry loaded = *store->GetEntryAt(0);
+    EXPECT_EQ(std::tie(loaded.kind, loaded.imageFileName, loaded.time, loaded.dataSize),
+              std::tuple(ENTRY_KIND_IMAGE, L"shot.PNG", 0x01DA2B3C4D5E6F71ull, 3));
+    EXPECT_EQ(loaded.image.Path(), F(L"9.png"));
+    EXPECT_EQ(store->CompleteFingerprints(), 1);
+    EXPECT_EQ(store->CompleteFingerprints(), 0);
+    EXPECT_EQ(MetaWithoutWriteTime(), GoldenFile(L"9-fingerprint.meta"));
+
+    // Another valid value under a guard that still holds is what the next load uses.
+    const std::string fresh = ToUtf8(ComputeFingerprint(image));
+    const std::string other(64, 'a');
+    std::string meta = ReadFileBytes(F(L"9.meta"));
+    meta.replace(meta.find(fresh), fresh.size(), other);
+    Write(L"9.meta", meta);
+    Reload();
+    EXPECT_EQ(ToUtf8(store->GetFingerprintAt(0)), other);
+
+    // Another image of the same size, the rest of the entry changed, or a value that is no
+    // fingerprint: the stored value is never used.
+    const auto rewind = [&](const wchar_t* name) {
+        std::filesystem::last_write_time(
+            PathFromText(F(name)),
+            std::filesystem::last_write_time(PathFromText(F(name))) - std::chrono::hours(1));
+    };
+    Write(L"9.png", "\x01\x02\x04");
+    rewind(L"9.png");
+    Reload();
+    EXPECT_EQ(store->GetFingerprintAt(0), ComputeFingerprint(ImageEntry({1, 2, 4}, L"shot.PNG")));
+    Write(L"9.png", "\x01\x02\x03");
+    Reload();
+    EXPECT_EQ(store->CompleteFingerprints(), 1);
+    Write(L"9.txt", "[截图]!");
+    Reload();
+    image.text = L"[截图]!";
+    EXPECT_EQ(store->GetFingerprintAt(0), ComputeFingerprint(image));
+    meta = ReadFileBytes(F(L"9.meta"));
+    meta.replace(meta.find("Fingerprint=") + 12, 1, "G");
+    Write(L"9.meta", meta);
+    Reload();
+    EXPECT_EQ(store->CompleteFingerprints(), 1);
 }
 
 TEST_F(HistoryTest, ConcurrentCallersSeeAConsistentStore) {

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -86,9 +87,17 @@ inline ClipboardEntry ImageEntry(Bytes bytes, const std::wstring& name = L"image
     ClipboardEntry e = TextEntry(L"[截图]", time);
     e.kind = ENTRY_KIND_IMAGE;
     e.dataSize = static_cast<int64_t>(bytes.size());
-    e.imageBytes = std::move(bytes);
+    e.image = StoredImage(SharedBytes(std::move(bytes)));
     e.imageFileName = name;
     return e;
+}
+
+// The entry's image bytes as read now; nothing when they cannot be read.
+inline std::optional<Bytes> ImageBytesOf(const ClipboardEntry& e) {
+    SharedBytes bytes;
+    if (!e.image.Read(bytes))
+        return std::nullopt;
+    return bytes.Get();
 }
 
 inline ClipboardEntry FilesEntry(std::vector<std::wstring> files, int64_t size = 0,

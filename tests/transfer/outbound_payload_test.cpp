@@ -16,7 +16,14 @@ namespace fs = std::filesystem;
 
 ClipboardEntry Entry(uint32_t kind, std::wstring text, Bytes image = {}, std::wstring name = {},
                      std::vector<std::wstring> files = {}) {
-    return {0, kind, text, files, image, name};
+    return {0, kind, text, files, StoredImage(SharedBytes(std::move(image))), name};
+}
+
+// An image kept in the history's file, recorded with `size` bytes.
+ClipboardEntry FileImage(std::wstring path, uint64_t size) {
+    ClipboardEntry e = Entry(1, L"", {}, L"b.png");
+    e.image = StoredImage::InFile(std::move(path), FileStamp{size, 1});
+    return e;
 }
 
 TEST(OutboundPayloadTest, EachKindIsPreparedOrRefusedWithItsReason) {
@@ -41,6 +48,12 @@ TEST(OutboundPayloadTest, EachKindIsPreparedOrRefusedWithItsReason) {
         {Entry(1, L"", {1}, L"C:\\pics\\a.png"), L"", 1, L"a.png"},
         {Entry(1, L"", {1}, L"shots/"), L"", 1, L"image.bin"},
         {Entry(1, L"", Bytes(10485761), L"b.png"), tooBig},
+        {FileImage(at("first.txt"), 5), L"", 5, L"b.png"},
+        // removed or changed since it was listed: nothing of it is sent
+        {FileImage(at("missing"), 5), L"图片文件已丢失"},
+        {FileImage(at("second.txt"), 5), L"图片文件已丢失"},
+        {FileImage(at("first.txt"), 6), L"图片文件已丢失"},
+        {FileImage(at("first.txt"), 10485761), tooBig},  // refused before it is read
         {Entry(2, L"", {}, L"", {at("first.txt"), at("second.txt")}), L"", 5, L"first.txt"},
         {Entry(2, L"  " + at("second.txt") + L"\r\n"), L"", 6, L"second.txt"},
         {Entry(2, L"", {}, L"", {L" \t "}), L"文件路径缺失"},

@@ -1,7 +1,11 @@
 #include <future>
 #include <thread>
 
+#include "clipboard/fingerprint.h"
+#include "clipboard/history_store.h"
+#include "support/test_support.h"
 #include "transfer/inbound_device.h"
+#include "transfer/outbound_payload.h"
 #include "transfer/outbound_send.h"
 
 namespace zovrel::test {
@@ -74,6 +78,64 @@ TEST_F(TransferThreadTest, SendReceiveAndUserInterfaceShareTheEngine) {
     GetTransferProtocol().Detach();
     for (const std::string& name : DayFolderNames())
         EXPECT_EQ(ReadFileBytes(DayFolder() / name), file);
+}
+
+// A send reads a stored image on its own thread while the window removes the entry or clears
+// the history: it gets the whole image or fails, never a part of it.
+TEST(HistoryImageSendTest, AnImageRemovedDuringItsSendIsSentWholeOrNotAtAll) {
+    TempFolder folder;
+    ClipboardHistory history(folder.Text());
+    const Bytes image = PatternBytes(3 << 20);
+    int whole = 0, lost = 0;
+    for (int i = 0; i < 20; ++i) {
+        history.AddEntry(ImageEntry(image, L"shot" + std::to_wstring(i) + L".png"));
+        const ClipboardEntry entry = *history.GetEntryAt(0);
+        ASSERT_TRUE(entry.image.IsFile());
+        OutboundPayload payload;
+        std::wstring error;
+        bool prepared = false;
+        std::thread sender([&] { prepared = PrepareOutboundPayload(entry, payload, error); });
+        std::this_thread::sleep_for(std::chrono::microseconds(300 * (i % 7)));
+        if (i % 2)
+            history.RemoveEntry(0);
+        else
+            history.ClearHistory();
+        sender.join();
+        if (prepared) {
+            EXPECT_TRUE(payload.bytes == image);
+            ++whole;
+        } else {
+            EXPECT_EQ(error, L"图片文件已丢失");
+            ++lost;
+        }
+    }
+    EXPECT_EQ(whole + lost, 20);
+}
+
+// Fingerprints completed on their own thread while the window changes the history: each one
+// kept is that of its entry's content.
+TEST(HistoryImageSendTest, FingerprintsAreCompletedWhileTheHistoryChanges) {
+    TempFolder folder;
+    {
+        ClipboardHistory history(folder.Text());
+        for (int i = 0; i < 8; ++i)
+            history.AddEntry(ImageEntry(PatternBytes(1 << 20, i), std::to_wstring(i) + L".png"));
+    }
+    for (int i = 1; i <= 8; ++i) {  // as a previous version left them: nothing stored
+        std::string meta = ReadFileBytes(folder.File(std::to_wstring(i) + L".meta"));
+        WriteFileBytes(folder.File(std::to_wstring(i) + L".meta"),
+                       meta.substr(0, meta.find("Fingerprint=")));
+    }
+    ClipboardHistory history(folder.Text());
+    std::jthread worker([&] { history.CompleteFingerprints(); });
+    for (int i = 0; i < 4; ++i) {
+        history.RemoveEntry(i);
+        history.AddEntry(TextEntry(L"text " + std::to_wstring(i)));
+        history.MoveEntryToTop(3);
+    }
+    worker.join();
+    for (int i = 0; i < history.GetEntryCount(); ++i)
+        EXPECT_EQ(history.GetFingerprintAt(i), ComputeFingerprint(*history.GetEntryAt(i))) << i;
 }
 
 // The sender sleeps between looks at the reply queue; a reply queued meanwhile wakes it at once

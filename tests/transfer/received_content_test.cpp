@@ -125,7 +125,7 @@ TEST_F(ReceivedContentTest, ImagesKeepTheDeviceNameAndAreCopiedUnderACleanedOne)
     };
     ClipboardEntry e;
     ASSERT_TRUE(BuildEntryFromReceived(received(1, {1, 2, 3}, L" dir\\pic:1.png "), e));
-    EXPECT_EQ(std::tie(e.kind, e.imageBytes, e.imageFileName, e.text),
+    EXPECT_EQ(std::tie(e.kind, e.image.MemoryBytes(), e.imageFileName, e.text),
               std::tuple(ENTRY_KIND_IMAGE, Bytes{1, 2, 3}, L"pic:1.png", L"pic:1.png"));
     const std::string copy = fs::directory_iterator(Root() / "clipboard_images")->path().string();
     EXPECT_TRUE(std::regex_search(copy, std::regex("[/\\\\][1-9][0-9]*_pic_1\\.png$"))) << copy;

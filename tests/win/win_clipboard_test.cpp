@@ -142,13 +142,13 @@ TEST_F(WinClipboardTest, ContentIsReadBackAndBrokenBlocksAreNeverReadPastTheirEn
     dib.resize(64, 0x5A);
     ASSERT_TRUE(WriteEntryToClipboard(test::ImageEntry(dib, L"clipboard.dib"), nullptr));
     ASSERT_TRUE(ReadClipboardEntry(nullptr, read));
-    EXPECT_EQ(std::tie(read.kind, read.imageBytes, read.imageFileName),
+    EXPECT_EQ(std::tie(read.kind, read.image.MemoryBytes(), read.imageFileName),
               std::tuple(ENTRY_KIND_IMAGE, dib, std::wstring(L"clipboard.dib")));
     Bytes padded = dib;
     padded.resize(dib.size() + 100, 0xEE);
     ASSERT_TRUE(PutAsOtherProgram({{CF_DIB, padded}}));
     ASSERT_TRUE(ReadClipboardEntry(nullptr, read));
-    EXPECT_EQ(read.imageBytes, dib);
+    EXPECT_EQ(read.image.MemoryBytes(), dib);
 
     const Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 1, 2, 3, 4};
     ASSERT_TRUE(WriteEntryToClipboard(test::ImageEntry(png, L" C:\\pictures\\Shot.PNG "), nullptr));

@@ -236,7 +236,7 @@ TEST(HistoryListTexts, PreviewContentByKind) {
             e.files.push_back(L"C:\\f");
         }
         if (c.withBytes) {
-            e.imageBytes = {1, 2, 3};
+            e.image = StoredImage(SharedBytes({1, 2, 3}));
         }
         EXPECT_EQ(HasPreviewContent(e), c.content) << c.kind << ToUtf8(c.text);
     }

@@ -210,21 +210,19 @@ TEST(MainWindowRules, HistoryListKeepsItsPlace) {
     const struct {
         const char* name;
         int rowCount, topIndex, selection, count;
-        bool drop;
         int newSelection, newTop;
     } cases[] = {
-        {"grew: back to the top", 3, 1, 2, 4, true, 0, 0},
-        {"same count: place kept", 3, 1, 2, 3, false, 2, 1},
-        {"no selection: the first row", 3, 0, -1, 3, false, 0, 0},
-        {"shrank: selection and top kept inside", 3, 2, 2, 2, true, 0, 1},
-        {"emptied", 5, 0, 3, 0, true, -1, 0},
-        {"first fill", 0, 0, -1, 3, true, 0, 0},
-        {"unreadable list", -1, -1, -1, 3, true, 0, 2},
+        {"grew: back to the top", 3, 1, 2, 4, 0, 0},
+        {"same count: place kept", 3, 1, 2, 3, 2, 1},
+        {"no selection: the first row", 3, 0, -1, 3, 0, 0},
+        {"shrank: selection and top kept inside", 3, 2, 2, 2, 0, 1},
+        {"emptied", 5, 0, 3, 0, -1, 0},
+        {"first fill", 0, 0, -1, 3, 0, 0},
+        {"unreadable list", -1, -1, -1, 3, 0, 2},
     };
     for (const auto& c : cases) {
         const HistoryListPlace place =
             PlaceHistoryList(c.rowCount, c.topIndex, c.selection, c.count);
-        EXPECT_EQ(place.dropThumbnails, c.drop) << c.name;
         EXPECT_EQ(place.selection, c.newSelection) << c.name;
         EXPECT_EQ(place.topIndex, c.newTop) << c.name;
     }

@@ -158,6 +158,37 @@ TEST_F(HistoryListWindowTest, RowsShowColoursAndACachedThumbnail) {
     EXPECT_EQ(host_->list.ThumbnailsMade(), 1u);
 }
 
+// A resize never makes a thumbnail again; an image file that went away leaves an empty image
+// area, is not read again on every repaint, and comes back after the next refresh.
+TEST_F(HistoryListWindowTest, ThumbnailsSurviveResizesAndComeBackWithTheirFile) {
+    Open();
+    CaptureList();
+    ASSERT_EQ(host_->list.ThumbnailsMade(), 1u);
+    RECT frame{};
+    ::GetWindowRect(List(), &frame);
+    for (int width : {300, 380, 420}) {
+        ::SetWindowPos(List(), nullptr, 0, 0, S(width), frame.bottom - frame.top,
+                       SWP_NOMOVE | SWP_NOZORDER);
+        CaptureList();
+    }
+    EXPECT_EQ(host_->list.ThumbnailsMade(), 1u);
+
+    const std::wstring path = history_.GetEntryAt(1)->image.Path();
+    const std::wstring away = path + L".away";
+    ASSERT_TRUE(::MoveFileW(path.c_str(), away.c_str()));
+    host_->list.ClearThumbnailCache();
+    const RowGeometry g = Geometry(1);
+    const int x = g.content.x + S(2) + 3, y = g.content.y + g.content.h / 2;
+    EXPECT_EQ(CaptureList().PixelAt(x, y), RGB(228, 244, 232));
+    SaveScreenshot(List(), L"list-image-file-missing");
+    const size_t tried = host_->list.ThumbnailsMade();
+    ASSERT_TRUE(::MoveFileW(away.c_str(), path.c_str()));
+    EXPECT_EQ(CaptureList().PixelAt(x, y), RGB(228, 244, 232));
+    EXPECT_EQ(host_->list.ThumbnailsMade(), tried);
+    host_->list.RetryUnreadThumbnails();
+    EXPECT_TRUE(Near(CaptureList().PixelAt(x, y), RGB(255, 0, 0), 24));
+}
+
 TEST_F(HistoryListWindowTest, ButtonsHighlightAndSendTheirRequestsWithoutSelecting) {
     Open();
     const RowGeometry g0 = Geometry(0);

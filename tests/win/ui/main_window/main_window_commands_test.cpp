@@ -254,12 +254,27 @@ TEST_F(MainWindowCommandsTest, RowRequestsFromTheHistoryList) {
     Row(WM_HISTORY_SEND, 2);
     EXPECT_EQ(Status(), L"串口未连接");
 
+    // A double click on an image whose file has gone changes neither the list nor the clipboard.
+    const std::wstring imageFingerprint = ComputeFingerprint(image);
+    ASSERT_TRUE(image.image.IsFile());
+    const std::wstring away = image.image.Path() + L".away";
+    ASSERT_TRUE(::MoveFileW(image.image.Path().c_str(), away.c_str()));
+    ClipboardEntry before;
+    ReadClipboardEntry(nullptr, before);
+    Row(WM_HISTORY_ACTIVATE, 1);
+    EXPECT_EQ(Status(), L"写入剪贴板失败");
+    EXPECT_EQ(history_->GetEntryAt(1)->id, image.id);
+    ClipboardEntry after;
+    ReadClipboardEntry(nullptr, after);
+    EXPECT_EQ(std::tie(after.kind, after.text), std::tie(before.kind, before.text));
+    ASSERT_TRUE(::MoveFileW(away.c_str(), image.image.Path().c_str()));
+
     // "删除" on the image: its content is marked, so the clipboard cannot bring it back.
     Send(6, LB_SETCURSEL, 0);
     Row(WM_HISTORY_DELETE, 1);
     EXPECT_EQ(RowCount(), 2);
     EXPECT_EQ(history_->GetEntryAt(1)->id, text.id);
-    EXPECT_EQ(watcher.Capture().OwnWriteFingerprint(), ComputeFingerprint(image));
+    EXPECT_EQ(watcher.Capture().OwnWriteFingerprint(), imageFingerprint);
     EXPECT_EQ(Status(), L"");
 
     // A double click puts the entry on the clipboard and moves it to the top, adding nothing.
