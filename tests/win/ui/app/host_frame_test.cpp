@@ -1,6 +1,6 @@
 // The hidden host frame and the application object in one process under Wine: the saved-port
-// reader, the bounded wait for a send that does not stop, and the exit order. Pages, clicks,
-// the tray menu, second starts and restarts are driven end to end elsewhere.
+// reader, the bounded wait for a send that does not stop, the tray menu's owner, and the exit
+// order. Pages, clicks, second starts and restarts are driven end to end elsewhere.
 
 #include <windows.h>
 
@@ -154,6 +154,40 @@ class HostFrameTest : public GuiTest {
 
     HeldPort* port_ = nullptr;
 };
+
+// Reads the open pop-up menu from inside its modal loop, then closes it.
+struct MenuSnapshot {
+    HWND foreground = nullptr;
+    UINT defaultItem = static_cast<UINT>(-1);  // by command
+};
+MenuSnapshot* g_snapshot = nullptr;
+
+void CALLBACK ReadOpenMenu(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND menuWindow = ::FindWindowW(L"#32768", nullptr);
+    if (menuWindow == nullptr || !::IsWindowVisible(menuWindow)) {
+        return;
+    }
+    ::KillTimer(nullptr, timer);
+    auto menu = reinterpret_cast<HMENU>(::SendMessageW(menuWindow, MN_GETHMENU, 0, 0));
+    g_snapshot->foreground = ::GetForegroundWindow();
+    g_snapshot->defaultItem = ::GetMenuDefaultItem(menu, FALSE, 0);
+    ::EndMenu();
+}
+
+// The menu's items and choices are driven end to end; here what Windows needs for the menu to
+// close when the user clicks elsewhere (its owner in the foreground) and its bold default item.
+TEST_F(HostFrameTest, TheTrayMenuIsOwnedByTheForegroundHostFrame) {
+    auto frame = MakeFrame();
+    PumpMessages(300);  // focus changes from showing the main window arrive a little later
+    MenuSnapshot snapshot;
+    g_snapshot = &snapshot;
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 20, &ReadOpenMenu);  // runs in the menu's loop
+    EXPECT_EQ(::SendMessageW(frame->Hwnd(), WM_TRAY_NOTIFY, IDR_TRAY_MENU, WM_CONTEXTMENU), 1);
+    ::KillTimer(nullptr, timer);
+    g_snapshot = nullptr;
+    EXPECT_EQ(snapshot.defaultItem, static_cast<UINT>(ID_TRAY_SHOW_MAIN));
+    EXPECT_EQ(snapshot.foreground, frame->Hwnd());
+}
 
 // The reader reuses the port read last while the port is open; a port chosen after a first
 // run without one must still get a reader that reads it.

@@ -24,6 +24,7 @@ using test::EncodeImage;
 using test::PackedDib;
 
 constexpr uint32_t kRed = 0xFFFF0000;
+constexpr uint32_t kBlue = 0xFF0000FF;
 constexpr uint32_t kClear = 0x00000000;  // transparent black: shows black if alpha is dropped
 
 // 40 × 20: the left half opaque red, the right half fully transparent.
@@ -73,6 +74,19 @@ TEST_F(ImageConversionTest, TransparentPixelsEndUpWhiteInEveryResult) {
             << c.name << std::hex << " " << image.PixelAt(c.width / 4, c.height / 2);
         EXPECT_EQ(image.PixelAt(c.width * 3 / 4, c.height / 2), RGB(255, 255, 255)) << c.name;
     }
+}
+
+TEST_F(ImageConversionTest, HeightFittedWidthStopsAtTheBoxKeepingTheLeftPartsScale) {
+    // 4000 × 2: the first 5 columns blue, the rest red. At the box height of 20 the scale is 10,
+    // so 40000 pixels would be needed; the box's 100 show the left 10 columns.
+    const auto wide = EncodeImage(4000, 2, [](int x, int) { return x < 5 ? kBlue : kRed; });
+    const UniqueBitmap bitmap =
+        MakeHeightFittedBitmap(wide.data(), wide.size(), L"wide.png", 100, 20);
+    const CapturedImage image = CaptureBitmap(bitmap.Get());
+    test::SaveImageScreenshot(image, L"image_height_fitted_cut");
+    ASSERT_TRUE(HasSize(image, 100, 20));
+    EXPECT_TRUE(Near(image.PixelAt(20, 10), RGB(0, 0, 255))) << std::hex << image.PixelAt(20, 10);
+    EXPECT_TRUE(Near(image.PixelAt(80, 10), RGB(255, 0, 0))) << std::hex << image.PixelAt(80, 10);
 }
 
 // A 1 × 1 GIF whose one pixel has palette index 0 (red, then white); byte 22 marks index 0 as

@@ -102,6 +102,7 @@ TEST_F(MainWindowCommandsTest, PortCombosConnectAndDisconnect) {
     Click(13, IDC_DISCONNECT);
     Send(11, CB_SETCURSEL, 0);
     ComboNotifies(CBN_SELCHANGE);
+    EXPECT_EQ(ReadUartComPort(), L"COM5");  // arrow keys on the closed list act once they rest
     EXPECT_TRUE(PumpMessages(2000, [&] { return ReadUartComPort() == L"COM3"; }));
     ExpectConnection(L"closed", true);
     EXPECT_EQ(Status(), L"串口打开失败: COM3");
@@ -117,7 +118,7 @@ TEST_F(MainWindowCommandsTest, PortCombosConnectAndDisconnect) {
 // A disabled button keeps no focus: the one going off hands it on first.
 TEST_F(MainWindowCommandsTest, AFocusedButtonThatDisablesItselfHandsTheFocusOn) {
     auto link = MakeLink(L"COM5");
-    ports_ = {{L"COM5", L"COM5"}};
+    ports_ = {{L"COM5", L"COM5", L""}};
     ASSERT_TRUE(WriteUartComPort(L"COM5"));
     window_->ShowOnPage(PAGE_CLIPBOARD);
     ::SetFocus(Control(12));

@@ -48,29 +48,46 @@ namespace {
 
 using test::PumpPending;
 
-// The rectangles are the layout's (native tables); here each page shows exactly the controls its
-// layout places, and they stand where it puts them.
-TEST_F(MainWindowTest, EveryPageShowsOnlyTheControlsItsLayoutPlaces) {
-    ASSERT_TRUE(WriteUartDebugLog(true));
-    for (const int page : {PAGE_CLIPBOARD, PAGE_SERIAL_SETTINGS, PAGE_SYSTEM}) {
-        SCOPED_TRACE(page);
-        window_->ShowOnPage(page);
-        PumpPending();
-        EXPECT_EQ(WindowText(Main()), std::wstring(PageTitle(page)));
-        RECT client{};
-        ::GetClientRect(Main(), &client);
-        const MainWindowLayout l =
-            LayoutControls(page, client.right, client.bottom, dpi_, true, window_->SplitPosition());
-        const std::pair<int, LayoutRect> controls[] = {
-            {2, l.menuButton},    {5, l.logPane},        {6, l.historyList}, {12, l.connect},
-            {15, l.transferText}, {21, l.debugLogCheck}, {23, l.save},       {25, l.splitter}};
-        for (const auto& [number, expected] : controls) {
-            EXPECT_EQ(Visible(number), expected != LayoutRect{}) << "control " << number;
-            if (expected != LayoutRect{}) {
-                EXPECT_EQ(Placed(number), expected) << "control " << number;
+// The rectangles are the layout's (native tables); the window places and shows by it.
+TEST_F(MainWindowTest, EveryPagePlacesItsControlsByTheLayoutAndShowsOnlyThem) {
+    for (const bool log : {false, true}) {
+        ASSERT_TRUE(WriteUartDebugLog(log));
+        for (const int page : {PAGE_CLIPBOARD, PAGE_SERIAL_SETTINGS, PAGE_SYSTEM}) {
+            SCOPED_TRACE("page " + std::to_string(page) + (log ? ", log on" : ", log off"));
+            window_->ShowOnPage(page);
+            PumpPending();
+            EXPECT_EQ(window_->CurrentPage(), page);
+            EXPECT_EQ(window_->LogShown(), log && page == PAGE_CLIPBOARD);
+            EXPECT_EQ(WindowText(Main()), std::wstring(PageTitle(page)));
+
+            RECT client{};
+            ::GetClientRect(Main(), &client);
+            const MainWindowLayout l = LayoutControls(page, client.right, client.bottom, dpi_, log,
+                                                      window_->SplitPosition());
+            // The layout leaves every control another page (or the hidden log) owns empty.
+            const std::pair<int, LayoutRect> controls[] = {
+                {1, l.clipboardHeading}, {2, l.menuButton},      {3, l.logHeading},
+                {4, l.clearLog},         {5, l.logPane},         {6, l.historyList},
+                {8, l.historyHeading},   {9, l.clearHistory},    {10, l.statusLine},
+                {11, l.portCombo},       {12, l.connect},        {13, l.disconnect},
+                {14, l.connectionState}, {15, l.transferText},   {17, l.cancelSend},
+                {18, l.settingsHeading}, {19, l.portLabel},      {20, l.settingsPortCombo},
+                {21, l.debugLogCheck},   {22, l.autostartCheck}, {23, l.save},
+                {24, l.cancelSettings},  {25, l.splitter}};
+            for (const auto& [number, expected] : controls) {
+                const bool shown = expected != LayoutRect{};
+                ASSERT_NE(Control(number), nullptr) << number;
+                EXPECT_EQ(Visible(number), shown) << "control " << number;
+                LayoutRect placed = Placed(number);
+                if (number == 11 || number == 20) {
+                    placed.h = expected.h;  // a combo box's window is its selection field
+                }
+                if (shown) {
+                    EXPECT_EQ(placed, expected) << "control " << number;
+                }
             }
+            EXPECT_FALSE(Visible(16));  // the progress bar shows only during a send
         }
-        EXPECT_FALSE(Visible(16));  // the progress bar shows only during a send
     }
 }
 
