@@ -1,6 +1,6 @@
-// The hidden host frame and the application object in one process under Wine: the tray callback
-// and menu, the bounded wait for a send that does not stop, and the second-instance path. Pages,
-// clicks, exit and restart are driven end to end elsewhere.
+// The hidden host frame and the application object in one process under Wine: the saved-port
+// reader, the bounded wait for a send that does not stop, the tray menu's owner, and the exit
+// order. Pages, clicks, second starts and restarts are driven end to end elsewhere.
 
 #include <windows.h>
 
@@ -157,7 +157,6 @@ class HostFrameTest : public GuiTest {
 
 // Reads the open pop-up menu from inside its modal loop, then closes it.
 struct MenuSnapshot {
-    std::vector<std::wstring> items;  // "-" for a separator
     HWND foreground = nullptr;
     UINT defaultItem = static_cast<UINT>(-1);  // by command
 };
@@ -170,39 +169,24 @@ void CALLBACK ReadOpenMenu(HWND, UINT, UINT_PTR timer, DWORD) {
     }
     ::KillTimer(nullptr, timer);
     auto menu = reinterpret_cast<HMENU>(::SendMessageW(menuWindow, MN_GETHMENU, 0, 0));
-    for (int i = 0; menu != nullptr && i < ::GetMenuItemCount(menu); ++i) {
-        wchar_t text[64] = {};
-        MENUITEMINFOW info{};
-        info.cbSize = sizeof(info);
-        info.fMask = MIIM_FTYPE | MIIM_STRING;
-        info.dwTypeData = text;
-        info.cch = 64;
-        ::GetMenuItemInfoW(menu, i, TRUE, &info);
-        g_snapshot->items.push_back((info.fType & MFT_SEPARATOR) ? L"-" : text);
-    }
     g_snapshot->foreground = ::GetForegroundWindow();
     g_snapshot->defaultItem = ::GetMenuDefaultItem(menu, FALSE, 0);
     ::EndMenu();
 }
 
-TEST_F(HostFrameTest, ContextMenuOpensTheTrayMenuOwnedByTheForegroundHostFrame) {
+// The menu's items and choices are driven end to end; here what Windows needs for the menu to
+// close when the user clicks elsewhere (its owner in the foreground) and its bold default item.
+TEST_F(HostFrameTest, TheTrayMenuIsOwnedByTheForegroundHostFrame) {
     auto frame = MakeFrame();
-    // Focus changes from showing the main window arrive from the X server a little later.
-    PumpMessages(300);
+    PumpMessages(300);  // focus changes from showing the main window arrive a little later
     MenuSnapshot snapshot;
     g_snapshot = &snapshot;
-    // Dispatched by the menu's own modal loop.
-    const UINT_PTR timer = ::SetTimer(nullptr, 0, 20, &ReadOpenMenu);
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 20, &ReadOpenMenu);  // runs in the menu's loop
     EXPECT_EQ(::SendMessageW(frame->Hwnd(), WM_TRAY_NOTIFY, IDR_TRAY_MENU, WM_CONTEXTMENU), 1);
     ::KillTimer(nullptr, timer);
     g_snapshot = nullptr;
-    ASSERT_EQ(snapshot.items, (std::vector<std::wstring>{L"显示主窗口", L"-", L"退出"}));
-    EXPECT_EQ(snapshot.defaultItem, static_cast<UINT>(ID_TRAY_SHOW_MAIN));  // shown in bold
+    EXPECT_EQ(snapshot.defaultItem, static_cast<UINT>(ID_TRAY_SHOW_MAIN));
     EXPECT_EQ(snapshot.foreground, frame->Hwnd());
-    // Built afresh each time: no menu is left behind for the next click.
-    PumpPending();
-    HWND left = ::FindWindowW(L"#32768", nullptr);
-    EXPECT_TRUE(left == nullptr || !::IsWindowVisible(left));
 }
 
 // The reader reuses the port read last while the port is open; a port chosen after a first
@@ -258,25 +242,6 @@ TEST_F(HostFrameTest, DestroyingDuringASendThatDoesNotStopWaitsFiveSecondsThenGo
     const int writes = port_->Writes();
     ::Sleep(50);
     EXPECT_EQ(port_->Writes(), writes);
-}
-
-TEST_F(HostFrameTest, SecondInstanceEndsWithoutWindowsAndFindsNoWindowOfItsOwnProcess) {
-    UniqueHandle running(::CreateMutexW(nullptr, TRUE, INSTANCE_MUTEX_NAME));
-    ASSERT_TRUE(running);
-    // A visible window of our own titled like the main window is not another instance.
-    UniqueWindow own(::CreateWindowExW(0, L"STATIC", L"zovrel", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0,
-                                       0, 100, 100, nullptr, nullptr, nullptr, nullptr));
-    ASSERT_TRUE(own);
-    EXPECT_EQ(FindRunningInstanceWindow(), nullptr);
-
-    CCP_MainApp app;
-    EXPECT_FALSE(app.InitInstance());
-    EXPECT_TRUE(app.FoundRunningInstance());
-    EXPECT_EQ(app.HostFrame(), nullptr);
-    EXPECT_EQ(::FindWindowW(nullptr, L"zovrel_host"), nullptr);
-    // Nothing was posted to our own window.
-    MSG message;
-    EXPECT_FALSE(::PeekMessageW(&message, own.Get(), WM_SHOW_MAIN, WM_SHOW_MAIN, PM_REMOVE));
 }
 
 // "退出": the loop's end destroys the host frame (tray icon, port, engine) before the exit

@@ -205,16 +205,5 @@ TEST_F(PaneSplitterTest, RealPointerDragKeepsTheBarUnderThePointer) {
     EXPECT_EQ(end.y - bar.top, grabOffset);
 }
 
-TEST_F(PaneSplitterTest, PaintsTheBarAndACentredGrip) {
-    // On the screen, painted by WM_PAINT: the fill beside the grip, and the grip's first pixel.
-    const int gripX = (owner_.width - Px(24)) / 2, gripY = (owner_.height - Px(2)) / 2;
-    EXPECT_TRUE(test_a::WaitForScreenColour(splitter_.Hwnd(), 2, 1, COLD));
-    EXPECT_TRUE(test_a::WaitForScreenColour(splitter_.Hwnd(), gripX, gripY, SPLITTER_GRIP_COLOUR));
-    test::SaveImageScreenshot(test::CaptureScreen(parent_.Hwnd(), true), L"splitter-cold");
-    ASSERT_TRUE(PutCursorOnBar());
-    EXPECT_TRUE(test_a::WaitForScreenColour(splitter_.Hwnd(), 2, 1, HOT));
-    test::SaveImageScreenshot(test::CaptureScreen(parent_.Hwnd(), true), L"splitter-hot");
-}
-
 }  // namespace
 }  // namespace zovrel::ui

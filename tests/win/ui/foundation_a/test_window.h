@@ -1,11 +1,9 @@
 #pragma once
 
 // A plain top-level window for the foundation tests: parent of the splitter, owner of the About
-// dialog, notify window of the tray icon. Paints white; messages can be watched.
+// dialog, notify window of the tray icon. Paints white.
 
 #include <windows.h>
-
-#include <functional>
 
 #include "base/win32_handle.h"
 #include "support/gui_test_support.h"
@@ -15,9 +13,6 @@ namespace zovrel::ui::test_a {
 
 class TestWindow : public WindowBase {
   public:
-    // Return true when the message was handled (the result is 0).
-    using Handler = std::function<bool(UINT message, WPARAM wParam, LPARAM lParam)>;
-
     bool Create(int width, int height, bool visible) {
         WNDCLASSEXW windowClass{};
         windowClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
@@ -27,18 +22,11 @@ class TestWindow : public WindowBase {
         return CreateOwnWindow(windowClass, 0, L"foundation test", style, 40, 40, width, height,
                                nullptr, nullptr);
     }
-    void SetHandler(Handler handler) { handler_ = std::move(handler); }
 
   protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
-        if (handler_ && handler_(message, wParam, lParam)) {
-            return 0;
-        }
         return DefaultHandling(message, wParam, lParam);
     }
-
-  private:
-    Handler handler_;
 };
 
 // Pumps messages until the screen shows `colour` at the client point (x, y): the window manager

@@ -74,7 +74,7 @@ class MainWindowTest : public test::GuiTest {
             openedFolders_.push_back(folder);
             return true;
         };
-        actions.showAbout = [this](HWND) { ++aboutShown_; };
+        actions.showAbout = [](HWND) {};
         actions.enumeratePorts = [this] { return ports_; };
         window_->SetDesktopActions(std::move(actions));
         ASSERT_TRUE(window_->Create(nullptr));
@@ -155,7 +155,6 @@ class MainWindowTest : public test::GuiTest {
     std::vector<UINT> boxTypes_;       // and their buttons and icons
     int boxAnswer_ = IDNO;
     std::vector<std::wstring> openedFolders_;
-    int aboutShown_ = 0;
     std::vector<PortInfo> ports_;
 };
 

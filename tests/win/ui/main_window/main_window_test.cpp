@@ -48,6 +48,7 @@ namespace {
 
 using test::PumpPending;
 
+// The rectangles are the layout's (native tables); the window places and shows by it.
 TEST_F(MainWindowTest, EveryPagePlacesItsControlsByTheLayoutAndShowsOnlyThem) {
     for (const bool log : {false, true}) {
         ASSERT_TRUE(WriteUartDebugLog(log));
@@ -90,15 +91,8 @@ TEST_F(MainWindowTest, EveryPagePlacesItsControlsByTheLayoutAndShowsOnlyThem) {
     }
 }
 
-TEST_F(MainWindowTest, ResizingFollowsTheLayoutAndThePageMinimumHolds) {
-    ASSERT_TRUE(WriteUartDebugLog(true));
+TEST_F(MainWindowTest, ThePageMinimumHolds) {
     window_->ShowOnPage(PAGE_CLIPBOARD);
-    SetClientSize(Px(230), Px(420));
-    const MainWindowLayout narrow =
-        LayoutControls(PAGE_CLIPBOARD, Px(230), Px(420), dpi_, true, window_->SplitPosition());
-    EXPECT_EQ(Placed(15), narrow.transferText);
-    EXPECT_EQ(Placed(5), narrow.logPane);
-
     // The minimum tracking size is the page's minimum client size as a window size.
     window_->SwitchPage(PAGE_SERIAL_SETTINGS);
     MINMAXINFO info{};
@@ -117,34 +111,21 @@ TEST_F(MainWindowTest, ResizingFollowsTheLayoutAndThePageMinimumHolds) {
     PumpPending();
     RECT client{};
     ::GetClientRect(Main(), &client);
-    EXPECT_GE(client.right, Px(360));
+    EXPECT_GE(client.right, minimum.width);
     EXPECT_EQ(client.bottom, Px(400));
 }
 
-TEST_F(MainWindowTest, BandsAndStaticBackgrounds) {
+// The bands paint the same through WM_PRINTCLIENT (what PrintWindow captures) as on the screen.
+TEST_F(MainWindowTest, BandsPaintTheSameWhenPrinted) {
     ASSERT_TRUE(WriteUartDebugLog(true));
     window_->ShowOnPage(PAGE_CLIPBOARD);
     PumpPending();
-    // The bands through WM_PRINTCLIENT (what PrintWindow captures), then the screen.
     const test::CapturedImage printed = test::CaptureWindow(Main());
-    ASSERT_TRUE(printed.IsValid());
-    EXPECT_EQ(printed.PixelAt(1, printed.Height() - 1), RGB(240, 240, 240));
     const test::CapturedImage image = CaptureOnScreen();
-    ASSERT_TRUE(image.IsValid());
-    const int w = image.Width();
-    const int h = image.Height();
-    // Top band above the heading, body between the headings and the list, bottom band left of
-    // the port combo box.
-    EXPECT_EQ(image.PixelAt(w / 2, 1), RGB(249, 249, 249));
-    EXPECT_EQ(image.PixelAt(w / 2, Px(58)), RGB(255, 255, 255));
-    EXPECT_EQ(image.PixelAt(Px(3), h - Px(12)), RGB(240, 240, 240));
-    // Static texts paint an opaque white background, even on the grey top band.
-    EXPECT_EQ(image.PixelAt(w - Px(44), Px(14)), RGB(255, 255, 255));
-    // The settings pages have no grey bottom band.
-    window_->ShowOnPage(PAGE_SERIAL_SETTINGS);
-    PumpPending();
-    const test::CapturedImage page1 = CaptureOnScreen();
-    EXPECT_EQ(page1.PixelAt(page1.Width() / 2, page1.Height() - Px(2)), RGB(255, 255, 255));
+    ASSERT_TRUE(printed.IsValid() && image.IsValid());
+    for (const POINT p : {POINT{image.Width() / 2, 1}, POINT{1, image.Height() - 1}}) {
+        EXPECT_EQ(printed.PixelAt(p.x, p.y), image.PixelAt(p.x, p.y)) << p.x << "," << p.y;
+    }
 }
 
 TEST_F(MainWindowTest, FontsLimitAndDpiChange) {
@@ -155,7 +136,6 @@ TEST_F(MainWindowTest, FontsLimitAndDpiChange) {
     } fonts[] = {
         {1, L"Segoe UI Bold", 90},
         {5, L"Consolas", 85},
-        {10, L"Segoe UI", 90},
     };
     const auto checkFonts = [&](int dpi) {
         for (const auto& f : fonts) {
@@ -187,27 +167,20 @@ TEST_F(MainWindowTest, FontsLimitAndDpiChange) {
     RECT client{};
     ::GetClientRect(Main(), &client);
     // The split scales with the DPI, then the layout clamps it to the new client height.
-    const MainWindowLayout l =
-        LayoutControls(PAGE_CLIPBOARD, client.right, client.bottom, newDpi, true, oldSplit * 3 / 2);
-    EXPECT_EQ(window_->SplitPosition(), l.splitPosition);
-    EXPECT_EQ(Placed(6), l.historyList);
-    EXPECT_EQ(Placed(5), l.logPane);
+    EXPECT_EQ(Placed(5), LayoutControls(PAGE_CLIPBOARD, client.right, client.bottom, newDpi, true,
+                                        oldSplit * 3 / 2)
+                             .logPane);
 }
 
-TEST_F(MainWindowTest, ClosingHidesAndShowMainBringsPageZeroBack) {
+// Closing hides (the whole-program runs bring it back); a minimised window comes back restored.
+TEST_F(MainWindowTest, ClosingHidesAndAMinimisedWindowComesBackRestored) {
     window_->ShowOnPage(PAGE_SYSTEM);
     PumpPending();
-    ASSERT_TRUE(::IsWindowVisible(Main()));
     ::SendMessageW(Main(), WM_CLOSE, 0, 0);
     EXPECT_TRUE(::IsWindow(Main()));
     EXPECT_FALSE(::IsWindowVisible(Main()));
-    EXPECT_FALSE(window_->Preview().IsShown());
-
-    ::PostMessageW(Main(), WM_SHOW_MAIN, 0, 0);
+    window_->ShowOnPage(PAGE_CLIPBOARD);
     PumpPending();
-    EXPECT_TRUE(::IsWindowVisible(Main()));
-    EXPECT_EQ(window_->CurrentPage(), PAGE_CLIPBOARD);
-
     // A minimised window comes back as well.
     ::ShowWindow(Main(), SW_MINIMIZE);
     test::PumpMessages(300);
@@ -241,81 +214,18 @@ TEST_F(MainWindowTest, SizeAndPositionAreRememberedWhenTheWindowHides) {
     EXPECT_NEAR(restored.right - restored.left, placed.right - placed.left, 2);
 }
 
-// Saves the screen while a pop-up menu is open (its own modal loop runs this timer), notes the
-// menu's items, and closes it.
-struct OpenMenu {
-    std::vector<std::wstring> items;
-    std::wstring shot;
-    RECT area{};
-};
-OpenMenu* g_openMenu = nullptr;
-
-void CALLBACK ReadAndCloseMenu(HWND, UINT, UINT_PTR timer, DWORD) {
-    HWND menuWindow = ::FindWindowW(L"#32768", nullptr);
-    if (menuWindow == nullptr || !::IsWindowVisible(menuWindow)) {
-        return;
-    }
-    ::KillTimer(nullptr, timer);
-    auto menu = reinterpret_cast<HMENU>(::SendMessageW(menuWindow, MN_GETHMENU, 0, 0));
-    for (int i = 0; menu != nullptr && i < ::GetMenuItemCount(menu); ++i) {
-        wchar_t text[64] = {};
-        ::GetMenuStringW(menu, static_cast<UINT>(i), text, 64, MF_BYPOSITION);
-        g_openMenu->items.push_back(text);
-    }
-    const wchar_t* dir = _wgetenv(L"ZOVREL_SCREENSHOT_DIR");
-    if (dir != nullptr && *dir != 0 && !g_openMenu->shot.empty()) {
-        // From the screen, where the menu is drawn over the window.
-        const RECT& a = g_openMenu->area;
-        HDC screen = ::GetDC(nullptr);
-        UniqueMemoryDC memory(::CreateCompatibleDC(screen));
-        UniqueBitmap bitmap(::CreateCompatibleBitmap(screen, a.right - a.left, a.bottom - a.top));
-        {
-            SelectedObject selected(memory.Get(), bitmap.Get());
-            ::BitBlt(memory.Get(), 0, 0, a.right - a.left, a.bottom - a.top, screen, a.left, a.top,
-                     SRCCOPY);
-        }
-        ::ReleaseDC(nullptr, screen);
-        ::CreateDirectoryW(dir, nullptr);
-        test::CaptureBitmap(bitmap.Get())
-            .SavePng(std::wstring(dir) + L"\\" + g_openMenu->shot + L".png");
-    }
-    ::EndMenu();
-}
-
-TEST_F(MainWindowTest, KeyboardFocusMarkRowMenuEscapeAndHighContrast) {
+TEST_F(MainWindowTest, FocusMarkAndHighContrast) {
     window_->ShowOnPage(PAGE_CLIPBOARD);
     PumpPending();
     HWND list = Control(6);
-    // A page shown afresh: the list has a row to act on, and the focus when the window has it.
-    EXPECT_EQ(::SendMessageW(list, LB_GETCURSEL, 0, 0), 0);
-    if (::GetActiveWindow() == Main()) {
-        EXPECT_EQ(::GetFocus(), list);
-    }
-    EXPECT_EQ(WindowText(Control(2)), L"菜单");  // the picture button's accessible name
 
-    // The focused row carries a frame in the focus colour along its top edge.
+    // The focused row carries a frame along its top edge.
     ::SetFocus(list);
     RECT row{};
     ::SendMessageW(list, LB_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&row));
     POINT top{row.left + Px(60), row.top};
     ::MapWindowPoints(list, Main(), &top, 1);
-    const test::CapturedImage focused = CaptureOnScreen();
-    EXPECT_EQ(focused.PixelAt(top.x, top.y), RGB(0, 95, 184));
     SaveScreenshot(L"main-focus-mark");
-
-    // The context-menu key opens the row menu beside the selected row: the files entry's has
-    // "打开目录" too. Closing it without a choice changes nothing.
-    OpenMenu menu;
-    menu.shot = L"main-row-menu";
-    ::GetWindowRect(Main(), &menu.area);
-    menu.area.right += Px(200);
-    g_openMenu = &menu;
-    const UINT_PTR timer = ::SetTimer(nullptr, 0, 20, &ReadAndCloseMenu);
-    ::SendMessageW(list, WM_KEYDOWN, VK_APPS, 0);
-    ::KillTimer(nullptr, timer);
-    g_openMenu = nullptr;
-    EXPECT_EQ(menu.items, (std::vector<std::wstring>{L"发送", L"删除", L"打开目录"}));
-    EXPECT_EQ(RowCount(), 3);
 
     // High Contrast (forced: Wine always reports it off), here with a black scheme.
     const int elements[] = {COLOR_WINDOW,        COLOR_WINDOWTEXT, COLOR_HIGHLIGHT,
@@ -337,14 +247,6 @@ TEST_F(MainWindowTest, KeyboardFocusMarkRowMenuEscapeAndHighContrast) {
     EXPECT_EQ(contrast.PixelAt(top.x, top.y + Px(30)), RGB(26, 235, 255));
     EXPECT_EQ(contrast.PixelAt(top.x, top.y), RGB(0, 0, 0));
     EXPECT_FALSE(window_->HighContrast());
-
-    // Esc: back from a settings page, hidden from the history page.
-    window_->ShowOnPage(PAGE_SYSTEM);
-    ::SendMessageW(Main(), WM_COMMAND, IDCANCEL, 0);
-    EXPECT_EQ(window_->CurrentPage(), PAGE_CLIPBOARD);
-    EXPECT_TRUE(::IsWindowVisible(Main()));
-    ::SendMessageW(Main(), WM_COMMAND, IDCANCEL, 0);
-    EXPECT_FALSE(::IsWindowVisible(Main()));
 }
 
 TEST_F(MainWindowTest, PostsFromAnotherThreadArriveInOrder) {
@@ -358,11 +260,8 @@ TEST_F(MainWindowTest, PostsFromAnotherThreadArriveInOrder) {
             EXPECT_TRUE(window_->PostLogText(L"line " + std::to_wstring(i)));
         }
         EXPECT_TRUE(window_->PostSendProgress(-1, L"等待设备应答"));
-        EXPECT_TRUE(window_->PostSendResult(false, L"传输超时"));
         auto entry = std::make_unique<ClipboardEntry>(test::TextEntry(L"来自设备的文本"));
         EXPECT_TRUE(window_->PostReceivedEntry(std::move(entry)));
-        EXPECT_TRUE(window_->PostHistoryChanged());
-        EXPECT_TRUE(window_->PostSerialStateChanged());
     });
     poster.join();
     PumpPending();
@@ -373,10 +272,6 @@ TEST_F(MainWindowTest, PostsFromAnotherThreadArriveInOrder) {
     EXPECT_EQ(TransferText(), L"等待设备应答");
     EXPECT_EQ(history_->GetEntryAt(0)->text, L"来自设备的文本");
     EXPECT_EQ(RowCount(), before + 1);
-    ClipboardEntry onClipboard;  // the received text is on the clipboard
-    ASSERT_TRUE(ReadClipboardEntry(nullptr, onClipboard));
-    EXPECT_EQ(onClipboard.text, L"来自设备的文本");
-    EXPECT_EQ(Status(), L"");
 
     // Null payloads are ignored.
     ::SendMessageW(Main(), WM_APPEND_LOG_TEXT, 0, 0);
