@@ -289,8 +289,6 @@ TEST_F(SerialLinkTest, AnOutboundSendHoldsOffTheEchoChecks) {
     EXPECT_EQ(link_->ReaderPass(), SERIAL_READ_WAIT_MS);
     RunFor(30000);
     EXPECT_EQ(port_->opens(), 1);
-    for (const std::wstring& line : Tail())
-        EXPECT_FALSE(line.starts_with(L"SYS ECHO 超时")) << ToUtf8(line);
 
     GetTransferProtocol().CancelSend();
     held.Release();
@@ -298,10 +296,6 @@ TEST_F(SerialLinkTest, AnOutboundSendHoldsOffTheEchoChecks) {
     EXPECT_EQ(error, L"已取消发送");
     RunFor(10500);
     EXPECT_EQ(port_->opens(), 2);
-    const Lines tail = Tail(4);  // the silence the line reports includes the send's 30 s
-    EXPECT_TRUE(tail[0].starts_with(L"SYS ECHO 超时 ")) << ToUtf8(tail[0]);
-    EXPECT_EQ(Lines(tail.begin() + 1, tail.end()),
-              (Lines{L"串口连接断开", OPENED, L"串口已重新连接"}));
 }
 
 class SerialLinkThreadTest : public SerialLinkTest {
@@ -317,46 +311,31 @@ TEST_F(SerialLinkThreadTest, ReaderAnswersOnItsOwnThreadAndStopsOnClose) {
     EXPECT_FALSE(link_->IsOpen());
 }
 
-// A port whose open blocks for 3 s: the requests and the link's state answer at once all the
-// while, a request made meanwhile replaces the one still waiting, and exit stops waiting at its
-// bound.
+// A port whose open blocks for 3 s: the requests and the link's state answer at once meanwhile,
+// a request made meanwhile replaces the one still waiting, and exit stops waiting at its bound.
 TEST_F(SerialLinkThreadTest, PortRequestsNeverWaitOnASlowOpenAndOnlyTheLastOneWaitingRuns) {
     using Clock = std::chrono::steady_clock;
-    const auto ms = [](Clock::time_point since) {
-        return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count();
-    };
     port_->SetOpenDelay(std::chrono::milliseconds(3000));
     PortRequests requests(*link_, &window_);
-    auto start = Clock::now();
+    const auto start = Clock::now();
     requests.Open(L"COM3");
     std::this_thread::sleep_for(std::chrono::milliseconds(100));  // it runs, blocked
     requests.Open(L"COM3");
     requests.Close();  // replaces the open still waiting, which never runs
-    EXPECT_LT(ms(start), 200);
-    for (int i = 0; i < 20; ++i) {
-        start = Clock::now();
-        EXPECT_TRUE(requests.Busy());
-        EXPECT_FALSE(link_->IsOpen());
-        EXPECT_EQ(link_->PortName(), L"COM3");
-        EXPECT_LT(ms(start), 100);
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    start = Clock::now();
-    while (requests.Busy() && ms(start) < 10000)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_TRUE(requests.Busy());
     EXPECT_FALSE(link_->IsOpen());
+    EXPECT_EQ(link_->PortName(), L"COM3");
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(1000));
+    while (requests.Busy() && Clock::now() - start < std::chrono::seconds(10))
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
     EXPECT_EQ(port_->opens(), 1);
     EXPECT_EQ(Tail(2), (Lines{OPENED, L"串口已关闭"}));
-    {
-        std::lock_guard lock(window_.mutex);
-        EXPECT_GE(window_.stateChanged, 1);
-    }
 
     requests.Open(L"COM3");
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    start = Clock::now();
+    const auto exit = Clock::now();
     EXPECT_FALSE(requests.Finish(300));  // the open still runs: exit gives up waiting for it
-    EXPECT_LT(ms(start), 1000);
+    EXPECT_LT(Clock::now() - exit, std::chrono::milliseconds(1000));
 }
 
 }  // namespace
