@@ -174,12 +174,8 @@ TEST_F(SerialLinkTest, TheReadWaitsLongOnlyWhileTheLineIsQuiet) {
 
     const Bytes query = BuildFrame(CHANNEL_TRANSFER, DEVICE_QUERY, 4);
     port_->DeviceSend(Bytes(query.begin(), query.begin() + 10));
-    EXPECT_EQ(link_->ReaderPass(), 0u);  // bytes came: the next pass is due at once
-    EXPECT_EQ(link_->ReaderPass(), SERIAL_READ_WAIT_MS);
-    EXPECT_EQ(port_->lastReadWait(), SERIAL_READ_WAIT_MS);
-    port_->DeviceSend(Bytes(query.begin() + 10, query.end()));
     link_->ReaderPass();
-    EXPECT_EQ(link_->ReaderPass(), SERIAL_IDLE_READ_WAIT_MS);
+    EXPECT_EQ(link_->ReaderPass(), SERIAL_READ_WAIT_MS);  // half a frame
 
     const Bytes data(640, 'm');
     DeviceStartsFile(data, L"slow.bin");

@@ -123,7 +123,7 @@ TEST_F(EngineTest, ChunksAreCheckedAndPlacedByTheirHead) {
     EXPECT_EQ(Answer(Finish()), 1);
 }
 
-TEST_F(EngineTest, FailedOrAbandonedFilesLeaveNothingBehind) {
+TEST_F(EngineTest, FailedFilesLeaveNothingBehind) {
     Bytes payload = PatternBytes(100), wrong = payload;
     wrong[3] ^= 0xFF;
     for (const Bytes* sent : {&payload, &wrong}) {  // incomplete, then whole but wrong
@@ -132,14 +132,6 @@ TEST_F(EngineTest, FailedOrAbandonedFilesLeaveNothingBehind) {
         EXPECT_EQ(Answer(Finish()), 1);
         EXPECT_TRUE(DayFolderNames().empty());
     }
-
-    // An abandoned session stays until a START_REQUEST, which discards its file first.
-    ASSERT_EQ(Answer(First(DATA_TYPE_FILE, payload, L"half.bin")), 0);
-    ASSERT_EQ(Answer(Middle(payload, 0, 50)), 0);
-    EXPECT_TRUE(GetTransferProtocol().IsReceiving());
-    EXPECT_EQ(Answer(BuildFrame(CHANNEL_TRANSFER, START_REQUEST, 3)), 0);
-    EXPECT_FALSE(GetTransferProtocol().IsReceiving());
-    EXPECT_TRUE(DayFolderNames().empty());
 }
 
 // Receives one whole file; true when every frame was answered with success.

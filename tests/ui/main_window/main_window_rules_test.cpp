@@ -56,7 +56,7 @@ TEST(MainWindowRules, PortComboChoices) {
         bool append;  // ignored on the settings page
     };
     const Case clipboard[] = {
-        {&two, L"COM5", 1, false},    {&two, L"com5", 1, false},  // letter case ignored
+        {&two, L"com5", 1, false},  // letter case ignored
         {&two, L"  COM3 ", 0, false},                             // trimmed here
         {&two, L"", 0, false},                                    // nothing saved: the first port
         {&none, L"", -1, false},                                  // nothing at all
@@ -207,7 +207,6 @@ TEST(MainWindowRules, HistoryListKeepsItsPlace) {
         {"no selection: the first row", 3, 0, -1, 3, false, 0, 0},
         {"shrank: selection and top kept inside", 3, 2, 2, 2, true, 0, 1},
         {"emptied", 5, 0, 3, 0, true, -1, 0},
-        {"first fill", 0, 0, -1, 3, true, 0, 0},
         {"unreadable list", -1, -1, -1, 3, true, 0, 2},
     };
     for (const auto& c : cases) {
