@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <filesystem>
+#include <future>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -243,30 +243,15 @@ TEST_F(SerialLinkTest, AFalseStartIsGivenUpOnceTheLineHasBeenQuietForASecond) {
 
 // A clock for a sender that must stay in the middle of its send: its first pause lasts until
 // the test releases it.
-class HeldTicks final : public TickSource {
-  public:
+struct HeldTicks final : TickSource {
     uint32_t Now() override { return 0; }
     void Sleep(uint32_t) override {
-        std::unique_lock<std::mutex> lock(mutex_);
-        sleeping_ = true;
-        changed_.notify_all();
-        changed_.wait(lock, [this] { return released_; });
+        std::call_once(once, [this] { sleeping.set_value(); });
+        released.wait();
     }
-    void WaitUntilSleeping() {
-        std::unique_lock<std::mutex> lock(mutex_);
-        changed_.wait(lock, [this] { return sleeping_; });
-    }
-    void Release() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        released_ = true;
-        changed_.notify_all();
-    }
-
-  private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    bool sleeping_ = false;
-    bool released_ = false;
+    std::once_flag once;
+    std::promise<void> sleeping, release;
+    std::shared_future<void> released = release.get_future().share();
 };
 
 // A device busy taking a transfer from the program may not send its heartbeat: a send holds off
@@ -280,14 +265,14 @@ TEST_F(SerialLinkTest, AnOutboundSendHoldsOffTheEchoChecks) {
     entry.text = L"hi";
     std::wstring error;
     std::thread sender([&] { GetTransferProtocol().Send(entry, nullptr, error, held); });
-    held.WaitUntilSleeping();
+    held.sleeping.get_future().wait();
     EXPECT_TRUE(GetTransferProtocol().IsSending());
     EXPECT_EQ(link_->ReaderPass(), SERIAL_READ_WAIT_MS);
     RunFor(30000);
     EXPECT_EQ(port_->opens(), 1);
 
     GetTransferProtocol().CancelSend();
-    held.Release();
+    held.release.set_value();
     sender.join();
     EXPECT_EQ(error, L"已取消发送");
     RunFor(10500);
