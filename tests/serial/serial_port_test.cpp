@@ -94,23 +94,13 @@ TEST(SerialPort, Raw8N1At2000000EchoesEveryByteReadsPromptlyAndNoticesTheUnplug)
     EXPECT_EQ(answer, Bytes{byte});
 
 #ifdef _WIN32
-    {  // closing ends a pending read and a stalled write at once, and takes the handle with it
-        DWORD handlesBefore = 0;
-        ::GetProcessHandleCount(::GetCurrentProcess(), &handlesBefore);
+    {  // closing ends a pending read and a stalled write at once; the reopens show it let go
         const std::string hold = "<<zovrel-test-hold>>";
         ASSERT_TRUE(port->WriteAll(reinterpret_cast<const uint8_t*>(hold.data()), hold.size()));
         const Bytes big(4 * 1024 * 1024, 0x33);  // more than every buffer on the way holds
         std::atomic<bool> wrote = true, read = true;
-        Clock::time_point writeEnd, readEnd;
-        std::thread writer([&] {
-            wrote = port->WriteAll(big.data(), big.size());
-            writeEnd = Clock::now();
-        });
-        std::thread waiter([&] {
-            uint8_t buffer[64];
-            read = port->Read(buffer, sizeof buffer, &n, 5000);
-            readEnd = Clock::now();
-        });
+        std::thread writer([&] { wrote = port->WriteAll(big.data(), big.size()); });
+        std::thread waiter([&] { read = port->Read(out.data(), 64, &n, 5000); });
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         start = Clock::now();
         port->Close();
@@ -118,15 +108,6 @@ TEST(SerialPort, Raw8N1At2000000EchoesEveryByteReadsPromptlyAndNoticesTheUnplug)
         waiter.join();
         EXPECT_LT(MsSince(start), 100);
         EXPECT_FALSE(wrote || read);
-        EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(writeEnd - start).count(),
-                  100);
-        EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(readEnd - start).count(),
-                  100);
-        DWORD handlesAfter = 0;
-        ::GetProcessHandleCount(::GetCurrentProcess(), &handlesAfter);
-        if (handlesBefore != 0) {  // Wine does not count them: there the reopen below must do
-            EXPECT_LT(handlesAfter, handlesBefore);  // the port's own handle went too
-        }
         std::this_thread::sleep_for(std::chrono::milliseconds(1600));  // the device reads again
         ASSERT_TRUE(port->Open(name, &error)) << error;
     }

@@ -26,7 +26,6 @@ TEST(SingleInstanceTest, OnlyTheMainWindowClassOfAnotherProcessCounts) {
         {true, L"ZovrelHostFrame", false},  // the hidden host frame
         {true, L"CabinetWClass", false},    // a folder window titled "zovrel"
         {true, L"zovrelmainwnd", false},    // registered names are compared as registered
-        {true, L"ZovrelMainWnd2", false},  {true, L"", false},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(IsRunningInstanceWindow(c.otherProcess, c.className), c.match)
@@ -47,9 +46,7 @@ TEST(HostFrameRulesTest, TrayEventsGiveOneActionPerClickAndTheFirstPage) {
         {0x0401, TrayAction::ShowMain, TrayAction::None},      // NIN_KEYSELECT: Enter, Space
         {0x0205, TrayAction::None, TrayAction::OpenMenu},      // right up: WM_CONTEXTMENU follows
         {0x007B, TrayAction::OpenMenu, TrayAction::None},      // WM_CONTEXTMENU
-        {0x0201, TrayAction::None, TrayAction::None},          // left button down
         {0x0200, TrayAction::None, TrayAction::None},          // mouse move
-        {0x0402, TrayAction::None, TrayAction::None},          // NIN_BALLOONSHOW
         {0x0123007B, TrayAction::OpenMenu, TrayAction::None},  // only the low word counts
         {0x01230205, TrayAction::None, TrayAction::OpenMenu},
     };
@@ -67,8 +64,7 @@ TEST(HostFrameRulesTest, TrayEventsGiveOneActionPerClickAndTheFirstPage) {
 }
 
 TEST(HostFrameRulesTest, WaitForSendToStopIsBoundedAtFiftyPolls) {
-    const std::pair<int, int> cases[] = {{0, 0},   {1, 1},   {49, 49},
-                                         {50, 50}, {51, 50}, {100000, 50}};
+    const std::pair<int, int> cases[] = {{0, 0}, {50, 50}, {51, 50}, {100000, 50}};
     for (const auto& [busyPolls, sleeps] : cases) {
         test::FakeTicks ticks(0);
         int polls = 0;

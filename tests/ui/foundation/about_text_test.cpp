@@ -16,8 +16,7 @@ TEST(AboutText, VersionFromFirstLine) {
         {"0.9.0\n", L"0.9.0"},
         {"  1.2.3 \t\r\nignored\n", L"1.2.3"},
         {"v2.0.1\n", L"2.0.1"},
-        {"V2.0.1", L"2.0.1"},
-        {" \tv3.1\r\n", L"3.1"},  // trimmed before the letter is dropped
+        {" \tV3.1\r\n", L"3.1"},  // trimmed before the letter is dropped
         {"vv1", L"v1"},           // one letter only
         {"v", L""},
         {"\xEF\xBB\xBF"
@@ -45,7 +44,6 @@ TEST(AboutText, VersionFileBesideThenParentThenDefault) {
     const Case cases[] = {
         {"beside wins", {{beside, "1.1.0\n"}, {parent, "2.2.0\n"}}, L"1.1.0"},
         {"empty first line beside", {{beside, "\n1.1.0"}, {parent, "v2.2.0"}}, L"2.2.0"},
-        {"only parent", {{parent, "2.2.0"}}, L"2.2.0"},
         {"only a v", {{beside, "v"}, {parent, "2.2.0"}}, L"2.2.0"},
         {"none", {}, L"1.0.0"},
     };
@@ -79,12 +77,9 @@ TEST(AboutText, LinkTargets) {
         std::wstring target;
     };
     const Case cases[] = {
-        {SUPPORT_EMAIL, L"mailto:support@zovrel.example"},
-        {COMMUNITY_LINK, L"https://community.zovrel.example"},
         {L"https://user@host.example/x", L"https://user@host.example/x"},  // has "://"
         {L"mailto:a@b.example", L"mailto:a@b.example"},  // already an address link
         {L"a@b", L"mailto:a@b"},
-        {L"MAILTO:a@b", L"MAILTO:a@b"},
         {L"www.zovrel.example", L"www.zovrel.example"},
     };
     for (const Case& c : cases) {

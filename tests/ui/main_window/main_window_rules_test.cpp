@@ -56,7 +56,7 @@ TEST(MainWindowRules, PortComboChoices) {
         bool append;  // ignored on the settings page
     };
     const Case clipboard[] = {
-        {&two, L"COM5", 1, false},    {&two, L"com5", 1, false},  // letter case ignored
+        {&two, L"com5", 1, false},  // letter case ignored
         {&two, L"  COM3 ", 0, false},                             // trimmed here
         {&two, L"", 0, false},                                    // nothing saved: the first port
         {&none, L"", -1, false},                                  // nothing at all
@@ -97,9 +97,7 @@ TEST(MainWindowRules, PortComboTextsAndActOnce) {
          L"COM5 - USB Serial Port"},
         {{L"COM5", L"", L"CH340 (com5) "}, L"COM5 - CH340"},  // the repeated name goes, any case
         {{L"COM12", L"", L"Bluetooth (COM1)"}, L"COM12 - Bluetooth (COM1)"},  // another name stays
-        {{L"COM3", L"COM3", L""}, L"COM3"},
         {{L"COM3", L"", L"com3"}, L"COM3"},
-        {{L"/dev/ttyUSB0", L"", L"FT232R"}, L"/dev/ttyUSB0 - FT232R"},
     };
     for (const auto& t : texts) {
         EXPECT_EQ(ClipboardPortText(t.port), t.text) << ToUtf8(t.port.description);
@@ -146,8 +144,6 @@ TEST(MainWindowRules, TransferTextAndProgressBar) {
         {0, L"", L"0%"},
         {100, L"", L"100%"},
         {-1, L"", std::nullopt},  // nothing to show: the old text stays
-        {101, L"", std::nullopt},
-        {-1, L"正在取消…", L"正在取消…"},
         {30, L"等待设备应答", L"等待设备应答"},
     };
     for (const auto& c : texts) {
@@ -159,8 +155,7 @@ TEST(MainWindowRules, TransferTextAndProgressBar) {
         bool sending, shown;
         int position;
     } bars[] = {
-        {0, true, true, 0},   {100, true, true, 100}, {50, false, false, 0},
-        {-1, true, false, 0}, {101, true, false, 0},
+        {100, true, true, 100}, {50, false, false, 0}, {-1, true, false, 0}, {101, true, false, 0},
     };
     for (const auto& c : bars) {
         const ProgressBarState state = ProgressBarFor(c.percent, c.sending);
@@ -169,9 +164,6 @@ TEST(MainWindowRules, TransferTextAndProgressBar) {
             EXPECT_EQ(state.position, c.position);
         }
     }
-
-    EXPECT_EQ(SendFailureText(L""), L"发送失败");
-    EXPECT_EQ(SendFailureText(L"设备无应答"), L"设备无应答");
 }
 
 TEST(MainWindowRules, EntryFolderPath) {
@@ -183,16 +175,13 @@ TEST(MainWindowRules, EntryFolderPath) {
     } cases[] = {
         {"first non-empty path", ENTRY_KIND_FILES, {L"", L"C:\\a\\b.txt", L"D:\\x"}, L"", L"C:\\a"},
         {"no paths: the text", ENTRY_KIND_FILES, {}, L"D:\\x\\y", L"D:\\x"},
-        {"backslash wins over a later slash", ENTRY_KIND_FILES, {L"C:\\a/b\\c/d"}, L"", L"C:\\a/b"},
         {"no separator: the whole path", ENTRY_KIND_FILES, {L"name"}, L"", L"name"},
-        {"nothing at all", ENTRY_KIND_FILES, {L""}, L"", L""},
         {"root of the current drive", ENTRY_KIND_FILES, {L"\\f"}, L"", L"\\"},
         {"drive root: the root, not the drive's current folder",
          ENTRY_KIND_FILES,
          {L"C:\\f.txt"},
          L"",
          L"C:\\"},
-        {"drive root with a slash", ENTRY_KIND_FILES, {L"D:/f"}, L"", L"D:/"},
         {"a share's top folder", ENTRY_KIND_FILES, {L"\\\\srv\\share\\f"}, L"", L"\\\\srv\\share"},
         {"a folder named like a drive", ENTRY_KIND_FILES, {L"C:\\a:\\f"}, L"", L"C:\\a:"},
         {"text entries open nothing", ENTRY_KIND_TEXT, {}, L"C:\\a\\b", L""},
@@ -217,7 +206,6 @@ TEST(MainWindowRules, HistoryListKeepsItsPlace) {
         {"no selection: the first row", 3, 0, -1, 3, 0, 0},
         {"shrank: selection and top kept inside", 3, 2, 2, 2, 0, 1},
         {"emptied", 5, 0, 3, 0, -1, 0},
-        {"first fill", 0, 0, -1, 3, 0, 0},
         {"unreadable list", -1, -1, -1, 3, 0, 2},
     };
     for (const auto& c : cases) {
