@@ -1,13 +1,10 @@
 #pragma once
 
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <string>
 
 // A failed property is a crash libFuzzer records, in every build type.
 #define FUZZ_CHECK(condition)                                                                  \
@@ -18,24 +15,9 @@
         }                                                                                      \
     } while (0)
 
-// A folder of this process, in memory where possible, emptied between inputs and removed at exit.
-struct ScratchFolder {
-    std::filesystem::path path;
-    explicit ScratchFolder(const std::string& name) {
-        std::error_code ec;
-        path = std::filesystem::is_directory("/dev/shm", ec)
-                   ? "/dev/shm"
-                   : std::filesystem::temp_directory_path();
-        path /= name + "-" + std::to_string(::getpid());
-        std::filesystem::create_directories(path);
-    }
-    ~ScratchFolder() {
-        std::error_code ec;
-        std::filesystem::remove_all(path, ec);
-    }
-    void Empty() const {
-        std::error_code ec;
-        for (const auto& item : std::filesystem::directory_iterator(path, ec))
-            std::filesystem::remove_all(item.path(), ec);
-    }
-};
+// Empties a scratch folder between inputs.
+inline void EmptyFolder(const std::filesystem::path& path) {
+    std::error_code ec;
+    for (const auto& item : std::filesystem::directory_iterator(path, ec))
+        std::filesystem::remove_all(item.path(), ec);
+}

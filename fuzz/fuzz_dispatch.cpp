@@ -12,6 +12,7 @@
 #include "protocol/message_bodies.h"
 #include "recording_notifier.h"
 #include "settings/data_root.h"
+#include "test_support.h"
 #include "transfer/received_content.h"
 #include "transfer/serial_channel.h"
 #include "transfer/transfer_protocol.h"
@@ -28,13 +29,11 @@ struct NullSerial : zovrel::SerialChannel {
 };
 
 // The data root of the whole run.
-const ScratchFolder& Root() {
-    static const struct DataRoot : ScratchFolder {
-        DataRoot() : ScratchFolder("zovrel-fuzz-dispatch") {
-            zovrel::SetDataRootForProcess(zovrel::TextFromPath(path));
-        }
+const fs::path& Root() {
+    static const struct DataRoot : zovrel::test::TempFolder {
+        DataRoot() : TempFolder("zovrel-fuzz-dispatch") { zovrel::SetDataRootForProcess(Text()); }
     } root;
-    return root;
+    return root.Path();
 }
 
 uint8_t Channel(uint8_t selector) {
@@ -75,11 +74,11 @@ void FixUp(uint16_t type, uint8_t flags, Bytes& body) {
 // Only today's folder under "files", only plain files in it, all with clean names.
 void CheckNothingStrayed() {
     std::error_code ec;
-    for (const auto& item : fs::directory_iterator(Root().path, ec)) {
+    for (const auto& item : fs::directory_iterator(Root(), ec)) {
         const std::string name = item.path().filename().string();
         FUZZ_CHECK(name == "files" || name == "logs" || name == "clipboard_images");
     }
-    for (const auto& day : fs::directory_iterator(Root().path / "files", ec)) {
+    for (const auto& day : fs::directory_iterator(Root() / "files", ec)) {
         FUZZ_CHECK(day.is_directory());
         for (const auto& item : fs::directory_iterator(day.path(), ec)) {
             FUZZ_CHECK(fs::is_regular_file(fs::symlink_status(item.path())));
@@ -122,6 +121,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     engine.Detach();  // also drops an unfinished received file
     CheckNothingStrayed();
-    Root().Empty();
+    EmptyFolder(Root());
     return 0;
 }

@@ -54,5 +54,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (ParseTransferDescriptor(data, size, direct))
         CheckAccepted(data, size, direct);
     CheckRoundTrip(data, size);
+
+    MiddleHead head;
+    FUZZ_CHECK(ParseMiddleHead(data, size, head) == (size >= MIDDLE_HEAD_SIZE));
     return 0;
 }

@@ -7,6 +7,7 @@
 #include "base/paths.h"
 #include "clipboard/history_files.h"
 #include "fuzz_check.h"
+#include "test_support.h"
 
 namespace {
 
@@ -25,8 +26,8 @@ std::vector<int64_t> Ids(const zovrel::HistoryState& s) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const ScratchFolder scratch("zovrel-fuzz-history");
-    scratch.Empty();
+    static const zovrel::test::TempFolder scratch("zovrel-fuzz-history");
+    EmptyFolder(scratch.Path());
     const std::string_view input(reinterpret_cast<const char*>(data), size);
     size_t start = 0;
     for (int piece = 0; start <= input.size() && piece < 64; ++piece) {
@@ -35,12 +36,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                                  : piece % 2 == 1
                                      ? std::to_string((piece + 1) / 2) + ".meta"
                                      : std::to_string(piece / 2) + CONTENT[piece / 2 % 5];
-        std::ofstream(scratch.path / name, std::ios::binary)
+        std::ofstream(scratch.Path() / name, std::ios::binary)
             .write(input.data() + start, static_cast<std::streamsize>(cut - start));
         start = cut + CUT.size();
     }
 
-    const std::wstring folder = zovrel::TextFromPath(scratch.path);
+    const std::wstring folder = scratch.Text();
     zovrel::HistoryState state;
     zovrel::HistoryFiles files(folder);
     const bool loaded = files.LoadHistoryFiles(state);

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "clipboard/dib.h"
 #include "fuzz_check.h"
 #include "ui/image_scaling.h"
 
@@ -51,6 +52,11 @@ unsigned __int128 BytesGdiReads(const uint8_t* p) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // A copy of exactly `size` bytes, so any read past the end is caught.
     std::vector<uint8_t> block(data, data + size);
+    // The clipboard's length of a DIB stays inside the block and depends on nothing past it.
+    if (const size_t total = zovrel::DibTotalSize(block.data(), block.size())) {
+        FUZZ_CHECK(total >= 40 && total <= size && zovrel::IsDibHeader(block.data(), size));
+        FUZZ_CHECK(zovrel::DibTotalSize(block.data(), total) == total);
+    }
     if (const auto dib = zovrel::ui::ReadPackedDib(block.data(), block.size())) {
         FUZZ_CHECK(dib->width > 0 && dib->height != 0);
         FUZZ_CHECK(dib->pixelOffset >= dib->headerSize && dib->pixelOffset < size);

@@ -1,6 +1,7 @@
 #include <cstring>
 
 #include "fuzz_check.h"
+#include "protocol/diagnostics.h"
 #include "protocol/frame_codec.h"
 
 using namespace zovrel;
@@ -19,6 +20,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const size_t cut = size > 0 ? data[0] % (size + 1) : 0;
     FUZZ_CHECK(ProtocolChecksumContinue(ProtocolChecksum(data, cut), data + cut, size - cut, cut) ==
                whole);
+
+    // The log's summary and hex text take any bytes.
+    FUZZ_CHECK(!FrameSummary(data, size).empty());
+    FUZZ_CHECK(size == 0 || HexBytes(data, size).size() == size * 3 - 1);
 
     FrameHeader header;
     const bool hasHeader = ParseFrameHeader(data, size, header);

@@ -9,11 +9,10 @@ import subprocess
 import sys
 import tempfile
 import threading
-import time
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from harness import WINE_RUN, ComPort, Sim  # noqa: E402
+from harness import WINE_RUN, ComPort, Sim, poll  # noqa: E402
 
 CLI = os.environ.get("ZOVREL_CLI", "")
 UNDER_WINE = bool(WINE_RUN)
@@ -42,13 +41,9 @@ class Cli:
 
     def wait_line(self, text, timeout=20.0, after=0):
         """The index of the first line from `after` on that contains `text`."""
-        deadline = time.monotonic() + timeout
-        while time.monotonic() < deadline:
-            for i in range(after, len(self.lines)):
-                if text in self.lines[i]:
-                    return i
-            time.sleep(0.02)
-        raise AssertionError("no line %r; last lines: %s" % (text, self.lines[-25:]))
+        return poll(lambda: next((i + 1 for i in range(after, len(self.lines))
+                                  if text in self.lines[i]), 0), timeout, 0.02,
+                    lambda: "no line %r; last lines: %s" % (text, self.lines[-25:])) - 1
 
     def stop(self, how=signal.SIGINT, timeout=30):
         """Sends Ctrl+C as a user would (or another signal, or none); returns the exit code."""

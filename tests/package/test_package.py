@@ -96,12 +96,6 @@ class InstalledCopy(unittest.TestCase):
         size_kib = sum(os.path.getsize(os.path.join(folder, n)) for n in PROGRAM_FILES) / 1024
         self.assertAlmostEqual(entry["EstimatedSize"], size_kib, delta=4)
 
-    def test_silent_install_lays_down_program_shortcut_and_uninstall_entry(self):
-        self.assertEqual(prefix.install(SETUP), 0)
-        self.assert_installed(prefix.install_dir)
-        # The installed copy is not portable: its data goes to the roaming folder.
-        self.assertFalse(os.path.exists(prefix.unix(prefix.install_dir + r"\portable")))
-
     def test_installed_program_keeps_its_data_in_roaming_folder_and_blocks_setup(self):
         self.assertEqual(prefix.install(SETUP), 0)
         program = Program(self, prefix.install_dir + r"\zovrel.exe")

@@ -348,10 +348,7 @@ TEST(EchoTlv, AcceptsOneToFortyValueBytesAndNamesEachRejection) {
     }
 }
 
-TEST(Limits, PayloadLimitsChunkSizesAndFileNames) {
-    EXPECT_EQ(MaxPayloadForType(DATA_TYPE_TEXT), 1048576u);
-    EXPECT_EQ(MaxPayloadForType(DATA_TYPE_IMAGE), 10485760u);
-    EXPECT_FALSE(MaxPayloadForType(DATA_TYPE_FILE).has_value());
+TEST(Limits, ChunkSizesAndFileNames) {
     EXPECT_EQ(ChunkSizeFromDevice(10304), 10240u);
     EXPECT_EQ(ChunkSizeFromDevice(65), 1u);
     EXPECT_EQ(ChunkSizeFromDevice(0), DEFAULT_CHUNK_SIZE);

@@ -30,15 +30,16 @@ QUIET = dict(stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
 def poll(what, timeout, interval=0.05, message=None):
-    """Calls `what` until it returns something true; that value, or AssertionError."""
+    """Calls `what` until it returns something true; that value, or AssertionError (its text
+    `message`, or what `message()` gives then)."""
     deadline = time.monotonic() + timeout
     while True:
         value = what()
         if value:
             return value
         if time.monotonic() >= deadline:
-            raise AssertionError(message or "timed out waiting for %s" % getattr(
-                what, "__name__", what))
+            raise AssertionError((message() if callable(message) else message) or
+                                 "timed out waiting for %s" % getattr(what, "__name__", what))
         time.sleep(interval)
 
 
@@ -332,12 +333,6 @@ class Desktop:
         self.run("convert", "ppm:-", path, input=previous)
         return path
 
-    def pixel(self, path, x, y):
-        """(r, g, b) of one pixel of a screenshot."""
-        out = self.run("convert", path, "-crop", "1x1+%d+%d" % (x, y), "-depth", "8", "txt:-")
-        colour = out.splitlines()[-1].split("#")[1][:6]
-        return tuple(int(colour[i:i + 2], 16) for i in (0, 2, 4))
-
     # --- the X clipboard ---
     def copy_text(self, text, target=()):
         copy_text(text, self.env, target)
@@ -445,7 +440,7 @@ class Program:
         def find():
             lines = self.log()
             return next((i + 1 for i in range(after, len(lines)) if text in lines[i]), 0)
-        return poll(find, timeout, message="no log line %r; last lines: %s" % (
+        return poll(find, timeout, message=lambda: "no log line %r; last lines: %s" % (
             text, self.log()[-15:])) - 1
 
     def history(self):
@@ -488,12 +483,6 @@ class MainLayout:
 
     def cancel_send(self):
         return self.w - 60 + 26, self.h - 28 + 12
-
-    def progress_bar(self):
-        """(x, y, width, height), or None when the window is too narrow to show it."""
-        if self.w - 66 <= self.c + 328:
-            return None
-        return self.c + 310, self.h - 22, self.w - 66 - (self.c + 310), 12
 
     def row_button(self, heights, row, part):
         """Centre of "发送", "删除" or "打开目录" on a row, given the rows' heights (60, or 108
