@@ -59,13 +59,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     FUZZ_CHECK(state.entries.empty() || state.current.id > 0);
 
-    // Saved with every fingerprint known, each one loads back as stored.
+    // Saved with every fingerprint known, each one loads back as stored while its entry is the
+    // same, and is never wrong for it. (An entry can change in the round trip: a stray .files
+    // beside a text entry is not saved again.)
     files.SaveHistoryFiles(state);
     zovrel::HistoryState again;
     zovrel::HistoryFiles(folder).LoadHistoryFiles(again);
     FUZZ_CHECK(Ids(again) == Ids(state));
     FUZZ_CHECK(again.nextId == state.nextId);
-    for (size_t i = 0; i < again.entries.size(); ++i)
-        FUZZ_CHECK(again.entries[i].fingerprint == state.entries[i].fingerprint);
+    for (size_t i = 0; i < again.entries.size(); ++i) {
+        const std::wstring fresh = zovrel::ComputeFingerprint(again.entries[i].entry);
+        FUZZ_CHECK(again.entries[i].fingerprint.empty() || again.entries[i].fingerprint == fresh);
+        if (fresh == state.entries[i].fingerprint)
+            FUZZ_CHECK(again.entries[i].fingerprint == fresh);
+    }
     return 0;
 }

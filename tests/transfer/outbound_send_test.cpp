@@ -306,8 +306,11 @@ TEST_F(OutboundFileSendTest, EveryFileArrivesWholeUntilOneFails) {
         Texts delivered;
     } cases[] = {
         {"all", {a, folder, b}, L"", L"100:2/2 100%, -1:100%", {L"a.bin:25000:ok", L"b.txt:1:ok"}},
-        {"missing", {a, missing, b}, L"第 2/3 个文件发送失败: 文件不存在: " + missing,
-         L"100:1/3 100%", {L"a.bin:25000:ok"}},
+        {"missing",
+         {a, missing, b},
+         L"第 2/3 个文件发送失败: 文件不存在: " + missing,
+         L"100:1/3 100%",
+         {L"a.bin:25000:ok"}},
         {"cancel", {a, a, b}, L"已取消发送", L"-1:41% 已取消", {L"a.bin:25000:ok"}},
         {"folders only", {folder, folder}, L"没有可发送的文件", L"", {}},
     };

@@ -16,9 +16,8 @@ namespace fs = std::filesystem;
 
 TEST(SafeReceivedFileName, OrdinaryNamesStayAndDangerousOnesAreMadeHarmless) {
     std::vector<std::pair<std::wstring, std::wstring>> cases;
-    for (const auto* c :
-         {L"x::$DATA=x__$DATA", L"a\x01\x1f_=a___", L"w<h>|?\"*=w_h_____", L"name. . .=name",
-          L"..=", L". ="}) {
+    for (const auto* c : {L"x::$DATA=x__$DATA", L"a\x01\x1f_=a___", L"w<h>|?\"*=w_h_____",
+                          L"name. . .=name", L"..=", L". ="}) {
         const std::wstring s = c;
         cases.emplace_back(s.substr(0, s.find(L'=')), s.substr(s.find(L'=') + 1));
     }

@@ -19,12 +19,9 @@ TEST(ImageExtension, LastComponentsSuffixLowerCasedAndOnlyDibIsPacked) {
         const wchar_t* extension;
         bool packedDib;
     } cases[] = {
-        {L"photo.PNG", L".png", false},
-        {L"  shot.DIB \t", L".dib", true},
-        {L"C:\\a.b\\noext", L"", false},
-        {L"folder.d/file\\pic.Jpeg", L".jpeg", false},
-        {L"clip.dib.png", L".png", false},
-        {L"dib", L"", false},
+        {L"photo.PNG", L".png", false},    {L"  shot.DIB \t", L".dib", true},
+        {L"C:\\a.b\\noext", L"", false},   {L"folder.d/file\\pic.Jpeg", L".jpeg", false},
+        {L"clip.dib.png", L".png", false}, {L"dib", L"", false},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(ImageExtension(c.name), c.extension) << ToUtf8(c.name);
@@ -37,11 +34,8 @@ TEST(PixelLimit, SixtyFourMegapixels) {
         int64_t width, height;
         bool ok;
     } cases[] = {
-        {8192, 8192, true},
-        {1, kMaxImagePixels + 1, false},
-        {0, 5, false},
-        {5, -1, false},
-        {INT_MAX, INT_MAX, false},
+        {8192, 8192, true}, {1, kMaxImagePixels + 1, false}, {0, 5, false},
+        {5, -1, false},     {INT_MAX, INT_MAX, false},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(IsWithinPixelLimit(c.width, c.height), c.ok) << c.width << " x " << c.height;
@@ -54,7 +48,7 @@ TEST(FitInside, ShrinksToTheBoxAndNeverEnlarges) {
         std::optional<ImageSize> result;
     } cases[] = {
         {1, 1000, 24, 24, ImageSize{1, 24}},
-        {10, 10, 24, 24, ImageSize{10, 10}},  // small stays small
+        {10, 10, 24, 24, ImageSize{10, 10}},   // small stays small
         {3, 2, 2, 2, ImageSize{2, 1}},         // 1.33 rounds down
         {100, 50, 33, 33, ImageSize{33, 17}},  // 16.5 rounds up
         {20000, 1, 10, 10, ImageSize{10, 1}},

@@ -76,8 +76,10 @@ TEST(MainWindowLayout, ConnectionBarNeverOverlapsAndTransferTextKeepsForty) {
 }
 
 TEST(MainWindowLayout, SettingsPagesAtTheirMinimum) {
-    for (const auto& [page, dpi] : {std::pair{PAGE_SERIAL_SETTINGS, 96}, {PAGE_SYSTEM, 96},
-                                   {PAGE_SERIAL_SETTINGS, 144}, {PAGE_SYSTEM, 144}}) {
+    for (const auto& [page, dpi] : {std::pair{PAGE_SERIAL_SETTINGS, 96},
+                                    {PAGE_SYSTEM, 96},
+                                    {PAGE_SERIAL_SETTINGS, 144},
+                                    {PAGE_SYSTEM, 144}}) {
         SCOPED_TRACE(std::to_string(page) + " at " + std::to_string(dpi));
         const ClientSize size = PageMinimumClientSize(page, dpi);
         const MainWindowLayout l = LayoutControls(page, size.width, size.height, dpi, true, 400);

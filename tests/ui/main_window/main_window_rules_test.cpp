@@ -56,11 +56,11 @@ TEST(MainWindowRules, PortComboChoices) {
         bool append;  // ignored on the settings page
     };
     const Case clipboard[] = {
-        {&two, L"com5", 1, false},  // letter case ignored
-        {&two, L"  COM3 ", 0, false},                             // trimmed here
-        {&two, L"", 0, false},                                    // nothing saved: the first port
-        {&none, L"", -1, false},                                  // nothing at all
-        {&two, L"COM7", 2, true},  // saved but unplugged: appended and selected
+        {&two, L"com5", 1, false},     // letter case ignored
+        {&two, L"  COM3 ", 0, false},  // trimmed here
+        {&two, L"", 0, false},         // nothing saved: the first port
+        {&none, L"", -1, false},       // nothing at all
+        {&two, L"COM7", 2, true},      // saved but unplugged: appended and selected
         {&none, L" COM7 ", 0, true},
     };
     for (const Case& c : clipboard) {
@@ -155,7 +155,10 @@ TEST(MainWindowRules, TransferTextAndProgressBar) {
         bool sending, shown;
         int position;
     } bars[] = {
-        {100, true, true, 100}, {50, false, false, 0}, {-1, true, false, 0}, {101, true, false, 0},
+        {100, true, true, 100},
+        {50, false, false, 0},
+        {-1, true, false, 0},
+        {101, true, false, 0},
     };
     for (const auto& c : bars) {
         const ProgressBarState state = ProgressBarFor(c.percent, c.sending);
