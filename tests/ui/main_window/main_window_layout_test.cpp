@@ -105,13 +105,9 @@ TEST(MainWindowLayout, ClampSplitPosition) {
         int dpi, expected;
     } cases[] = {
         // Layout: available = H - 32; with the log the list gets 60 .. H - 168.
-        {400, 668, true, 96, 400},
-        {10, 668, true, 96, 60},
-        {1000, 668, true, 96, 532},
-        {400, 196, true, 96, 60},  // H = 228: the list keeps 60
-        // Log hidden: 60 .. available - 60.
-        {1000, 668, false, 96, 608},
-        // 144 DPI: top 48, bounds scaled.
+        {10, 668, true, 96, 60},      {1000, 668, true, 96, 532},
+        {400, 196, true, 96, 60},     // H = 228: the list keeps 60
+        {1000, 668, false, 96, 608},  // log hidden: 60 .. available - 60
         {2000, 1002, true, 144, 798},
     };
     for (const auto& c : cases) {
@@ -120,24 +116,6 @@ TEST(MainWindowLayout, ClampSplitPosition) {
             << c.split << " in " << c.available << (c.logShown ? " with log" : " without log")
             << " at " << c.dpi;
     }
-}
-
-TEST(MainWindowLayout, PageMinimumsAndFonts) {
-    const struct {
-        int page, dpi;
-        ClientSize size;
-    } cases[] = {
-        {PAGE_CLIPBOARD, 96, {210, 360}},
-        {PAGE_SERIAL_SETTINGS, 96, {360, 200}},
-        {PAGE_SYSTEM, 96, {320, 160}},
-        {PAGE_CLIPBOARD, 144, {315, 540}},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(PageMinimumClientSize(c.page, c.dpi), c.size) << c.page << " at " << c.dpi;
-    }
-    // 9 pt and 8.5 pt as character heights.
-    EXPECT_EQ(FontHeightForTenthsOfPoint(90, 96), -12);
-    EXPECT_EQ(FontHeightForTenthsOfPoint(85, 144), -17);
 }
 
 TEST(MainWindowLayout, FitIntoWorkArea) {
