@@ -86,91 +86,65 @@ TEST(FitHeight, ScalesToTheBoxHeightAndCutsAtTheBoxWidth) {
     }
 }
 
-// A packed DIB: header of `headerSize` bytes, `table` bytes of colour table or masks, then
-// `pixels` bytes.
-struct DibShape {
-    uint32_t headerSize = 40;
-    int32_t width = 2;
-    int32_t height = 2;
-    uint16_t bitCount = 32;
-    uint32_t compression = 0;
-    uint32_t imageSize = 0;
-    uint32_t coloursUsed = 0;
-    size_t table = 0;
-    size_t pixels = 16;
-};
+using test::DibHeader;
 
-Bytes MakeDib(const DibShape& s) {
-    return test::PackedDib({.size = s.headerSize,
-                            .width = s.width,
-                            .height = s.height,
-                            .bitCount = s.bitCount,
-                            .compression = s.compression,
-                            .imageSize = s.imageSize,
-                            .coloursUsed = s.coloursUsed},
-                           Bytes(s.table + s.pixels));
+Bytes MakeDib(const DibHeader& header, size_t tail) {  // colour table or masks, then pixels
+    return test::PackedDib(header, Bytes(tail));
 }
 
 TEST(ReadPackedDib, PixelsStartAfterTheColourTableOrMasks) {
     const struct {
         const char* name;
-        DibShape shape;
-        size_t pixelOffset;
+        DibHeader h;
+        size_t tail, pixelOffset;
     } cases[] = {
-        {"24-bit, rows padded, top-down",
-         {.width = 3, .height = -2, .bitCount = 24, .pixels = 24},
-         40},
-        {"8-bit full palette", {.bitCount = 8, .table = 1024, .pixels = 8}, 1064},
-        {"1-bit, 2 colours used", {.width = 9, .bitCount = 1, .table = 8, .pixels = 8}, 48},
-        {"32-bit bit fields: masks skipped", {.compression = 3, .table = 12}, 52},
-        {"v5 bit fields: masks in the header", {.headerSize = 124, .compression = 3}, 124},
-        {"24-bit with an optional palette", {.bitCount = 24, .coloursUsed = 3, .table = 12}, 52},
+        {"24-bit, rows padded, top-down", {.width = 3, .height = -2, .bitCount = 24}, 24, 40},
+        {"8-bit full palette", {.bitCount = 8}, 1032, 1064},
+        {"1-bit, 2 colours", {.width = 9, .bitCount = 1}, 16, 48},
+        {"32-bit bit fields: masks skipped", {.compression = 3}, 28, 52},
+        {"v5 bit fields: masks in the header", {.size = 124, .compression = 3}, 16, 124},
+        {"24-bit with an optional palette", {.bitCount = 24, .coloursUsed = 3}, 28, 52},
         {"rle8 with its size",
-         {.bitCount = 8,
-          .compression = 1,
-          .imageSize = 4,
-          .coloursUsed = 2,
-          .table = 8,
-          .pixels = 4},
+         {.bitCount = 8, .compression = 1, .imageSize = 4, .coloursUsed = 2},
+         12,
          48},
     };
     for (const auto& c : cases) {
-        const auto bytes = MakeDib(c.shape);
+        const auto bytes = MakeDib(c.h, c.tail);
         const auto dib = ReadPackedDib(bytes.data(), bytes.size());
         ASSERT_TRUE(dib.has_value()) << c.name;
         EXPECT_EQ(dib->pixelOffset, c.pixelOffset) << c.name;
-        EXPECT_EQ(dib->width, c.shape.width) << c.name;
-        EXPECT_EQ(dib->height, c.shape.height) << c.name;
+        EXPECT_EQ(std::pair(dib->width, dib->height), std::pair(c.h.width, c.h.height)) << c.name;
     }
 }
 
 TEST(ReadPackedDib, RefusesWhatGdiWouldReadPastTheEnd) {
     const struct {
         const char* name;
-        DibShape shape;
+        DibHeader h;
+        size_t tail = 16;
     } cases[] = {
-        {"one pixel byte short", {.pixels = 15}},
-        {"small image size field, rows still needed", {.imageSize = 1, .pixels = 15}},
-        {"palette fills every byte", {.bitCount = 8, .table = 1024, .pixels = 0}},
-        {"masks missing", {.compression = 3, .table = 0, .pixels = 4}},
+        {"one pixel byte short", {}, 15},
+        {"small image size field, rows still needed", {.imageSize = 1}, 15},
+        {"palette fills every byte", {.bitCount = 8}, 1024},
+        {"masks missing", {.compression = 3}, 4},
         {"huge sides", {.width = INT_MAX, .height = INT_MAX}},
         {"most negative height", {.height = INT_MIN}},
-        {"huge colour count", {.bitCount = 8, .coloursUsed = 0xFFFFFFFF, .table = 1024}},
-        {"rle without its size", {.bitCount = 8, .compression = 1, .coloursUsed = 2, .table = 8}},
-        {"bit fields on 8 bits", {.bitCount = 8, .compression = 3, .table = 1024}},
+        {"huge colour count", {.bitCount = 8, .coloursUsed = 0xFFFFFFFF}, 1040},
+        {"rle without its size", {.bitCount = 8, .compression = 1, .coloursUsed = 2}, 24},
+        {"bit fields on 8 bits", {.bitCount = 8, .compression = 3}, 1040},
         {"jpeg inside", {.compression = 4, .imageSize = 16}},
-        {"header 12", {.headerSize = 12}},
+        {"header 12", {.size = 12}},
         {"negative width", {.width = -2}},
         {"height 0", {.height = 0}},
-        {"rle4 on 8 bits", {.bitCount = 8, .compression = 2, .imageSize = 4, .table = 1024}},
+        {"rle4 on 8 bits", {.bitCount = 8, .compression = 2, .imageSize = 4}, 1040},
         {"bit count 2", {.bitCount = 2}},
     };
     for (const auto& c : cases) {
-        const auto bytes = MakeDib(c.shape);
+        const auto bytes = MakeDib(c.h, c.tail);
         EXPECT_FALSE(ReadPackedDib(bytes.data(), bytes.size()).has_value()) << c.name;
     }
-    const auto valid = MakeDib({});
-    EXPECT_FALSE(ReadPackedDib(valid.data(), 39).has_value());
+    EXPECT_FALSE(ReadPackedDib(MakeDib({}, 16).data(), 39).has_value());
     EXPECT_FALSE(ReadPackedDib(nullptr, 100).has_value());
 }
 
