@@ -140,23 +140,6 @@ Bytes Noise(size_t n, uint32_t seed = 1) {
     return b;
 }
 
-TEST(ExtractFrame, NoiseIsCutToTheLastSixteenBytesWhichMayStartAFrame) {
-    Bytes buffer(QUERY.begin(), QUERY.begin() + 16);
-    Frame frame;
-    EXPECT_FALSE(ExtractFrame(buffer, frame));
-    EXPECT_EQ(buffer.size(), 16u);  // too short to judge: left alone
-
-    const Bytes noise = Noise(40);
-    buffer = noise;
-    EXPECT_FALSE(ExtractFrame(buffer, frame));
-    EXPECT_EQ(buffer, Bytes(noise.end() - 16, noise.end()));
-
-    buffer = Concat({Noise(30), Bytes(QUERY.begin(), QUERY.begin() + 10)});
-    EXPECT_TRUE(Feed(buffer, {}).empty());
-    EXPECT_EQ(buffer.size(), 16u);
-    EXPECT_EQ(Feed(buffer, Bytes(QUERY.begin() + 10, QUERY.end())), JUST_QUERY);
-}
-
 TEST(ExtractFrame, CorruptAndOversizedFramesAreSkippedAsNoise) {
     Bytes corrupt = BuildFrame(CHANNEL_TRANSFER, MIDDLE_PACKET, 2, Bytes(300, 0x42));
     corrupt[100] ^= 0x20;

@@ -23,9 +23,7 @@ TEST(SavedPortReaderTest, ReadsTheFileOnlyWhenAskedAfreshOrTheFirstTime) {
     };
     const Step steps[] = {
         {"the first call reads even when not asked afresh", L"COM3", false, L"COM3", 1},
-        {"the reader's passes while open", L"COM3", false, L"COM3", 1},
         {"a new port saved, then opened: read afresh", L"COM12", true, L"COM12", 2},
-        {"the passes see the new port", L"COM12", false, L"COM12", 2},
         {"an edit by hand waits for the next fresh read", L"", false, L"COM12", 2},
         {"reconnecting while closed reads afresh", L"", true, L"", 3},
         {"and keeps that", L"COM5", false, L"", 3},
