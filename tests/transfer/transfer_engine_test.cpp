@@ -122,17 +122,6 @@ TEST_F(EngineTest, ChunksAreCheckedAndPlacedByTheirHead) {
     EXPECT_EQ(Answer(Finish()), 1);
 }
 
-TEST_F(EngineTest, FailedFilesLeaveNothingBehind) {
-    Bytes payload = PatternBytes(100), wrong = payload;
-    wrong[3] ^= 0xFF;
-    for (const Bytes* sent : {&payload, &wrong}) {  // incomplete, then whole but wrong
-        ASSERT_EQ(Answer(First(DATA_TYPE_FILE, payload, L"part.bin")), 0);
-        ASSERT_EQ(Answer(Middle(*sent, 0, sent == &payload ? 50 : 100)), 0);
-        EXPECT_EQ(Answer(Finish()), 1);
-        EXPECT_TRUE(DayFolderNames().empty());
-    }
-}
-
 // Receives one whole file; true when every frame was answered with success.
 bool ReceiveFile(const std::wstring& name, const Bytes& payload,
                  std::function<int(const Bytes&)> answer) {
