@@ -2,34 +2,28 @@
 // accepted for drawing must hold every byte GDI will read, whatever its header says.
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
 #include <vector>
 
+#include "base/bytes.h"
 #include "clipboard/dib.h"
 #include "fuzz_check.h"
 #include "ui/image_scaling.h"
 
 namespace {
 
-uint32_t Le32(const uint8_t* p) {
-    uint32_t value = 0;
-    std::memcpy(&value, p, 4);
-    return value;
-}
+using zovrel::ReadLE32;
 
 // What GDI reads after the header, recomputed from the header by GDI's own rules: the colour
 // table (at most 2^bits entries, none for deeper pixels), the masks, then the rows or, for RLE,
 // the image size.
 unsigned __int128 BytesGdiReads(const uint8_t* p) {
-    const uint32_t headerSize = Le32(p);
-    int32_t width = 0;
-    int32_t height = 0;
-    std::memcpy(&width, p + 4, 4);
-    std::memcpy(&height, p + 8, 4);
+    const uint32_t headerSize = ReadLE32(p, 0);
+    const auto width = static_cast<int32_t>(ReadLE32(p, 4));
+    const auto height = static_cast<int32_t>(ReadLE32(p, 8));
     const unsigned bitCount = p[14] | p[15] << 8;
-    const uint32_t compression = Le32(p + 16);
-    const uint32_t imageSize = Le32(p + 20);
-    const uint32_t coloursUsed = Le32(p + 32);
+    const uint32_t compression = ReadLE32(p, 16);
+    const uint32_t imageSize = ReadLE32(p, 20);
+    const uint32_t coloursUsed = ReadLE32(p, 32);
 
     unsigned __int128 table = 0;
     if (compression == 3 && headerSize == 40) {
