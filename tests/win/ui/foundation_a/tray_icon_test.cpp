@@ -132,9 +132,12 @@ TEST_F(TrayIconTest, TaskbarRestartsAndRemovalsAskTheShellOnlyWhatIsNeeded) {
             EXPECT_TRUE(tray_->IsAdded());
         }
     }
-    // As Explorer announces a new taskbar: to every top-level window.
+    // The first add tells the shell the behaviour version (clicks come as NIN_SELECT then).
     freshIcon();
     ASSERT_TRUE(CreateAsTheProgramDoes());
+    EXPECT_EQ(tray_->UsesVersion3(), tray_->ShellVersion() >= 1);
+    EXPECT_EQ(calls_.back().data.uVersion, tray_->UsesVersion3() ? 3u : 0u);
+    // As Explorer announces a new taskbar: to every top-level window.
     calls_.clear();
     ::PostMessageW(HWND_BROADCAST, ::RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
     ASSERT_TRUE(test::PumpMessages(3000, [&] { return calls_.size() >= 2; }));

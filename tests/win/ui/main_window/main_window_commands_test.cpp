@@ -115,23 +115,6 @@ TEST_F(MainWindowCommandsTest, PortCombosConnectAndDisconnect) {
     link->Close();
 }
 
-// A disabled button keeps no focus: the one going off hands it on first.
-TEST_F(MainWindowCommandsTest, AFocusedButtonThatDisablesItselfHandsTheFocusOn) {
-    auto link = MakeLink(L"COM5");
-    ports_ = {{L"COM5", L"COM5", L""}};
-    ASSERT_TRUE(WriteUartComPort(L"COM5"));
-    window_->ShowOnPage(PAGE_CLIPBOARD);
-    ::SetFocus(Control(12));
-    ASSERT_EQ(::GetFocus(), Control(12));
-    Click(12, IDC_CONNECT);
-    ASSERT_TRUE(test::PumpMessages(5000, [&] { return !Enabled(12); }));
-    EXPECT_EQ(::GetFocus(), Control(13));  // "连接" to "断开"
-    Click(13, IDC_DISCONNECT);
-    ASSERT_TRUE(test::PumpMessages(5000, [&] { return !Enabled(13); }));
-    EXPECT_EQ(::GetFocus(), Control(12));  // and back
-    link->Close();
-}
-
 TEST_F(MainWindowCommandsTest, SavingTheSettingsPages) {
     auto link = MakeLink(L"COM5");
     // No port to choose: the box, and the page stays.
