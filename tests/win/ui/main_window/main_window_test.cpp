@@ -48,8 +48,9 @@ namespace {
 
 using test::PumpPending;
 
-// The rectangles are the layout's (native tables); the window places and shows by it.
-TEST_F(MainWindowTest, EveryPagePlacesItsControlsByTheLayoutAndShowsOnlyThem) {
+// The rectangles are the layout's (native tables); the window shows a control only where the
+// layout gives it one (placing by it: the DPI change below).
+TEST_F(MainWindowTest, EveryPageShowsOnlyTheControlsItsLayoutPlaces) {
     for (const bool log : {false, true}) {
         ASSERT_TRUE(WriteUartDebugLog(log));
         for (const int page : {PAGE_CLIPBOARD, PAGE_SERIAL_SETTINGS, PAGE_SYSTEM}) {
@@ -75,16 +76,8 @@ TEST_F(MainWindowTest, EveryPagePlacesItsControlsByTheLayoutAndShowsOnlyThem) {
                 {21, l.debugLogCheck},   {22, l.autostartCheck}, {23, l.save},
                 {24, l.cancelSettings},  {25, l.splitter}};
             for (const auto& [number, expected] : controls) {
-                const bool shown = expected != LayoutRect{};
                 ASSERT_NE(Control(number), nullptr) << number;
-                EXPECT_EQ(Visible(number), shown) << "control " << number;
-                LayoutRect placed = Placed(number);
-                if (number == 11 || number == 20) {
-                    placed.h = expected.h;  // a combo box's window is its selection field
-                }
-                if (shown) {
-                    EXPECT_EQ(placed, expected) << "control " << number;
-                }
+                EXPECT_EQ(Visible(number), expected != LayoutRect{}) << "control " << number;
             }
             EXPECT_FALSE(Visible(16));  // the progress bar shows only during a send
         }
