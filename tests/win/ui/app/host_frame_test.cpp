@@ -96,6 +96,7 @@ class HeldPort final : public SerialPort, public PortPresence {
         std::lock_guard lock(mutex_);
         return writes_;
     }
+
   private:
     mutable std::mutex mutex_;
     std::condition_variable changed_;
