@@ -96,7 +96,7 @@ class AppTest(E2ETest):
         self.prog.wait_title("zovrel - 串口设置")
 
     def row_menu_send(self, row):
-        """"发送", the first item of the row menu (the context-menu key) on row `row`."""
+        """The row menu's first item, "发送", on row `row` (opened with the context-menu key)."""
         self.desktop.key("Home", *["Down"] * row, "Menu")
         self.popup(lambda p: p[4] > 30, "the context-menu key opened no row menu")
         self.desktop.key("Down", "Return")
