@@ -292,12 +292,6 @@ class Desktop:
     def windows(self, pattern, visible=True):
         return find_windows(pattern, visible=visible, env=self.env)
 
-    def geometry(self, window):
-        """(x, y, width, height) on the screen (xdotool's corner counts the frame twice)."""
-        info = self.run("xwininfo", "-id", str(window))
-        return tuple(int(re.search(r"%s:\s*(-?\d+)" % key, info).group(1)) for key in (
-            "Absolute upper-left X", "Absolute upper-left Y", "Width", "Height"))
-
     def click(self, x, y, button=1, double=False):
         self.xdotool("mousemove", "--sync", str(x), str(y))
         self.xdotool("click", *(["--repeat", "2", "--delay", "80"] if double else []), str(button))
@@ -412,13 +406,6 @@ class Program:
             raise AssertionError("no main window titled %r; windows: %s; process: %s" % (
                 title, titles(), self.proc and self.proc.poll())) from None
 
-    def click_client(self, window, x, y, **kw):
-        left, top, _, _ = self.desktop.geometry(window)
-        self.desktop.click(left + x, top + y, **kw)
-
-    def client_size(self, window):
-        return self.desktop.geometry(window)[2:]
-
     # --- its files ---
     def settings(self):
         """The keys of zovrel.ini (its one section, [Settings])."""
@@ -459,35 +446,3 @@ class Program:
     def wait_history(self, count, timeout=20):
         return poll(lambda: len(self.history()) == count and self.history(), timeout,
                     message="expected %d history entries, have %s" % (count, self.history()))
-
-
-class MainLayout:
-    """Centres of the main window's controls in client pixels: its layout rules at 96 DPI, for
-    the page-0 layout with the log pane hidden (the debug log is off in these runs)."""
-
-    def __init__(self, width, height):
-        self.w, self.h = width, height
-        cap = 120 if width * 3 // 8 < 120 else min(width * 3 // 8, 330)
-        self.c = min(max(width - 272, 100), cap)
-
-    # page 1
-    def settings_combo(self):
-        return 60 + (self.w - 68) // 2, 26 + 10
-
-    def save(self):
-        return self.w - 88 + 40, self.h - 36 + 14
-
-    # page 0
-    def menu_button(self):
-        return self.w - 36 + 14, 2 + 14
-
-    def cancel_send(self):
-        return self.w - 60 + 26, self.h - 28 + 12
-
-    def row_button(self, heights, row, part):
-        """Centre of "发送", "删除" or "打开目录" on a row, given the rows' heights (60, or 108
-        for images) from the top. The list box has a 1-pixel border and no scroll bar here."""
-        right = self.w - 16 - 2
-        top = 60 + 1 + sum(heights[:row])
-        x = {"发送": right - 76, "删除": right - 28, "打开目录": right - 130}[part]
-        return 8 + 1 + x, top + 14

@@ -1,6 +1,6 @@
-// The hidden host frame and the application object in one process under Wine: the saved-port
-// reader, the bounded wait for a send that does not stop, the tray menu's owner, and the exit
-// order. Pages, clicks, second starts and restarts are driven end to end elsewhere.
+// The hidden host frame and the application object in one process under Wine: the bounded wait
+// for a send that does not stop, the tray menu's owner, and the exit order. Pages, clicks, the
+// chosen port's reader, second starts and restarts are driven end to end elsewhere.
 
 #include <windows.h>
 
@@ -60,7 +60,6 @@ class HeldPort final : public SerialPort, public PortPresence {
     }
     bool Read(uint8_t*, size_t, size_t* received, uint32_t) override {
         *received = 0;
-        ++reads;
         ::Sleep(5);
         return IsOpen();
     }
@@ -97,7 +96,6 @@ class HeldPort final : public SerialPort, public PortPresence {
         std::lock_guard lock(mutex_);
         return writes_;
     }
-    std::atomic<int> reads{0};
 
   private:
     mutable std::mutex mutex_;
@@ -187,19 +185,6 @@ TEST_F(HostFrameTest, TheTrayMenuIsOwnedByTheForegroundHostFrame) {
     g_snapshot = nullptr;
     EXPECT_EQ(snapshot.defaultItem, static_cast<UINT>(ID_TRAY_SHOW_MAIN));
     EXPECT_EQ(snapshot.foreground, frame->Hwnd());
-}
-
-// The reader reuses the port read last while the port is open; a port chosen after a first
-// run without one must still get a reader that reads it.
-TEST_F(HostFrameTest, APortChosenAfterAFirstRunGetsItsReader) {
-    auto frame = MakeFrame();  // no saved port: no reader
-    ASSERT_FALSE(frame->Link().IsOpen());
-    // What "保存" does: the setting first, then the port.
-    ASSERT_TRUE(WriteUartComPort(PORT));
-    ASSERT_TRUE(frame->Link().Open(PORT));
-    const int reads = port_->reads;
-    EXPECT_TRUE(PumpMessages(5000, [&] { return port_->reads > reads + 3; }))
-        << "the reader thread does not read the port";
 }
 
 TEST_F(HostFrameTest, DestroyingDuringASendThatDoesNotStopWaitsFiveSecondsThenGoesOn) {

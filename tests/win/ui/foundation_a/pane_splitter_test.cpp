@@ -117,11 +117,6 @@ TEST_F(PaneSplitterTest, PostedPointerMessagesDragAndHighlight) {
         std::vector<std::string> events;  // empty: not checked
         int moved;                        // where the bar ends, from where it started
     } cases[] = {
-        {"steps follow the pointer",
-         1000,
-         {{D, 0, B}, {M, 0, B}, {M, 10, B}, {M, 11, B}, {M, 11, B}, {M, -30, B}, {U, -30}},
-         {"start", "drag 1 10", "drag 1 1", "drag 1 -41", "end"},
-         -30},
         {"a bar stopped at a limit waits for the pointer to come back",
          5,
          {{D, 0, B}, {M, 20, B}, {M, 15, B}, {M, 3, B}, {U, 3}},

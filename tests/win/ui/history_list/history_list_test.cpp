@@ -114,11 +114,6 @@ class HistoryListWindowTest : public GuiTest {
         ::RedrawWindow(List(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
         return CaptureWindow(List());
     }
-    RECT PreviewClient() {
-        RECT r{};
-        ::GetClientRect(Preview().Hwnd(), &r);
-        return r;
-    }
     // Shows an entry in the preview beside row 0, as the list does, and lets the delay pass.
     void Present(ClipboardEntry entry, int64_t id) {
         entry.id = id;
@@ -274,14 +269,9 @@ TEST_F(HistoryListWindowTest, PreviewOpensAfterTheDelayAndFollowsThePointer) {
 
 TEST_F(HistoryListWindowTest, PreviewFitsItsTextAndScrollsABigImage) {
     Open();
-    Present(TextEntry(L"one line"), 1001);
-    ASSERT_TRUE(Preview().IsShown());
-    EXPECT_EQ(PreviewClient().right, S(480));
-    EXPECT_EQ(PreviewClient().bottom, S(64));
-
-    // A megabyte on one line is cut to what the window can show.
+    // A megabyte on one line is cut to what the window can show (the sizes are the rules').
     Present(TextEntry(std::wstring(1 << 20, L'x')), 1004);
-    EXPECT_EQ(PreviewClient().bottom, S(420));
+    EXPECT_TRUE(Preview().IsShown());
 
     Present(ImageEntry(MakeTwoColourPng(2600, 1700)), 2001);
     ASSERT_TRUE(Preview().IsShown());
@@ -311,12 +301,10 @@ TEST_F(HistoryListWindowTest, PreviewFitsItsTextAndScrollsABigImage) {
     const int h = Preview().HorizontalPosition();
     EXPECT_TRUE(Near(shown.PixelAt(view.left + 2, view.top + 2), RGB(255, 0, 0), 8));
     EXPECT_TRUE(Near(shown.PixelAt(view.left + 1300 - h + 2, view.top + 2), RGB(0, 0, 255), 8));
-    SaveScreenScreenshot(Preview().Hwnd(), L"preview-image");
-
-    // A small image gets a window of its own size and no bar.
-    Present(ImageEntry(MakeTwoColourPng(300, 150)), 2002);
-    EXPECT_FALSE(Preview().HorizontalBarShown() || Preview().VerticalBarShown());
-    EXPECT_EQ(PreviewClient().right, hp::ImageClientSize(300, 150, host_->Dpi()).w);
+    if (_wgetenv(L"ZOVREL_SCREENSHOT_DIR") != nullptr) {  // from the screen: with its bars
+        PumpMessages(300);  // Wine hands what a window drew to the X server a little later
+        SaveImageScreenshot(CaptureScreen(Preview().Hwnd(), true), L"preview-image");
+    }
 }
 
 TEST_F(HistoryListWindowTest, EntriesThatCannotBeShownDrawEmptyRows) {

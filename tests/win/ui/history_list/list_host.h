@@ -32,18 +32,6 @@ inline Bytes MakeTwoColourPng(int width, int height) {
                        [width](int x, int) { return x < width / 2 ? 0xFFFF0000u : 0xFF0000FFu; });
 }
 
-// Like SaveScreenshot, but copies what the screen shows, so the parts Wine leaves out when a
-// window prints itself (scroll bars) are in the picture too. The window must be on top.
-inline void SaveScreenScreenshot(HWND hwnd, const std::wstring& name) {
-    if (_wgetenv(L"ZOVREL_SCREENSHOT_DIR") == nullptr) {
-        return;
-    }
-    ::UpdateWindow(hwnd);
-    // Wine hands what a window drew to the X server a little later, while messages are pumped.
-    PumpMessages(300);
-    SaveImageScreenshot(CaptureScreen(hwnd, true), name);
-}
-
 // The parent of the list: a plain top-level window of the given client size (96-DPI pixels,
 // scaled) with the list filling it less an 8-pixel margin.
 class ListHost : public ui::WindowBase {
