@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <utility>
@@ -73,6 +74,7 @@ class Win32SerialPort final : public SerialPort {
   public:
     Win32SerialPort()
         : readEvent_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+          queuedEvent_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)),
           writeEvent_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)),
           closing_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
     ~Win32SerialPort() override { Close(); }
@@ -95,6 +97,11 @@ class Win32SerialPort final : public SerialPort {
         ::SetEvent(closing_.Get());
         ::CancelIoEx(handle_.Get(), nullptr);
         drained_.wait(lock, [&] { return users_ == 0; });
+        if (waiting_.pending) {  // the quiet line's read, cancelled above
+            DWORD got = 0;
+            ::GetOverlappedResult(handle_.Get(), &waiting_.overlapped, &got, TRUE);
+            waiting_.pending = false;
+        }
         handle_.Reset();
         ::ResetEvent(closing_.Get());
         closingNow_ = false;
@@ -105,6 +112,9 @@ class Win32SerialPort final : public SerialPort {
         return handle_.IsValid() && !closingNow_;
     }
 
+    // On a quiet line a one-byte read stays pending from one call to the next, so an idle pass
+    // is a single wait instead of a request started, cancelled and drained every time (each a
+    // round trip to the Wine server, or a driver call on Windows).
     bool Read(uint8_t* buffer, size_t capacity, size_t* received, uint32_t waitMs) override {
         *received = 0;
         std::lock_guard reading(readMutex_);
@@ -113,31 +123,44 @@ class Win32SerialPort final : public SerialPort {
             return false;
         if (capacity == 0)
             return true;
-        // Ask for no more than is already queued, or for one byte when nothing is: the read
-        // then ends as soon as its count is met on every driver, whatever its time-outs.
-        const size_t limit = capacity > MAXDWORD ? MAXDWORD : capacity;
-        DWORD errors = 0;
-        COMSTAT status{};
-        DWORD request = static_cast<DWORD>(limit);
-        if (::ClearCommError(use.port, &errors, &status))
-            request = status.cbInQue == 0
-                          ? 1
-                          : static_cast<DWORD>(std::min<size_t>(status.cbInQue, limit));
-        OVERLAPPED overlapped{};
-        overlapped.hEvent = readEvent_.Get();
-        ::ResetEvent(overlapped.hEvent);
-        DWORD got = 0;
-        bool ok = false;
-        if (::ReadFile(use.port, buffer, request, nullptr, &overlapped)) {
-            ok = ::GetOverlappedResult(use.port, &overlapped, &got, FALSE) != FALSE;
-        } else if (::GetLastError() == ERROR_IO_PENDING) {
-            // A read cancelled at the end of its wait is an empty read, not a failure; the bytes
-            // it completed with are kept.
-            ok = FinishRequest(use.port, overlapped, closing_.Get(), waitMs, &got) ||
-                 ::GetLastError() == ERROR_OPERATION_ABORTED;
+        const ULONGLONG deadline = ::GetTickCount64() + waitMs;
+        for (bool issuedHere = false;;) {
+            if (!waiting_.pending) {
+                const size_t queued = QueuedBytes(use.port);
+                if (queued > 0)  // what is queued completes at once, without a pending read
+                    return ReadQueued(use.port, buffer, std::min(queued, capacity), received);
+                if (!StartOneByteRead(use.port))
+                    return false;
+                issuedHere = true;
+            }
+            const ULONGLONG now = ::GetTickCount64();
+            const DWORD left = now < deadline ? static_cast<DWORD>(deadline - now) : 0;
+            const HANDLE events[] = {readEvent_.Get(), closing_.Get()};
+            const DWORD woke = ::WaitForMultipleObjects(2, events, FALSE, left);
+            if (woke == WAIT_TIMEOUT)
+                return !Closing();  // empty; the read stays pending for the next call
+            if (woke != WAIT_OBJECT_0)
+                return false;  // closing: Close cancels and drains the read
+            DWORD got = 0;
+            const bool ok = ::GetOverlappedResult(use.port, &waiting_.overlapped, &got, FALSE);
+            waiting_.pending = false;
+            if (!ok && ::GetLastError() != ERROR_OPERATION_ABORTED)
+                return false;
+            // A purge since the read began discards what it took (Purge aborts the read).
+            if (got == 1 && waiting_.epoch == purgeEpoch_.load()) {
+                buffer[0] = waiting_.byte;
+                size_t more = 0;  // whatever came with it, kept even when that read fails
+                const size_t queued = capacity > 1 ? QueuedBytes(use.port) : 0;
+                if (queued > 0)
+                    ReadQueued(use.port, buffer + 1, std::min(queued, capacity - 1), &more);
+                *received = 1 + more;
+                return !Closing();
+            }
+            // The driver's own bound ended a read begun by an earlier call: begin another for
+            // what is left of this wait. One that ends empty at once is not retried.
+            if (issuedHere)
+                return !Closing();
         }
-        *received = got;
-        return ok && !Closing();
     }
 
     bool WriteAll(const uint8_t* data, size_t size) override {
@@ -178,11 +201,48 @@ class Win32SerialPort final : public SerialPort {
 
     void Purge() override {
         std::lock_guard lock(mutex_);
-        if (handle_.IsValid() && !closingNow_)
-            ::PurgeComm(handle_.Get(), PURGE_TXCLEAR | PURGE_RXCLEAR);
+        if (handle_.IsValid() && !closingNow_) {
+            ++purgeEpoch_;
+            ::PurgeComm(handle_.Get(), PURGE_TXCLEAR | PURGE_RXCLEAR | PURGE_RXABORT);
+        }
     }
 
   private:
+    size_t QueuedBytes(HANDLE port) const {
+        DWORD errors = 0;
+        COMSTAT status{};
+        return ::ClearCommError(port, &errors, &status) ? status.cbInQue : 0;
+    }
+
+    // Reads bytes the driver already holds: such a read completes at once on every driver.
+    bool ReadQueued(HANDLE port, uint8_t* buffer, size_t count, size_t* received) {
+        OVERLAPPED overlapped{};
+        overlapped.hEvent = queuedEvent_.Get();
+        ::ResetEvent(overlapped.hEvent);
+        const DWORD request = static_cast<DWORD>(std::min<size_t>(count, MAXDWORD));
+        DWORD got = 0;
+        bool ok = false;
+        if (::ReadFile(port, buffer, request, nullptr, &overlapped))
+            ok = ::GetOverlappedResult(port, &overlapped, &got, FALSE) != FALSE;
+        else if (::GetLastError() == ERROR_IO_PENDING)
+            ok = FinishRequest(port, overlapped, closing_.Get(), SERIAL_READ_WAIT_MS, &got) ||
+                 ::GetLastError() == ERROR_OPERATION_ABORTED;
+        *received = got;
+        return ok && !Closing();
+    }
+
+    bool StartOneByteRead(HANDLE port) {
+        waiting_.overlapped = OVERLAPPED{};
+        waiting_.overlapped.hEvent = readEvent_.Get();
+        ::ResetEvent(readEvent_.Get());
+        waiting_.epoch = purgeEpoch_.load();
+        if (!::ReadFile(port, &waiting_.byte, 1, nullptr, &waiting_.overlapped) &&
+            ::GetLastError() != ERROR_IO_PENDING)
+            return false;
+        waiting_.pending = true;  // a read done at once has set the event: the wait sees it
+        return true;
+    }
+
     // A read or write in progress: the handle stays open until it ends.
     struct Use {
         explicit Use(Win32SerialPort& owner) : owner(owner) {
@@ -211,7 +271,8 @@ class Win32SerialPort final : public SerialPort {
         const std::wstring trimmed = TrimText(name);
         if (trimmed.empty())
             return ERROR_FILE_NOT_FOUND;
-        if (!readEvent_.IsValid() || !writeEvent_.IsValid() || !closing_.IsValid())
+        if (!readEvent_.IsValid() || !queuedEvent_.IsValid() || !writeEvent_.IsValid() ||
+            !closing_.IsValid())
             return ERROR_NOT_ENOUGH_MEMORY;
         // The \\.\ prefix is what lets COM10 and above open.
         const std::wstring path = L"\\\\.\\" + trimmed;
@@ -232,10 +293,21 @@ class Win32SerialPort final : public SerialPort {
 
     // One event and one request per direction; `closing_` is set while Close ends them.
     const UniqueHandle readEvent_;
+    const UniqueHandle queuedEvent_;
     const UniqueHandle writeEvent_;
     const UniqueHandle closing_;
     std::mutex readMutex_;
     std::mutex writeMutex_;
+
+    // The one-byte read of a quiet line; its OVERLAPPED and byte are written by the system until
+    // it ends. Owned by the reading thread under readMutex_, and by Close once no read is left.
+    struct WaitingRead {
+        OVERLAPPED overlapped{};
+        uint8_t byte = 0;
+        bool pending = false;
+        uint32_t epoch = 0;
+    } waiting_;
+    std::atomic<uint32_t> purgeEpoch_ = 0;  // counts purges
 
     mutable std::mutex mutex_;  // guards the three below; never held across a wait on the line
     std::condition_variable drained_;
