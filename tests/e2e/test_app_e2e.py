@@ -380,25 +380,23 @@ class PinsAndDrops(AppTest):
             desktop.copy_text("条目 %d" % i)
             poll(lambda: [e[2] for e in prog.history()[1:2]] == ["条目 %d" % i], 20,
                  message="capture %d did not arrive below the pin" % i)
-        texts = [e[2] for e in prog.history()]
-        self.assertEqual(len(texts), 30)
-        self.assertEqual((texts[0], texts[1], texts[-1]), (pinned[2], "条目 30", "条目 2"))
+        rows = prog.history()
+        self.assertEqual((len(rows), rows[0], rows[-1][2]), (30, pinned, "条目 2"))
 
         self.assertEqual(self.exit_from_tray_menu(), 0)
         prog.start()
-        window = prog.wait_title("zovrel")
+        prog.wait_title("zovrel")
         self.wait_open(timeout=30)
-        self.assertEqual(prog.history()[0], pinned)
+        self.assertEqual(prog.history(), rows)
         self.assertIn("Pinned=1", read_text(meta))
 
         # Two files dropped on the window: a new entry below the pin, sent as two transfers.
         a = self.write_file("拖放 a.txt", b"dropped a\n" * 300)
         b = self.write_file("drop b.bin", bytes(range(256)) * 40)
         mark = len(self.sim.events)
-        drop = subprocess.run([self.desktop.wine_run, HELPER, "drop", windows_path(a),
-                               windows_path(b)], env=desktop.env, stdin=subprocess.DEVNULL,
-                              timeout=60)
-        self.assertEqual(drop.returncode, 0)
+        self.assertEqual(subprocess.run([desktop.wine_run, HELPER, "drop", windows_path(a),
+                                         windows_path(b)], env=desktop.env, timeout=60,
+                                        stdin=subprocess.DEVNULL).returncode, 0)
         first, got_a = self.device_got(mark)
         _, got_b = self.device_got(self.sim.events.index(first) + 1)
         self.assertEqual((got_a, got_b), (b"dropped a\n" * 300, bytes(range(256)) * 40))
