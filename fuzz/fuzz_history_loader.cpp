@@ -16,10 +16,11 @@ namespace {
 constexpr std::string_view CUT = "\n====\n";
 constexpr const char* CONTENT[] = {".txt", ".files", ".img", ".png", ".dib"};
 
+// Each entry's id, negative when it is pinned.
 std::vector<int64_t> Ids(const zovrel::HistoryState& s) {
     std::vector<int64_t> ids;
     for (const auto& e : s.entries)
-        ids.push_back(e.entry.id);
+        ids.push_back(e.entry.pinned ? -e.entry.id : e.entry.id);
     return ids;
 }
 
@@ -58,6 +59,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         s.fingerprint = fresh;
     }
     FUZZ_CHECK(state.entries.empty() || state.current.id > 0);
+    // Pinned entries come first, whatever order the index gave.
+    for (size_t i = 1; i < state.entries.size(); ++i)
+        FUZZ_CHECK(state.entries[i - 1].entry.pinned || !state.entries[i].entry.pinned);
 
     // Saved with every fingerprint known, each one loads back as stored while its entry is the
     // same, and is never wrong for it. (An entry can change in the round trip: a stray .files

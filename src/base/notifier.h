@@ -19,6 +19,9 @@ public:
     virtual bool PostReceivedEntry(std::unique_ptr<ClipboardEntry> entry) = 0;  // WM_RECEIVED_ENTRY
     virtual bool PostSendProgress(int percent, std::wstring text) = 0;       // WM_SEND_PROGRESS
     virtual bool PostSendResult(bool success, std::wstring text) = 0;        // WM_SEND_RESULT
+    // A capture was not kept: every entry of the full history is pinned. Only a window tells
+    // anyone.
+    virtual bool PostHistoryFull() { return false; }  // WM_HISTORY_FULL
 };
 
 }  // namespace zovrel

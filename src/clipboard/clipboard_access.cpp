@@ -68,6 +68,11 @@ Bytes BuildDropFilesBlock(const std::vector<std::wstring>& paths) {
     return block;
 }
 
+std::wstring FilesCaption(const std::vector<std::wstring>& files) {
+    return files.size() == 1 ? files.front()
+                             : FormatText(L"%d 个文件", static_cast<int>(files.size()));
+}
+
 bool IsWellFormedDropFiles(const void* block, size_t size) {
     if (block == nullptr || size < DROP_FILES_HEADER_SIZE)
         return false;

@@ -22,6 +22,10 @@ std::wstring ImageClipboardFormatName(std::wstring_view imageFileName);
 // then one more NUL.
 Bytes BuildDropFilesBlock(const std::vector<std::wstring>& paths);
 
+// The caption of a files entry whose clipboard has no text of its own: the path of a single
+// file, else "N 个文件".
+std::wstring FilesCaption(const std::vector<std::wstring>& files);
+
 // True when a CF_HDROP block of `size` bytes keeps its whole file list inside the block, so
 // walking the list can never run past its end (other programs fill these blocks).
 bool IsWellFormedDropFiles(const void* block, size_t size);

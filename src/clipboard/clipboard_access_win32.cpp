@@ -184,10 +184,8 @@ bool ReadOpenClipboard(ClipboardEntry& entry) {
     std::vector<std::wstring> files = ReadDroppedFiles();
     if (!files.empty()) {
         std::wstring text = ReadClipboardText();
-        if (text.empty()) {
-            text = files.size() == 1 ? files.front()
-                                     : FormatText(L"%d 个文件", static_cast<int>(files.size()));
-        }
+        if (text.empty())
+            text = FilesCaption(files);
         int64_t size = 0;
         for (const std::wstring& path : files)
             size += SizeOfFile(path);

@@ -26,6 +26,7 @@ struct ClipboardEntry {
     std::wstring imageFileName;       // tells the format; "clipboard.dib" from the clipboard
     int64_t dataSize = 0;             // UTF-8 length of the text, image bytes, or sum of file sizes
     uint64_t time = 0;                // UTC FILETIME of capture or reception
+    bool pinned = false;              // kept above unpinned entries and never evicted
 };
 
 }  // namespace zovrel

@@ -43,10 +43,14 @@ bool ClipboardCapture::CaptureClipboardChange(Notifier* notify) {
     }
 
     ClipboardHistory& history = History();
-    const bool changed = history.PromoteMatchingEntry(entry) || history.AddEntry(entry);
+    bool fullOfPins = false;
+    const bool changed =
+        history.PromoteMatchingEntry(entry) || history.AddEntry(entry, &fullOfPins);
     RecordClipboardSequence();
     if (changed && notify != nullptr)
         notify->PostHistoryChanged();
+    if (fullOfPins && notify != nullptr)
+        notify->PostHistoryFull();
     return changed;
 }
 

@@ -11,6 +11,7 @@
 
 #include "base/paths.h"
 #include "base/text.h"
+#include "clipboard/pin_rules.h"
 #include "settings/data_root.h"
 #include "settings/file_io.h"
 #include "settings/profile.h"
@@ -26,6 +27,8 @@ constexpr wchar_t ENTRY_SECTION[] = L"Entry";
 constexpr size_t MAX_VALUE_CHARS = 4095;
 constexpr wchar_t FINGERPRINT_KEY[] = L"Fingerprint";
 constexpr wchar_t FINGERPRINT_GUARD_KEY[] = L"FingerprintGuard";
+// Present (as 1) only on a pinned entry, so an unpinned entry's file is what older versions wrote.
+constexpr wchar_t PINNED_KEY[] = L"Pinned";
 // Longer than any real image extension; a longer one could make the file name too long to write.
 constexpr size_t MAX_IMAGE_EXTENSION_CHARS = 16;
 // A temporary file younger than this may still belong to a save in progress elsewhere.
@@ -139,6 +142,10 @@ std::string MetaBytes(ProfileDocument doc, const ClipboardEntry& e,
         doc.Remove(ENTRY_SECTION, FINGERPRINT_KEY);
         doc.Remove(ENTRY_SECTION, FINGERPRINT_GUARD_KEY);
     }
+    if (e.pinned)
+        doc.Set(ENTRY_SECTION, PINNED_KEY, L"1");
+    else
+        doc.Remove(ENTRY_SECTION, PINNED_KEY);
     return doc.ToBytes();
 }
 
@@ -272,8 +279,11 @@ bool HistoryFiles::LoadHistoryFiles(HistoryState& state) {
         onDisk_[id].contentKnown = true;
         state.entries.push_back(std::move(stored));
     }
+    // An older version may have put new entries above the pins.
+    const auto isPinned = [](const StoredEntry& s) { return s.entry.pinned; };
+    pins::PinnedFirst(state.entries, isPinned);
     if (!haveCurrent && !state.entries.empty())
-        state.current = state.entries.front().entry;
+        state.current = state.entries[*pins::NextCurrent(state.entries, isPinned)].entry;
     // A new id must never name an entry that is already there. One stored under an id above
     // the limit still loads; new ids keep below it and skip ids in use.
     for (const auto& s : state.entries)
@@ -302,6 +312,7 @@ bool HistoryFiles::LoadEntryFiles(int64_t id, ClipboardEntry& e, std::wstring* f
         ParseLeadingUInt32(meta.GetString(ENTRY_SECTION, L"TimeLow", L"0", MAX_VALUE_CHARS));
     e.time = (static_cast<uint64_t>(high) << 32) | low;
     e.imageFileName = meta.GetString(ENTRY_SECTION, L"ImageFileName", L"", MAX_VALUE_CHARS);
+    e.pinned = meta.GetInt(ENTRY_SECTION, PINNED_KEY, 0) == 1;
 
     std::string bytes;
     const FileRead textRead =

@@ -3,7 +3,17 @@
 #include <algorithm>
 #include <utility>
 
+#include "clipboard/pin_rules.h"
+
 namespace zovrel {
+
+namespace {
+
+bool IsPinned(const StoredEntry& s) {
+    return s.entry.pinned;
+}
+
+}  // namespace
 
 ClipboardHistory::ClipboardHistory(std::wstring folder) : files_(std::move(folder)) {
     if (!files_.LoadHistoryFiles(state_)) {
@@ -14,7 +24,9 @@ ClipboardHistory::ClipboardHistory(std::wstring folder) : files_(std::move(folde
     }
 }
 
-bool ClipboardHistory::AddEntry(const ClipboardEntry& given) {
+bool ClipboardHistory::AddEntry(const ClipboardEntry& given, bool* fullOfPins) {
+    if (fullOfPins != nullptr)
+        *fullOfPins = false;
     // A new entry owns its bytes until its own file is written: another entry's file may be
     // deleted with that entry.
     ClipboardEntry captured = given;
@@ -30,7 +42,13 @@ bool ClipboardHistory::AddEntry(const ClipboardEntry& given) {
         std::lock_guard<std::recursive_mutex> guard(lock_);
         if (f == CurrentFingerprint())
             return false;
+        if (pins::FullOfPins(state_.entries, MAX_HISTORY_ENTRIES, IsPinned)) {
+            if (fullOfPins != nullptr)
+                *fullOfPins = true;
+            return false;
+        }
         StoredEntry stored{captured, f};
+        stored.entry.pinned = false;
         bool wrapped = false;
         stored.entry.id = TakeNextEntryId(state_, wrapped);
         if (wrapped)
@@ -38,10 +56,13 @@ bool ClipboardHistory::AddEntry(const ClipboardEntry& given) {
         state_.current = stored.entry;
         state_.currentFingerprint = f;
         state_.ignored.erase(f);
-        state_.entries.insert(state_.entries.begin(), std::move(stored));
-        if (state_.entries.size() > MAX_HISTORY_ENTRIES) {
-            dropped = state_.entries.back().entry.id;
-            state_.entries.pop_back();
+        const size_t at = pins::TopOfGroup(state_.entries, false, IsPinned);
+        state_.entries.insert(state_.entries.begin() + static_cast<std::ptrdiff_t>(at),
+                              std::move(stored));
+        if (const auto evicted =
+                pins::EntryToEvict(state_.entries, MAX_HISTORY_ENTRIES, IsPinned)) {
+            dropped = state_.entries[*evicted].entry.id;
+            state_.entries.erase(state_.entries.begin() + static_cast<std::ptrdiff_t>(*evicted));
         }
         SaveHistory();
         // Only once the saved index no longer names it: a crash before then must still find
@@ -94,13 +115,15 @@ bool ClipboardHistory::PromoteMatchingEntry(const ClipboardEntry& captured) {
             break;
         ++match;
     }
-    if (match == state_.entries.size() || match == 0)
+    if (match == state_.entries.size())
         return false;
-    StoredEntry moved = std::move(state_.entries[match]);
-    state_.entries.erase(state_.entries.begin() + static_cast<std::ptrdiff_t>(match));
-    moved.entry.time = captured.time;
-    state_.entries.insert(state_.entries.begin(), std::move(moved));
-    state_.current = state_.entries.front().entry;
+    // The current entry at the top of its group is already where a capture would put it.
+    if (match == pins::TopOfGroup(state_.entries, IsPinned(state_.entries[match]), IsPinned) &&
+        state_.entries[match].entry.id == state_.current.id)
+        return false;
+    state_.entries[match].entry.time = captured.time;
+    const size_t top = pins::MoveToTopOfGroup(state_.entries, match, IsPinned);
+    state_.current = state_.entries[top].entry;
     state_.currentFingerprint = f;
     state_.ignored.erase(f);
     SaveHistory();
@@ -111,14 +134,32 @@ bool ClipboardHistory::MoveEntryToTop(int index) {
     std::lock_guard<std::recursive_mutex> guard(lock_);
     if (index < 0 || static_cast<size_t>(index) >= state_.entries.size())
         return false;
-    if (index > 0) {
-        StoredEntry moved = std::move(state_.entries[static_cast<size_t>(index)]);
-        state_.entries.erase(state_.entries.begin() + index);
-        state_.entries.insert(state_.entries.begin(), std::move(moved));
-    }
-    MakeTopCurrent();
+    const size_t top = pins::MoveToTopOfGroup(state_.entries, static_cast<size_t>(index), IsPinned);
+    state_.current = state_.entries[top].entry;
+    state_.currentFingerprint = state_.entries[top].fingerprint;
     SaveHistory();
     return true;
+}
+
+int ClipboardHistory::SetPinned(int index, bool pinned) {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    if (index < 0 || static_cast<size_t>(index) >= state_.entries.size())
+        return -1;
+    StoredEntry& s = state_.entries[static_cast<size_t>(index)];
+    if (s.entry.pinned == pinned)
+        return index;
+    s.entry.pinned = pinned;
+    if (s.entry.id == state_.current.id)
+        state_.current.pinned = pinned;
+    const size_t at =
+        pins::MoveToGroupBoundary(state_.entries, static_cast<size_t>(index), IsPinned);
+    SaveHistory();
+    return static_cast<int>(at);
+}
+
+int ClipboardHistory::GetPinnedCount() const {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    return static_cast<int>(pins::UnpinnedStart(state_.entries, IsPinned));
 }
 
 bool ClipboardHistory::RemoveEntry(int index) {
@@ -128,7 +169,7 @@ bool ClipboardHistory::RemoveEntry(int index) {
     const int64_t id = state_.entries[static_cast<size_t>(index)].entry.id;
     state_.entries.erase(state_.entries.begin() + index);
     if (id == state_.current.id)
-        MakeTopCurrent();
+        MakeNextCurrent();
     // Saved first, so the index never names an entry whose files are already gone.
     SaveHistory();
     files_.DeleteEntryFiles(id);
@@ -137,13 +178,25 @@ bool ClipboardHistory::RemoveEntry(int index) {
 
 void ClipboardHistory::ClearHistory() {
     std::lock_guard<std::recursive_mutex> guard(lock_);
-    state_.entries.clear();
-    state_.current = ClipboardEntry();
-    state_.currentFingerprint.clear();
+    std::vector<int64_t> removed;
+    const size_t kept = pins::UnpinnedStart(state_.entries, IsPinned);
+    for (size_t i = kept; i < state_.entries.size(); ++i)
+        removed.push_back(state_.entries[i].entry.id);
+    bool currentKept = false;
+    for (size_t i = 0; i < kept; ++i)
+        currentKept = currentKept || state_.entries[i].entry.id == state_.current.id;
+    state_.entries.resize(kept);
+    if (!currentKept)
+        MakeNextCurrent();
     state_.ignored.clear();
-    // The empty index goes down first, keeping the id counter whatever happens next.
+    // The new index goes down first, keeping the id counter whatever happens next.
     SaveHistory();
-    files_.DeleteAllHistoryFiles(/*keepIndex=*/true);
+    if (state_.entries.empty()) {
+        files_.DeleteAllHistoryFiles(/*keepIndex=*/true);
+    } else {
+        for (int64_t id : removed)
+            files_.DeleteEntryFiles(id);
+    }
 }
 
 void ClipboardHistory::SaveHistory() {
@@ -151,14 +204,15 @@ void ClipboardHistory::SaveHistory() {
     files_.SaveHistoryFiles(state_);
 }
 
-void ClipboardHistory::MakeTopCurrent() {
-    if (state_.entries.empty()) {
+void ClipboardHistory::MakeNextCurrent() {
+    const std::optional<size_t> next = pins::NextCurrent(state_.entries, IsPinned);
+    if (!next) {
         state_.current = ClipboardEntry();
         state_.currentFingerprint.clear();
         return;
     }
-    state_.current = state_.entries.front().entry;
-    state_.currentFingerprint = state_.entries.front().fingerprint;
+    state_.current = state_.entries[*next].entry;
+    state_.currentFingerprint = state_.entries[*next].fingerprint;
 }
 
 std::wstring ClipboardHistory::GetFingerprintAt(int index) {
@@ -233,6 +287,7 @@ std::optional<ClipboardEntry> ClipboardHistory::GetEntryHeadAt(int index, size_t
     head.imageFileName = whole.imageFileName;
     head.dataSize = whole.dataSize;
     head.time = whole.time;
+    head.pinned = whole.pinned;
     return head;
 }
 

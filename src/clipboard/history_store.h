@@ -23,16 +23,24 @@ class ClipboardHistory {
     ClipboardHistory(const ClipboardHistory&) = delete;
     ClipboardHistory& operator=(const ClipboardHistory&) = delete;
 
-    // Adds the content as the newest entry with a fresh id, unless it is the current content.
-    // True when the history changed.
-    bool AddEntry(const ClipboardEntry& captured);
-    // Moves an older entry with the same content to the top, with the captured time. True when
-    // the history changed (a match at the top is no change).
+    // Adds the content as the newest entry with a fresh id (at the top of the unpinned entries),
+    // unless it is the current content or every one of the 30 entries is pinned (`fullOfPins`,
+    // optional, tells which). True when the history changed.
+    bool AddEntry(const ClipboardEntry& captured, bool* fullOfPins = nullptr);
+    // Moves an older entry with the same content to the top of its group (pinned or not), with
+    // the captured time, and makes it current. True when the history changed (the current entry
+    // at the top of its group is no change).
     bool PromoteMatchingEntry(const ClipboardEntry& captured);
-    // Moves the entry to the top unchanged and makes it current. False for a bad index.
+    // Moves the entry to the top of its group unchanged and makes it current. False for a bad
+    // index.
     bool MoveEntryToTop(int index);
     bool RemoveEntry(int index);
-    // Empties the history and the ignore list; ids keep growing.
+    // Pins or releases the entry; it moves to the boundary between pinned and unpinned entries.
+    // Its new index, or -1 for a bad index.
+    int SetPinned(int index, bool pinned);
+    int GetPinnedCount() const;
+    // Removes every unpinned entry and empties the ignore list; pinned entries stay, ids keep
+    // growing.
     void ClearHistory();
     void SaveHistory();
 
@@ -57,8 +65,8 @@ class ClipboardHistory {
     const std::wstring& Folder() const { return files_.Folder(); }
 
   private:
-    // The entry at the top becomes current (or none when empty).
-    void MakeTopCurrent();
+    // After the current entry left: the newest unpinned entry, else the top, becomes current.
+    void MakeNextCurrent();
     // Under the lock; computed (reading an image) only when unknown.
     const std::wstring& FingerprintOf(StoredEntry& stored);
     const std::wstring& CurrentFingerprint();

@@ -111,7 +111,7 @@ void CZovrelHistoryListBox::ShowRowMenu(int row, POINT screen) {
     if (!menu.IsValid()) {
         return;
     }
-    for (const RowMenuItem& item : RowMenuItems(entry->kind == ENTRY_KIND_FILES)) {
+    for (const RowMenuItem& item : RowMenuItems(entry->kind == ENTRY_KIND_FILES, entry->pinned)) {
         ::AppendMenuW(menu.Get(), MF_STRING, static_cast<UINT_PTR>(item.part), item.text);
     }
     OnScroll();  // the preview would cover the menu

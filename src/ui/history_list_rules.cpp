@@ -28,6 +28,8 @@ bool IsHighSurrogate(wchar_t c) {
 const wchar_t* const OPEN_FOLDER_LABEL = L"打开目录";
 const wchar_t* const SEND_LABEL = L"发送";
 const wchar_t* const DELETE_LABEL = L"删除";
+const wchar_t* const PIN_LABEL = L"固定";
+const wchar_t* const UNPIN_LABEL = L"取消固定";
 
 RowColours RowColoursFor(std::optional<uint32_t> kind, bool selected, bool odd) {
     struct Palette {
@@ -54,7 +56,7 @@ int RowHeight(std::optional<uint32_t> kind, int dpi) {
     return std::min(S(height, dpi), MAX_ROW_HEIGHT);
 }
 
-RowGeometry LayoutRow(const LayoutRect& row, bool isFiles, int dpi) {
+RowGeometry LayoutRow(const LayoutRect& row, bool isFiles, int dpi, bool pinned) {
     const int l = row.x;
     const int t = row.y;
     const int r = row.Right();
@@ -71,7 +73,16 @@ RowGeometry LayoutRow(const LayoutRect& row, bool isFiles, int dpi) {
         g.openFolder = FromEdges(r - S(158, dpi), buttonTop, r - S(102, dpi), buttonBottom);
     }
     // The header columns end 8 pixels before the leftmost button, however narrow the row.
-    const int limit = (isFiles ? g.openFolder.x : g.send.x) - S(8, dpi);
+    int limit = (isFiles ? g.openFolder.x : g.send.x) - S(8, dpi);
+    if (pinned) {
+        // The mark takes the header's last 12 pixels; the time ends 4 pixels before it.
+        g.pin = FromEdges(limit - S(12, dpi), t + S(7, dpi), limit, t + S(21, dpi));
+        if (g.pin.x < l + S(31, dpi)) {
+            g.pin = LayoutRect{};
+        } else {
+            limit = g.pin.x - S(4, dpi);
+        }
+    }
     const int kindLeft = l + S(31, dpi);
     g.kind = FromEdges(kindLeft, t, std::min(l + S(67, dpi), limit), headerBottom);
     const int sizeLeft = g.kind.Right();
@@ -79,6 +90,26 @@ RowGeometry LayoutRow(const LayoutRect& row, bool isFiles, int dpi) {
     g.time = FromEdges(g.size.Right(), t, limit, headerBottom);
     g.content = FromEdges(l + S(11, dpi), t + S(32, dpi), r - S(6, dpi), b - S(4, dpi));
     return g;
+}
+
+std::vector<LayoutRect> PinMarkRects(const LayoutRect& box, int dpi) {
+    if (box.w <= 0 || box.h <= 0) {
+        return {};
+    }
+    // Edges in 96-DPI pixels of a 12 x 14 box.
+    static constexpr int PARTS[][4] = {
+        {4, 0, 8, 1},   // cap, its top rounded off
+        {3, 1, 9, 2},   // cap
+        {4, 2, 8, 7},   // body
+        {1, 7, 11, 9},  // plate
+        {5, 9, 7, 14},  // needle
+    };
+    std::vector<LayoutRect> rects;
+    for (const auto& p : PARTS) {
+        rects.push_back(FromEdges(box.x + S(p[0], dpi), box.y + S(p[1], dpi), box.x + S(p[2], dpi),
+                                  box.y + S(p[3], dpi)));
+    }
+    return rects;
 }
 
 RowPart HitTestButtons(const RowGeometry& geometry, int x, int y) {

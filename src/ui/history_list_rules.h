@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "clipboard/clipboard_entry.h"
 #include "ui/layout_rect.h"
@@ -48,8 +49,9 @@ constexpr int MAX_ROW_HEIGHT = 255;
 
 int RowHeight(std::optional<uint32_t> kind, int dpi);
 
-// What lies under a point of a row. The numbers are the parts the row messages name.
-enum class RowPart { None = 0, Send = 1, Delete = 2, OpenFolder = 3 };
+// What lies under a point of a row. The numbers are the parts the row messages name. Pin is only
+// in the row menu ("固定" / "取消固定").
+enum class RowPart { None = 0, Send = 1, Delete = 2, OpenFolder = 3, Pin = 4 };
 
 struct RowHit {
     int row = -1;
@@ -68,9 +70,13 @@ struct RowGeometry {
     LayoutRect remove;
     LayoutRect content;
     LayoutRect accentBar;
+    LayoutRect pin;  // the pin mark, at the end of the header; empty unless pinned
 };
 
-RowGeometry LayoutRow(const LayoutRect& row, bool isFiles, int dpi);
+RowGeometry LayoutRow(const LayoutRect& row, bool isFiles, int dpi, bool pinned = false);
+// The pin mark as filled rectangles inside its box: a pushpin seen from the side (cap, body,
+// plate, needle), in the row's accent colour.
+std::vector<LayoutRect> PinMarkRects(const LayoutRect& box, int dpi);
 
 // The button of a row under a point (the point lies in the row).
 RowPart HitTestButtons(const RowGeometry& geometry, int x, int y);
@@ -88,6 +94,8 @@ LayoutRect Intersect(const LayoutRect& a, const LayoutRect& b);
 extern const wchar_t* const OPEN_FOLDER_LABEL;
 extern const wchar_t* const SEND_LABEL;
 extern const wchar_t* const DELETE_LABEL;
+extern const wchar_t* const PIN_LABEL;
+extern const wchar_t* const UNPIN_LABEL;
 std::wstring KindLabel(uint32_t kind);
 std::wstring NumberText(int row);
 std::wstring SizeText(int64_t bytes);

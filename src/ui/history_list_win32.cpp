@@ -130,7 +130,8 @@ void CZovrelHistoryListBox::DrawRow(HDC dc, const RECT& rect, int row, bool sele
                                     const std::optional<ClipboardEntry>& entry, int dpi) {
     const LayoutRect r = FromRect(rect);
     const bool isFiles = entry && entry->kind == ENTRY_KIND_FILES;
-    const history_list::RowGeometry g = history_list::LayoutRow(r, isFiles, dpi);
+    const bool pinned = entry && entry->pinned;
+    const history_list::RowGeometry g = history_list::LayoutRow(r, isFiles, dpi, pinned);
     const RowPalette colours = Palette(KindOf(entry), selected, (row % 2) != 0);
 
     FillSolid(dc, r, colours.background);
@@ -146,6 +147,9 @@ void CZovrelHistoryListBox::DrawRow(HDC dc, const RECT& rect, int row, bool sele
         DrawTextIn(dc, history_list::SizeText(entry->dataSize), g.size, colours.detail, DT_CENTER);
         DrawTextIn(dc, history_list::TimeText(entry->time), g.time, colours.detail,
                    DT_LEFT | DT_END_ELLIPSIS);
+        for (const LayoutRect& part : history_list::PinMarkRects(g.pin, dpi)) {
+            FillSolid(dc, part, colours.accent);
+        }
         auto hovered = [&](RowPart part) { return hoverRow_ == row && hoverPart_ == part; };
         if (isFiles) {
             DrawButton(dc, g.openFolder, history_list::OPEN_FOLDER_LABEL,
@@ -267,8 +271,8 @@ CZovrelHistoryListBox::Hit CZovrelHistoryListBox::HitTestWithEntry(POINT point) 
         hit.entry = history_->GetEntryHeadAt(row, ROW_ENTRY_CHARS);
     }
     const bool isFiles = hit.entry && hit.entry->kind == ENTRY_KIND_FILES;
-    const history_list::RowGeometry g =
-        history_list::LayoutRow(FromRect(hit.rowRect), isFiles, WindowDpi(Hwnd()));
+    const history_list::RowGeometry g = history_list::LayoutRow(
+        FromRect(hit.rowRect), isFiles, WindowDpi(Hwnd()), hit.entry && hit.entry->pinned);
     hit.at = history_list::RowHit{row, history_list::HitTestButtons(g, point.x, point.y)};
     return hit;
 }
@@ -438,6 +442,9 @@ LRESULT CZovrelHistoryListBox::HandleMessage(UINT message, WPARAM wParam, LPARAM
             return 0;
         case WM_LBUTTONDBLCLK:
             return OnDoubleClick(message, wParam, lParam);
+        case WM_DROPFILES:
+            // Files dropped on the list are the window's to take.
+            return ::SendMessageW(::GetParent(Hwnd()), message, wParam, lParam);
         default:
             break;
     }

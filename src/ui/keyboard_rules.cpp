@@ -46,12 +46,13 @@ ListKeyAction HistoryListKeyAction(unsigned key, bool shift, bool control, bool 
     }
 }
 
-std::vector<RowMenuItem> RowMenuItems(bool isFiles) {
+std::vector<RowMenuItem> RowMenuItems(bool isFiles, bool pinned) {
     std::vector<RowMenuItem> items = {{RowPart::Send, history_list::SEND_LABEL},
                                       {RowPart::Delete, history_list::DELETE_LABEL}};
     if (isFiles) {
         items.push_back({RowPart::OpenFolder, history_list::OPEN_FOLDER_LABEL});
     }
+    items.push_back({RowPart::Pin, pinned ? history_list::UNPIN_LABEL : history_list::PIN_LABEL});
     return items;
 }
 
@@ -63,6 +64,8 @@ unsigned RowRequestMessage(RowPart part) {
             return WM_HISTORY_DELETE;
         case RowPart::OpenFolder:
             return WM_HISTORY_OPEN_FOLDER;
+        case RowPart::Pin:
+            return WM_HISTORY_PIN;
         case RowPart::None:
             break;
     }

@@ -26,12 +26,13 @@ enum class ListKeyAction { None, Activate, Delete, OpenMenu };
 // stay with the list box itself. A key held with Ctrl or Alt means something else.
 ListKeyAction HistoryListKeyAction(unsigned key, bool shift, bool control, bool alt);
 
-// The row menu, top to bottom: "发送", "删除", and for a files entry "打开目录".
+// The row menu, top to bottom: "发送", "删除", for a files entry "打开目录", then "固定" (or
+// "取消固定" for a pinned entry).
 struct RowMenuItem {
     history_list::RowPart part;
     const wchar_t* text;
 };
-std::vector<RowMenuItem> RowMenuItems(bool isFiles);
+std::vector<RowMenuItem> RowMenuItems(bool isFiles, bool pinned = false);
 
 // The request a row button or menu item sends to the main window (0 for none).
 unsigned RowRequestMessage(history_list::RowPart part);

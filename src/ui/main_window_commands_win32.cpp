@@ -11,6 +11,7 @@
 #include <thread>
 #include <utility>
 
+#include "base/local_time.h"
 #include "base/text.h"
 #include "clipboard/clipboard_access.h"
 #include "clipboard/clipboard_watcher.h"
@@ -23,6 +24,7 @@
 #include "settings/settings_file.h"
 #include "transfer/transfer_protocol.h"
 #include "ui/about_dialog_win32.h"
+#include "ui/drop_rules.h"
 #include "ui/keyboard_rules.h"
 #include "ui/main_window_rules.h"
 #include "ui/ui_ids.h"
@@ -41,6 +43,26 @@ void SendTask(WindowNotifier window, ClipboardEntry entry) {
 
 bool IsChecked(HWND checkBox) {
     return ::SendMessageW(checkBox, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+// Ends the drag-and-drop operation whatever happens to the drop.
+struct DropScope {
+    HDROP drop;
+    ~DropScope() { ::DragFinish(drop); }
+};
+
+DroppedPath Examine(std::wstring path) {
+    DroppedPath dropped{std::move(path), DroppedKind::Missing, 0};
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (::GetFileAttributesExW(dropped.path.c_str(), GetFileExInfoStandard, &data)) {
+        const bool folder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        dropped.kind = folder ? DroppedKind::Folder : DroppedKind::File;
+        if (!folder) {
+            dropped.size = static_cast<int64_t>((static_cast<uint64_t>(data.nFileSizeHigh) << 32) |
+                                                data.nFileSizeLow);
+        }
+    }
+    return dropped;
 }
 
 }  // namespace
@@ -156,12 +178,15 @@ void CZovrelMainWnd::ClearLog() {
 }
 
 void CZovrelMainWnd::ClearHistory() {
-    if (history_.GetEntryCount() == 0) {
+    // Pinned entries stay; with nothing else there is nothing to clear.
+    const int pinned = history_.GetPinnedCount();
+    if (history_.GetEntryCount() == pinned) {
         return;
     }
     // "否" is the default: an Enter pressed too early must not wipe the history.
-    if (AskMessageBox(main_texts::kConfirmClearHistory,
-                      MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES) {
+    const wchar_t* question =
+        pinned > 0 ? main_texts::kConfirmClearUnpinned : main_texts::kConfirmClearHistory;
+    if (AskMessageBox(question, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES) {
         return;
     }
     // What is still on the clipboard must not come back as an entry.
@@ -380,26 +405,81 @@ LRESULT CZovrelMainWnd::OnHistoryOpenFolder(int index) {
 
 LRESULT CZovrelMainWnd::OnHistorySend(int index) {
     std::optional<ClipboardEntry> entry = history_.GetEntryAt(index);
-    if (!entry.has_value()) {
-        return 0;
+    if (entry.has_value()) {
+        StartSend(std::move(*entry));
     }
+    return 0;
+}
+
+void CZovrelMainWnd::StartSend(ClipboardEntry entry) {
     if (serialLink_ == nullptr || !serialLink_->IsOpen()) {
         SetStatusText(main_texts::kPortNotOpen);
-        return 0;
+        return;
     }
     if (GetTransferProtocol().IsSending()) {
         SetStatusText(main_texts::kSendBusy);
-        return 0;
+        return;
     }
     try {
-        std::thread(SendTask, WindowNotifier(postTarget_), std::move(*entry)).detach();
+        std::thread(SendTask, WindowNotifier(postTarget_), std::move(entry)).detach();
     } catch (const std::system_error&) {
         SetStatusText(main_texts::kSendTaskFailed);
-        return 0;
+        return;
     }
     SetStatusText(L"");
     UpdateTransferControls();
+}
+
+LRESULT CZovrelMainWnd::OnHistoryPin(int index) {
+    const std::optional<ClipboardEntry> entry = history_.GetEntryAt(index);
+    if (!entry.has_value()) {
+        return 0;
+    }
+    const int at = history_.SetPinned(index, !entry->pinned);
+    RefreshHistoryList();
+    // The row the user acted on stays the selected one wherever it went.
+    if (at >= 0) {
+        ::SendMessageW(list_.Hwnd(), LB_SETCURSEL, static_cast<WPARAM>(at), 0);
+    }
     return 0;
+}
+
+void CZovrelMainWnd::OnDropFiles(HDROP drop) {
+    if (drop == nullptr) {
+        return;
+    }
+    std::vector<DroppedPath> dropped;
+    {
+        const DropScope finish{drop};
+        const UINT count = ::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+        for (UINT i = 0; i < count; ++i) {
+            const UINT length = ::DragQueryFileW(drop, i, nullptr, 0);
+            std::wstring path(static_cast<size_t>(length) + 1, L'\0');
+            path.resize(::DragQueryFileW(drop, i, path.data(), length + 1));
+            if (!path.empty()) {
+                dropped.push_back(Examine(std::move(path)));
+            }
+        }
+    }
+    const DropPlan plan = PlanDrop(dropped, GetTransferProtocol().IsSending(), FileTimeNow());
+    if (!plan.add) {
+        SetStatusText(plan.status);
+        return;
+    }
+    // As if copied: an entry of the same files moves up instead of being added twice.
+    bool fullOfPins = false;
+    if (!history_.PromoteMatchingEntry(plan.entry)) {
+        history_.AddEntry(plan.entry, &fullOfPins);
+    }
+    RefreshHistoryList();
+    if (plan.send) {
+        StartSend(plan.entry);
+    }
+    if (fullOfPins) {
+        SetStatusText(main_texts::kHistoryFullOfPins);
+    } else if (!plan.status.empty()) {
+        SetStatusText(plan.status);
+    }
 }
 
 void CZovrelMainWnd::OnSendResult(bool success, std::wstring* text) {
@@ -423,9 +503,14 @@ void CZovrelMainWnd::OnReceivedEntry(ClipboardEntry* entry) {
     if (owned == nullptr) {
         return;
     }
-    history_.AddEntry(*owned);
+    bool fullOfPins = false;
+    history_.AddEntry(*owned, &fullOfPins);
     RefreshHistoryList();
     PutEntryOnClipboard(*owned);
+    // Not kept in the history, it is still on the clipboard (and a file in its folder).
+    if (fullOfPins) {
+        SetStatusText(main_texts::kHistoryFullOfPins);
+    }
 }
 
 void CZovrelMainWnd::ShowTransferProgress(int percent, const std::wstring& text) {

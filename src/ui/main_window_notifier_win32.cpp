@@ -29,6 +29,10 @@ bool WindowNotifier::PostHistoryChanged() {
     return Post(WM_HISTORY_CHANGED, 0, 0);
 }
 
+bool WindowNotifier::PostHistoryFull() {
+    return Post(WM_HISTORY_FULL, 0, 0);
+}
+
 bool WindowNotifier::PostSerialStateChanged() {
     return Post(WM_SERIAL_STATE_CHANGED, 0, 0);
 }

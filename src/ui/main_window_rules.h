@@ -53,6 +53,9 @@ inline constexpr wchar_t kLogFileStartedLine[] = L"zovrel 已启动 · log=";
 inline constexpr wchar_t kLogCleared[] = L"日志已清空";
 
 inline constexpr wchar_t kConfirmClearHistory[] = L"确定清空全部剪贴板历史？";
+// Asked instead when pinned entries stay.
+inline constexpr wchar_t kConfirmClearUnpinned[] = L"清空所有未固定的记录？";
+inline constexpr wchar_t kHistoryFullOfPins[] = L"历史记录已满（全部已固定）";
 inline constexpr wchar_t kAutostartFailed[] = L"开机自启动设置失败";
 inline constexpr wchar_t kChoosePort[] = L"请选择串口";
 

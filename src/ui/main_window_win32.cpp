@@ -132,6 +132,9 @@ bool CZovrelMainWnd::OnCreate() {
     backgroundBrush_.Reset(::CreateSolidBrush(RGB(255, 255, 255)));
     CreateFonts();
     CreateControls();
+    // Files dropped anywhere on the window, the history list included, are taken.
+    ::DragAcceptFiles(Hwnd(), TRUE);
+    ::DragAcceptFiles(list_.Hwnd(), TRUE);
     ApplyFonts();
     ApplyContrast();
     RestorePlacement();
@@ -704,6 +707,14 @@ LRESULT CZovrelMainWnd::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
             return OnHistoryActivate(static_cast<int>(wParam));
         case WM_HISTORY_OPEN_FOLDER:
             return OnHistoryOpenFolder(static_cast<int>(wParam));
+        case WM_HISTORY_PIN:
+            return OnHistoryPin(static_cast<int>(wParam));
+        case WM_HISTORY_FULL:
+            SetStatusText(main_texts::kHistoryFullOfPins);
+            return 0;
+        case WM_DROPFILES:
+            OnDropFiles(reinterpret_cast<HDROP>(wParam));
+            return 0;
         default:
             break;
     }
@@ -712,6 +723,10 @@ LRESULT CZovrelMainWnd::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
 
 bool CZovrelMainWnd::PostHistoryChanged() {
     return notifier_.PostHistoryChanged();
+}
+
+bool CZovrelMainWnd::PostHistoryFull() {
+    return notifier_.PostHistoryFull();
 }
 
 bool CZovrelMainWnd::PostSerialStateChanged() {

@@ -5,6 +5,8 @@
 // becomes one of the window messages in ui_ids.h with a heap payload.
 
 #include <windows.h>
+// HDROP, after <windows.h>
+#include <shellapi.h>
 
 #include <array>
 #include <functional>
@@ -66,6 +68,7 @@ class CZovrelMainWnd : public WindowBase, public Notifier, public SplitterOwner 
     bool PostReceivedEntry(std::unique_ptr<ClipboardEntry> entry) override;
     bool PostSendProgress(int percent, std::wstring text) override;
     bool PostSendResult(bool success, std::wstring text) override;
+    bool PostHistoryFull() override;
 
     // SplitterOwner.
     void OnSplitterDragStart() override;
@@ -155,6 +158,11 @@ class CZovrelMainWnd : public WindowBase, public Notifier, public SplitterOwner 
     LRESULT OnHistoryDelete(int index);
     LRESULT OnHistoryOpenFolder(int index);
     LRESULT OnHistorySend(int index);
+    LRESULT OnHistoryPin(int index);
+    // Starts the send of a copy of `entry` on its own thread, or says in the status line why not.
+    void StartSend(ClipboardEntry entry);
+    // Files dropped on the window become the newest entry and are sent.
+    void OnDropFiles(HDROP drop);
     void OnSendResult(bool success, std::wstring* text);
     void OnSendProgress(int percent, std::wstring* text);
     void OnReceivedEntry(ClipboardEntry* entry);

@@ -20,6 +20,10 @@ constexpr unsigned WM_HISTORY_OPEN_FOLDER = 1269;
 // A files entry whose paths were checked off the window's thread, ready for the clipboard;
 // lParam is a heap ClipboardEntry holding only the paths that exist (the receiver frees it).
 constexpr unsigned WM_FILES_CHECKED = 1270;
+// The row menu's "固定" / "取消固定": wParam = row index; the pin is toggled.
+constexpr unsigned WM_HISTORY_PIN = 1284;
+// A capture was not added because every entry of the full history is pinned.
+constexpr unsigned WM_HISTORY_FULL = 1285;
 // The tray icon's callback to the host frame.
 constexpr unsigned WM_TRAY_NOTIFY = 1124;
 

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <chrono>
 #include <cstdlib>
 #include <optional>
 #include <set>
+#include <sstream>
 #include <thread>
 
 #include "base/text.h"
@@ -110,13 +112,15 @@ TEST_F(HistoryTest, AnImageOverTheReadLimitIsLeftUnread) {
 TEST_F(HistoryTest, LoadFollowsOrderAndSkipsWhatCannotBeAnEntry) {
     for (int id : {3, 7, 12, 1})
         Write(std::to_wstring(id) + L".meta", "[Entry]\r\nKind=" + std::to_string(id) + "\r\n");
+    Write(L"7.meta", "[Entry]\r\nKind=7\r\nPinned=1\r\n");  // pinned entries load above the rest
     Write(L"index.ini",
           "[Meta]\r\nCount=4\r\nNextId=2\r\nCurrentId=40\r\nOrder= 12 ,,7, 0,-3, 3 , 99,12,x\r\n");
     Reload();
-    EXPECT_EQ(Listing(), L"12: 7: 3: ");
-    EXPECT_EQ(store->GetCurrentEntry()->id, 12);  // CurrentId names no entry
+    EXPECT_EQ(Listing(), L"7: 12: 3: ");
+    EXPECT_EQ(store->GetEntryAt(0)->pinned, true);
+    EXPECT_EQ(store->GetCurrentEntry()->id, 12);  // CurrentId names no entry: the newest unpinned
     store->AddEntry(TextEntry(L"new"));
-    EXPECT_EQ(store->GetEntryAt(0)->id, 13);  // above every loaded id, whatever the index says
+    EXPECT_EQ(store->GetEntryAt(1)->id, 13);  // above every loaded id, whatever the index says
 }
 
 TEST_F(HistoryTest, DeletingAnEntryTouchesNoOtherIdAndLoadClearsOnlyOldTemporaries) {
@@ -210,6 +214,60 @@ TEST_F(HistoryTest, IgnoreListAndCounterOutliveRestartsAndClearKeepsOnlyTheCount
     EXPECT_FALSE(FileExists(F(L"8.txt")) || FileExists(F(L"notes.txt")));
     store->AddEntry(TextEntry(L"A"));
     EXPECT_EQ(store->GetEntryAt(0)->id, 9);
+}
+
+// Pinned entries against captures, re-use, removal, clearing and the 30-entry limit. Steps: "+x"
+// captures x, "pN" / "uN" pin / release row N, "aN" re-uses row N, "dN" removes it, "C" clears,
+// "fA-B" captures the numbers A..B, "P" pins every row. Pinned rows are marked "*", the current
+// entry "<"; " FULL" when the last capture was refused; "..." skips rows.
+TEST_F(HistoryTest, PinnedEntriesStayOnTopAndAreNeverEvicted) {
+    const std::pair<const char*, const wchar_t*> cases[] = {
+        {"+a +b +c p2 +d", L"a* d< c b"},               // new entries go below the pins
+        {"+a +b +c p1 p2 u0", L"a* b c<"},              // toggling moves to the boundary
+        {"+a +b +c p2 p2 +b +c", L"b* a* c<"},          // promoted to the top of its group
+        {"+a +b p1 +c a2", L"a* b< c"},                 // re-use too
+        {"+a +b p1 +c d1", L"a* b<"},                   // the newest unpinned takes over
+        {"+a +b +c p1 C +c", L"b* c<"},                 // clearing keeps the pins
+        {"f1-30 p29 f31-60", L"1* 60< 59 ... 33 32"},   // the limit takes unpinned entries
+        {"f1-30 P +x", L"30*< 29* ... 1* FULL"},        // all pinned: nothing is added
+        {"f1-30 P +29", L"29*< 30* 28* ... 1*"},        // but a capture still promotes
+    };
+    for (const auto& [script, expected] : cases) {
+        SCOPED_TRACE(script);
+        const TempFolder own;
+        store.emplace(own.Text());
+        bool full = false;
+        std::istringstream steps(script);
+        for (std::string step; steps >> step;) {
+            const int n = std::isdigit(static_cast<unsigned char>(step.back())) ? std::stoi(step.substr(1)) : 0;
+            full = false;
+            if (step[0] == '+' && !store->PromoteMatchingEntry(TextEntry(FromUtf8(step.substr(1)))))
+                store->AddEntry(TextEntry(FromUtf8(step.substr(1))), &full);
+            if (step[0] == 'p' || step[0] == 'u')
+                store->SetPinned(n, step[0] == 'p');
+            if (step[0] == 'a')
+                store->MoveEntryToTop(n);
+            if (step[0] == 'd')
+                store->RemoveEntry(n);
+            if (step[0] == 'C')
+                store->ClearHistory();
+            for (int i = n; step[0] == 'f' && i <= std::stoi(step.substr(step.find('-') + 1)); ++i)
+                Capture(TextEntry(std::to_wstring(i)));
+            while (step[0] == 'P' && store->GetPinnedCount() < store->GetEntryCount())
+                store->SetPinned(store->GetPinnedCount(), true);
+        }
+        std::wstring listing;
+        for (const auto& e : store->GetEntries())
+            listing += (listing.empty() ? L"" : L" ") + e.text + (e.pinned ? L"*" : L"") +
+                       (e.id == store->GetCurrentEntry()->id ? L"<" : L"");
+        listing += full ? L" FULL" : L"";
+        const std::wstring want = expected;
+        const size_t dots = want.find(L"...");
+        EXPECT_TRUE(dots == std::wstring::npos ? listing == want
+                                               : listing.starts_with(want.substr(0, dots)) &&
+                                                     listing.ends_with(want.substr(dots + 3)))
+            << ToUtf8(listing);
+    }
 }
 
 TEST(HistoryIds, NumbersPastTheLimitNeitherOverflowNorHideLaterEntries) {
@@ -389,6 +447,8 @@ TEST_F(HistoryTest, IndexAndMetaFilesMatchTheirGoldenCopies) {
     ASSERT_FALSE(expected.empty());
     EXPECT_EQ(ReadFileBytes(F(L"index.ini")), expected);
     EXPECT_EQ(MetaWithoutWriteTime(), GoldenFile(L"9-fingerprint.meta"));
+    store->SetPinned(0, true);
+    EXPECT_EQ(MetaWithoutWriteTime(), GoldenFile(L"9-pinned.meta"));
 }
 
 // An entry as the previous version wrote it (no stored fingerprint) loads unchanged and keeps

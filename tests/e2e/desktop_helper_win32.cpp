@@ -2,6 +2,9 @@
 //   desktop_helper post-tray EVENT   posts the tray callback (WM_TRAY_NOTIFY, low word EVENT) to
 //                                    the running program's host frame, as the shell would; Wine's
 //                                    tray has no keyboard, so NIN_KEYSELECT can only come this way
+//   desktop_helper drop PATH...      drops the files on the running program's main window, as the
+//                                    shell's WM_DROPFILES does (the block is placed in the
+//                                    program's own memory, where the shell would put it)
 //   desktop_helper stand-in TITLE    shows a window of another program with that title (a folder
 //                                    window, say) and prints every WM_USER..WM_APP message it gets,
 //                                    one number a line, until it is closed
@@ -9,8 +12,10 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
 #include <cwchar>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -28,6 +33,39 @@ int PostTray(unsigned event) {
     ::GetWindowThreadProcessId(host, &process);
     ::AllowSetForegroundWindow(process);
     return ::PostMessageW(host, WM_TRAY_NOTIFY, TRAY_ICON_ID, event) ? 0 : 1;
+}
+
+int PostDrop(int count, wchar_t** paths) {
+    HWND main = ::FindWindowW(L"ZovrelMainWnd", nullptr);
+    if (main == nullptr) {
+        std::fprintf(stderr, "no main window\n");
+        return 2;
+    }
+    // DROPFILES: offset of the list, drop point, non-client flag, wide names; then the names,
+    // each with its NUL, and one more NUL.
+    std::vector<wchar_t> names;
+    for (int i = 0; i < count; ++i) {
+        names.insert(names.end(), paths[i], paths[i] + std::wcslen(paths[i]) + 1);
+    }
+    names.push_back(L'\0');
+    const DWORD header[5] = {sizeof(header), 40, 40, FALSE, TRUE};
+    std::vector<char> block(sizeof(header) + names.size() * sizeof(wchar_t));
+    std::memcpy(block.data(), header, sizeof(header));
+    std::memcpy(block.data() + sizeof(header), names.data(), names.size() * sizeof(wchar_t));
+
+    DWORD process = 0;
+    ::GetWindowThreadProcessId(main, &process);
+    HANDLE target = ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, process);
+    if (target == nullptr) {
+        return 1;
+    }
+    void* remote =
+        ::VirtualAllocEx(target, nullptr, block.size(), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    const bool ok = remote != nullptr &&
+                    ::WriteProcessMemory(target, remote, block.data(), block.size(), nullptr) &&
+                    ::PostMessageW(main, WM_DROPFILES, reinterpret_cast<WPARAM>(remote), 0);
+    ::CloseHandle(target);
+    return ok ? 0 : 1;
 }
 
 LRESULT CALLBACK StandInProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -76,6 +114,9 @@ int wmain(int argc, wchar_t** argv) {
     if (argc == 3 && std::wcscmp(argv[1], L"stand-in") == 0) {
         return StandIn(argv[2]);
     }
-    std::fprintf(stderr, "usage: desktop_helper post-tray EVENT | stand-in TITLE\n");
+    if (argc >= 3 && std::wcscmp(argv[1], L"drop") == 0) {
+        return PostDrop(argc - 2, argv + 2);
+    }
+    std::fprintf(stderr, "usage: desktop_helper post-tray EVENT | stand-in TITLE | drop PATH...\n");
     return 64;
 }

@@ -11,7 +11,7 @@ import unittest
 # The runs are of the Windows build (also when started by hand).
 os.environ.setdefault("ZOVREL_WINE_RUN", os.path.join(os.path.dirname(os.path.abspath(__file__)),
                                                       "..", "..", "scripts", "wine-run"))
-from e2e_support import E2ETest  # noqa: E402
+from e2e_support import E2ETest, windows_path  # noqa: E402
 from harness import (SERIALCOMM, SOURCE, Desktop, Program, poll, read_text,  # noqa: E402
                      reg_values)
 
@@ -309,6 +309,53 @@ class KeyboardOnly(AppTest):
         self.assertEqual(stand_in.wait(30), 0)
         self.assertEqual(stand_in.stdout.read().strip(), b"", "the stand-in got a message")
         self.assertEqual(prog.proc.poll(), None)
+
+
+class PinsAndDrops(AppTest):
+    def test_a_pinned_entry_outlives_thirty_captures_and_a_restart_and_dropped_files_are_sent(self):
+        if not HELPER or not os.path.exists(HELPER):
+            self.skipTest("ZOVREL_E2E_HELPER does not name the built desktop_helper.exe")
+        desktop, prog = self.desktop, self.prog
+        window = self.start_on_saved_port()
+        desktop.copy_text("每天都发的命令 pinned")
+        pinned = prog.wait_history(1)[0]
+
+        # The row menu's last item, "固定", from the keyboard.
+        desktop.activate(window)
+        desktop.key("Home", "Menu")
+        self.popup(lambda p: p[4] > 30, "the context-menu key opened no row menu")
+        desktop.key("Down", "Down", "Down", "Return")
+        meta = os.path.join(prog.folder, "history", "%d.meta" % pinned[0])
+        poll(lambda: "Pinned=1" in read_text(meta), 10, message="the entry was not pinned")
+        self.shot("pinned-row")
+
+        for i in range(1, 31):
+            desktop.copy_text("条目 %d" % i)
+            poll(lambda: [e[2] for e in prog.history()[1:2]] == ["条目 %d" % i], 20,
+                 message="capture %d did not arrive below the pin" % i)
+        rows = prog.history()
+        self.assertEqual((len(rows), rows[0], rows[-1][2]), (30, pinned, "条目 2"))
+
+        self.assertEqual(self.exit_from_tray_menu(), 0)
+        prog.start()
+        prog.wait_title("zovrel")
+        self.wait_open(timeout=30)
+        self.assertEqual(prog.history(), rows)
+        self.assertIn("Pinned=1", read_text(meta))
+
+        # Two files dropped on the window: a new entry below the pin, sent as two transfers.
+        a = self.write_file("拖放 a.txt", b"dropped a\n" * 300)
+        b = self.write_file("drop b.bin", bytes(range(256)) * 40)
+        mark = len(self.sim.events)
+        self.assertEqual(subprocess.run([desktop.wine_run, HELPER, "drop", windows_path(a),
+                                         windows_path(b)], env=desktop.env, timeout=60,
+                                        stdin=subprocess.DEVNULL).returncode, 0)
+        first, got_a = self.device_got(mark)
+        _, got_b = self.device_got(self.sim.events.index(first) + 1)
+        self.assertEqual((got_a, got_b), (b"dropped a\n" * 300, bytes(range(256)) * 40))
+        history = prog.history()
+        self.assertEqual((history[0], history[1][1:]), (pinned, (2, "2 个文件")))
+        self.shot("dropped-and-sent")
 
 
 def stable_count(count, quiet=1.0):

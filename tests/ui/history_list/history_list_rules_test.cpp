@@ -30,20 +30,27 @@ TEST(HistoryListRows, HeightsByKindAndDpi) {
 
 TEST(HistoryListRows, NarrowRowsNeverLetTheHeaderReachTheButtons) {
     for (int dpi : {96, 144}) {
-        for (bool isFiles : {false, true}) {
+        for (int flags = 0; flags < 4; ++flags) {
+            const bool isFiles = (flags & 1) != 0, pinned = (flags & 2) != 0;
             for (int width = 0; width <= 400; width += 3) {
-                const RowGeometry g = LayoutRow(Edges(5, 0, 5 + width, 60), isFiles, dpi);
+                const RowGeometry g = LayoutRow(Edges(5, 0, 5 + width, 60), isFiles, dpi, pinned);
                 const int leftmost = isFiles ? g.openFolder.x : g.send.x;
-                for (const LayoutRect& column : {g.kind, g.size, g.time}) {
+                for (const LayoutRect& column : {g.kind, g.size, g.time, g.pin}) {
                     EXPECT_GE(column.w, 0);
                     if (column.w > 0) {
                         EXPECT_LE(column.Right(), leftmost - ScaleForDpi(8, dpi))
-                            << width << " " << dpi << " " << isFiles;
+                            << width << " " << dpi << " " << flags;
                     }
                 }
-                // The columns follow each other without overlapping.
+                // The columns follow each other without overlapping; the pin mark after them.
                 EXPECT_EQ(g.size.x, g.kind.Right());
                 EXPECT_EQ(g.time.x, g.size.Right());
+                if (g.pin.w > 0) {
+                    EXPECT_LE(g.time.Right(), g.pin.x) << width << " " << dpi;
+                } else {
+                    // Only a row too narrow for it goes without its mark.
+                    EXPECT_TRUE(!pinned || width < ScaleForDpi(220, dpi)) << width << " " << dpi;
+                }
             }
         }
     }

@@ -34,17 +34,18 @@ TEST(KeyboardRules, HistoryListKeysAndEscape) {
 }
 
 TEST(KeyboardRules, RowMenuOffersWhatTheRowButtonsDo) {
-    const auto parts = [](bool files) {
+    const auto parts = [](bool files, bool pinned) {
         std::vector<RowPart> out;
-        for (const RowMenuItem& item : RowMenuItems(files)) {
+        for (const RowMenuItem& item : RowMenuItems(files, pinned)) {
             out.push_back(item.part);
             EXPECT_NE(RowRequestMessage(item.part), 0u);
         }
         return out;
     };
-    EXPECT_EQ(parts(false), (std::vector<RowPart>{RowPart::Send, RowPart::Delete}));
-    EXPECT_EQ(parts(true),
-              (std::vector<RowPart>{RowPart::Send, RowPart::Delete, RowPart::OpenFolder}));
+    EXPECT_EQ(parts(false, false),
+              (std::vector<RowPart>{RowPart::Send, RowPart::Delete, RowPart::Pin}));
+    EXPECT_EQ(parts(true, false), (std::vector<RowPart>{RowPart::Send, RowPart::Delete,
+                                                        RowPart::OpenFolder, RowPart::Pin}));
     EXPECT_EQ(RowRequestMessage(RowPart::None), 0u);
 }
 

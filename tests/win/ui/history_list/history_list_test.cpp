@@ -153,6 +153,22 @@ TEST_F(HistoryListWindowTest, RowsShowColoursAndACachedThumbnail) {
     EXPECT_EQ(host_->list.ThumbnailsMade(), 1u);
 }
 
+TEST_F(HistoryListWindowTest, APinnedRowShowsItsPinMarkInItsAccentColour) {
+    Open();
+    ASSERT_EQ(history_.SetPinned(2, true), 0);  // the files entry moves to the top
+    // Rows measured again, as the main window's refresh does.
+    ::SendMessageW(List(), LB_RESETCONTENT, 0, 0);
+    for (const wchar_t* row : {L"1", L"2", L"3"}) {
+        ::SendMessageW(List(), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(row));
+    }
+    const CapturedImage image = CaptureList();
+    const RowGeometry g = hl::LayoutRow(Row(0), true, host_->Dpi(), true);
+    const LayoutRect plate = hl::PinMarkRects(g.pin, host_->Dpi())[3];
+    EXPECT_EQ(image.PixelAt(plate.x + plate.w / 2, plate.y), RGB(230, 126, 34));
+    EXPECT_GT(DarkPixels(image, g.time), 10);  // the time still shows beside it
+    SaveScreenshot(List(), L"list-pinned-row");
+}
+
 // A resize never makes a thumbnail again; an image file that went away leaves an empty image
 // area, is not read again on every repaint, and comes back after the next refresh.
 TEST_F(HistoryListWindowTest, ThumbnailsSurviveResizesAndComeBackWithTheirFile) {

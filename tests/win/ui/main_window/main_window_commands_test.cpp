@@ -151,16 +151,17 @@ TEST_F(MainWindowCommandsTest, ClearHistoryAsksAndMarksWhatIsOnTheClipboard) {
     EXPECT_EQ(boxTypes_[0], static_cast<UINT>(MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2));
     EXPECT_EQ(RowCount(), 3);
 
+    history_->SetPinned(1, true);
     boxAnswer_ = IDYES;
     Click(9, IDC_CLEAR_HISTORY);
-    EXPECT_EQ(history_->GetEntryCount(), 0);
-    EXPECT_EQ(RowCount(), 0);
+    EXPECT_EQ(boxes_[1], L"清空所有未固定的记录？");  // the pinned entry stays
+    EXPECT_EQ(RowCount(), 1);
     // What is still on the clipboard counts as the program's own, so it does not come back.
     ClipboardEntry onClipboard;
     ASSERT_TRUE(ReadClipboardEntry(nullptr, onClipboard));
     EXPECT_EQ(watcher.Capture().OwnWriteFingerprint(), ComputeFingerprint(onClipboard));
 
-    Click(9, IDC_CLEAR_HISTORY);  // empty: no question
+    Click(9, IDC_CLEAR_HISTORY);  // nothing but pins: no question
     EXPECT_EQ(boxes_.size(), 2u);
     window_->SetClipboardWatcher(nullptr);
 }
