@@ -19,6 +19,9 @@ public:
     virtual bool PostReceivedEntry(std::unique_ptr<ClipboardEntry> entry) = 0;  // WM_RECEIVED_ENTRY
     virtual bool PostSendProgress(int percent, std::wstring text) = 0;       // WM_SEND_PROGRESS
     virtual bool PostSendResult(bool success, std::wstring text) = 0;        // WM_SEND_RESULT
+    // A transfer from the device began and failed (checksum, incomplete, given up on silence).
+    // Only the window tells the user; other receivers may ignore it.
+    virtual bool PostReceiveFailed() { return false; }                       // WM_RECEIVE_FAILED
 };
 
 }  // namespace zovrel

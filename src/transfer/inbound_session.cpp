@@ -261,8 +261,12 @@ ReplyList ProtocolEngine::HandleFinishPacket(const FrameHeader& header) {
             }
         }
     }
-    if (failed)
+    if (failed) {
         Log(L"SYS", FormatText(L"FINISH_PACKET result FAIL reason=%ls", reason.c_str()));
+        // A FINISH_PACKET without a transfer before it is the device's confusion, not a loss.
+        if (Notifier* target = window(); target && active)
+            target->PostReceiveFailed();
+    }
 
     ReplyList replies = ReplyWithCode(header, failed ? RSP_FAILURE : RSP_SUCCESS,
                                       L"GENERAL_REPLY for FINISH_PACKET");
@@ -314,6 +318,8 @@ void ProtocolEngine::AbandonSilentSession(uint32_t now) {
     // keep the echo checks suspended for good.
     Log(L"SYS", line);
     ResetSession(true);
+    if (Notifier* target = window())
+        target->PostReceiveFailed();
 }
 
 void ProtocolEngine::ClearSessionLocked() {

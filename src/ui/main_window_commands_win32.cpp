@@ -273,6 +273,9 @@ void CZovrelMainWnd::CancelSend() {
 
 void CZovrelMainWnd::Save() {
     if (currentPage_ == PAGE_SYSTEM) {
+        if (!SaveSystemPage()) {
+            return;
+        }
         const bool on = IsChecked(controls_[22]);
         WriteAutostart(on);
         if (!SetAutostart(on)) {
@@ -384,17 +387,18 @@ LRESULT CZovrelMainWnd::OnHistorySend(int index) {
         return 0;
     }
     if (serialLink_ == nullptr || !serialLink_->IsOpen()) {
-        SetStatusText(main_texts::kPortNotOpen);
+        ShowSendFailure(main_texts::kPortNotOpen);
         return 0;
     }
     if (GetTransferProtocol().IsSending()) {
-        SetStatusText(main_texts::kSendBusy);
+        ShowSendFailure(main_texts::kSendBusy);
         return 0;
     }
+    sendSummary_ = EntrySummary(*entry);
     try {
         std::thread(SendTask, WindowNotifier(postTarget_), std::move(*entry)).detach();
     } catch (const std::system_error&) {
-        SetStatusText(main_texts::kSendTaskFailed);
+        ShowSendFailure(main_texts::kSendTaskFailed);
         return 0;
     }
     SetStatusText(L"");
@@ -410,12 +414,14 @@ void CZovrelMainWnd::OnSendResult(bool success, std::wstring* text) {
     } else if (owned != nullptr) {
         SetStatusText(*owned);
     }
+    EndSendInTray(success, owned != nullptr ? *owned : std::wstring(main_texts::kSendFailed));
 }
 
 void CZovrelMainWnd::OnSendProgress(int percent, std::wstring* text) {
     std::unique_ptr<std::wstring> owned(text);
     ShowTransferProgress(percent, owned != nullptr ? *owned : std::wstring());
     UpdateTransferControls();
+    ShowSendProgressInTray();
 }
 
 void CZovrelMainWnd::OnReceivedEntry(ClipboardEntry* entry) {
@@ -426,6 +432,9 @@ void CZovrelMainWnd::OnReceivedEntry(ClipboardEntry* entry) {
     history_.AddEntry(*owned);
     RefreshHistoryList();
     PutEntryOnClipboard(*owned);
+    if (ReadNotifyOnReceive()) {
+        ShowNotice(ReceivedNotice(*owned));
+    }
 }
 
 void CZovrelMainWnd::ShowTransferProgress(int percent, const std::wstring& text) {
@@ -667,6 +676,10 @@ bool CZovrelMainWnd::OpenEntryFolder(const ClipboardEntry& entry) {
     if (folder.empty()) {
         return false;
     }
+    return OpenFolder(folder);
+}
+
+bool CZovrelMainWnd::OpenFolder(const std::wstring& folder) {
     const DWORD attributes = ::GetFileAttributesW(folder.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
         return false;

@@ -42,6 +42,7 @@ class WindowNotifier final : public Notifier {
     bool PostReceivedEntry(std::unique_ptr<ClipboardEntry> entry) override;
     bool PostSendProgress(int percent, std::wstring text) override;
     bool PostSendResult(bool success, std::wstring text) override;
+    bool PostReceiveFailed() override;
 
   private:
     bool Post(UINT message, WPARAM wParam, LPARAM lParam);

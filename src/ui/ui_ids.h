@@ -20,6 +20,8 @@ constexpr unsigned WM_HISTORY_OPEN_FOLDER = 1269;
 // A files entry whose paths were checked off the window's thread, ready for the clipboard;
 // lParam is a heap ClipboardEntry holding only the paths that exist (the receiver frees it).
 constexpr unsigned WM_FILES_CHECKED = 1270;
+// A transfer from the device failed (no payload).
+constexpr unsigned WM_RECEIVE_FAILED = 1280;
 // The tray icon's callback to the host frame.
 constexpr unsigned WM_TRAY_NOTIFY = 1124;
 
@@ -45,6 +47,9 @@ constexpr int IDC_DEBUG_LOG_CHECK = 1013;
 constexpr int IDC_AUTOSTART_CHECK = 1014;
 constexpr int IDC_SAVE = 1015;
 constexpr int IDC_CANCEL_SETTINGS = 1016;
+constexpr int IDC_NOTIFY_CHECK = 1021;
+constexpr int IDC_HOTKEY_SHOW = 1022;
+constexpr int IDC_HOTKEY_SEND = 1023;
 constexpr int IDC_SPLITTER = 1102;
 
 // Timers of the main window.

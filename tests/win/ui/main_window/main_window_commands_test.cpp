@@ -165,6 +165,69 @@ TEST_F(MainWindowCommandsTest, SavingTheSettingsPages) {
     link->Close();
 }
 
+// A hotkey another program holds shows "已被占用" beside it; "保存" refuses a bad pair with the
+// settings page's box and otherwise saves and registers what was chosen.
+TEST_F(MainWindowCommandsTest, SystemPageHotkeysTakenRefusedAndSaved) {
+    // Another program takes the send hotkey while the window has let go of it.
+    constexpr int kOtherId = 77;
+    ASSERT_TRUE(WriteSettingText(HOTKEY_SEND_SETTING, L""));
+    window_->RegisterHotkeys();
+    ASSERT_TRUE(::RegisterHotKey(nullptr, kOtherId, MOD_CONTROL | MOD_ALT, 'S'));
+    ASSERT_TRUE(WriteSettingText(HOTKEY_SEND_SETTING, L"Ctrl+Alt+S"));
+    window_->RegisterHotkeys();
+    EXPECT_TRUE(window_->HotkeyTaken(HotkeyAction::Send));
+    window_->ShowOnPage(PAGE_SYSTEM);
+    const ClientSize minimum = PageMinimumClientSize(PAGE_SYSTEM, dpi_);
+    SetClientSize(minimum.width, minimum.height);
+    EXPECT_TRUE(Visible(32));
+    EXPECT_EQ(Send(28, HKM_GETHOTKEY), HotkeyControlValue(DEFAULT_SHOW_HOTKEY));
+    EXPECT_EQ(Send(26, BM_GETCHECK), BST_CHECKED);
+    SaveScreenshot(L"main-page2-hotkey-taken");
+
+    const auto setHotkey = [this](int number, Hotkey hotkey) {
+        Send(number, HKM_SETHOTKEY, HotkeyControlValue(hotkey));
+    };
+    setHotkey(28, {HOTKEY_SHIFT, 'V'});
+    Click(23, IDC_SAVE);
+    setHotkey(28, DEFAULT_SEND_HOTKEY);
+    Click(23, IDC_SAVE);
+    EXPECT_EQ(boxes_, (std::vector<std::wstring>{HOTKEY_NEEDS_MODIFIER, HOTKEYS_SAME}));
+    EXPECT_EQ(boxTypes_.back(), static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION));
+    EXPECT_EQ(window_->CurrentPage(), PAGE_SYSTEM);
+    EXPECT_EQ(ReadSettingText(HOTKEY_SHOW_SETTING), std::nullopt);  // nothing written
+
+    setHotkey(28, {HOTKEY_CONTROL | HOTKEY_SHIFT, 0x78});
+    setHotkey(31, {});
+    Send(26, BM_SETCHECK, BST_UNCHECKED);
+    Click(23, IDC_SAVE);
+    EXPECT_EQ(window_->CurrentPage(), PAGE_CLIPBOARD);
+    EXPECT_EQ(ReadSettingText(HOTKEY_SHOW_SETTING), L"Ctrl+Shift+F9");
+    EXPECT_EQ(ReadSettingText(HOTKEY_SEND_SETTING), L"");
+    EXPECT_FALSE(ReadNotifyOnReceive());
+    EXPECT_FALSE(window_->HotkeyTaken(HotkeyAction::Send));  // none now, so none taken
+    // The new show hotkey is the window's: the other program cannot have it.
+    EXPECT_FALSE(::RegisterHotKey(nullptr, kOtherId + 1, MOD_CONTROL | MOD_SHIFT, 0x78));
+    ::UnregisterHotKey(nullptr, kOtherId);
+}
+
+// A notice of a received file opens its folder when clicked; of a text, shows the window.
+TEST_F(MainWindowCommandsTest, ClickOnANoticeOpensTheFilesFolderOrShowsTheWindow) {
+    const std::wstring file = JoinPath(filesFolder_, L"收到.bin");
+    test::WriteFileBytes(file, "x");
+    window_->PostReceivedEntry(std::make_unique<ClipboardEntry>(test::FilesEntry({file}, 1)));
+    test::PumpPending();
+    EXPECT_EQ(window_->LastNotice().title, L"收到文件");
+    window_->OnNoticeClicked();
+    EXPECT_EQ(openedFolders_, (std::vector<std::wstring>{filesFolder_}));
+
+    ::ShowWindow(Main(), SW_HIDE);
+    window_->PostReceiveFailed();
+    test::PumpPending();
+    EXPECT_EQ(window_->LastNotice().title, L"接收失败");
+    window_->OnNoticeClicked();
+    EXPECT_TRUE(::IsWindowVisible(Main()));
+}
+
 TEST_F(MainWindowCommandsTest, ClearLogAndClearHistory) {
     ASSERT_TRUE(WriteUartDebugLog(true));
     window_->ShowOnPage(PAGE_CLIPBOARD);
