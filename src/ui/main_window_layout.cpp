@@ -27,7 +27,7 @@ void LayoutSettingsPages(int page, int w, int h, const Scale& s, MainWindowLayou
         out.autostartCheck = {s(8), s(28), w - s(16), s(24)};
         out.notifyCheck = {s(8), s(54), w - s(16), s(24)};
         // The control grows with the window up to what the longest hotkey text needs.
-        const int hotkeyWidth = std::min(w - s(204), s(180));
+        const int hotkeyWidth = std::min(w - s(204), s(200));
         const int takenLeft = s(140) + hotkeyWidth + s(6);
         const auto row = [&](int top, LayoutRect& label, LayoutRect& control, LayoutRect& taken) {
             label = {s(8), top + s(2), s(128), s(20)};
@@ -96,8 +96,9 @@ ClientSize PageMinimumClientSize(int page, int dpi) {
         case PAGE_SERIAL_SETTINGS:
             return {s(360), s(200)};
         case PAGE_SYSTEM:
-            // Tall enough for the two hotkey rows above "保存" and "取消".
-            return {s(320), s(190)};
+            // Room for the two hotkey rows above "保存" and "取消", and for a hotkey of three
+            // modifiers in its control.
+            return {s(360), s(190)};
         default:
             return {s(210), s(360)};
     }

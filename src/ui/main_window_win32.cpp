@@ -226,10 +226,11 @@ void CZovrelMainWnd::CreateControls() {
                IDC_NOTIFY_CHECK);
     // Each label comes just before its control: screen readers name the control after it.
     AddControl(27, WC_STATICW, t::kShowHotkeyLabel, kChild | kOneLine, -1);
-    AddControl(28, HOTKEY_CLASSW, L"", kChild | WS_TABSTOP | WS_BORDER, IDC_HOTKEY_SHOW);
+    // The hotkey control draws its own sunken edge.
+    AddControl(28, HOTKEY_CLASSW, L"", kChild | WS_TABSTOP, IDC_HOTKEY_SHOW);
     AddControl(29, WC_STATICW, t::kHotkeyTaken, kChild | kOneLine, -1);
     AddControl(30, WC_STATICW, t::kSendHotkeyLabel, kChild | kOneLine, -1);
-    AddControl(31, HOTKEY_CLASSW, L"", kChild | WS_TABSTOP | WS_BORDER, IDC_HOTKEY_SEND);
+    AddControl(31, HOTKEY_CLASSW, L"", kChild | WS_TABSTOP, IDC_HOTKEY_SEND);
     AddControl(32, WC_STATICW, t::kHotkeyTaken, kChild | kOneLine, -1);
 
     if (splitter_.CreateSplitter(this, 1, Hwnd(), IDC_SPLITTER)) {

@@ -107,7 +107,7 @@ TEST(MainWindowLayout, SettingsPagesAtTheirMinimum) {
                     EXPECT_FALSE(Overlap(rows[i], rows[j])) << i << " and " << j;
                 }
             }
-            EXPECT_GE(l.showHotkey.w, ScaleForDpi(100, dpi));
+            EXPECT_GE(l.showHotkey.w, ScaleForDpi(150, dpi));
         }
         // The clipboard page's controls are left alone and the log counts as hidden.
         EXPECT_FALSE(l.logShown);
@@ -147,7 +147,7 @@ TEST(MainWindowLayout, PageMinimumsAndFonts) {
     } cases[] = {
         {PAGE_CLIPBOARD, 96, {210, 360}},
         {PAGE_SERIAL_SETTINGS, 96, {360, 200}},
-        {PAGE_SYSTEM, 96, {320, 190}},
+        {PAGE_SYSTEM, 96, {360, 190}},
         {PAGE_CLIPBOARD, 144, {315, 540}},
     };
     for (const auto& c : cases) {

@@ -168,12 +168,13 @@ TEST_F(MainWindowCommandsTest, SavingTheSettingsPages) {
 // A hotkey another program holds shows "已被占用" beside it; "保存" refuses a bad pair with the
 // settings page's box and otherwise saves and registers what was chosen.
 TEST_F(MainWindowCommandsTest, SystemPageHotkeysTakenRefusedAndSaved) {
-    // Another program takes the send hotkey while the window has let go of it.
+    // Another program holds a key the send hotkey is then set to. (Keys of their own per DPI
+    // run: the windows of other test processes hold the defaults.)
     constexpr int kOtherId = 77;
-    ASSERT_TRUE(WriteSettingText(HOTKEY_SEND_SETTING, L""));
-    window_->RegisterHotkeys();
-    ASSERT_TRUE(::RegisterHotKey(nullptr, kOtherId, MOD_CONTROL | MOD_ALT, 'S'));
-    ASSERT_TRUE(WriteSettingText(HOTKEY_SEND_SETTING, L"Ctrl+Alt+S"));
+    const Hotkey held{HOTKEY_CONTROL | HOTKEY_ALT | HOTKEY_SHIFT, dpi_ == 96 ? 0x7Au : 0x7Bu};
+    const Hotkey chosen{HOTKEY_CONTROL | HOTKEY_SHIFT, dpi_ == 96 ? 0x78u : 0x79u};
+    ASSERT_TRUE(::RegisterHotKey(nullptr, kOtherId, held.modifiers, held.key));
+    ASSERT_TRUE(WriteSettingText(HOTKEY_SEND_SETTING, HotkeyText(held)));
     window_->RegisterHotkeys();
     EXPECT_TRUE(window_->HotkeyTaken(HotkeyAction::Send));
     window_->ShowOnPage(PAGE_SYSTEM);
@@ -189,24 +190,24 @@ TEST_F(MainWindowCommandsTest, SystemPageHotkeysTakenRefusedAndSaved) {
     };
     setHotkey(28, {HOTKEY_SHIFT, 'V'});
     Click(23, IDC_SAVE);
-    setHotkey(28, DEFAULT_SEND_HOTKEY);
+    setHotkey(28, held);
     Click(23, IDC_SAVE);
     EXPECT_EQ(boxes_, (std::vector<std::wstring>{HOTKEY_NEEDS_MODIFIER, HOTKEYS_SAME}));
     EXPECT_EQ(boxTypes_.back(), static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION));
     EXPECT_EQ(window_->CurrentPage(), PAGE_SYSTEM);
     EXPECT_EQ(ReadSettingText(HOTKEY_SHOW_SETTING), std::nullopt);  // nothing written
 
-    setHotkey(28, {HOTKEY_CONTROL | HOTKEY_SHIFT, 0x78});
+    setHotkey(28, chosen);
     setHotkey(31, {});
     Send(26, BM_SETCHECK, BST_UNCHECKED);
     Click(23, IDC_SAVE);
     EXPECT_EQ(window_->CurrentPage(), PAGE_CLIPBOARD);
-    EXPECT_EQ(ReadSettingText(HOTKEY_SHOW_SETTING), L"Ctrl+Shift+F9");
+    EXPECT_EQ(ReadSettingText(HOTKEY_SHOW_SETTING), HotkeyText(chosen));
     EXPECT_EQ(ReadSettingText(HOTKEY_SEND_SETTING), L"");
     EXPECT_FALSE(ReadNotifyOnReceive());
     EXPECT_FALSE(window_->HotkeyTaken(HotkeyAction::Send));  // none now, so none taken
     // The new show hotkey is the window's: the other program cannot have it.
-    EXPECT_FALSE(::RegisterHotKey(nullptr, kOtherId + 1, MOD_CONTROL | MOD_SHIFT, 0x78));
+    EXPECT_FALSE(::RegisterHotKey(nullptr, kOtherId + 1, chosen.modifiers, chosen.key));
     ::UnregisterHotKey(nullptr, kOtherId);
 }
 
