@@ -20,8 +20,8 @@ public:
     virtual bool PostSendProgress(int percent, std::wstring text) = 0;       // WM_SEND_PROGRESS
     virtual bool PostSendResult(bool success, std::wstring text) = 0;        // WM_SEND_RESULT
     // A transfer from the device began and failed (checksum, incomplete, given up on silence).
-    // Only the window tells the user; other receivers may ignore it.
-    virtual bool PostReceiveFailed() { return false; }                       // WM_RECEIVE_FAILED
+    // Only the window tells the user (WM_RECEIVE_FAILED); other receivers may ignore it.
+    virtual bool PostReceiveFailed() { return false; }
 };
 
 }  // namespace zovrel

@@ -15,12 +15,12 @@ struct KeyName {
 };
 
 constexpr std::array<KeyName, 27> KEY_NAMES = {{
-    {0x08, L"Backspace"}, {0x09, L"Tab"},      {0x0D, L"Enter"},    {0x13, L"Pause"},
-    {0x1B, L"Esc"},       {0x20, L"Space"},    {0x21, L"PageUp"},   {0x22, L"PageDown"},
-    {0x23, L"End"},       {0x24, L"Home"},     {0x25, L"Left"},     {0x26, L"Up"},
+    {0x08, L"Backspace"}, {0x09, L"Tab"},      {0x0D, L"Enter"},       {0x13, L"Pause"},
+    {0x1B, L"Esc"},       {0x20, L"Space"},    {0x21, L"PageUp"},      {0x22, L"PageDown"},
+    {0x23, L"End"},       {0x24, L"Home"},     {0x25, L"Left"},        {0x26, L"Up"},
     {0x27, L"Right"},     {0x28, L"Down"},     {0x2C, L"PrintScreen"}, {0x2D, L"Insert"},
-    {0x2E, L"Delete"},    {0x6A, L"Multiply"}, {0x6B, L"Add"},      {0x6D, L"Subtract"},
-    {0x6E, L"Decimal"},   {0x6F, L"Divide"},   {0xBA, L";"},        {0xBB, L"="},
+    {0x2E, L"Delete"},    {0x6A, L"Multiply"}, {0x6B, L"Add"},         {0x6D, L"Subtract"},
+    {0x6E, L"Decimal"},   {0x6F, L"Divide"},   {0xBA, L";"},           {0xBB, L"="},
     {0xBC, L","},         {0xBD, L"-"},        {0xBE, L"."},
 }};
 

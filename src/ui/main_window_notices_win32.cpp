@@ -35,8 +35,8 @@ Hotkey SavedHotkey(const HotkeySlot& slot) {
 
 std::wstring ControlText(HWND control) {
     std::wstring text(static_cast<size_t>(::GetWindowTextLengthW(control)) + 1, L'\0');
-    text.resize(static_cast<size_t>(
-        ::GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
+    text.resize(
+        static_cast<size_t>(::GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
     return text;
 }
 
@@ -52,8 +52,9 @@ void CZovrelMainWnd::RegisterHotkeys() {
         ::UnregisterHotKey(Hwnd(), id);
         const Hotkey hotkey = SavedHotkey(slot);
         // Held keys would repeat the send as fast as the keyboard repeats.
-        hotkeyTaken_[i] = !hotkey.Empty() &&
-                          !::RegisterHotKey(Hwnd(), id, hotkey.modifiers | MOD_NOREPEAT, hotkey.key);
+        hotkeyTaken_[i] =
+            !hotkey.Empty() &&
+            !::RegisterHotKey(Hwnd(), id, hotkey.modifiers | MOD_NOREPEAT, hotkey.key);
         if (hotkeyTaken_[i]) {
             AppendToLogFile(FormatText(main_texts::kLogHotkeyTaken, HotkeyText(hotkey).c_str()));
         }

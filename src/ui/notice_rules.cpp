@@ -85,7 +85,8 @@ Notice ReceiveFailedNotice() {
 
 Notice SendResultNotice(bool success, const std::wstring& summaryOrReason) {
     return {success ? notice_texts::kSent : notice_texts::kSendFailed,
-            OrBlank(NoticeLine(summaryOrReason)), {}};
+            OrBlank(NoticeLine(summaryOrReason)),
+            {}};
 }
 
 std::wstring SendingTooltip(const std::wstring& transferText) {

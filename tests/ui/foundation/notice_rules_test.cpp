@@ -17,7 +17,7 @@ TEST(NoticeRules, DeviceTextShowsItsFirstLineCleanAndCut) {
     } cases[] = {
         {L"第一行\r\n第二行", L"第一行"},
         {L"\n  \r\n\t second \n third", L"second"},  // the first line that is not blank
-        {L"a\tb\x1B[31mc\x7F", L"ab[31mc"},         // control characters go
+        {L"a\tb\x1B[31mc\x7F", L"ab[31mc"},          // control characters go
         {L"invoice" + rlo + L"fdp.exe", L"invoicefdp.exe"},
         {L"one" + nel + L"two", L"one"},
         {L"\r\n \x01 \n", L""},

@@ -40,7 +40,7 @@ TEST(HotkeyRules, SettingTextReadsBackAndUnreadableFallsBackToTheDefault) {
         EXPECT_EQ(HotkeyFromSetting(std::wstring(unreadable), fallback), fallback) << unreadable;
     }
     EXPECT_EQ(HotkeyFromSetting(std::nullopt, fallback), fallback);  // absent
-    EXPECT_EQ(HotkeyFromSetting(L"  ", fallback), Hotkey{});          // empty: disabled
+    EXPECT_EQ(HotkeyFromSetting(L"  ", fallback), Hotkey{});         // empty: disabled
     EXPECT_EQ(HotkeyFromSetting(L"Shift+F1", fallback), (Hotkey{SHIFT, 0x70}));
 }
 

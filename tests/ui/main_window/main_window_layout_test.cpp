@@ -98,8 +98,8 @@ TEST(MainWindowLayout, SettingsPagesAtTheirMinimum) {
         if (!serial) {
             // The notices box and the two hotkey rows: inside, apart, and above the buttons.
             const std::vector<LayoutRect> rows = {
-                l.autostartCheck,  l.notifyCheck, l.showHotkeyLabel, l.showHotkey,
-                l.showHotkeyTaken, l.sendHotkeyLabel, l.sendHotkey,  l.sendHotkeyTaken};
+                l.autostartCheck,  l.notifyCheck,     l.showHotkeyLabel, l.showHotkey,
+                l.showHotkeyTaken, l.sendHotkeyLabel, l.sendHotkey,      l.sendHotkeyTaken};
             for (size_t i = 0; i < rows.size(); ++i) {
                 EXPECT_TRUE(Inside(rows[i], size.width, size.height)) << i;
                 EXPECT_LT(rows[i].Bottom(), l.save.y) << i;
