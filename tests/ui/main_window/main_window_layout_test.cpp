@@ -107,7 +107,6 @@ TEST(MainWindowLayout, SettingsPagesAtTheirMinimum) {
                     EXPECT_FALSE(Overlap(rows[i], rows[j])) << i << " and " << j;
                 }
             }
-            EXPECT_GE(l.showHotkey.w, ScaleForDpi(150, dpi));
         }
         // The clipboard page's controls are left alone and the log counts as hidden.
         EXPECT_FALSE(l.logShown);
