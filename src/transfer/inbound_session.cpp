@@ -61,6 +61,10 @@ ReplyList ProtocolEngine::HandleFirstPacket(const FrameHeader& header, const Byt
             lock.unlock();
             Log(L"SYS", FormatText(L"FIRST_PACKET open file failed name=\"%ls\" size=%d err=%lu",
                                    name.c_str(), size, static_cast<unsigned long>(err)));
+            // The device is refused at once; without a notice the user would never learn why
+            // the file did not come.
+            if (Notifier* target = window())
+                target->PostReceiveFailed();
             return ReplyFailure(header, L"FIRST_PACKET file open");
         }
         const std::wstring path = session_.filePaths.path;
