@@ -400,6 +400,12 @@ class HotkeysAndNotices(AppTest):
         poll(visible, 10, message="the show hotkey did not show the window")
         self.assertEqual(prog.title(window), "zovrel")
         self.shot("shown-by-hotkey")
+        # The newest row is the selected one, for the list's keys (openbox moves the X focus
+        # only when asked).
+        desktop.activate(window)
+        desktop.key("Delete")
+        poll(lambda: [e[2] for e in prog.history()] == ["较早的 older"], 10,
+             message="Delete did not remove the newest row")
 
         # Hidden again, a text from the device is noticed; a click on the notice shows the window.
         desktop.activate(window)
