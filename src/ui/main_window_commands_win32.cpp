@@ -273,7 +273,8 @@ void CZovrelMainWnd::CancelSend() {
 
 void CZovrelMainWnd::Save() {
     if (currentPage_ == PAGE_SYSTEM) {
-        if (!SaveSystemPage()) {
+        const HotkeySave hotkeys = SaveSystemPage();
+        if (hotkeys == HotkeySave::Refused) {
             return;
         }
         const bool on = IsChecked(controls_[22]);
@@ -281,7 +282,8 @@ void CZovrelMainWnd::Save() {
         if (!SetAutostart(on)) {
             AskMessageBox(main_texts::kAutostartFailed, MB_OK | MB_ICONEXCLAMATION);
         }
-        SwitchPage(PAGE_CLIPBOARD);
+        // A hotkey just chosen that another program holds: the page stays and says so.
+        SwitchPage(hotkeys == HotkeySave::Taken ? PAGE_SYSTEM : PAGE_CLIPBOARD);
         return;
     }
     const int selected = static_cast<int>(::SendMessageW(controls_[20], CB_GETCURSEL, 0, 0));

@@ -71,7 +71,7 @@ void CZovrelMainWnd::ShowSystemPageSettings() {
     }
 }
 
-bool CZovrelMainWnd::SaveSystemPage() {
+CZovrelMainWnd::HotkeySave CZovrelMainWnd::SaveSystemPage() {
     std::array<Hotkey, 2> chosen{};
     for (size_t i = 0; i < 2; ++i) {
         HWND control = controls_[static_cast<size_t>(HOTKEY_SLOTS[i].control)];
@@ -80,7 +80,7 @@ bool CZovrelMainWnd::SaveSystemPage() {
     }
     if (const auto refusal = HotkeyRefusal(chosen[0], chosen[1])) {
         AskMessageBox(*refusal, MB_OK | MB_ICONEXCLAMATION);
-        return false;
+        return HotkeySave::Refused;
     }
     WriteNotifyOnReceive(::SendMessageW(controls_[26], BM_GETCHECK, 0, 0) == BST_CHECKED);
     for (size_t i = 0; i < 2; ++i) {
@@ -93,11 +93,7 @@ bool CZovrelMainWnd::SaveSystemPage() {
     for (size_t i = 0; i < 2; ++i) {
         newlyTaken = newlyTaken || (hotkeyTaken_[i] && !(chosen[i] == shownHotkeys_[i]));
     }
-    if (newlyTaken) {
-        SwitchPage(PAGE_SYSTEM);
-        return false;
-    }
-    return true;
+    return newlyTaken ? HotkeySave::Taken : HotkeySave::Saved;
 }
 
 int CZovrelMainWnd::CurrentEntryRow() const {

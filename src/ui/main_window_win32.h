@@ -193,8 +193,10 @@ class CZovrelMainWnd : public WindowBase, public Notifier, public SplitterOwner 
     // The row of the current entry (the one last added or promoted); -1 when there is none.
     int CurrentEntryRow() const;
     void ShowSystemPageSettings();
-    // False when the page is to stay (a refusal, or a changed hotkey another program holds).
-    bool SaveSystemPage();
+    // The notices box and the hotkeys: refused (nothing saved), saved, or saved with a changed
+    // hotkey that another program holds (the page stays to say so).
+    enum class HotkeySave { Refused, Saved, Taken };
+    HotkeySave SaveSystemPage();
     bool WindowHidden() const;
     void ShowNotice(const Notice& notice);
     // The status line and, with the window hidden, a notice.
