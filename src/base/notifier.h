@@ -22,6 +22,9 @@ public:
     // A capture was not kept: every entry of the full history is pinned. Only a window tells
     // anyone.
     virtual bool PostHistoryFull() { return false; }  // WM_HISTORY_FULL
+    // A transfer from the device began and failed (checksum, incomplete, given up on silence).
+    // Only the window tells the user (WM_RECEIVE_FAILED); other receivers may ignore it.
+    virtual bool PostReceiveFailed() { return false; }
 };
 
 }  // namespace zovrel

@@ -47,6 +47,25 @@ bool WriteAutostart(bool on) {
     return WriteFlag(L"Autostart", on);
 }
 
+std::optional<std::wstring> ReadSettingText(const wchar_t* key) {
+    ProfileDocument doc;
+    if (!LoadProfile(GetSettingsFilePath(), doc)) {
+        return std::nullopt;
+    }
+    return doc.Get(SETTINGS_SECTION, key);
+}
+
+bool WriteSettingText(const wchar_t* key, const std::wstring& value) {
+    return WriteSetting(key, value);
+}
+
+bool ReadNotifyOnReceive() {
+    return ReadProfileInt(GetSettingsFilePath(), SETTINGS_SECTION, L"NotifyOnReceive", 1) != 0;
+}
+bool WriteNotifyOnReceive(bool on) {
+    return WriteFlag(L"NotifyOnReceive", on);
+}
+
 namespace {
 constexpr wchar_t WINDOW_KEYS[4][13] = {L"WindowLeft", L"WindowTop", L"WindowWidth",
                                         L"WindowHeight"};

@@ -19,6 +19,15 @@ bool WriteUartDebugLog(bool on);
 bool ReadAutostart();
 bool WriteAutostart(bool on);
 
+// A text setting as stored (trimmed); none when the key is absent. The hotkeys
+// ("HotkeyShow", "HotkeySend") are read this way: absent means the default, empty means none.
+std::optional<std::wstring> ReadSettingText(const wchar_t* key);
+bool WriteSettingText(const wchar_t* key, const std::wstring& value);
+
+// "NotifyOnReceive": a tray notification for what the device sends. On when absent.
+bool ReadNotifyOnReceive();
+bool WriteNotifyOnReceive(bool on);
+
 // The main window's rectangle as the keys WindowLeft, WindowTop, WindowWidth and WindowHeight
 // hold it (96-DPI pixels); a missing key is none. The texts are checked by whoever uses them.
 struct WindowPlacementTexts {

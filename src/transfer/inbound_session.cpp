@@ -61,6 +61,10 @@ ReplyList ProtocolEngine::HandleFirstPacket(const FrameHeader& header, const Byt
             lock.unlock();
             Log(L"SYS", FormatText(L"FIRST_PACKET open file failed name=\"%ls\" size=%d err=%lu",
                                    name.c_str(), size, static_cast<unsigned long>(err)));
+            // The device is refused at once; without a notice the user would never learn why
+            // the file did not come.
+            if (Notifier* target = window())
+                target->PostReceiveFailed();
             return ReplyFailure(header, L"FIRST_PACKET file open");
         }
         const std::wstring path = session_.filePaths.path;
@@ -261,8 +265,12 @@ ReplyList ProtocolEngine::HandleFinishPacket(const FrameHeader& header) {
             }
         }
     }
-    if (failed)
+    if (failed) {
         Log(L"SYS", FormatText(L"FINISH_PACKET result FAIL reason=%ls", reason.c_str()));
+        // A FINISH_PACKET without a transfer before it is the device's confusion, not a loss.
+        if (Notifier* target = window(); target && active)
+            target->PostReceiveFailed();
+    }
 
     ReplyList replies = ReplyWithCode(header, failed ? RSP_FAILURE : RSP_SUCCESS,
                                       L"GENERAL_REPLY for FINISH_PACKET");
@@ -314,6 +322,8 @@ void ProtocolEngine::AbandonSilentSession(uint32_t now) {
     // keep the echo checks suspended for good.
     Log(L"SYS", line);
     ResetSession(true);
+    if (Notifier* target = window())
+        target->PostReceiveFailed();
 }
 
 void ProtocolEngine::ClearSessionLocked() {

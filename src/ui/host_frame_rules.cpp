@@ -12,10 +12,15 @@ constexpr unsigned MOUSE_LEFT_DOUBLE_CLICK = 0x0203;
 constexpr unsigned MOUSE_RIGHT_UP = 0x0205;
 constexpr unsigned NOTIFY_SELECT = 0x0400;      // NIN_SELECT (WM_USER)
 constexpr unsigned NOTIFY_KEY_SELECT = 0x0401;  // NIN_KEYSELECT (WM_USER + 1)
+constexpr unsigned NOTIFY_BALLOON_CLICK = 0x0405;  // NIN_BALLOONUSERCLICK (WM_USER + 5)
 }  // namespace
 
 TrayAction TrayActionForEvent(unsigned event, bool version3) {
     event &= 0xFFFF;
+    // Balloons report their click the same way with or without the behaviour version.
+    if (event == NOTIFY_BALLOON_CLICK) {
+        return TrayAction::NoticeClicked;
+    }
     if (version3) {
         switch (event) {
             case NOTIFY_SELECT:

@@ -26,13 +26,14 @@ inline constexpr TrayMenuItem TRAY_MENU_ITEMS[] = {
     {ID_TRAY_EXIT, L"退出"},
 };
 
-enum class TrayAction { None, ShowMain, OpenMenu };
+enum class TrayAction { None, ShowMain, OpenMenu, NoticeClicked };
 
 // The event in the low word of the tray callback's lParam. With the icon's behaviour version 3
 // the shell follows a left click (WM_LBUTTONUP) with NIN_SELECT, a right click (WM_RBUTTONUP)
 // with WM_CONTEXTMENU, and reports the keyboard (Win+B, arrows, Enter, Space, the context-menu
 // key) as NIN_KEYSELECT and WM_CONTEXTMENU: only those act, so one click gives one show or one
-// menu. Without the version (an old shell, or one that refused it) the mouse events act.
+// menu. Without the version (an old shell, or one that refused it) the mouse events act. A click
+// on a balloon (NIN_BALLOONUSERCLICK) acts on what the balloon told.
 TrayAction TrayActionForEvent(unsigned event, bool version3);
 
 // A first run (no saved port) opens on the serial settings page, any other on the clipboard page.

@@ -92,6 +92,7 @@ bool CMainFrame::OnCreate() {
     portRequests_.StartFromSettings();
     mainWindow_.RefreshConnectionControls();
     AddTrayIcon();
+    mainWindow_.SetTrayIcon(&trayIcon_);
     mainWindow_.ShowOnPage(StartPage(ReadUartComPort()));
     return true;
 }
@@ -134,6 +135,9 @@ LRESULT CMainFrame::OnTrayNotify(LPARAM lParam) {
             break;
         case TrayAction::OpenMenu:
             ShowTrayMenu();
+            break;
+        case TrayAction::NoticeClicked:
+            mainWindow_.OnNoticeClicked();
             break;
         case TrayAction::None:
             break;

@@ -17,13 +17,15 @@ constexpr int CANCEL_SEND = 17;
 
 // Page 0: the top band, the history band, the log band, the connection bar; then the settings
 // pages (their two buttons share a row: "取消" stands left of "保存").
-constexpr std::array<int, 24> TAB_ORDER = {
+constexpr std::array<int, 31> TAB_ORDER = {
     1,  2,                       // 剪贴板, menu button
     8,  10, 9,                   // 历史记录, status line, 全部清空
     6,                           // history list
     25, 3,  4,  5,               // splitter, 串口 / 日志, 清空日志, log pane
     11, 14, 12, 13, 15, 16, 17,  // the connection bar
-    18, 19, 20, 21, 22, 24, 23,  // the settings pages
+    18, 19, 20, 21, 22,          // the settings pages
+    26, 27, 28, 29, 30, 31, 32,  // the system page's notices box and hotkeys
+    24, 23,                      // 取消, 保存
 };
 
 }  // namespace

@@ -298,12 +298,17 @@ void CZovrelMainWnd::CancelSend() {
 
 void CZovrelMainWnd::Save() {
     if (currentPage_ == PAGE_SYSTEM) {
+        const HotkeySave hotkeys = SaveSystemPage();
+        if (hotkeys == HotkeySave::Refused) {
+            return;
+        }
         const bool on = IsChecked(controls_[22]);
         WriteAutostart(on);
         if (!SetAutostart(on)) {
             AskMessageBox(main_texts::kAutostartFailed, MB_OK | MB_ICONEXCLAMATION);
         }
-        SwitchPage(PAGE_CLIPBOARD);
+        // A hotkey just chosen that another program holds: the page stays and says so.
+        SwitchPage(hotkeys == HotkeySave::Taken ? PAGE_SYSTEM : PAGE_CLIPBOARD);
         return;
     }
     const int selected = static_cast<int>(::SendMessageW(controls_[20], CB_GETCURSEL, 0, 0));
@@ -413,17 +418,18 @@ LRESULT CZovrelMainWnd::OnHistorySend(int index) {
 
 void CZovrelMainWnd::StartSend(ClipboardEntry entry) {
     if (serialLink_ == nullptr || !serialLink_->IsOpen()) {
-        SetStatusText(main_texts::kPortNotOpen);
+        ShowSendFailure(main_texts::kPortNotOpen);
         return;
     }
     if (GetTransferProtocol().IsSending()) {
-        SetStatusText(main_texts::kSendBusy);
+        ShowSendFailure(main_texts::kSendBusy);
         return;
     }
+    sendSummary_ = EntrySummary(entry);
     try {
         std::thread(SendTask, WindowNotifier(postTarget_), std::move(entry)).detach();
     } catch (const std::system_error&) {
-        SetStatusText(main_texts::kSendTaskFailed);
+        ShowSendFailure(main_texts::kSendTaskFailed);
         return;
     }
     SetStatusText(L"");
@@ -490,12 +496,14 @@ void CZovrelMainWnd::OnSendResult(bool success, std::wstring* text) {
     } else if (owned != nullptr) {
         SetStatusText(*owned);
     }
+    EndSendInTray(success, owned != nullptr ? *owned : std::wstring(main_texts::kSendFailed));
 }
 
 void CZovrelMainWnd::OnSendProgress(int percent, std::wstring* text) {
     std::unique_ptr<std::wstring> owned(text);
     ShowTransferProgress(percent, owned != nullptr ? *owned : std::wstring());
     UpdateTransferControls();
+    ShowSendProgressInTray();
 }
 
 void CZovrelMainWnd::OnReceivedEntry(ClipboardEntry* entry) {
@@ -510,6 +518,9 @@ void CZovrelMainWnd::OnReceivedEntry(ClipboardEntry* entry) {
     // Not kept in the history, it is still on the clipboard (and a file in its folder).
     if (fullOfPins) {
         SetStatusText(main_texts::kHistoryFullOfPins);
+    }
+    if (ReadNotifyOnReceive()) {
+        ShowNotice(ReceivedNotice(*owned));
     }
 }
 
@@ -752,6 +763,10 @@ bool CZovrelMainWnd::OpenEntryFolder(const ClipboardEntry& entry) {
     if (folder.empty()) {
         return false;
     }
+    return OpenFolder(folder);
+}
+
+bool CZovrelMainWnd::OpenFolder(const std::wstring& folder) {
     const DWORD attributes = ::GetFileAttributesW(folder.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
         return false;

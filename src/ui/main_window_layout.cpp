@@ -25,6 +25,17 @@ void LayoutSettingsPages(int page, int w, int h, const Scale& s, MainWindowLayou
         out.debugLogCheck = {s(8), s(60), w - s(16), s(24)};
     } else {
         out.autostartCheck = {s(8), s(28), w - s(16), s(24)};
+        out.notifyCheck = {s(8), s(54), w - s(16), s(24)};
+        // The control grows with the window up to what the longest hotkey text needs.
+        const int hotkeyWidth = std::min(w - s(204), s(200));
+        const int takenLeft = s(140) + hotkeyWidth + s(6);
+        const auto row = [&](int top, LayoutRect& label, LayoutRect& control, LayoutRect& taken) {
+            label = {s(8), top + s(2), s(128), s(20)};
+            control = {s(140), top, hotkeyWidth, s(24)};
+            taken = {takenLeft, top + s(2), s(56), s(20)};
+        };
+        row(s(86), out.showHotkeyLabel, out.showHotkey, out.showHotkeyTaken);
+        row(s(116), out.sendHotkeyLabel, out.sendHotkey, out.sendHotkeyTaken);
     }
 }
 
@@ -85,7 +96,9 @@ ClientSize PageMinimumClientSize(int page, int dpi) {
         case PAGE_SERIAL_SETTINGS:
             return {s(360), s(200)};
         case PAGE_SYSTEM:
-            return {s(320), s(160)};
+            // Room for the two hotkey rows above "保存" and "取消", and for a hotkey of three
+            // modifiers in its control.
+            return {s(360), s(190)};
         default:
             return {s(210), s(360)};
     }

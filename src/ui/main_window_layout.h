@@ -58,6 +58,15 @@ struct MainWindowLayout {
     LayoutRect settingsPortCombo;  // its height is the opened list's
     LayoutRect debugLogCheck;
     LayoutRect autostartCheck;
+    // Page 2: the notices check box and the two hotkeys, each a label, the hotkey control and
+    // the place for "已被占用".
+    LayoutRect notifyCheck;
+    LayoutRect showHotkeyLabel;
+    LayoutRect showHotkey;
+    LayoutRect showHotkeyTaken;
+    LayoutRect sendHotkeyLabel;
+    LayoutRect sendHotkey;
+    LayoutRect sendHotkeyTaken;
     LayoutRect save;
     LayoutRect cancelSettings;
 

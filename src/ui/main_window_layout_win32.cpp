@@ -65,6 +65,13 @@ void CZovrelMainWnd::LayoutControls(int width, int height) {
             ::SetWindowTextW(control(18), main_texts::kSystemHeading);
             MoveTo(control(18), layout.settingsHeading);
             MoveTo(control(22), layout.autostartCheck);
+            MoveTo(control(26), layout.notifyCheck);
+            MoveTo(control(27), layout.showHotkeyLabel);
+            MoveTo(control(28), layout.showHotkey);
+            MoveTo(control(29), layout.showHotkeyTaken);
+            MoveTo(control(30), layout.sendHotkeyLabel);
+            MoveTo(control(31), layout.sendHotkey);
+            MoveTo(control(32), layout.sendHotkeyTaken);
         }
         return;
     }

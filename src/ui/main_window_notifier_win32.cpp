@@ -77,6 +77,10 @@ bool WindowNotifier::PostSendResult(bool success, std::wstring text) {
     return true;
 }
 
+bool WindowNotifier::PostReceiveFailed() {
+    return Post(WM_RECEIVE_FAILED, 0, 0);
+}
+
 void FreeMessagePayload(UINT message, WPARAM, LPARAM lParam) {
     switch (message) {
         case WM_APPEND_LOG_TEXT:

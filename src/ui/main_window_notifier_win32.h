@@ -43,6 +43,7 @@ class WindowNotifier final : public Notifier {
     bool PostSendProgress(int percent, std::wstring text) override;
     bool PostSendResult(bool success, std::wstring text) override;
     bool PostHistoryFull() override;
+    bool PostReceiveFailed() override;
 
   private:
     bool Post(UINT message, WPARAM wParam, LPARAM lParam);

@@ -36,6 +36,12 @@ inline constexpr wchar_t kDebugLogCheck[] = L"开启串口调试日志";
 inline constexpr wchar_t kAutostartCheck[] = L"开机时自动启动 zovrel";
 inline constexpr wchar_t kSave[] = L"保存";
 inline constexpr wchar_t kCancelSettings[] = L"取消";
+inline constexpr wchar_t kNotifyCheck[] = L"收到内容时通知";
+inline constexpr wchar_t kShowHotkeyLabel[] = L"显示剪贴板历史";
+inline constexpr wchar_t kSendHotkeyLabel[] = L"发送最新内容到设备";
+inline constexpr wchar_t kHotkeyTaken[] = L"已被占用";
+inline constexpr wchar_t kLogHotkeyTaken[] = L"快捷键 %ls 已被占用";
+inline constexpr wchar_t kNothingToSend[] = L"历史记录为空";
 
 inline constexpr wchar_t kMenuSerialSettings[] = L"串口设置";
 inline constexpr wchar_t kMenuSystem[] = L"系统";

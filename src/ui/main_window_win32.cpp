@@ -55,7 +55,7 @@ constexpr unsigned kOnClipboard = 1u << PAGE_CLIPBOARD;
 constexpr unsigned kOnSerial = 1u << PAGE_SERIAL_SETTINGS;
 constexpr unsigned kOnSystem = 1u << PAGE_SYSTEM;
 constexpr unsigned kWithLog = 1u << 8;
-constexpr unsigned kShownOn[26] = {
+constexpr unsigned kShownOn[33] = {
     0,                      // 0 unused
     kOnClipboard,           // 1 heading 剪贴板
     kOnClipboard,           // 2 menu button
@@ -82,6 +82,13 @@ constexpr unsigned kShownOn[26] = {
     kOnSerial | kOnSystem,  // 23 保存
     kOnSerial | kOnSystem,  // 24 取消
     0,                      // 25 splitter
+    kOnSystem,              // 26 notices check box
+    kOnSystem,              // 27 label 显示剪贴板历史
+    kOnSystem,              // 28 show hotkey
+    kOnSystem,              // 29 已被占用 (show), while the hotkey is taken
+    kOnSystem,              // 30 label 发送最新内容到设备
+    kOnSystem,              // 31 send hotkey
+    kOnSystem,              // 32 已被占用 (send), while the hotkey is taken
 };
 
 bool ControlShownOn(int number, int page, bool logShown) {
@@ -138,6 +145,7 @@ bool CZovrelMainWnd::OnCreate() {
     ApplyFonts();
     ApplyContrast();
     RestorePlacement();
+    RegisterHotkeys();
     SwitchPage(PAGE_CLIPBOARD);
 
     const std::wstring logPath = LogFilePath(LocalNow());
@@ -217,6 +225,16 @@ void CZovrelMainWnd::CreateControls() {
     AddControl(23, WC_BUTTONW, t::kSave, kChild | WS_TABSTOP | BS_DEFPUSHBUTTON, IDC_SAVE);
     AddControl(24, WC_BUTTONW, t::kCancelSettings, kChild | WS_TABSTOP | BS_PUSHBUTTON,
                IDC_CANCEL_SETTINGS);
+    AddControl(26, WC_BUTTONW, t::kNotifyCheck, kChild | WS_TABSTOP | BS_AUTOCHECKBOX,
+               IDC_NOTIFY_CHECK);
+    // Each label comes just before its control: screen readers name the control after it.
+    AddControl(27, WC_STATICW, t::kShowHotkeyLabel, kChild | kOneLine, -1);
+    // The hotkey control draws its own sunken edge.
+    AddControl(28, HOTKEY_CLASSW, L"", kChild | WS_TABSTOP, IDC_HOTKEY_SHOW);
+    AddControl(29, WC_STATICW, t::kHotkeyTaken, kChild | kOneLine, -1);
+    AddControl(30, WC_STATICW, t::kSendHotkeyLabel, kChild | kOneLine, -1);
+    AddControl(31, HOTKEY_CLASSW, L"", kChild | WS_TABSTOP, IDC_HOTKEY_SEND);
+    AddControl(32, WC_STATICW, t::kHotkeyTaken, kChild | kOneLine, -1);
 
     if (splitter_.CreateSplitter(this, 1, Hwnd(), IDC_SPLITTER)) {
         controls_[25] = splitter_.Hwnd();
@@ -308,10 +326,10 @@ void CZovrelMainWnd::CreateFonts() {
 }
 
 void CZovrelMainWnd::ApplyFonts() {
-    for (int number = 1; number <= 24; ++number) {
+    for (int number = 1; number <= 32; ++number) {
         HWND control = controls_[static_cast<size_t>(number)];
-        // The preview draws with its own font; the progress bar has no text.
-        if (control == nullptr || number == 7 || number == 16) {
+        // The preview draws with its own font; the progress bar and the splitter have no text.
+        if (control == nullptr || number == 7 || number == 16 || number == 25) {
             continue;
         }
         HFONT font = uiFont_.Get();
@@ -325,7 +343,7 @@ void CZovrelMainWnd::ApplyFonts() {
 }
 
 HWND CZovrelMainWnd::ControlWindow(int number) const {
-    if (number < 1 || number > 25) {
+    if (number < 1 || number > 32) {
         return nullptr;
     }
     return controls_[static_cast<size_t>(number)];
@@ -377,10 +395,13 @@ void CZovrelMainWnd::SwitchPage(int page) {
         return;
     }
 
-    for (int number = 1; number <= 24; ++number) {
-        if (number != 7 && number != 16) {
-            ShowControl(controls_[static_cast<size_t>(number)],
-                        ControlShownOn(number, page, logShown_));
+    for (int number = 1; number <= 32; ++number) {
+        if (number != 7 && number != 16 && number != 25) {
+            bool shown = ControlShownOn(number, page, logShown_);
+            if (number == 29 || number == 32) {
+                shown = shown && hotkeyTaken_[number == 29 ? 0 : 1];
+            }
+            ShowControl(controls_[static_cast<size_t>(number)], shown);
         }
     }
     if (page != PAGE_CLIPBOARD) {
@@ -404,6 +425,7 @@ void CZovrelMainWnd::SwitchPage(int page) {
     } else {
         ::SendMessageW(controls_[22], BM_SETCHECK, ReadAutostart() ? BST_CHECKED : BST_UNCHECKED,
                        0);
+        ShowSystemPageSettings();
     }
     FocusFirstControl();
     ::InvalidateRect(Hwnd(), nullptr, TRUE);
@@ -626,7 +648,17 @@ LRESULT CZovrelMainWnd::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
             break;
         case WM_DESTROY:
             SavePlacement();
+            ::UnregisterHotKey(Hwnd(), static_cast<int>(HotkeyAction::Show));
+            ::UnregisterHotKey(Hwnd(), static_cast<int>(HotkeyAction::Send));
             break;
+        case WM_HOTKEY:
+            OnHotkey(static_cast<int>(wParam));
+            return 0;
+        case WM_RECEIVE_FAILED:
+            if (ReadNotifyOnReceive()) {
+                ShowNotice(ReceiveFailedNotice());
+            }
+            return 0;
         case WM_COMMAND:
             OnCommand(LOWORD(wParam), HIWORD(wParam));
             return 0;
@@ -747,6 +779,10 @@ bool CZovrelMainWnd::PostSendProgress(int percent, std::wstring text) {
 
 bool CZovrelMainWnd::PostSendResult(bool success, std::wstring text) {
     return notifier_.PostSendResult(success, std::move(text));
+}
+
+bool CZovrelMainWnd::PostReceiveFailed() {
+    return notifier_.PostReceiveFailed();
 }
 
 }  // namespace zovrel::ui

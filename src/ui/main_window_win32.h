@@ -19,10 +19,12 @@
 #include "base/win32_handle.h"
 #include "serial/port_enumeration.h"
 #include "ui/history_list_win32.h"
+#include "ui/hotkey_rules.h"
 #include "ui/hover_preview_win32.h"
 #include "ui/main_window_layout.h"
 #include "ui/main_window_notifier_win32.h"
 #include "ui/main_window_rules.h"
+#include "ui/notice_rules.h"
 #include "ui/pane_splitter_win32.h"
 #include "ui/window_base_win32.h"
 
@@ -34,6 +36,8 @@ class CZovrelClipboardWatcher;
 }  // namespace zovrel
 
 namespace zovrel::ui {
+
+class CTrayNotifyIcon;
 
 class CZovrelMainWnd : public WindowBase, public Notifier, public SplitterOwner {
   public:
@@ -51,6 +55,18 @@ class CZovrelMainWnd : public WindowBase, public Notifier, public SplitterOwner 
     // Not owned; may be null. Its window owns what the program writes to the clipboard, and it
     // learns which clipboard content is the program's own.
     void SetClipboardWatcher(CZovrelClipboardWatcher* watcher);
+    // Not owned; may be null. Notices and a hidden send's progress go to it.
+    void SetTrayIcon(CTrayNotifyIcon* tray) { tray_ = tray; }
+
+    // Registers the two global hotkeys from the settings (again), on this window. One another
+    // program holds is left out and shows "已被占用" on the system page.
+    void RegisterHotkeys();
+    bool HotkeyTaken(HotkeyAction action) const {
+        return hotkeyTaken_[action == HotkeyAction::Show ? 0 : 1];
+    }
+    // A click on the last notice: its folder opened, or the window shown.
+    void OnNoticeClicked();
+    const Notice& LastNotice() const { return lastNotice_; }
 
     int CurrentPage() const;
     void SwitchPage(int page);
@@ -69,6 +85,7 @@ class CZovrelMainWnd : public WindowBase, public Notifier, public SplitterOwner 
     bool PostSendProgress(int percent, std::wstring text) override;
     bool PostSendResult(bool success, std::wstring text) override;
     bool PostHistoryFull() override;
+    bool PostReceiveFailed() override;
 
     // SplitterOwner.
     void OnSplitterDragStart() override;
@@ -91,7 +108,8 @@ class CZovrelMainWnd : public WindowBase, public Notifier, public SplitterOwner 
     void SetDesktopActions(DesktopActions actions);
 
     // The child window of a control by its number in the controls table (1..25; 7 is the
-    // preview pop-up); null for other numbers or before creation.
+    // preview pop-up), or of the system page's notices box and hotkeys (26..32); null for
+    // other numbers or before creation.
     HWND ControlWindow(int number) const;
     CZovrelHistoryListBox& HistoryList() { return list_; }
     CZovrelHoverPreviewWnd& Preview() { return preview_; }
@@ -176,6 +194,23 @@ class CZovrelMainWnd : public WindowBase, public Notifier, public SplitterOwner 
     void FillSettingsPortCombo();
     std::vector<PortInfo> EnumeratePorts() const;
     bool OpenEntryFolder(const ClipboardEntry& entry);
+    bool OpenFolder(const std::wstring& folder);
+
+    // Hotkeys and notices (main_window_notices_win32.cpp).
+    void OnHotkey(int id);
+    // The row of the current entry (the one last added or promoted); -1 when there is none.
+    int CurrentEntryRow() const;
+    void ShowSystemPageSettings();
+    // The notices box and the hotkeys: refused (nothing saved), saved, or saved with a changed
+    // hotkey that another program holds (the page stays to say so).
+    enum class HotkeySave { Refused, Saved, Taken };
+    HotkeySave SaveSystemPage();
+    bool WindowHidden() const;
+    void ShowNotice(const Notice& notice);
+    // The status line and, with the window hidden, a notice.
+    void ShowSendFailure(const std::wstring& reason);
+    void ShowSendProgressInTray();
+    void EndSendInTray(bool success, const std::wstring& reason);
     void SetStatusText(const std::wstring& text);
     int AskMessageBox(const std::wstring& text, UINT type);
 
@@ -189,7 +224,7 @@ class CZovrelMainWnd : public WindowBase, public Notifier, public SplitterOwner 
     UniqueFont uiFont_;
     UniqueBrush backgroundBrush_;
     // Child windows by their number in the controls table; [0] is unused.
-    std::array<HWND, 26> controls_{};
+    std::array<HWND, 33> controls_{};
     CZovrelHistoryListBox list_;
     CZovrelHoverPreviewWnd preview_;
     std::vector<std::wstring> portNames_;
@@ -215,6 +250,14 @@ class CZovrelMainWnd : public WindowBase, public Notifier, public SplitterOwner 
     bool highContrast_ = false;
     std::optional<bool> forcedContrast_;
     DesktopActions actions_;
+    CTrayNotifyIcon* tray_ = nullptr;
+    // What the system page's hotkey controls were loaded with (they cannot show Win).
+    std::array<Hotkey, 2> shownHotkeys_{};
+    std::array<bool, 2> hotkeyTaken_{};
+    Notice lastNotice_;
+    // What the running send sends, for the notice that tells it arrived.
+    std::wstring sendSummary_;
+    bool trayShowsProgress_ = false;
     // Shared with every running send task, so their posts stop when the window goes.
     std::shared_ptr<WindowPostTarget> postTarget_;
     WindowNotifier notifier_;

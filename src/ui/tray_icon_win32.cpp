@@ -3,6 +3,7 @@
 #include <shlwapi.h>
 
 #include <cwchar>
+#include <iterator>
 
 #include "ui/tray_icon.h"
 
@@ -130,6 +131,33 @@ bool CTrayNotifyIcon::Remove(bool closeHelper) {
         ::SendMessageW(Hwnd(), WM_CLOSE, 0, 0);
     }
     return removed;
+}
+
+bool CTrayNotifyIcon::SetTooltip(const std::wstring& tooltip) {
+    const std::wstring tip = CutTooltip(tooltip, TooltipLimit(shellVersion_));
+    std::wmemcpy(data_.szTip, tip.c_str(), tip.size() + 1);
+    if (!created_) {
+        return false;
+    }
+    data_.uFlags = NIF_TIP;
+    return Notify(NIM_MODIFY);
+}
+
+bool CTrayNotifyIcon::ShowBalloon(const std::wstring& title, const std::wstring& text) {
+    if (!created_ || shellVersion_ < 1 || text.empty()) {
+        return false;
+    }
+    const std::wstring cutTitle = CutTooltip(title, std::size(data_.szInfoTitle) - 1);
+    const std::wstring cutText = CutTooltip(text, std::size(data_.szInfo) - 1);
+    std::wmemcpy(data_.szInfoTitle, cutTitle.c_str(), cutTitle.size() + 1);
+    std::wmemcpy(data_.szInfo, cutText.c_str(), cutText.size() + 1);
+    data_.dwInfoFlags = NIIF_INFO;
+    data_.uFlags = NIF_INFO;
+    const bool shown = Notify(NIM_MODIFY);
+    // Not kept: the icon added again after a taskbar restart must not show it a second time.
+    data_.szInfo[0] = L'\0';
+    data_.szInfoTitle[0] = L'\0';
+    return shown;
 }
 
 void CTrayNotifyIcon::AddAgain() {

@@ -25,6 +25,12 @@ class CTrayNotifyIcon : public WindowBase {
                 UINT callbackMessage, UINT menuIdOverride, bool show);
     void SetDefaultMenuItem(UINT item, bool byPosition);
     bool Remove(bool closeHelper);
+    // A new tooltip, kept for a recreated taskbar too; cut as Create cuts it.
+    bool SetTooltip(const std::wstring& tooltip);
+    // A balloon notification beside the icon (title cut to 63, text to 255 characters); a
+    // click on it comes to the notify window as NIN_BALLOONUSERCLICK. False when the icon is
+    // not in the notification area or the shell is too old for balloons.
+    bool ShowBalloon(const std::wstring& title, const std::wstring& text);
 
     // Replaces Shell_NotifyIconW for every later call; set it before Create.
     void SetShellNotify(ShellNotify notify) { shellNotify_ = std::move(notify); }

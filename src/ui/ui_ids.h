@@ -24,6 +24,8 @@ constexpr unsigned WM_FILES_CHECKED = 1270;
 constexpr unsigned WM_HISTORY_PIN = 1284;
 // A capture was not added because every entry of the full history is pinned.
 constexpr unsigned WM_HISTORY_FULL = 1285;
+// A transfer from the device failed (no payload).
+constexpr unsigned WM_RECEIVE_FAILED = 1280;
 // The tray icon's callback to the host frame.
 constexpr unsigned WM_TRAY_NOTIFY = 1124;
 
@@ -49,6 +51,9 @@ constexpr int IDC_DEBUG_LOG_CHECK = 1013;
 constexpr int IDC_AUTOSTART_CHECK = 1014;
 constexpr int IDC_SAVE = 1015;
 constexpr int IDC_CANCEL_SETTINGS = 1016;
+constexpr int IDC_NOTIFY_CHECK = 1021;
+constexpr int IDC_HOTKEY_SHOW = 1022;
+constexpr int IDC_HOTKEY_SEND = 1023;
 constexpr int IDC_SPLITTER = 1102;
 
 // Timers of the main window.

@@ -18,6 +18,7 @@ from harness import (SERIALCOMM, SOURCE, Desktop, Program, poll, read_text,  # n
 EXE = os.environ.get("ZOVREL_EXE", "")
 HELPER = os.environ.get("ZOVREL_E2E_HELPER", "")  # another Windows program (desktop_helper)
 NIN_KEYSELECT = 0x401
+NIN_BALLOONUSERCLICK = 0x405
 PREFIX = os.environ.get("ZOVREL_E2E_WINEPREFIX") or os.path.join(SOURCE, "build", "wine-e2e")
 TEXT_FROM_DEVICE = "你好，来自设备的文字 ✓ zovrel"
 TEXT_COPIED = "另一个程序复制的文字: copied by xclip ✓"
@@ -58,6 +59,10 @@ class AppTest(E2ETest):
 
     def shot(self, name):
         return self.desktop.screenshot("%s-%s" % (self._testMethodName[5:20], name))
+
+    def helper(self, *args, **kw):
+        return subprocess.Popen([self.desktop.wine_run, HELPER, *args], env=self.desktop.env,
+                                stdin=subprocess.DEVNULL, **kw)
 
     def start_on_saved_port(self):
         self.prog.write_settings(UartComPort=self.port)
@@ -113,8 +118,9 @@ class AppTest(E2ETest):
 class FirstStartAndTransfers(AppTest):
     def test_first_start_then_texts_images_and_files_both_ways(self):
         desktop, prog = self.desktop, self.prog
-        # A settings file without a port counts as a first run.
-        prog.write_settings(UartDebugLog=0)
+        # A settings file without a port counts as a first run. (No tray notices: Wine draws
+        # them over the screen while the steps below are timed by their screenshots.)
+        prog.write_settings(UartDebugLog=0, NotifyOnReceive=0)
         prog.start()
         window = prog.wait_title("zovrel - 串口设置")
         self.shot("first-start-settings-page")
@@ -244,10 +250,6 @@ class KeyboardOnly(AppTest):
     """No mouse event at all. Wine's tray has no keyboard: the tray's keyboard selection
     (NIN_KEYSELECT) is posted to the program as the shell would post it."""
 
-    def helper(self, *args, **kw):
-        return subprocess.Popen([self.desktop.wine_run, HELPER, *args], env=self.desktop.env,
-                                stdin=subprocess.DEVNULL, **kw)
-
     def test_tray_keys_enter_delete_row_menu_escape_and_second_starts(self):
         if not HELPER or not os.path.exists(HELPER):
             self.skipTest("ZOVREL_E2E_HELPER does not name the built desktop_helper.exe")
@@ -356,6 +358,66 @@ class PinsAndDrops(AppTest):
         history = prog.history()
         self.assertEqual((history[0], history[1][1:]), (pinned, (2, "2 个文件")))
         self.shot("dropped-and-sent")
+
+
+class HotkeysAndNotices(AppTest):
+    """Under Wine a hotkey fires only while a window of some Wine program has the X focus: a
+    stand-in window of another Wine program is in front, as another program would be. Wine
+    sends no balloon click: the tray callback is posted as the shell would post it."""
+
+    def test_send_hotkey_while_hidden_show_hotkey_and_notice_of_a_device_text(self):
+        if not HELPER or not os.path.exists(HELPER):
+            self.skipTest("ZOVREL_E2E_HELPER does not name the built desktop_helper.exe")
+        desktop, prog = self.desktop, self.prog
+        window = self.start_on_saved_port()
+        for text in ("较早的 older", "最新的 newest ✓"):
+            desktop.copy_text(text)
+            prog.wait_history(len(prog.history()) + 1)
+        stand_in = self.helper("stand-in", "another program", stdout=subprocess.PIPE)
+        self.addCleanup(lambda: (stand_in.kill(), stand_in.wait(), stand_in.stdout.close()))
+        self.assertEqual(stand_in.stdout.readline().strip(), b"ready")
+        other = poll(lambda: desktop.windows("^another program$"), 10)[0]
+
+        def visible():
+            return window in desktop.windows("^zovrel")
+
+        # Hidden, another program in front: the send hotkey delivers the newest entry, and the
+        # result comes as a notice.
+        desktop.activate(window)
+        desktop.key("Escape")
+        poll(lambda: not visible(), 10, message="Esc did not hide the window")
+        desktop.activate(other)
+        mark, lines = len(self.sim.events), len(prog.log())
+        desktop.key("ctrl+alt+s")
+        self.assertEqual(self.device_got(mark)[1], "最新的 newest ✓".encode("utf-8"))
+        prog.wait_log("通知: 已发送到设备", after=lines)
+        self.assertFalse(visible())
+        self.shot("sent-by-hotkey-while-hidden")
+
+        # The show hotkey brings the window up on the history page.
+        desktop.activate(other)
+        desktop.key("ctrl+alt+v")
+        poll(visible, 10, message="the show hotkey did not show the window")
+        self.assertEqual(prog.title(window), "zovrel")
+        self.shot("shown-by-hotkey")
+        # The newest row is the selected one, for the list's keys (openbox moves the X focus
+        # only when asked).
+        desktop.activate(window)
+        desktop.key("Delete")
+        poll(lambda: [e[2] for e in prog.history()] == ["较早的 older"], 10,
+             message="Delete did not remove the newest row")
+
+        # Hidden again, a text from the device is noticed; a click on the notice shows the window.
+        desktop.activate(window)
+        desktop.key("Escape")
+        poll(lambda: not visible(), 10, message="Esc did not hide the window")
+        lines = len(prog.log())
+        self.device_sends(kind="text", text="设备\u202e文字\nsecond line")
+        prog.wait_log("通知: 收到文本", after=lines)
+        time.sleep(2.5)  # Wine's tray draws the balloon 2 s later; for the screenshot
+        self.shot("notice-of-a-device-text")
+        self.assertEqual(self.helper("post-tray", str(NIN_BALLOONUSERCLICK)).wait(60), 0)
+        poll(visible, 10, message="a click on the notice did not show the window")
 
 
 def stable_count(count, quiet=1.0):

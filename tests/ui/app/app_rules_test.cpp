@@ -47,6 +47,8 @@ TEST(HostFrameRulesTest, TrayEventsGiveOneActionPerClickAndTheFirstPage) {
         {0x007B, TrayAction::OpenMenu, TrayAction::None},      // WM_CONTEXTMENU
         {0x0200, TrayAction::None, TrayAction::None},          // mouse move
         {0x0123007B, TrayAction::OpenMenu, TrayAction::None},  // only the low word counts
+        // NIN_BALLOONUSERCLICK
+        {0x0405, TrayAction::NoticeClicked, TrayAction::NoticeClicked},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(TrayActionForEvent(c.event, true), c.version3) << std::hex << c.event;

@@ -68,6 +68,9 @@ std::map<int, LayoutRect> TabStopsAsLaidOut(int page, bool log, int width, int h
         stops[21] = l.debugLogCheck;
     } else {
         stops[22] = l.autostartCheck;
+        stops[26] = l.notifyCheck;
+        stops[28] = l.showHotkey;
+        stops[31] = l.sendHotkey;
     }
     return stops;
 }
@@ -81,7 +84,7 @@ TEST(KeyboardRules, TabFollowsTheScreenTopToBottomThenLeftToRight) {
     const Case cases[] = {
         {PAGE_CLIPBOARD, false, 560, 680, 96},  {PAGE_CLIPBOARD, true, 420, 360, 96},
         {PAGE_CLIPBOARD, true, 1200, 900, 144}, {PAGE_SERIAL_SETTINGS, false, 360, 200, 96},
-        {PAGE_SYSTEM, false, 900, 700, 144},
+        {PAGE_SYSTEM, false, 900, 700, 144}, {PAGE_SYSTEM, false, 360, 190, 96},
     };
     // (Below about 410 pixels the connection bar's buttons overlap "放弃": no order fits that.)
     const std::span<const int> order = ControlsInTabOrder();

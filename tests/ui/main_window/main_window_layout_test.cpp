@@ -22,6 +22,10 @@ bool Inside(const LayoutRect& r, int width, int height) {
     return r.x >= 0 && r.y >= 0 && r.Right() <= width && r.Bottom() <= height;
 }
 
+bool Overlap(const LayoutRect& a, const LayoutRect& b) {
+    return a.x < b.Right() && b.x < a.Right() && a.y < b.Bottom() && b.y < a.Bottom();
+}
+
 // One row per DPI and log state, from the page minimum up: what is shown lies inside the window,
 // the list, splitter, log and connection bar follow each other down, nothing of another page.
 TEST(MainWindowLayout, ClipboardPageStacksDownInsideTheWindow) {
@@ -91,6 +95,19 @@ TEST(MainWindowLayout, SettingsPagesAtTheirMinimum) {
                                     serial ? l.debugLogCheck : l.autostartCheck})
             EXPECT_TRUE(Inside(r, size.width, size.height));
         EXPECT_LE(l.cancelSettings.Right(), l.save.x);
+        if (!serial) {
+            // The notices box and the two hotkey rows: inside, apart, and above the buttons.
+            const std::vector<LayoutRect> rows = {
+                l.autostartCheck,  l.notifyCheck,     l.showHotkeyLabel, l.showHotkey,
+                l.showHotkeyTaken, l.sendHotkeyLabel, l.sendHotkey,      l.sendHotkeyTaken};
+            for (size_t i = 0; i < rows.size(); ++i) {
+                EXPECT_TRUE(Inside(rows[i], size.width, size.height)) << i;
+                EXPECT_LT(rows[i].Bottom(), l.save.y) << i;
+                for (size_t j = i + 1; j < rows.size(); ++j) {
+                    EXPECT_FALSE(Overlap(rows[i], rows[j])) << i << " and " << j;
+                }
+            }
+        }
         // The clipboard page's controls are left alone and the log counts as hidden.
         EXPECT_FALSE(l.logShown);
         EXPECT_EQ(l.historyList, kNone);

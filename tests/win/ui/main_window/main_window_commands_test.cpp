@@ -138,6 +138,60 @@ TEST_F(MainWindowCommandsTest, SavingTheSettingsPages) {
     link->Close();
 }
 
+// A hotkey another program holds shows "已被占用" beside it; "保存" refuses a bad pair with the
+// settings page's box and otherwise saves and registers what was chosen.
+TEST_F(MainWindowCommandsTest, SystemPageHotkeysTakenRefusedAndSaved) {
+    // Another program holds a key the send hotkey is then set to. (Keys of their own per DPI
+    // run: the windows of other test processes hold the defaults.)
+    constexpr int kOtherId = 77;
+    const Hotkey held{HOTKEY_CONTROL | HOTKEY_ALT | HOTKEY_SHIFT, dpi_ == 96 ? 0x7Au : 0x7Bu};
+    const Hotkey chosen{HOTKEY_CONTROL | HOTKEY_SHIFT, dpi_ == 96 ? 0x78u : 0x79u};
+    ASSERT_TRUE(::RegisterHotKey(nullptr, kOtherId, held.modifiers, held.key));
+    ASSERT_TRUE(WriteSettingText(HOTKEY_SEND_SETTING, HotkeyText(held)));
+    window_->RegisterHotkeys();
+    EXPECT_TRUE(window_->HotkeyTaken(HotkeyAction::Send));
+    window_->ShowOnPage(PAGE_SYSTEM);
+    const ClientSize minimum = PageMinimumClientSize(PAGE_SYSTEM, dpi_);
+    SetClientSize(minimum.width, minimum.height);
+    EXPECT_TRUE(Visible(32));
+    SaveScreenshot(L"main-page2-hotkey-taken");
+
+    const auto setHotkey = [this](int number, Hotkey hotkey) {
+        Send(number, HKM_SETHOTKEY, HotkeyControlValue(hotkey));
+    };
+    setHotkey(28, held);
+    Click(23, IDC_SAVE);
+    EXPECT_EQ(boxes_, (std::vector<std::wstring>{HOTKEYS_SAME}));
+    EXPECT_EQ(boxTypes_.back(), static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION));
+    EXPECT_EQ(window_->CurrentPage(), PAGE_SYSTEM);
+
+    setHotkey(28, chosen);
+    setHotkey(31, {});
+    Send(26, BM_SETCHECK, BST_UNCHECKED);
+    Click(23, IDC_SAVE);
+    EXPECT_EQ(window_->CurrentPage(), PAGE_CLIPBOARD);
+    EXPECT_EQ(ReadSettingText(HOTKEY_SHOW_SETTING), HotkeyText(chosen));
+    EXPECT_EQ(ReadSettingText(HOTKEY_SEND_SETTING), L"");
+    EXPECT_FALSE(ReadNotifyOnReceive());
+    EXPECT_FALSE(window_->HotkeyTaken(HotkeyAction::Send));  // none now, so none taken
+    // The new show hotkey is the window's: the other program cannot have it.
+    EXPECT_FALSE(::RegisterHotKey(nullptr, kOtherId + 1, chosen.modifiers, chosen.key));
+    ::UnregisterHotKey(nullptr, kOtherId);
+}
+
+// A notice of a received file opens its folder when clicked; a failed transfer is noticed.
+TEST_F(MainWindowCommandsTest, ClickOnANoticeOpensTheFilesFolderOrShowsTheWindow) {
+    // The fixture's files entry, as the device would send it.
+    window_->PostReceivedEntry(std::make_unique<ClipboardEntry>(*history_->GetEntryAt(0)));
+    test::PumpPending();
+    EXPECT_EQ(window_->LastNotice().title, L"收到文件");
+    window_->OnNoticeClicked();
+    EXPECT_EQ(openedFolders_, (std::vector<std::wstring>{filesFolder_}));
+    window_->PostReceiveFailed();
+    test::PumpPending();
+    EXPECT_EQ(window_->LastNotice().title, L"接收失败");
+}
+
 TEST_F(MainWindowCommandsTest, ClearHistoryAsksAndMarksWhatIsOnTheClipboard) {
     window_->ShowOnPage(PAGE_CLIPBOARD);
     CZovrelClipboardWatcher watcher(history_.get());
