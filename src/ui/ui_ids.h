@@ -20,6 +20,9 @@ constexpr unsigned WM_HISTORY_OPEN_FOLDER = 1269;
 // A files entry whose paths were checked off the window's thread, ready for the clipboard;
 // lParam is a heap ClipboardEntry holding only the paths that exist (the receiver frees it).
 constexpr unsigned WM_FILES_CHECKED = 1270;
+// To the history list or the preview: an image decoded off the window's thread; lParam is a heap
+// DecodedImage (the receiver frees it).
+constexpr unsigned WM_IMAGE_DECODED = 1271;
 // The tray icon's callback to the host frame.
 constexpr unsigned WM_TRAY_NOTIFY = 1124;
 
