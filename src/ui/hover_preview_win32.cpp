@@ -483,7 +483,9 @@ void CZovrelHoverPreviewWnd::OnPointerMove(bool nonClient) {
 
 void CZovrelHoverPreviewWnd::OnPointerLeave() {
     tracking_ = false;
-    if (!PointerOnPreview()) {
+    // A preview that has just hidden itself reports the pointer leaving too; that must not
+    // cancel what the list has asked for meanwhile (a pending show, an image being decoded).
+    if (IsShown() && !PointerOnPreview()) {
         HideSoon();
     }
 }
