@@ -22,7 +22,7 @@ import time
 
 SOURCE = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(SOURCE, "tests", "support"))
-from harness import MAIN_TITLE, ComPort, Desktop, Program, Sim, poll  # noqa: E402
+from harness import MAIN_TITLE, SCREEN, ComPort, Desktop, Program, Sim, poll  # noqa: E402
 
 TICKS = os.sysconf("SC_CLK_TCK")
 IMAGE_BYTES = 10 << 20
@@ -117,6 +117,8 @@ def start_once(desktop, folder, exe, history=None):
     if history:
         shutil.rmtree(os.path.join(folder, "history"), ignore_errors=True)
         shutil.copytree(history, os.path.join(folder, "history"))
+    # Away from where the window opens: a pointer resting on a row would open its preview.
+    desktop.xdotool("mousemove", "--sync", str(SCREEN[0] - 1), str(SCREEN[1] - 1))
     started = time.monotonic()
     prog.start()
     poll(lambda: desktop.windows(MAIN_TITLE), 120, 0.01)
