@@ -223,13 +223,25 @@ HBITMAP CZovrelHistoryListBox::Thumbnail(const ClipboardEntry& entry, int row, i
         return nullptr;
     }
     ++thumbnailsMade_;
-    std::vector<DecodeRequest> dropped = decoder_.RequestThumbnail(
-        DecodeRequest{postTarget_, entry.id, row, entry.image, entry.imageFileName, width, height});
-    for (const DecodeRequest& request : dropped) {
-        decoding_.erase(request.id);
-        dropped_ = true;
+    // Decoding starts after the drawing, so the two do not compete for the processor.
+    if (toRequest_.empty() && !::PostMessageW(Hwnd(), WM_REQUEST_THUMBNAILS, 0, 0)) {
+        decoding_.erase(entry.id);  // asked for again when next drawn
+        return nullptr;
     }
+    toRequest_.push_back(
+        DecodeRequest{postTarget_, entry.id, row, entry.image, entry.imageFileName, width, height});
     return nullptr;
+}
+
+void CZovrelHistoryListBox::RequestThumbnails() {
+    // The newest request is served first: the top row's thumbnail comes first.
+    for (auto it = toRequest_.rbegin(); it != toRequest_.rend(); ++it) {
+        for (const DecodeRequest& request : decoder_.RequestThumbnail(std::move(*it))) {
+            decoding_.erase(request.id);
+            dropped_ = true;
+        }
+    }
+    toRequest_.clear();
 }
 
 void CZovrelHistoryListBox::OnDecoded(std::unique_ptr<DecodedImage> decoded) {
@@ -465,6 +477,9 @@ LRESULT CZovrelHistoryListBox::HandleMessage(UINT message, WPARAM wParam, LPARAM
             return OnDoubleClick(message, wParam, lParam);
         case WM_IMAGE_DECODED:
             OnDecoded(std::unique_ptr<DecodedImage>(reinterpret_cast<DecodedImage*>(lParam)));
+            return 0;
+        case WM_REQUEST_THUMBNAILS:
+            RequestThumbnails();
             return 0;
         case WM_NCDESTROY:
             // No result can reach the queue from here on; those already in it are freed.

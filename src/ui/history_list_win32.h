@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <set>
+#include <vector>
 
 #include "base/win32_handle.h"
 #include "clipboard/clipboard_entry.h"
@@ -98,6 +99,7 @@ class CZovrelHistoryListBox : public WindowBase {
                        int dpi);
     // The cached thumbnail, or null while it is being made (then it is asked for).
     HBITMAP Thumbnail(const ClipboardEntry& entry, int row, int width, int height);
+    void RequestThumbnails();
     void OnDecoded(std::unique_ptr<DecodedImage> decoded);
     HFONT RowFont(int dpi);
 
@@ -109,6 +111,8 @@ class CZovrelHistoryListBox : public WindowBase {
     // leaves it, and the next result repaints the whole list so a row still shown asks again.
     std::set<int64_t> decoding_;
     bool dropped_ = false;
+    // Asked for while drawing, handed over once the drawing is done (top row first).
+    std::vector<DecodeRequest> toRequest_;
     std::shared_ptr<WindowPostTarget> postTarget_;
     int hoverRow_ = -1;
     history_list::RowPart hoverPart_ = history_list::RowPart::None;

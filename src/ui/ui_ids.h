@@ -23,6 +23,9 @@ constexpr unsigned WM_FILES_CHECKED = 1270;
 // To the history list or the preview: an image decoded off the window's thread; lParam is a heap
 // DecodedImage (the receiver frees it).
 constexpr unsigned WM_IMAGE_DECODED = 1271;
+// To the history list, posted to itself: hand the thumbnails its rows asked for while being
+// drawn to the decoding thread, once the drawing is done.
+constexpr unsigned WM_REQUEST_THUMBNAILS = 1272;
 // The tray icon's callback to the host frame.
 constexpr unsigned WM_TRAY_NOTIFY = 1124;
 
