@@ -117,6 +117,9 @@ def start_once(desktop, folder, exe, history=None):
     if history:
         shutil.rmtree(os.path.join(folder, "history"), ignore_errors=True)
         shutil.copytree(history, os.path.join(folder, "history"))
+        # 300 MB just copied would still be on its way to the disk, and the program's first
+        # flush of a file of its own would wait for all of it.
+        os.sync()
     # Away from where the window opens: a pointer resting on a row would open its preview.
     desktop.xdotool("mousemove", "--sync", str(SCREEN[0] - 1), str(SCREEN[1] - 1))
     started = time.monotonic()
