@@ -74,7 +74,11 @@ CZovrelHistoryListBox::~CZovrelHistoryListBox() {
 }
 
 bool CZovrelHistoryListBox::Create(HWND parent, int id, DWORD style) {
-    return CreateSubclassedControl(L"LISTBOX", 0, L"", style, parent, id);
+    if (!CreateSubclassedControl(L"LISTBOX", 0, L"", style, parent, id)) {
+        return false;
+    }
+    postTarget_ = std::make_shared<WindowPostTarget>(Hwnd());
+    return true;
 }
 
 void CZovrelHistoryListBox::SetHistory(ClipboardHistory* history) {
@@ -88,6 +92,7 @@ void CZovrelHistoryListBox::SetPreview(CZovrelHoverPreviewWnd* preview) {
 void CZovrelHistoryListBox::ClearThumbnailCache() {
     thumbnails_.Clear();
     unreadThumbnails_.clear();
+    // A result still on its way is taken as it comes; it is as good as a new one.
 }
 
 void CZovrelHistoryListBox::RetryUnreadThumbnails() {
@@ -159,7 +164,7 @@ void CZovrelHistoryListBox::DrawRow(HDC dc, const RECT& rect, int row, bool sele
         DrawButton(dc, g.remove, history_list::DELETE_LABEL, hovered(RowPart::Delete), colours);
 
         if (entry->kind == ENTRY_KIND_IMAGE) {
-            DrawThumbnail(dc, *entry, g.content, dpi);
+            DrawThumbnail(dc, *entry, row, g.content, dpi);
         } else {
             // Bidi controls from elsewhere must not reorder what the row shows.
             DrawTextIn(dc, RemoveBidiControls(history_list::OneLineText(*entry)), g.content,
@@ -182,13 +187,13 @@ void CZovrelHistoryListBox::DrawRow(HDC dc, const RECT& rect, int row, bool sele
     ::SetBkMode(dc, previousMode);
 }
 
-void CZovrelHistoryListBox::DrawThumbnail(HDC dc, const ClipboardEntry& entry,
+void CZovrelHistoryListBox::DrawThumbnail(HDC dc, const ClipboardEntry& entry, int row,
                                           const LayoutRect& content, int dpi) {
     // Made as wide as any row can be and clipped to the row when drawn, so a change of the
     // list's width never makes it again.
     const int boxHeight = history_list::ThumbnailBox(content, dpi).second;
     const int boxWidth = std::max(::GetSystemMetrics(SM_CXVIRTUALSCREEN), content.w);
-    HBITMAP thumbnail = Thumbnail(entry, boxWidth, boxHeight);
+    HBITMAP thumbnail = Thumbnail(entry, row, boxWidth, boxHeight);
     BITMAP info{};
     if (thumbnail == nullptr || ::GetObjectW(thumbnail, sizeof(info), &info) == 0 ||
         info.bmWidth <= 0 || info.bmHeight <= 0) {
@@ -209,24 +214,56 @@ void CZovrelHistoryListBox::DrawThumbnail(HDC dc, const ClipboardEntry& entry,
              visible.y - placed.y, SRCCOPY);
 }
 
-HBITMAP CZovrelHistoryListBox::Thumbnail(const ClipboardEntry& entry, int width, int height) {
+HBITMAP CZovrelHistoryListBox::Thumbnail(const ClipboardEntry& entry, int row, int width,
+                                         int height) {
     if (entry.kind != ENTRY_KIND_IMAGE || entry.image.Empty() || width < 1 || height < 1) {
         return nullptr;
     }
     if (const UniqueBitmap* cached = thumbnails_.Find(entry.id, width, height)) {
         return cached->Get();
     }
-    ++thumbnailsMade_;
-    SharedBytes bytes;
-    UniqueBitmap made;
-    if (entry.image.Read(bytes)) {
-        made =
-            MakeHeightFittedBitmap(bytes.data(), bytes.size(), entry.imageFileName, width, height);
-    } else {
-        // Kept as a failure until the next refresh: the file may come back.
-        unreadThumbnails_.insert(entry.id);
+    // The row stays empty until the decoding thread's result comes back and repaints it.
+    if (!decoding_.insert(entry.id).second) {
+        return nullptr;
     }
-    return thumbnails_.Store(entry.id, width, height, std::move(made)).Get();
+    ++thumbnailsMade_;
+    // Decoding starts after the drawing, so the two do not compete for the processor.
+    if (toRequest_.empty() && !::PostMessageW(Hwnd(), WM_REQUEST_THUMBNAILS, 0, 0)) {
+        decoding_.erase(entry.id);  // asked for again when next drawn
+        return nullptr;
+    }
+    toRequest_.push_back(
+        DecodeRequest{postTarget_, entry.id, row, entry.image, entry.imageFileName, width, height});
+    return nullptr;
+}
+
+void CZovrelHistoryListBox::RequestThumbnails() {
+    // The newest request is served first: the top row's thumbnail comes first.
+    for (auto it = toRequest_.rbegin(); it != toRequest_.rend(); ++it) {
+        for (const DecodeRequest& request : decoder_.RequestThumbnail(std::move(*it))) {
+            decoding_.erase(request.id);
+            dropped_ = true;
+        }
+    }
+    toRequest_.clear();
+}
+
+void CZovrelHistoryListBox::OnDecoded(std::unique_ptr<DecodedImage> decoded) {
+    decoding_.erase(decoded->id);
+    if (decoded->readFailed) {
+        // Kept as a failure until the next refresh or show: the file may come back.
+        unreadThumbnails_.insert(decoded->id);
+    }
+    thumbnails_.Store(decoded->id, decoded->width, decoded->height, std::move(decoded->bitmap));
+    const std::optional<ClipboardEntry> entry =
+        history_ != nullptr ? history_->GetEntryHeadAt(decoded->row, 0) : std::nullopt;
+    if (dropped_ || !entry || entry->id != decoded->id) {
+        // Rows that lost their request, or a row that has moved: whatever is shown asks again.
+        dropped_ = false;
+        ::InvalidateRect(Hwnd(), nullptr, FALSE);
+        return;
+    }
+    InvalidateRow(decoded->row);
 }
 
 HFONT CZovrelHistoryListBox::RowFont(int dpi) {
@@ -445,6 +482,19 @@ LRESULT CZovrelHistoryListBox::HandleMessage(UINT message, WPARAM wParam, LPARAM
         case WM_DROPFILES:
             // Files dropped on the list are the window's to take.
             return ::SendMessageW(::GetParent(Hwnd()), message, wParam, lParam);
+        case WM_IMAGE_DECODED:
+            OnDecoded(std::unique_ptr<DecodedImage>(reinterpret_cast<DecodedImage*>(lParam)));
+            return 0;
+        case WM_REQUEST_THUMBNAILS:
+            RequestThumbnails();
+            return 0;
+        case WM_NCDESTROY:
+            // No result can reach the queue from here on; those already in it are freed.
+            if (postTarget_ != nullptr) {
+                postTarget_->Close();
+            }
+            DrainQueuedPayloads(Hwnd());
+            break;
         default:
             break;
     }

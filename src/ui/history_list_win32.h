@@ -8,13 +8,16 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
+#include <vector>
 
 #include "base/win32_handle.h"
 #include "clipboard/clipboard_entry.h"
 #include "ui/contrast_rules.h"
 #include "ui/history_list_rules.h"
+#include "ui/image_decoder_win32.h"
 #include "ui/window_base_win32.h"
 
 namespace zovrel {
@@ -36,6 +39,8 @@ class CZovrelHistoryListBox : public WindowBase {
     void ClearThumbnailCache();
     // Thumbnails whose image could not be read are made again when next drawn.
     void RetryUnreadThumbnails();
+    // The one decoding thread, owned by the list; the preview asks it too.
+    ImageDecoder& Decoder() { return decoder_; }
     void ResetPreviewState(int row);
 
     // The parent forwards WM_MEASUREITEM and WM_DRAWITEM of this control here.
@@ -51,8 +56,10 @@ class CZovrelHistoryListBox : public WindowBase {
     int PreviewRow() const { return previewRow_; }
     // Draws rows and the focus mark in the system colours (High Contrast).
     void SetHighContrast(bool on);
-    // How many thumbnails were made from image bytes since creation.
+    // How many thumbnails were asked of the decoding thread since creation, and how many of
+    // those have not come back yet.
     size_t ThumbnailsMade() const { return thumbnailsMade_; }
+    size_t ThumbnailsPending() const { return decoding_.size(); }
 
   protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -88,14 +95,25 @@ class CZovrelHistoryListBox : public WindowBase {
 
     void DrawRow(HDC dc, const RECT& rect, int row, bool selected,
                  const std::optional<ClipboardEntry>& entry, int dpi);
-    void DrawThumbnail(HDC dc, const ClipboardEntry& entry, const LayoutRect& content, int dpi);
-    HBITMAP Thumbnail(const ClipboardEntry& entry, int width, int height);
+    void DrawThumbnail(HDC dc, const ClipboardEntry& entry, int row, const LayoutRect& content,
+                       int dpi);
+    // The cached thumbnail, or null while it is being made (then it is asked for).
+    HBITMAP Thumbnail(const ClipboardEntry& entry, int row, int width, int height);
+    void RequestThumbnails();
+    void OnDecoded(std::unique_ptr<DecodedImage> decoded);
     HFONT RowFont(int dpi);
 
     ClipboardHistory* history_ = nullptr;
     CZovrelHoverPreviewWnd* preview_ = nullptr;
     history_list::ThumbnailCache<UniqueBitmap> thumbnails_;
     std::set<int64_t> unreadThumbnails_;
+    // Entries whose thumbnail was asked for and has not come back; a thumbnail dropped unmade
+    // leaves it, and the next result repaints the whole list so a row still shown asks again.
+    std::set<int64_t> decoding_;
+    bool dropped_ = false;
+    // Asked for while drawing, handed over once the drawing is done (top row first).
+    std::vector<DecodeRequest> toRequest_;
+    std::shared_ptr<WindowPostTarget> postTarget_;
     int hoverRow_ = -1;
     history_list::RowPart hoverPart_ = history_list::RowPart::None;
     int previewRow_ = -1;
@@ -108,6 +126,8 @@ class CZovrelHistoryListBox : public WindowBase {
     int ownFontDpi_ = 0;
     size_t thumbnailsMade_ = 0;
     bool highContrast_ = false;
+    // Last, so the thread is joined before the rest goes.
+    ImageDecoder decoder_;
 };
 
 }  // namespace zovrel::ui

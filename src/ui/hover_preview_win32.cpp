@@ -7,7 +7,7 @@
 #include "ui/contrast_win32.h"
 #include "ui/history_list_rules.h"
 #include "ui/history_list_win32.h"
-#include "ui/image_conversion_win32.h"
+#include "ui/ui_ids.h"
 
 namespace zovrel::ui {
 
@@ -102,6 +102,7 @@ bool CZovrelHoverPreviewWnd::CreatePreview(HWND owner) {
     if (!CreateOwnWindow(windowClass, EX_STYLE, L"", STYLE, 0, 0, 1, 1, nullptr, nullptr)) {
         return false;
     }
+    postTarget_ = std::make_shared<WindowPostTarget>(Hwnd());
     return PreviewFont(WindowDpi(Hwnd())) != nullptr;
 }
 
@@ -127,6 +128,13 @@ void CZovrelHoverPreviewWnd::ShowFor(const ClipboardEntry& entry, const RECT& an
         HideSoon();
         return;
     }
+    if (entry.id != 0 && awaitedId_ == entry.id) {
+        // Its image is on its way: it opens beside the row the pointer is on by then.
+        anchor_ = anchor;
+        awaitedRow_ = row;
+        return;
+    }
+    awaitedId_ = 0;  // another entry now: the one awaited would open beside the wrong row
     if (IsShown() && shownId_ == entry.id) {
         RECT window{};
         ::GetWindowRect(Hwnd(), &window);
@@ -146,6 +154,7 @@ void CZovrelHoverPreviewWnd::ShowFor(const ClipboardEntry& entry, const RECT& an
 
 void CZovrelHoverPreviewWnd::HideSoon() {
     showPending_ = false;
+    awaitedId_ = 0;
     if (!IsCreated()) {
         return;
     }
@@ -162,7 +171,7 @@ void CZovrelHoverPreviewWnd::HidePreview() {
     mode_ = 0;
     shownId_ = 0;
     text_.clear();
-    image_.Reset();
+    awaitedId_ = 0;
     imageWidth_ = 0;
     imageHeight_ = 0;
     horizontalPosition_ = 0;
@@ -179,6 +188,7 @@ void CZovrelHoverPreviewWnd::HidePreview() {
 }
 
 void CZovrelHoverPreviewWnd::Present(const ClipboardEntry& entry, const RECT& anchor, int row) {
+    awaitedId_ = 0;
     shownId_ = entry.id;
     shownRow_ = row;
     horizontalPosition_ = 0;
@@ -189,7 +199,6 @@ void CZovrelHoverPreviewWnd::Present(const ClipboardEntry& entry, const RECT& an
     if (entry.kind != ENTRY_KIND_IMAGE) {
         mode_ = 1;
         text_ = RemoveBidiControls(hp::PreviewText(entry));
-        image_.Reset();
         imageWidth_ = imageHeight_ = 0;
         if (text_.empty()) {
             HidePreview();
@@ -208,24 +217,63 @@ void CZovrelHoverPreviewWnd::Present(const ClipboardEntry& entry, const RECT& an
         return;
     }
 
-    mode_ = 2;
-    text_.clear();
-    image_.Reset();
-    SharedBytes bytes;
-    if (entry.image.Read(bytes)) {
-        image_ = MakeOriginalBitmap(bytes.data(), bytes.size(), entry.imageFileName);
-    }
-    BITMAP info{};
-    if (!image_.IsValid() || ::GetObjectW(image_.Get(), sizeof(info), &info) == 0 ||
-        info.bmWidth <= 0 || info.bmHeight <= 0) {
-        HidePreview();  // an image that cannot be decoded has no preview
+    if (entry.id != 0 && entry.id == imageId_ && image_.IsValid()) {
+        PresentImage(entry.id, anchor, row);
         return;
     }
+    // Decoded off the window's thread; shown once it is ready, at its final size.
+    HidePreview();
+    if (list_ == nullptr) {
+        return;
+    }
+    awaitedId_ = entry.id != 0 ? entry.id : -1;
+    awaitedRow_ = row;
+    anchor_ = anchor;
+    list_->Decoder().RequestPreview(
+        DecodeRequest{postTarget_, awaitedId_, row, entry.image, entry.imageFileName});
+}
+
+void CZovrelHoverPreviewWnd::PresentImage(int64_t id, const RECT& anchor, int row) {
+    BITMAP info{};
+    if (::GetObjectW(image_.Get(), sizeof(info), &info) == 0 || info.bmWidth <= 0 ||
+        info.bmHeight <= 0) {
+        HidePreview();
+        return;
+    }
+    shownId_ = id;
+    shownRow_ = row;
+    mode_ = 2;
+    text_.clear();
+    horizontalPosition_ = 0;
+    verticalPosition_ = 0;
+    ShowBars(false, false);
     imageWidth_ = info.bmWidth;
     imageHeight_ = info.bmHeight;
+    const int dpi = WindowDpi(Hwnd());
     Place(WindowSizeForClient(hp::ImageClientSize(imageWidth_, imageHeight_, dpi)), anchor);
     UpdateScrollBars();
     ::InvalidateRect(Hwnd(), nullptr, FALSE);
+}
+
+void CZovrelHoverPreviewWnd::OnDecoded(std::unique_ptr<DecodedImage> decoded) {
+    // Only the image still awaited is kept: another may be on show from the cache.
+    if (decoded->id != awaitedId_) {
+        return;
+    }
+    awaitedId_ = 0;
+    if (!decoded->bitmap.IsValid()) {
+        return;  // an image that cannot be read or decoded has no preview
+    }
+    image_ = std::move(decoded->bitmap);
+    imageId_ = decoded->id;
+    PresentImage(decoded->id, anchor_, awaitedRow_);
+}
+
+void CZovrelHoverPreviewWnd::DropImageCache() {
+    if (mode_ != 2) {
+        image_.Reset();
+        imageId_ = 0;
+    }
 }
 
 hp::Size CZovrelHoverPreviewWnd::WindowSizeForClient(hp::Size client) const {
@@ -435,7 +483,9 @@ void CZovrelHoverPreviewWnd::OnPointerMove(bool nonClient) {
 
 void CZovrelHoverPreviewWnd::OnPointerLeave() {
     tracking_ = false;
-    if (!PointerOnPreview()) {
+    // A preview that has just hidden itself reports the pointer leaving too; that must not
+    // cancel what the list has asked for meanwhile (a pending show, an image being decoded).
+    if (IsShown() && !PointerOnPreview()) {
         HideSoon();
     }
 }
@@ -511,6 +561,16 @@ LRESULT CZovrelHoverPreviewWnd::HandleMessage(UINT message, WPARAM wParam, LPARA
                 OnWheel(wParam);
                 return 0;
             }
+            break;
+        case WM_IMAGE_DECODED:
+            OnDecoded(std::unique_ptr<DecodedImage>(reinterpret_cast<DecodedImage*>(lParam)));
+            return 0;
+        case WM_NCDESTROY:
+            // No result can reach the queue from here on; those already in it are freed.
+            if (postTarget_ != nullptr) {
+                postTarget_->Close();
+            }
+            DrainQueuedPayloads(Hwnd());
             break;
         default:
             break;

@@ -5,11 +5,13 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "base/win32_handle.h"
 #include "clipboard/clipboard_entry.h"
 #include "ui/hover_preview_rules.h"
+#include "ui/image_decoder_win32.h"
 #include "ui/window_base_win32.h"
 
 namespace zovrel::ui {
@@ -29,10 +31,14 @@ class CZovrelHoverPreviewWnd : public WindowBase {
     bool IsShown() const;
     bool ContainsScreenPoint(POINT point) const;
     void SetHighContrast(bool on);
+    // Frees the last image shown, kept so that showing it again needs no decoding.
+    void DropImageCache();
 
     // What is shown: 0 nothing, 1 a text, 2 an image.
     int Mode() const { return mode_; }
     int ShownRow() const { return shownRow_; }
+    // An image is being decoded to be shown.
+    bool AwaitingImage() const { return awaitedId_ != 0; }
     bool HorizontalBarShown() const { return horizontalBar_; }
     bool VerticalBarShown() const { return verticalBar_; }
     int HorizontalPosition() const { return horizontalPosition_; }
@@ -45,6 +51,9 @@ class CZovrelHoverPreviewWnd : public WindowBase {
 
   private:
     void Present(const ClipboardEntry& entry, const RECT& anchor, int row);
+    // Shows the cached image (mode 2) beside the anchor.
+    void PresentImage(int64_t id, const RECT& anchor, int row);
+    void OnDecoded(std::unique_ptr<DecodedImage> decoded);
     // Moves the window of this outer size beside the anchor, on top, shown, not activated.
     void Place(hover_preview::Size window, const RECT& anchor);
     hover_preview::Size WindowSizeForClient(hover_preview::Size client) const;
@@ -71,7 +80,14 @@ class CZovrelHoverPreviewWnd : public WindowBase {
     int mode_ = 0;
     int64_t shownId_ = 0;
     std::wstring text_;
+    // The last image decoded for the preview, of entry imageId_, kept after hiding: a cache of
+    // one entry, costing 4 bytes per pixel of that image.
     UniqueBitmap image_;
+    int64_t imageId_ = 0;
+    // The entry whose image the decoding thread is making for the preview (0: none).
+    int64_t awaitedId_ = 0;
+    int awaitedRow_ = -1;
+    std::shared_ptr<WindowPostTarget> postTarget_;
     int imageWidth_ = 0;
     int imageHeight_ = 0;
     int horizontalPosition_ = 0;

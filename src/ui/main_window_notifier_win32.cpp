@@ -1,6 +1,7 @@
 #include "ui/main_window_notifier_win32.h"
 
 #include "clipboard/clipboard_entry.h"
+#include "ui/image_decoder_win32.h"
 #include "ui/ui_ids.h"
 
 namespace zovrel::ui {
@@ -92,6 +93,9 @@ void FreeMessagePayload(UINT message, WPARAM, LPARAM lParam) {
         case WM_FILES_CHECKED:
             delete reinterpret_cast<ClipboardEntry*>(lParam);
             break;
+        case WM_IMAGE_DECODED:
+            delete reinterpret_cast<DecodedImage*>(lParam);
+            break;
         default:
             break;
     }
@@ -99,13 +103,13 @@ void FreeMessagePayload(UINT message, WPARAM, LPARAM lParam) {
 
 void DrainQueuedPayloads(HWND window) {
     static_assert(WM_APPEND_LOG_TEXT < WM_RECEIVED_ENTRY && WM_RECEIVED_ENTRY < WM_SEND_RESULT &&
-                  WM_SEND_RESULT < WM_SEND_PROGRESS);
+                  WM_SEND_RESULT < WM_SEND_PROGRESS && WM_FILES_CHECKED + 1 == WM_IMAGE_DECODED);
     MSG message;
     while (::PeekMessageW(&message, window, WM_APPEND_LOG_TEXT, WM_SEND_PROGRESS,
                           PM_REMOVE | PM_NOYIELD)) {
         FreeMessagePayload(message.message, message.wParam, message.lParam);
     }
-    while (::PeekMessageW(&message, window, WM_FILES_CHECKED, WM_FILES_CHECKED,
+    while (::PeekMessageW(&message, window, WM_FILES_CHECKED, WM_IMAGE_DECODED,
                           PM_REMOVE | PM_NOYIELD)) {
         FreeMessagePayload(message.message, message.wParam, message.lParam);
     }

@@ -644,6 +644,13 @@ LRESULT CZovrelMainWnd::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
             // Every way of hiding (closing, Esc, the tray's "退出") passes here, still visible.
             if (wParam == FALSE) {
                 SavePlacement();
+                if (preview_.IsCreated()) {
+                    preview_.HidePreview();
+                    preview_.DropImageCache();  // a hidden window keeps no full-size image
+                }
+            } else if (list_.IsCreated()) {
+                // An image file that came back while the window was hidden shows again.
+                list_.RetryUnreadThumbnails();
             }
             break;
         case WM_DESTROY:

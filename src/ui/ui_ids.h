@@ -26,6 +26,12 @@ constexpr unsigned WM_HISTORY_PIN = 1284;
 constexpr unsigned WM_HISTORY_FULL = 1285;
 // A transfer from the device failed (no payload).
 constexpr unsigned WM_RECEIVE_FAILED = 1280;
+// To the history list or the preview: an image decoded off the window's thread; lParam is a heap
+// DecodedImage (the receiver frees it).
+constexpr unsigned WM_IMAGE_DECODED = 1271;
+// To the history list, posted to itself: hand the thumbnails its rows asked for while being
+// drawn to the decoding thread, once the drawing is done.
+constexpr unsigned WM_REQUEST_THUMBNAILS = 1272;
 // The tray icon's callback to the host frame.
 constexpr unsigned WM_TRAY_NOTIFY = 1124;
 

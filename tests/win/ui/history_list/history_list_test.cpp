@@ -109,9 +109,18 @@ class HistoryListWindowTest : public GuiTest {
     void FireTimer(UINT id) {
         ::PostMessageW(Preview().Hwnd(), WM_TIMER, id, 0);
         PumpPending();
+        Settle();
+    }
+    // Lets the decoding thread's thumbnails and preview arrive.
+    void Settle() {
+        PumpMessages(10000, [this] {
+            return host_->list.ThumbnailsPending() == 0 && !Preview().AwaitingImage();
+        });
+        PumpPending();
     }
     CapturedImage CaptureList() {
         ::RedrawWindow(List(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        Settle();
         return CaptureWindow(List());
     }
     // Shows an entry in the preview beside row 0, as the list does, and lets the delay pass.
@@ -198,6 +207,39 @@ TEST_F(HistoryListWindowTest, ThumbnailsSurviveResizesAndComeBackWithTheirFile) 
     EXPECT_EQ(host_->list.ThumbnailsMade(), tried);
     host_->list.RetryUnreadThumbnails();
     EXPECT_TRUE(Near(CaptureList().PixelAt(x, y), RGB(255, 0, 0), 24));
+}
+
+// A row is drawn before its thumbnail is decoded, and the thumbnail shows when it arrives; the
+// preview of the entry last shown opens without decoding again; a result that reaches a list
+// after it has gone is freed.
+TEST_F(HistoryListWindowTest, ThumbnailsAndPreviewsAreDecodedOffTheWindowsThread) {
+    Open();
+    CaptureList();
+    host_->list.ClearThumbnailCache();
+    const RowGeometry g = Geometry(1);
+    const int x = g.content.x + S(2) + 3, y = g.content.y + g.content.h / 2;
+    ::RedrawWindow(List(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    EXPECT_EQ(CaptureWindow(List()).PixelAt(x, y), RGB(228, 244, 232));
+    EXPECT_EQ(host_->list.ThumbnailsPending(), 1u);
+    Settle();
+    EXPECT_TRUE(Near(CaptureWindow(List()).PixelAt(x, y), RGB(255, 0, 0), 24));
+
+    MoveMouse(Body(1));
+    FireTimer(hp::SHOW_TIMER);
+    ASSERT_EQ(Preview().Mode(), 2);
+    Preview().HidePreview();
+    MoveMouse(Body(1));
+    ::SendMessageW(Preview().Hwnd(), WM_TIMER, hp::SHOW_TIMER, 0);
+    EXPECT_EQ(Preview().Mode(), 2);
+    EXPECT_FALSE(Preview().AwaitingImage());
+
+    auto decoded = std::make_unique<ui::DecodedImage>();
+    decoded->bitmap.Reset(::CreateBitmap(4, 4, 1, 32, nullptr));
+    const HBITMAP bitmap = decoded->bitmap.Get();
+    ASSERT_TRUE(::PostMessageW(List(), ui::WM_IMAGE_DECODED, 0,
+                               reinterpret_cast<LPARAM>(decoded.release())));
+    host_.reset();
+    EXPECT_EQ(::GetObjectType(bitmap), 0u);
 }
 
 TEST_F(HistoryListWindowTest, ButtonsHighlightAndSendTheirRequestsWithoutSelecting) {

@@ -135,6 +135,9 @@ class MainWindowTest : public test::GuiTest {
     test::CapturedImage CaptureOnScreen() {
         ::RedrawWindow(Main(), nullptr, nullptr,
                        RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        // Thumbnails are decoded off the window's thread: the picture waits for them.
+        test::PumpMessages(10000,
+                           [this] { return window_->HistoryList().ThumbnailsPending() == 0; });
         test::PumpPending();
         return test::CaptureScreen(Main(), false);
     }
