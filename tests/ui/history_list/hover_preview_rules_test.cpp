@@ -74,22 +74,19 @@ TEST(HoverPreviewPlacement, BesideTheRowInsideTheWorkArea) {
 }
 
 TEST(HoverPreviewImage, ScrollBarDecision) {
-    struct Case {
-        const char* what;
-        int w;
-        int h;
-        bool horizontal;
-        bool vertical;
-    };
     // The view without bars of a 320 x 240 client is 300 x 200.
     const LayoutRect client{0, 0, 320, 240};
-    const Case cases[] = {
+    const struct {
+        const char* what;
+        int w, h;
+        bool horizontal, vertical;
+    } cases[] = {
         {"fits", 300, 200, false, false},
         {"one wider", 301, 200, true, true},  // the bar takes 17 of 200
         {"wider, room below for the bar", 301, 183, true, false},
         {"taller, room beside for the bar", 283, 201, false, true},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         const ScrollBars bars = DecideScrollBars(c.w, c.h, client, 17, 17, 96);
         EXPECT_EQ(bars.horizontal, c.horizontal) << c.what;
         EXPECT_EQ(bars.vertical, c.vertical) << c.what;
@@ -106,21 +103,18 @@ TEST(HoverPreviewImage, ScrollBarDecision) {
 }
 
 TEST(HoverPreviewImage, ScrollRequestsWheelAndClamping) {
-    struct Case {
+    // An image 1000 pixels long in a view of 300: positions 0..700.
+    const struct {
         ScrollAction action;
         bool vertical;
-        int position;
-        int thumb;
-        int expected;
-    };
-    // An image 1000 pixels long in a view of 300: positions 0..700.
-    const Case cases[] = {
+        int position, thumb, expected;
+    } cases[] = {
         {ScrollAction::LineForward, true, 695, 0, 700},
         {ScrollAction::PageBack, false, 200, 0, 0},
         {ScrollAction::Thumb, true, 0, 999, 700},
         {ScrollAction::Start, false, 300, 0, 300},  // not for the horizontal bar
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         EXPECT_EQ(ScrollAfter(c.action, c.vertical, c.position, 1000, 300, c.thumb, 96), c.expected)
             << static_cast<int>(c.action) << " " << c.vertical;
     }

@@ -76,13 +76,8 @@ TEST(FitHeight, ScalesToTheBoxHeightAndCutsAtTheBoxWidth) {
         {9000, 9000, 10, 10, std::nullopt},          // source above the limit
     };
     for (const auto& c : cases) {
-        const auto fit = FitHeight(c.w, c.h, c.bw, c.bh);
-        ASSERT_EQ(fit.has_value(), c.result.has_value())
+        EXPECT_EQ(FitHeight(c.w, c.h, c.bw, c.bh), c.result)
             << c.w << "x" << c.h << " into " << c.bw << "x" << c.bh;
-        if (fit) {
-            EXPECT_EQ(fit->size, c.result->size) << c.w << "x" << c.h;
-            EXPECT_DOUBLE_EQ(fit->sourceWidth, c.result->sourceWidth) << c.w << "x" << c.h;
-        }
     }
 }
 
@@ -118,19 +113,16 @@ TEST(ReadPackedDib, PixelsStartAfterTheColourTableOrMasks) {
     }
 }
 
+// How far the DIB reaches is the clipboard's DIB size check, tested with it; these rows are
+// what only a packed DIB for GDI refuses, and two over-reads that show the check is used.
 TEST(ReadPackedDib, RefusesWhatGdiWouldReadPastTheEnd) {
     const struct {
         const char* name;
         DibHeader h;
         size_t tail = 16;
     } cases[] = {
-        {"one pixel byte short", {}, 15},
-        {"small image size field, rows still needed", {.imageSize = 1}, 15},
         {"palette fills every byte", {.bitCount = 8}, 1024},
         {"masks missing", {.compression = 3}, 4},
-        {"huge sides", {.width = INT_MAX, .height = INT_MAX}},
-        {"most negative height", {.height = INT_MIN}},
-        {"huge colour count", {.bitCount = 8, .coloursUsed = 0xFFFFFFFF}, 1040},
         {"rle without its size", {.bitCount = 8, .compression = 1, .coloursUsed = 2}, 24},
         {"bit fields on 8 bits", {.bitCount = 8, .compression = 3}, 1040},
         {"jpeg inside", {.compression = 4, .imageSize = 16}},
