@@ -14,51 +14,28 @@ namespace zovrel::ui {
 namespace {
 
 TEST(ImageExtension, LastComponentsSuffixLowerCasedAndOnlyDibIsPacked) {
-    const struct {
-        const wchar_t* name;
-        const wchar_t* extension;
-        bool packedDib;
-    } cases[] = {
-        {L"  shot.DIB \t", L".dib", true},
-        {L"C:\\a.b\\noext", L"", false},
-        {L"folder.d/file\\pic.Jpeg", L".jpeg", false},
-        {L"clip.dib.png", L".png", false},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(ImageExtension(c.name), c.extension) << ToUtf8(c.name);
-        EXPECT_EQ(IsPackedDibName(c.name), c.packedDib) << ToUtf8(c.name);
-    }
+    EXPECT_EQ(ImageExtension(L"  shot.DIB \t"), L".dib");
+    EXPECT_EQ(ImageExtension(L"C:\\a.b\\noext"), L"");
+    EXPECT_EQ(ImageExtension(L"folder.d/file\\pic.Jpeg"), L".jpeg");
+    EXPECT_EQ(ImageExtension(L"clip.dib.png"), L".png");
+    EXPECT_TRUE(IsPackedDibName(L"  shot.DIB \t"));
+    EXPECT_FALSE(IsPackedDibName(L"clip.dib.png") || IsPackedDibName(L"C:\\a.dib\\noext"));
 }
 
 TEST(PixelLimit, SixtyFourMegapixels) {
-    const struct {
-        int64_t width, height;
-        bool ok;
-    } cases[] = {
-        {8192, 8192, true}, {1, kMaxImagePixels + 1, false}, {0, 5, false},
-        {5, -1, false},     {INT_MAX, INT_MAX, false},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(IsWithinPixelLimit(c.width, c.height), c.ok) << c.width << " x " << c.height;
-    }
+    EXPECT_TRUE(IsWithinPixelLimit(8192, 8192));
+    EXPECT_FALSE(IsWithinPixelLimit(1, kMaxImagePixels + 1));
+    EXPECT_FALSE(IsWithinPixelLimit(0, 5) || IsWithinPixelLimit(5, -1));
+    EXPECT_FALSE(IsWithinPixelLimit(INT_MAX, INT_MAX));
 }
 
 TEST(FitInside, ShrinksToTheBoxAndNeverEnlarges) {
-    const struct {
-        int w, h, bw, bh;
-        std::optional<ImageSize> result;
-    } cases[] = {
-        {10, 10, 24, 24, ImageSize{10, 10}},   // small stays small
-        {3, 2, 2, 2, ImageSize{2, 1}},         // 1.33 rounds down
-        {100, 50, 33, 33, ImageSize{33, 17}},  // 16.5 rounds up
-        {20000, 1, 10, 10, ImageSize{10, 1}},
-        {8193, 8192, 24, 24, std::nullopt},  // source above the limit
-        {10, 10, 24, -3, std::nullopt},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(FitInside(c.w, c.h, c.bw, c.bh), c.result)
-            << c.w << "x" << c.h << " into " << c.bw << "x" << c.bh;
-    }
+    EXPECT_EQ(FitInside(10, 10, 24, 24), (ImageSize{10, 10}));   // small stays small
+    EXPECT_EQ(FitInside(3, 2, 2, 2), (ImageSize{2, 1}));         // 1.33 rounds down
+    EXPECT_EQ(FitInside(100, 50, 33, 33), (ImageSize{33, 17}));  // 16.5 rounds up
+    EXPECT_EQ(FitInside(20000, 1, 10, 10), (ImageSize{10, 1}));
+    EXPECT_EQ(FitInside(8193, 8192, 24, 24), std::nullopt);  // source above the limit
+    EXPECT_EQ(FitInside(10, 10, 24, -3), std::nullopt);
 }
 
 TEST(FitHeight, ScalesToTheBoxHeightAndCutsAtTheBoxWidth) {

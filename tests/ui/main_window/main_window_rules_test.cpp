@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/text.h"
+#include "support/test_support.h"
 #include "ui/ui_ids.h"
 
 namespace zovrel::ui {
@@ -80,27 +81,20 @@ TEST(MainWindowRules, TransferTextAndProgressBar) {
 }
 
 TEST(MainWindowRules, EntryFolderPath) {
-    const struct {
-        const char* name;
-        uint32_t kind;
-        std::vector<std::wstring> files;
-        std::wstring text, folder;
-    } cases[] = {
-        {"first non-empty path", ENTRY_KIND_FILES, {L"", L"C:\\a\\b.txt", L"D:\\x"}, L"", L"C:\\a"},
-        {"no paths: the text", ENTRY_KIND_FILES, {}, L"D:\\x\\y", L"D:\\x"},
-        {"root of the current drive", ENTRY_KIND_FILES, {L"\\f"}, L"", L"\\"},
-        {"drive root, not its current folder", ENTRY_KIND_FILES, {L"C:\\f.txt"}, L"", L"C:\\"},
-        {"a share's top folder", ENTRY_KIND_FILES, {L"\\\\srv\\share\\f"}, L"", L"\\\\srv\\share"},
-        {"a folder named like a drive", ENTRY_KIND_FILES, {L"C:\\a:\\f"}, L"", L"C:\\a:"},
-        {"text entries open nothing", ENTRY_KIND_TEXT, {}, L"C:\\a\\b", L""},
-    };
-    for (const auto& c : cases) {
+    const auto folder = [](std::vector<std::wstring> files, std::wstring text = L"") {
         ClipboardEntry entry;
-        entry.kind = c.kind;
-        entry.files = c.files;
-        entry.text = c.text;
-        EXPECT_EQ(EntryFolderPath(entry), c.folder) << c.name;
-    }
+        entry.kind = ENTRY_KIND_FILES;
+        entry.files = std::move(files);
+        entry.text = std::move(text);
+        return EntryFolderPath(entry);
+    };
+    EXPECT_EQ(folder({L"", L"C:\\a\\b.txt", L"D:\\x"}), L"C:\\a");  // the first non-empty path
+    EXPECT_EQ(folder({}, L"D:\\x\\y"), L"D:\\x");                   // no paths: the text
+    EXPECT_EQ(folder({L"\\f"}), L"\\");                             // the root of the current drive
+    EXPECT_EQ(folder({L"C:\\f.txt"}), L"C:\\");  // the root, not the drive's current folder
+    EXPECT_EQ(folder({L"\\\\srv\\share\\f"}), L"\\\\srv\\share");   // a share's top folder
+    EXPECT_EQ(folder({L"C:\\a:\\f"}), L"C:\\a:");                   // a folder named like a drive
+    EXPECT_EQ(EntryFolderPath(test::TextEntry(L"C:\\a\\b")), L"");  // text entries open nothing
 }
 
 TEST(MainWindowRules, HistoryListKeepsItsPlace) {
