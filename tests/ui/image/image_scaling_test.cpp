@@ -60,15 +60,11 @@ TEST(FitHeight, ScalesToTheBoxHeightAndCutsAtTheBoxWidth) {
 
 using test::DibHeader;
 
-Bytes MakeDib(const DibHeader& header, size_t tail) {  // colour table or masks, then pixels
-    return test::PackedDib(header, Bytes(tail));
-}
-
 TEST(ReadPackedDib, PixelsStartAfterTheColourTableOrMasks) {
     const struct {
         const char* name;
         DibHeader h;
-        size_t tail, pixelOffset;
+        size_t tail, pixelOffset;  // colour table or masks, then pixels
     } cases[] = {
         {"24-bit, rows padded, top-down", {.width = 3, .height = -2, .bitCount = 24}, 24, 40},
         {"8-bit full palette", {.bitCount = 8}, 1032, 1064},
@@ -82,7 +78,7 @@ TEST(ReadPackedDib, PixelsStartAfterTheColourTableOrMasks) {
          48},
     };
     for (const auto& c : cases) {
-        const auto bytes = MakeDib(c.h, c.tail);
+        const auto bytes = test::PackedDib(c.h, Bytes(c.tail));
         const auto dib = ReadPackedDib(bytes.data(), bytes.size());
         ASSERT_TRUE(dib.has_value()) << c.name;
         EXPECT_EQ(dib->pixelOffset, c.pixelOffset) << c.name;
@@ -110,10 +106,10 @@ TEST(ReadPackedDib, RefusesWhatGdiWouldReadPastTheEnd) {
         {"bit count 2", {.bitCount = 2}},
     };
     for (const auto& c : cases) {
-        const auto bytes = MakeDib(c.h, c.tail);
+        const auto bytes = test::PackedDib(c.h, Bytes(c.tail));
         EXPECT_FALSE(ReadPackedDib(bytes.data(), bytes.size()).has_value()) << c.name;
     }
-    EXPECT_FALSE(ReadPackedDib(MakeDib({}, 16).data(), 39).has_value());
+    EXPECT_FALSE(ReadPackedDib(test::PackedDib({}, Bytes(16)).data(), 39).has_value());
     EXPECT_FALSE(ReadPackedDib(nullptr, 100).has_value());
 }
 
