@@ -3,6 +3,7 @@
 #include "fuzz_check.h"
 #include "protocol/diagnostics.h"
 #include "protocol/frame_codec.h"
+#include "protocol/message_bodies.h"
 
 using namespace zovrel;
 
@@ -24,6 +25,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The log's summary and hex text take any bytes.
     FUZZ_CHECK(!FrameSummary(data, size).empty());
     FUZZ_CHECK(size == 0 || HexBytes(data, size).size() == size * 3 - 1);
+
+    // The same bytes as an echo body: the logged reason names a failure exactly when the parser
+    // refuses it, and any value can be described, as hex at least.
+    EchoTlv tlv;
+    const bool tlvOk = ParseEchoTlv(data, size, tlv);
+    FUZZ_CHECK(tlvOk == (DescribeTlvFailure(data, size) == L"unknown"));
+    FUZZ_CHECK(!tlvOk || (tlv.type == ECHO_TLV_TYPE && tlv.length >= 1 &&
+                          tlv.length <= ECHO_TLV_MAX_LENGTH && size == tlv.length + 6));
+    if (!tlvOk)
+        tlv.value.assign(data, data + size);
+    FUZZ_CHECK(tlv.value.size() == (tlvOk ? tlv.length : size));
+    FUZZ_CHECK(DescribeTlvValue(tlv).find(size == 0 ? L"<empty>" : L"hex=[") != std::wstring::npos);
 
     FrameHeader header;
     const bool hasHeader = ParseFrameHeader(data, size, header);

@@ -16,11 +16,7 @@ namespace zovrel {
 namespace {
 
 using Header = test::DibHeader;
-
-// A DIB of the header and `extra` zero bytes after it.
-Bytes MakeDib(const Header& h, size_t extra) {
-    return test::PackedDib(h, Bytes(extra));
-}
+using test::PackedDib;  // the header, then the zero bytes given
 
 TEST(DibTotalSize, CountsHeaderColourTableAndPaddedRowsOrRefuses) {
     const struct {
@@ -40,10 +36,10 @@ TEST(DibTotalSize, CountsHeaderColourTableAndPaddedRowsOrRefuses) {
         {{.width = 100, .height = 100, .imageSize = 4}, 4, 0},  // rows cannot hide behind it
     };
     for (const auto& c : cases) {
-        const Bytes b = MakeDib(c.h, c.extra);
+        const Bytes b = PackedDib(c.h, Bytes(c.extra));
         EXPECT_EQ(DibTotalSize(b.data(), b.size()), c.expected) << &c - cases;
     }
-    EXPECT_EQ(DibTotalSize(MakeDib({.size = 124}, 0).data(), 100), 0u);
+    EXPECT_EQ(DibTotalSize(PackedDib({.size = 124}).data(), 100), 0u);
 }
 
 // Sizes that wrap in 32 or 64 bits must never come out as a small total, even when the caller
@@ -57,7 +53,7 @@ TEST(DibTotalSize, OverflowingHeadersNeverYieldASmallTotal) {
                               {.width = 1, .height = 1, .bitCount = 8, .coloursUsed = 0x40000001},
                               {.width = 1, .height = 1, .compression = 4, .imageSize = 0xFFFFFFFF}};
     for (const Header& h : crafted) {
-        const Bytes b = MakeDib(h, 64);
+        const Bytes b = PackedDib(h, Bytes(64));
         EXPECT_EQ(DibTotalSize(b.data(), b.size()), 0u) << &h - crafted;
         const size_t claimed = DibTotalSize(b.data(), SIZE_MAX);
         EXPECT_TRUE(claimed == 0 || claimed > 0xFFFFFFFFull) << &h - crafted << ": " << claimed;

@@ -22,12 +22,6 @@ Bytes HexToBytes(const std::string& text) {  // "57 AB 06" -> {0x57, 0xAB, 0x06}
     return out;
 }
 
-Bytes RandomBytes(std::mt19937& rng, size_t n) {
-    Bytes bytes(n);
-    std::generate(bytes.begin(), bytes.end(), [&] { return static_cast<uint8_t>(rng()); });
-    return bytes;
-}
-
 Bytes Concat(std::initializer_list<Bytes> parts) {
     Bytes out;
     for (const Bytes& p : parts)
@@ -135,7 +129,8 @@ std::vector<Bytes> Feed(Bytes& buffer, const Bytes& read) {
 // Noise without the byte 0x57, so it cannot start a candidate.
 Bytes Noise(size_t n, uint32_t seed = 1) {
     std::mt19937 rng(seed);
-    Bytes b = RandomBytes(rng, n);
+    Bytes b(n);
+    std::generate(b.begin(), b.end(), [&] { return static_cast<uint8_t>(rng()); });
     std::replace(b.begin(), b.end(), FRAME_MAGIC_0, uint8_t{0x58});
     return b;
 }
@@ -233,7 +228,7 @@ TEST(Bodies, KnownRepliesDescriptorsAndMiddleBody) {
     EXPECT_FALSE(ParseMiddleHead(Bytes(8, 2), h));
 }
 
-TEST(TransferDescriptor, ContentCodeAndFileNameDependOnTheType) {
+TEST(TransferDescriptor, ContentCodeNameAndTheFirstPacketsTwoCopies) {
     for (auto [type, code] :
          {std::pair<uint16_t, uint16_t>{DATA_TYPE_IMAGE, 0x12}, {DATA_TYPE_FILE, 0x13}, {7, 0x11}})
         EXPECT_EQ(ReadLE16(BuildTransferDescriptor(type, ABC, L"a.png"), 36), code) << type;
@@ -248,6 +243,10 @@ TEST(TransferDescriptor, ContentCodeAndFileNameDependOnTheType) {
     Reseal(d);
     ASSERT_TRUE(ParseTransferDescriptor(d.data(), d.size(), parsed));
     EXPECT_EQ(parsed.file_name, L"abcdefghijklmnopqrstuvwxyz12");
+
+    const Bytes first = BuildFirstPacketBody(d);
+    ASSERT_EQ(first.size(), 105u);  // the flag, then the descriptor twice
+    EXPECT_TRUE(std::equal(first.begin() + 1, first.begin() + 53, first.begin() + 53));
 }
 
 TEST(TransferDescriptor, RejectsBadLengthsTotalsAndChecksumsButNotNewLabels) {
@@ -275,12 +274,6 @@ TEST(TransferDescriptor, RejectsBadLengthsTotalsAndChecksumsButNotNewLabels) {
     ASSERT_TRUE(parses(52, 55));
     EXPECT_EQ(d.marker, 0x1234u);
     EXPECT_EQ(d.content_code, 0x99u);
-}
-
-TEST(FirstPacket, CarriesTheDescriptorTwice) {
-    const Bytes one = BuildFirstPacketBody(BuildTransferDescriptor(DATA_TYPE_TEXT, ABC, L""));
-    ASSERT_EQ(one.size(), 105u);  // the flag, then the descriptor twice
-    EXPECT_TRUE(std::equal(one.begin() + 1, one.begin() + 53, one.begin() + 53));
 }
 
 Bytes EchoBody(uint16_t type, uint32_t length, size_t valueBytes) {

@@ -29,6 +29,7 @@ namespace fs = std::filesystem;
 using Lines = std::vector<std::wstring>;
 
 const std::wstring OPENED = L"串口已打开: COM3 @ 2000000 bps";
+const Bytes QUERY = BuildFrame(CHANNEL_TRANSFER, DEVICE_QUERY, 4);
 
 // A session on an in-memory port with the real engine attached. The test runs the reader's passes
 // itself on a fake clock, except in the thread fixture.
@@ -146,7 +147,7 @@ TEST_F(SerialLinkTest, NoiseIsDroppedRepliesAreLoggedBeforeTheirFrameAndChunksNo
         EXPECT_LE(link_->ReceiveBufferSize(), 16u);  // never more than a partial header
     }
     port_->DeviceSend(Bytes(10, 0x00));
-    port_->DeviceSend(BuildFrame(CHANNEL_TRANSFER, DEVICE_QUERY, 4));
+    port_->DeviceSend(QUERY);
     EXPECT_EQ(link_->ReaderPass(), 0u);  // read both at once; after data the next pass is due now
     EXPECT_EQ(Tail(), (Lines{OPENED, L"SYS 收到串口原始数据 4000 B", L"SYS TRANS DEVICE_QUERY",
                              L"TX DEVICE_QUERY_RSP",
@@ -172,8 +173,7 @@ TEST_F(SerialLinkTest, TheReadWaitsLongOnlyWhileTheLineIsQuiet) {
     EXPECT_EQ(link_->ReaderPass(), SERIAL_IDLE_READ_WAIT_MS);
     EXPECT_EQ(port_->lastReadWait(), SERIAL_IDLE_READ_WAIT_MS);
 
-    const Bytes query = BuildFrame(CHANNEL_TRANSFER, DEVICE_QUERY, 4);
-    port_->DeviceSend(Bytes(query.begin(), query.begin() + 10));
+    port_->DeviceSend(Bytes(QUERY.begin(), QUERY.begin() + 10));
     link_->ReaderPass();
     EXPECT_EQ(link_->ReaderPass(), SERIAL_READ_WAIT_MS);  // half a frame
 
@@ -221,16 +221,15 @@ const Bytes FALSE_START = {0x57, 0xAB, 0x06, 0, 0, 0, 0, 6, 0, 1, 0, 0, 0, 0, 0,
 // line has been quiet for a second; a frame arriving in slow pieces is never cut.
 TEST_F(SerialLinkTest, AFalseStartIsGivenUpOnceTheLineHasBeenQuietForASecond) {
     ASSERT_TRUE(link_->Open(L"COM3"));
-    const Bytes query = BuildFrame(CHANNEL_TRANSFER, DEVICE_QUERY, 4);
     const Bytes answer = BuildDeviceQueryRsp(CHANNEL_TRANSFER, 4, ADVERTISED_MAX_PACKET, 0);
-    port_->DeviceSend(Bytes(query.begin(), query.begin() + 10));
+    port_->DeviceSend(Bytes(QUERY.begin(), QUERY.begin() + 10));
     RunFor(990);
-    port_->DeviceSend(Bytes(query.begin() + 10, query.end()));
+    port_->DeviceSend(Bytes(QUERY.begin() + 10, QUERY.end()));
     RunFor(50);
     EXPECT_EQ(port_->TakeWritten(), answer);
 
     port_->DeviceSend(FALSE_START);
-    port_->DeviceSend(query);
+    port_->DeviceSend(QUERY);
     RunFor(950);
     EXPECT_TRUE(port_->TakeWritten().empty());
     port_->DeviceSend(Bytes{0x00});  // any byte restarts the second
@@ -286,7 +285,7 @@ class SerialLinkThreadTest : public SerialLinkTest {
 
 TEST_F(SerialLinkThreadTest, ReaderAnswersOnItsOwnThreadAndStopsOnClose) {
     ASSERT_TRUE(link_->Open(L"COM3"));
-    port_->DeviceSend(BuildFrame(CHANNEL_TRANSFER, DEVICE_QUERY, 1));
+    port_->DeviceSend(QUERY);
     EXPECT_TRUE(port_->WaitForWritten(27, std::chrono::seconds(10)));
     link_->Close();
     EXPECT_FALSE(link_->IsOpen());

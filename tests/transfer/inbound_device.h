@@ -70,7 +70,7 @@ class EngineTest : public ::testing::Test {
             for (auto it = later.begin(); it != later.end();)
                 it = TickReached(now, it->first) ? (it->second(), later.erase(it)) : it + 1;
         }
-        bool IsOpen() override { return true; }
+        bool IsOpen() override { return open; }
         bool Write(const Bytes& bytes) override {
             at.push_back(now);
             wire.push_back(bytes);
@@ -85,7 +85,7 @@ class EngineTest : public ::testing::Test {
         void Clear() { at.clear(), wire.clear(), frames.clear(); }
 
         uint32_t now = 100000;
-        bool writable = true;
+        bool open = true, writable = true;
         std::atomic<int> echoStamps{0};
         Answerer answer = [](const Frame& f, size_t) { return Cooperative(f); };
         std::vector<std::pair<uint32_t, std::function<void()>>> later;
@@ -119,6 +119,11 @@ class EngineTest : public ::testing::Test {
             if (Answer(Middle(payload, at, std::min(chunk, payload.size() - at))) != 0)
                 return false;
         return true;
+    }
+    // Receives one whole file; true when every frame was answered with success.
+    bool ReceiveFile(const std::wstring& name, const Bytes& payload, size_t chunk = 40) {
+        return Answer(First(DATA_TYPE_FILE, payload, name)) == 0 && SendAll(payload, chunk) &&
+               Answer(Finish()) == 0;
     }
 
     fs::path DayFolder() const {

@@ -175,52 +175,34 @@ TEST_F(OutboundSendTest, EarlyFailuresSendNothing) {
     EXPECT_EQ(Progress(), L"0:0%");
 }
 
-// A serial session that exists but is not open.
-struct ClosedChannel final : SerialChannel {
-    bool IsOpen() override { return false; }
-    bool Write(const Bytes&) override { return false; }
-    void StampEcho() override {}
-};
-
 // What the caller of Send gets when a send cannot start; nothing reaches the device or the
 // window, and the engine is free again for the next send.
 TEST_F(OutboundSendTest, ASendThatCannotStartTellsTheCallerWhy) {
-    ClosedChannel closed;
-    ClipboardEntry text;
-    text.text = L"hi";
+    const ClipboardEntry text = TextEntry(L"hi");
     ClipboardEntry unknownKind = text;
     unknownKind.kind = 7;
+    TransferProtocol& protocol = GetTransferProtocol();
     const struct {
-        const char* setup;
+        std::function<void()> setup;
         const ClipboardEntry& entry;
         std::wstring error;
     } cases[] = {
-        {"detached", text, L"协议未初始化"},
-        {"no serial session", text, L"串口未连接"},
-        {"port closed", text, L"串口未连接"},
-        {"kind 7", unknownKind, L"不支持的内容类型"},
+        {[&] { protocol.Detach(); }, text, L"协议未初始化"},
+        {[&] { protocol.Attach(&window_, nullptr); }, text, L"串口未连接"},
+        {[&] { protocol.Attach(&window_, &device_), device_.open = false; }, text, L"串口未连接"},
+        {[&] { device_.open = true; }, unknownKind, L"不支持的内容类型"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.setup);
-        const std::string setup = c.setup;
-        SerialChannel* link = &device_;
-        if (setup == "no serial session")
-            link = nullptr;
-        else if (setup == "port closed")
-            link = &closed;
-        if (setup == "detached")
-            GetTransferProtocol().Detach();
-        else
-            GetTransferProtocol().Attach(&window_, link);
+        SCOPED_TRACE(&c - cases);
+        c.setup();
         std::wstring error = L"stale";
-        EXPECT_FALSE(GetTransferProtocol().Send(c.entry, &window_, error, device_));
+        EXPECT_FALSE(protocol.Send(c.entry, &window_, error, device_));
         EXPECT_EQ(error, c.error);
-        EXPECT_TRUE(device_.wire.empty());
-        EXPECT_TRUE(window_.progress.empty());
-        EXPECT_FALSE(GetTransferProtocol().IsSending());
+        EXPECT_TRUE(device_.wire.empty() && window_.progress.empty());
+        EXPECT_FALSE(protocol.IsSending());
     }
     std::wstring error;
-    EXPECT_TRUE(GetTransferProtocol().Send(text, &window_, error, device_)) << ToUtf8(error);
+    EXPECT_TRUE(protocol.Send(text, &window_, error, device_)) << ToUtf8(error);
 }
 
 TEST_F(OutboundSendTest, ASendOutlivingDetachReachesNeitherLinkNorWindow) {
@@ -266,15 +248,11 @@ class OutboundFileSendTest : public OutboundSendTest {
         return out;
     }
     std::wstring WriteFile(const char* name, const Bytes& bytes) {
-        std::ofstream(root_ / name, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+        WriteFileBytes(root_ / name, std::string(bytes.begin(), bytes.end()));
         return TextFromPath(root_ / name);
     }
     bool SendFiles(std::vector<std::wstring> files) {
-        ClipboardEntry entry;
-        entry.kind = ENTRY_KIND_FILES;
-        entry.files = std::move(files);
-        return GetTransferProtocol().Send(entry, &window_, error_, device_);
+        return GetTransferProtocol().Send(FilesEntry(files), &window_, error_, device_);
     }
     size_t Count(uint16_t type) const {
         return std::count_if(device_.frames.begin(), device_.frames.end(),

@@ -68,8 +68,7 @@ TEST_F(ReceivedContentTest, FilesArriveUnderATemporaryNameWithTheirSizeReserved)
     ASSERT_TRUE(OpenReceivedFileForWriting(L"a.txt", 4096, paths, file));
     file.Close();
     EXPECT_EQ(PathFromText(paths.path), today / "a.txt");
-    EXPECT_EQ(PathFromText(paths.partPath), today / "a.txt.zovrel-part");
-    EXPECT_EQ(fs::file_size(today / "a.txt.zovrel-part"), 4096u);
+    EXPECT_EQ(fs::file_size(PathFromText(paths.partPath)), 4096u);
     EXPECT_FALSE(fs::exists(today / "old.bin.zovrel-part"));
     EXPECT_FALSE(fs::exists(today / "a.txt"));
     EXPECT_EQ(KeepReceivedFile(paths), paths.path);
@@ -81,13 +80,9 @@ TEST_F(ReceivedContentTest, FilesArriveUnderATemporaryNameWithTheirSizeReserved)
 }
 
 TEST(ReceivedNames, CountersGoBeforeTheExtensionAndNoNameLooksLikeAPartialFile) {
-    const std::pair<const wchar_t*, const wchar_t*> counted[] = {
-        {L"a", L"a (1)"},
-        {L".bashrc", L".bashrc (1)"},
-        {L"a.tar.gz", L"a.tar (1).gz"},
-    };
-    for (const auto& [name, expected] : counted)
-        EXPECT_EQ(NameWithCounter(name, 1), expected) << ToUtf8(name);
+    EXPECT_EQ(NameWithCounter(L"a", 1), L"a (1)");
+    EXPECT_EQ(NameWithCounter(L".bashrc", 1), L".bashrc (1)");
+    EXPECT_EQ(NameWithCounter(L"a.tar.gz", 1), L"a.tar (1).gz");
     EXPECT_EQ(NameWithCounter(L"a.txt", 12), L"a (12).txt");
     const std::wstring longName = NameWithCounter(std::wstring(260, L'n') + L".txt", 3);
     EXPECT_EQ(longName, std::wstring(247, L'n') + L" (3).txt");

@@ -87,12 +87,9 @@ TEST_F(EngineTest, UnsafeNamesLandInsideTodaysFolderOrAreRefused) {
     std::set<std::string> stored;
     for (const auto& [sent, safe] : cases) {
         SCOPED_TRACE(ToUtf8(sent));
-        ASSERT_EQ(Answer(First(DATA_TYPE_FILE, payload, sent)), safe.empty() ? 1 : 0);
-        if (!safe.empty()) {
-            ASSERT_TRUE(SendAll(payload, 2));
-            ASSERT_EQ(Answer(Finish()), 0);
+        ASSERT_EQ(ReceiveFile(sent, payload), !safe.empty());
+        if (!safe.empty())
             stored.insert(safe);
-        }
     }
     EXPECT_EQ(DayFolderNames(), stored);
 }
@@ -122,24 +119,12 @@ TEST_F(EngineTest, ChunksAreCheckedAndPlacedByTheirHead) {
     EXPECT_EQ(Answer(Finish()), 1);
 }
 
-// Receives one whole file; true when every frame was answered with success.
-bool ReceiveFile(const std::wstring& name, const Bytes& payload,
-                 std::function<int(const Bytes&)> answer) {
-    if (answer(EngineTest::First(DATA_TYPE_FILE, payload, name)) != 0)
-        return false;
-    for (size_t at = 0; at < payload.size(); at += 40)
-        if (answer(EngineTest::Middle(payload, at, std::min<size_t>(40, payload.size() - at))))
-            return false;
-    return answer(EngineTest::Finish()) == 0;
-}
-
 // A second file of the same name replaces the first only once it has arrived whole: while it
 // arrives, and when it fails or is abandoned, the older file stays as it was.
 TEST_F(EngineTest, AnOlderSameNamedFileStaysUntilTheNewOneHasArrivedWhole) {
-    const auto answer = [this](const Bytes& frame) { return Answer(frame); };
     const Bytes older = PatternBytes(100, 1), newer = PatternBytes(150, 2);
     const fs::path target = DayFolder() / "same.txt";
-    ASSERT_TRUE(ReceiveFile(L"same.txt", older, answer));
+    ASSERT_TRUE(ReceiveFile(L"same.txt", older));
 
     const Bytes ends[] = {Finish(), BuildFrame(CHANNEL_TRANSFER, START_REQUEST, 0),
                           First(DATA_TYPE_TEXT, Bytes{'x'})};
@@ -154,7 +139,7 @@ TEST_F(EngineTest, AnOlderSameNamedFileStaysUntilTheNewOneHasArrivedWhole) {
     }
     ASSERT_EQ(Answer(Finish()), 1);  // ends the text session of the last round
 
-    ASSERT_TRUE(ReceiveFile(L"same.txt", newer, answer));
+    ASSERT_TRUE(ReceiveFile(L"same.txt", newer));
     EXPECT_EQ(ReadFileBytes(target), newer);
     EXPECT_EQ(DayFolderNames(), std::set<std::string>{"same.txt"});
     ASSERT_EQ(window_.entries.size(), 2u);
@@ -164,12 +149,11 @@ TEST_F(EngineTest, AnOlderSameNamedFileStaysUntilTheNewOneHasArrivedWhole) {
 // A program that holds the older file open keeps it from being replaced on Windows; there the
 // new file lands beside it. Elsewhere the open file simply goes on living under no name.
 TEST_F(EngineTest, AnOlderFileHeldOpenIsNeitherReplacedNorLost) {
-    const auto answer = [this](const Bytes& frame) { return Answer(frame); };
     const Bytes older = PatternBytes(70, 1), newer = PatternBytes(90, 2);
-    ASSERT_TRUE(ReceiveFile(L"open.txt", older, answer));
+    ASSERT_TRUE(ReceiveFile(L"open.txt", older));
     ReceivedFile reader;
     ASSERT_TRUE(reader.OpenForReading(TextFromPath(DayFolder() / "open.txt")));
-    ASSERT_TRUE(ReceiveFile(L"open.txt", newer, answer));
+    ASSERT_TRUE(ReceiveFile(L"open.txt", newer));
     reader.Close();
 #ifdef _WIN32
     EXPECT_EQ(ReadFileBytes(DayFolder() / "open.txt"), older);
@@ -183,11 +167,10 @@ TEST_F(EngineTest, AnOlderFileHeldOpenIsNeitherReplacedNorLost) {
 // When the older file cannot be replaced (here a folder of that name, which no file can replace,
 // stands for a file another program holds open), the new one is kept under a counted name.
 TEST_F(EngineTest, AFileThatCannotReplaceItsNamesakeIsKeptBesideIt) {
-    const auto answer = [this](const Bytes& frame) { return Answer(frame); };
     fs::create_directories(DayFolder() / "held.txt" / "inside");
     const Bytes first = PatternBytes(70, 1), second = PatternBytes(90, 2);
-    ASSERT_TRUE(ReceiveFile(L"held.txt", first, answer));
-    ASSERT_TRUE(ReceiveFile(L"held.txt", second, answer));
+    ASSERT_TRUE(ReceiveFile(L"held.txt", first));
+    ASSERT_TRUE(ReceiveFile(L"held.txt", second));
     EXPECT_EQ(ReadFileBytes(DayFolder() / "held (1).txt"), first);
     EXPECT_EQ(ReadFileBytes(DayFolder() / "held (2).txt"), second);
     EXPECT_EQ(DayFolderNames(),
@@ -209,18 +192,14 @@ TEST_F(EngineTest, FilesAreStreamedToTodaysFolderAndOnlyFinishedOnesStay) {
     fs::create_directories(old);
     const Bytes big = PatternBytes(50u << 20);
     const fs::path target = DayFolder() / "big.bin";
-    EXPECT_EQ(Answer(First(DATA_TYPE_FILE, big, L"dir\\sub\\big.bin")), 0);
-    ASSERT_TRUE(SendAll(big, DEFAULT_CHUNK_SIZE));
-    EXPECT_EQ(Answer(Finish()), 0);
+    ASSERT_TRUE(ReceiveFile(L"dir\\sub\\big.bin", big, DEFAULT_CHUNK_SIZE));
     EXPECT_TRUE(ReadFileBytes(target) == big);
     ASSERT_EQ(window_.entries.size(), 1u);
     EXPECT_EQ(window_.entries[0]->files, Texts{TextFromPath(target)});
     EXPECT_FALSE(fs::exists(old));
 
     window_.accept = false;
-    ASSERT_EQ(Answer(First(DATA_TYPE_FILE, Bytes(10, 0), L"big.bin")), 0);
-    ASSERT_TRUE(SendAll(Bytes(10, 0), 10));
-    EXPECT_EQ(Answer(Finish()), 0);
+    ASSERT_TRUE(ReceiveFile(L"big.bin", Bytes(10, 0)));
     EXPECT_EQ(ReadFileBytes(target), Bytes(10, 0));
     ASSERT_EQ(Answer(First(DATA_TYPE_FILE, big, L"cut.bin")), 0);
     GetTransferProtocol().Detach();

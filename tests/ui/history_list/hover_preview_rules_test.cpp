@@ -74,22 +74,19 @@ TEST(HoverPreviewPlacement, BesideTheRowInsideTheWorkArea) {
 }
 
 TEST(HoverPreviewImage, ScrollBarDecision) {
-    struct Case {
-        const char* what;
-        int w;
-        int h;
-        bool horizontal;
-        bool vertical;
-    };
     // The view without bars of a 320 x 240 client is 300 x 200.
     const LayoutRect client{0, 0, 320, 240};
-    const Case cases[] = {
+    const struct {
+        const char* what;
+        int w, h;
+        bool horizontal, vertical;
+    } cases[] = {
         {"fits", 300, 200, false, false},
         {"one wider", 301, 200, true, true},  // the bar takes 17 of 200
         {"wider, room below for the bar", 301, 183, true, false},
         {"taller, room beside for the bar", 283, 201, false, true},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         const ScrollBars bars = DecideScrollBars(c.w, c.h, client, 17, 17, 96);
         EXPECT_EQ(bars.horizontal, c.horizontal) << c.what;
         EXPECT_EQ(bars.vertical, c.vertical) << c.what;
@@ -106,40 +103,25 @@ TEST(HoverPreviewImage, ScrollBarDecision) {
 }
 
 TEST(HoverPreviewImage, ScrollRequestsWheelAndClamping) {
-    struct Case {
-        ScrollAction action;
-        bool vertical;
-        int position;
-        int thumb;
-        int expected;
+    // An image 1000 pixels long in a view of 300 (positions 0..700), vertical bar or not.
+    const auto scroll = [](ScrollAction action, bool vertical, int position, int thumb = 0) {
+        return ScrollAfter(action, vertical, position, 1000, 300, thumb, 96);
     };
-    // An image 1000 pixels long in a view of 300: positions 0..700.
-    const Case cases[] = {
-        {ScrollAction::LineForward, true, 695, 0, 700},
-        {ScrollAction::PageBack, false, 200, 0, 0},
-        {ScrollAction::Thumb, true, 0, 999, 700},
-        {ScrollAction::Start, false, 300, 0, 300},  // not for the horizontal bar
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(ScrollAfter(c.action, c.vertical, c.position, 1000, 300, c.thumb, 96), c.expected)
-            << static_cast<int>(c.action) << " " << c.vertical;
-    }
+    EXPECT_EQ(scroll(ScrollAction::LineForward, true, 695), 700);
+    EXPECT_EQ(scroll(ScrollAction::PageBack, false, 200), 0);
+    EXPECT_EQ(scroll(ScrollAction::Thumb, true, 0, 999), 700);
+    EXPECT_EQ(scroll(ScrollAction::Start, false, 300), 300);  // not for the horizontal bar
     EXPECT_EQ(ScrollAfter(ScrollAction::LineForward, true, 0, 1000, 300, 0, 144), 24);
     // An image smaller than its view does not scroll.
     EXPECT_EQ(ScrollAfter(ScrollAction::PageForward, true, 0, 100, 300, 0, 96), 0);
     EXPECT_EQ(ClampScroll(-5, 1000, 300), 0);
 
-    // The wheel: position, delta, page, expected.
-    const int wheel[][4] = {
-        {0, -120, 300, 75},   // one notch towards the user: a quarter page down
-        {100, 120, 300, 25},  // away from the user: up
-        {0, -120, 40, 16},    // at least 16 pixels
-        {0, -119, 300, 0},    // part of a notch does nothing
-    };
-    for (const auto& [position, delta, page, expected] : wheel) {
-        EXPECT_EQ(ScrollAfterWheel(position, delta, 1000, page, 96), expected)
-            << position << " " << delta << " " << page;
-    }
+    // One notch of the wheel towards the user scrolls a quarter page down, away from the user up,
+    // at least 16 pixels; part of a notch does nothing.
+    EXPECT_EQ(ScrollAfterWheel(0, -120, 1000, 300, 96), 75);
+    EXPECT_EQ(ScrollAfterWheel(100, 120, 1000, 300, 96), 25);
+    EXPECT_EQ(ScrollAfterWheel(0, -120, 1000, 40, 96), 16);
+    EXPECT_EQ(ScrollAfterWheel(0, -119, 1000, 300, 96), 0);
 }
 
 }  // namespace

@@ -14,51 +14,28 @@ namespace zovrel::ui {
 namespace {
 
 TEST(ImageExtension, LastComponentsSuffixLowerCasedAndOnlyDibIsPacked) {
-    const struct {
-        const wchar_t* name;
-        const wchar_t* extension;
-        bool packedDib;
-    } cases[] = {
-        {L"  shot.DIB \t", L".dib", true},
-        {L"C:\\a.b\\noext", L"", false},
-        {L"folder.d/file\\pic.Jpeg", L".jpeg", false},
-        {L"clip.dib.png", L".png", false},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(ImageExtension(c.name), c.extension) << ToUtf8(c.name);
-        EXPECT_EQ(IsPackedDibName(c.name), c.packedDib) << ToUtf8(c.name);
-    }
+    EXPECT_EQ(ImageExtension(L"  shot.DIB \t"), L".dib");
+    EXPECT_EQ(ImageExtension(L"C:\\a.b\\noext"), L"");
+    EXPECT_EQ(ImageExtension(L"folder.d/file\\pic.Jpeg"), L".jpeg");
+    EXPECT_EQ(ImageExtension(L"clip.dib.png"), L".png");
+    EXPECT_TRUE(IsPackedDibName(L"  shot.DIB \t"));
+    EXPECT_FALSE(IsPackedDibName(L"clip.dib.png") || IsPackedDibName(L"C:\\a.dib\\noext"));
 }
 
 TEST(PixelLimit, SixtyFourMegapixels) {
-    const struct {
-        int64_t width, height;
-        bool ok;
-    } cases[] = {
-        {8192, 8192, true}, {1, kMaxImagePixels + 1, false}, {0, 5, false},
-        {5, -1, false},     {INT_MAX, INT_MAX, false},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(IsWithinPixelLimit(c.width, c.height), c.ok) << c.width << " x " << c.height;
-    }
+    EXPECT_TRUE(IsWithinPixelLimit(8192, 8192));
+    EXPECT_FALSE(IsWithinPixelLimit(1, kMaxImagePixels + 1));
+    EXPECT_FALSE(IsWithinPixelLimit(0, 5) || IsWithinPixelLimit(5, -1));
+    EXPECT_FALSE(IsWithinPixelLimit(INT_MAX, INT_MAX));
 }
 
 TEST(FitInside, ShrinksToTheBoxAndNeverEnlarges) {
-    const struct {
-        int w, h, bw, bh;
-        std::optional<ImageSize> result;
-    } cases[] = {
-        {10, 10, 24, 24, ImageSize{10, 10}},   // small stays small
-        {3, 2, 2, 2, ImageSize{2, 1}},         // 1.33 rounds down
-        {100, 50, 33, 33, ImageSize{33, 17}},  // 16.5 rounds up
-        {20000, 1, 10, 10, ImageSize{10, 1}},
-        {8193, 8192, 24, 24, std::nullopt},  // source above the limit
-        {10, 10, 24, -3, std::nullopt},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(FitInside(c.w, c.h, c.bw, c.bh), c.result)
-            << c.w << "x" << c.h << " into " << c.bw << "x" << c.bh;
-    }
+    EXPECT_EQ(FitInside(10, 10, 24, 24), (ImageSize{10, 10}));   // small stays small
+    EXPECT_EQ(FitInside(3, 2, 2, 2), (ImageSize{2, 1}));         // 1.33 rounds down
+    EXPECT_EQ(FitInside(100, 50, 33, 33), (ImageSize{33, 17}));  // 16.5 rounds up
+    EXPECT_EQ(FitInside(20000, 1, 10, 10), (ImageSize{10, 1}));
+    EXPECT_EQ(FitInside(8193, 8192, 24, 24), std::nullopt);  // source above the limit
+    EXPECT_EQ(FitInside(10, 10, 24, -3), std::nullopt);
 }
 
 TEST(FitHeight, ScalesToTheBoxHeightAndCutsAtTheBoxWidth) {
@@ -76,27 +53,18 @@ TEST(FitHeight, ScalesToTheBoxHeightAndCutsAtTheBoxWidth) {
         {9000, 9000, 10, 10, std::nullopt},          // source above the limit
     };
     for (const auto& c : cases) {
-        const auto fit = FitHeight(c.w, c.h, c.bw, c.bh);
-        ASSERT_EQ(fit.has_value(), c.result.has_value())
+        EXPECT_EQ(FitHeight(c.w, c.h, c.bw, c.bh), c.result)
             << c.w << "x" << c.h << " into " << c.bw << "x" << c.bh;
-        if (fit) {
-            EXPECT_EQ(fit->size, c.result->size) << c.w << "x" << c.h;
-            EXPECT_DOUBLE_EQ(fit->sourceWidth, c.result->sourceWidth) << c.w << "x" << c.h;
-        }
     }
 }
 
 using test::DibHeader;
 
-Bytes MakeDib(const DibHeader& header, size_t tail) {  // colour table or masks, then pixels
-    return test::PackedDib(header, Bytes(tail));
-}
-
 TEST(ReadPackedDib, PixelsStartAfterTheColourTableOrMasks) {
     const struct {
         const char* name;
         DibHeader h;
-        size_t tail, pixelOffset;
+        size_t tail, pixelOffset;  // colour table or masks, then pixels
     } cases[] = {
         {"24-bit, rows padded, top-down", {.width = 3, .height = -2, .bitCount = 24}, 24, 40},
         {"8-bit full palette", {.bitCount = 8}, 1032, 1064},
@@ -110,7 +78,7 @@ TEST(ReadPackedDib, PixelsStartAfterTheColourTableOrMasks) {
          48},
     };
     for (const auto& c : cases) {
-        const auto bytes = MakeDib(c.h, c.tail);
+        const auto bytes = test::PackedDib(c.h, Bytes(c.tail));
         const auto dib = ReadPackedDib(bytes.data(), bytes.size());
         ASSERT_TRUE(dib.has_value()) << c.name;
         EXPECT_EQ(dib->pixelOffset, c.pixelOffset) << c.name;
@@ -118,19 +86,16 @@ TEST(ReadPackedDib, PixelsStartAfterTheColourTableOrMasks) {
     }
 }
 
+// How far the DIB reaches is the clipboard's DIB size check, tested with it; these rows are
+// what only a packed DIB for GDI refuses, and two over-reads that show the check is used.
 TEST(ReadPackedDib, RefusesWhatGdiWouldReadPastTheEnd) {
     const struct {
         const char* name;
         DibHeader h;
         size_t tail = 16;
     } cases[] = {
-        {"one pixel byte short", {}, 15},
-        {"small image size field, rows still needed", {.imageSize = 1}, 15},
         {"palette fills every byte", {.bitCount = 8}, 1024},
         {"masks missing", {.compression = 3}, 4},
-        {"huge sides", {.width = INT_MAX, .height = INT_MAX}},
-        {"most negative height", {.height = INT_MIN}},
-        {"huge colour count", {.bitCount = 8, .coloursUsed = 0xFFFFFFFF}, 1040},
         {"rle without its size", {.bitCount = 8, .compression = 1, .coloursUsed = 2}, 24},
         {"bit fields on 8 bits", {.bitCount = 8, .compression = 3}, 1040},
         {"jpeg inside", {.compression = 4, .imageSize = 16}},
@@ -141,10 +106,10 @@ TEST(ReadPackedDib, RefusesWhatGdiWouldReadPastTheEnd) {
         {"bit count 2", {.bitCount = 2}},
     };
     for (const auto& c : cases) {
-        const auto bytes = MakeDib(c.h, c.tail);
+        const auto bytes = test::PackedDib(c.h, Bytes(c.tail));
         EXPECT_FALSE(ReadPackedDib(bytes.data(), bytes.size()).has_value()) << c.name;
     }
-    EXPECT_FALSE(ReadPackedDib(MakeDib({}, 16).data(), 39).has_value());
+    EXPECT_FALSE(ReadPackedDib(test::PackedDib({}, Bytes(16)).data(), 39).has_value());
     EXPECT_FALSE(ReadPackedDib(nullptr, 100).has_value());
 }
 

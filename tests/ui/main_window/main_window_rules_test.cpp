@@ -6,74 +6,44 @@
 #include <vector>
 
 #include "base/text.h"
+#include "support/test_support.h"
 #include "ui/ui_ids.h"
 
 namespace zovrel::ui {
 namespace {
 
-TEST(MainWindowRules, LogPaneTrim) {
-    const struct {
-        int length;
-        std::optional<int> cut;
-    } cuts[] = {{0, std::nullopt}, {204800, std::nullopt}, {204801, 40961}, {262144, 98304}};
-    for (const auto& c : cuts) {
-        EXPECT_EQ(LogTrimCut(c.length), c.cut) << c.length;
-    }
+TEST(MainWindowRules, LogPaneTrimAndScrolledToTheEnd) {
+    EXPECT_EQ(LogTrimCut(0), std::nullopt);
+    EXPECT_EQ(LogTrimCut(204800), std::nullopt);
+    EXPECT_EQ(LogTrimCut(204801), 40961);
+    EXPECT_EQ(LogTrimCut(262144), 98304);
     // The cut moves back to the start of its line; without a line start the cut itself; a line
     // that starts the pane removes nothing.
     EXPECT_EQ(LogTrimEnd(40961, 40900), 40900);
     EXPECT_EQ(LogTrimEnd(40961, 40961), 40961);
     EXPECT_EQ(LogTrimEnd(40961, -1), 40961);
     EXPECT_EQ(LogTrimEnd(40961, 0), 0);
-}
 
-TEST(MainWindowRules, ScrolledToTheEnd) {
-    const struct {
-        bool infoRead;
-        int maximum, position, page;
-        bool atEnd;
-    } cases[] = {
-        {false, 500, 0, 10, true},   // unknown: follow the new line
-        {true, 100, 90, 11, true},   // last page shown
-        {true, 100, 89, 11, false},  // one line up
-        {true, 100, 100, 0, true},   // page 0 counts as 1
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(IsScrolledToEnd(c.infoRead, c.maximum, c.position, c.page), c.atEnd)
-            << c.maximum << " " << c.position << " " << c.page;
-    }
+    EXPECT_TRUE(IsScrolledToEnd(false, 500, 0, 10));   // unknown: follow the new line
+    EXPECT_TRUE(IsScrolledToEnd(true, 100, 90, 11));   // last page shown
+    EXPECT_FALSE(IsScrolledToEnd(true, 100, 89, 11));  // one line up
+    EXPECT_TRUE(IsScrolledToEnd(true, 100, 100, 0));   // page 0 counts as 1
 }
 
 TEST(MainWindowRules, PortComboChoices) {
     const std::vector<std::wstring> two = {L"COM3", L"COM5"};
-    const std::vector<std::wstring> none;
-    struct Case {
-        const std::vector<std::wstring>* names;
-        std::wstring saved;
-        int selected;
-        bool append;  // ignored on the settings page
+    const auto clipboard = [](const std::vector<std::wstring>& names, const wchar_t* saved) {
+        const ClipboardPortChoice choice = ChooseClipboardPort(names, saved);
+        return std::pair(choice.selected, choice.appendSavedPort);
     };
-    const Case clipboard[] = {
-        {&two, L"  com5 ", 1, false},  // letter case ignored, trimmed here
-        {&two, L"", 0, false},         // nothing saved: the first port
-        {&none, L"", -1, false},       // nothing at all
-        {&two, L"COM7", 2, true},      // saved but unplugged: appended and selected
-    };
-    for (const Case& c : clipboard) {
-        const ClipboardPortChoice choice = ChooseClipboardPort(*c.names, c.saved);
-        EXPECT_EQ(choice.selected, c.selected) << ToUtf8(c.saved);
-        EXPECT_EQ(choice.appendSavedPort, c.append) << ToUtf8(c.saved);
-    }
-
-    const Case settings[] = {
-        {&two, L"com5", 1, false},
-        {&two, L"COM7", 0, false},  // unplugged ports are not offered here
-        {&none, L"COM3", -1, false},
-        {&two, L" COM5", 0, false},  // not trimmed on this page
-    };
-    for (const Case& c : settings) {
-        EXPECT_EQ(ChooseSettingsPort(*c.names, c.saved), c.selected) << ToUtf8(c.saved);
-    }
+    EXPECT_EQ(clipboard(two, L"  com5 "), std::pair(1, false));  // any case, trimmed here
+    EXPECT_EQ(clipboard(two, L""), std::pair(0, false));         // nothing saved: the first port
+    EXPECT_EQ(clipboard({}, L""), std::pair(-1, false));
+    EXPECT_EQ(clipboard(two, L"COM7"), std::pair(2, true));  // unplugged: appended and selected
+    EXPECT_EQ(ChooseSettingsPort(two, L"com5"), 1);
+    EXPECT_EQ(ChooseSettingsPort(two, L"COM7"), 0);  // unplugged ports are not offered here
+    EXPECT_EQ(ChooseSettingsPort({}, L"COM3"), -1);
+    EXPECT_EQ(ChooseSettingsPort(two, L" COM5"), 0);  // not trimmed on this page
 
     const std::vector<std::wstring> stored = {L" COM3 ", L""};
     EXPECT_EQ(PortNameAt(stored, 0), L"COM3");
@@ -84,47 +54,21 @@ TEST(MainWindowRules, PortComboChoices) {
 }
 
 TEST(MainWindowRules, PortComboTextsAndActOnce) {
-    const struct {
-        PortInfo port;
-        std::wstring text;
-    } texts[] = {
-        {{L"COM5", L"", L"CH340 (com5) "}, L"COM5 - CH340"},  // the repeated name goes, any case
-        {{L"COM12", L"", L"Bluetooth (COM1)"}, L"COM12 - Bluetooth (COM1)"},  // another name stays
-    };
-    for (const auto& t : texts) {
-        EXPECT_EQ(ClipboardPortText(t.port), t.text) << ToUtf8(t.port.description);
-    }
+    // The repeated name goes, in any case; another name stays.
+    EXPECT_EQ(ClipboardPortText({L"COM5", L"", L"CH340 (com5) "}), L"COM5 - CH340");
+    EXPECT_EQ(ClipboardPortText({L"COM12", L"", L"Bluetooth (COM1)"}), L"COM12 - Bluetooth (COM1)");
     EXPECT_EQ(MissingPortText(L"COM5"), L"COM5 (未找到)");
 
-    using E = PortComboEvent;
-    using A = PortComboAction;
-    const struct {
-        E event;
-        bool dropped;
-        A action;
-    } steps[] = {
-        {E::SELECTION_MOVED, false, A::START_DELAY},  // arrow keys on the closed combo: wait
-        {E::SELECTION_MOVED, true, A::NONE},          // browsing the open list: nothing yet
-        {E::LIST_CLOSED, false, A::CHOOSE},
-    };
-    for (const auto& s : steps) {
-        EXPECT_EQ(PortComboActionFor(s.event, s.dropped), s.action) << static_cast<int>(s.event);
-    }
-    const struct {
-        const wchar_t* selected;
-        const wchar_t* current;
-        bool openOrOpening;
-        bool opens;
-    } choices[] = {
-        {L"COM5", L"COM3", true, true},
-        {L" COM3 ", L"com3", true, false},  // already open
-        {L"COM3", L"COM3", false, true},    // it failed or was closed: choosing it again retries
-        {L"", L"COM3", false, false},
-    };
-    for (const auto& c : choices) {
-        EXPECT_EQ(PortChoiceOpens(c.selected, c.current, c.openOrOpening), c.opens)
-            << ToUtf8(c.selected) << " " << c.openOrOpening;
-    }
+    // Arrow keys on the closed combo wait; browsing the open list does nothing yet.
+    EXPECT_EQ(PortComboActionFor(PortComboEvent::SELECTION_MOVED, false),
+              PortComboAction::START_DELAY);
+    EXPECT_EQ(PortComboActionFor(PortComboEvent::SELECTION_MOVED, true), PortComboAction::NONE);
+    EXPECT_EQ(PortComboActionFor(PortComboEvent::LIST_CLOSED, false), PortComboAction::CHOOSE);
+
+    EXPECT_TRUE(PortChoiceOpens(L"COM5", L"COM3", true));
+    EXPECT_FALSE(PortChoiceOpens(L" COM3 ", L"com3", true));  // already open
+    EXPECT_TRUE(PortChoiceOpens(L"COM3", L"COM3", false));    // failed or closed: choosing retries
+    EXPECT_FALSE(PortChoiceOpens(L"", L"COM3", false));
 }
 
 TEST(MainWindowRules, TransferTextAndProgressBar) {
@@ -137,52 +81,34 @@ TEST(MainWindowRules, TransferTextAndProgressBar) {
 }
 
 TEST(MainWindowRules, EntryFolderPath) {
-    const struct {
-        const char* name;
-        uint32_t kind;
-        std::vector<std::wstring> files;
-        std::wstring text, folder;
-    } cases[] = {
-        {"first non-empty path", ENTRY_KIND_FILES, {L"", L"C:\\a\\b.txt", L"D:\\x"}, L"", L"C:\\a"},
-        {"no paths: the text", ENTRY_KIND_FILES, {}, L"D:\\x\\y", L"D:\\x"},
-        {"root of the current drive", ENTRY_KIND_FILES, {L"\\f"}, L"", L"\\"},
-        {"drive root: the root, not the drive's current folder",
-         ENTRY_KIND_FILES,
-         {L"C:\\f.txt"},
-         L"",
-         L"C:\\"},
-        {"a share's top folder", ENTRY_KIND_FILES, {L"\\\\srv\\share\\f"}, L"", L"\\\\srv\\share"},
-        {"a folder named like a drive", ENTRY_KIND_FILES, {L"C:\\a:\\f"}, L"", L"C:\\a:"},
-        {"text entries open nothing", ENTRY_KIND_TEXT, {}, L"C:\\a\\b", L""},
-    };
-    for (const auto& c : cases) {
+    const auto folder = [](std::vector<std::wstring> files, std::wstring text = L"") {
         ClipboardEntry entry;
-        entry.kind = c.kind;
-        entry.files = c.files;
-        entry.text = c.text;
-        EXPECT_EQ(EntryFolderPath(entry), c.folder) << c.name;
-    }
+        entry.kind = ENTRY_KIND_FILES;
+        entry.files = std::move(files);
+        entry.text = std::move(text);
+        return EntryFolderPath(entry);
+    };
+    EXPECT_EQ(folder({L"", L"C:\\a\\b.txt", L"D:\\x"}), L"C:\\a");  // the first non-empty path
+    EXPECT_EQ(folder({}, L"D:\\x\\y"), L"D:\\x");                   // no paths: the text
+    EXPECT_EQ(folder({L"\\f"}), L"\\");                             // the root of the current drive
+    EXPECT_EQ(folder({L"C:\\f.txt"}), L"C:\\");  // the root, not the drive's current folder
+    EXPECT_EQ(folder({L"\\\\srv\\share\\f"}), L"\\\\srv\\share");   // a share's top folder
+    EXPECT_EQ(folder({L"C:\\a:\\f"}), L"C:\\a:");                   // a folder named like a drive
+    EXPECT_EQ(EntryFolderPath(test::TextEntry(L"C:\\a\\b")), L"");  // text entries open nothing
 }
 
 TEST(MainWindowRules, HistoryListKeepsItsPlace) {
-    const struct {
-        const char* name;
-        int rowCount, topIndex, selection, count;
-        int newSelection, newTop;
-    } cases[] = {
-        {"grew: back to the top", 3, 1, 2, 4, 0, 0},
-        {"same count: place kept", 3, 1, 2, 3, 2, 1},
-        {"no selection: the first row", 3, 0, -1, 3, 0, 0},
-        {"shrank: selection and top kept inside", 3, 2, 2, 2, 0, 1},
-        {"emptied", 5, 0, 3, 0, -1, 0},
-        {"unreadable list", -1, -1, -1, 3, 0, 2},
+    // The new selection and top row.
+    const auto place = [](int rowCount, int topIndex, int selection, int count) {
+        const HistoryListPlace p = PlaceHistoryList(rowCount, topIndex, selection, count);
+        return std::pair(p.selection, p.topIndex);
     };
-    for (const auto& c : cases) {
-        const HistoryListPlace place =
-            PlaceHistoryList(c.rowCount, c.topIndex, c.selection, c.count);
-        EXPECT_EQ(place.selection, c.newSelection) << c.name;
-        EXPECT_EQ(place.topIndex, c.newTop) << c.name;
-    }
+    EXPECT_EQ(place(3, 1, 2, 4), std::pair(0, 0));     // grew: back to the top
+    EXPECT_EQ(place(3, 1, 2, 3), std::pair(2, 1));     // same count: place kept
+    EXPECT_EQ(place(3, 0, -1, 3), std::pair(0, 0));    // no selection: the first row
+    EXPECT_EQ(place(3, 2, 2, 2), std::pair(0, 1));     // shrank: both kept inside
+    EXPECT_EQ(place(5, 0, 3, 0), std::pair(-1, 0));    // emptied
+    EXPECT_EQ(place(-1, -1, -1, 3), std::pair(0, 2));  // unreadable list
 }
 
 }  // namespace
