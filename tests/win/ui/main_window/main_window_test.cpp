@@ -24,24 +24,16 @@ void* operator new(std::size_t size) {
     ++liveAllocations;
     return p;
 }
-void* operator new[](std::size_t size) {
-    return operator new(size);
-}
 void operator delete(void* p) noexcept {
     if (p != nullptr) {
         --liveAllocations;
         ::HeapFree(::GetProcessHeap(), 0, p);
     }
 }
-void operator delete[](void* p) noexcept {
-    operator delete(p);
-}
 void operator delete(void* p, std::size_t) noexcept {
     operator delete(p);
 }
-void operator delete[](void* p, std::size_t) noexcept {
-    operator delete(p);
-}
+// The array forms of the runtime call these.
 
 namespace zovrel::ui {
 namespace {
@@ -273,12 +265,11 @@ TEST_F(MainWindowTest, Screenshots) {
         PumpPending();
         SaveScreenshot(log ? L"main-page0-log-shown" : L"main-page0-log-hidden");
     }
-    window_->ShowOnPage(PAGE_SERIAL_SETTINGS);
-    PumpPending();
-    SaveScreenshot(L"main-page1");
-    window_->ShowOnPage(PAGE_SYSTEM);
-    PumpPending();
-    SaveScreenshot(L"main-page2");
+    for (const int page : {PAGE_SERIAL_SETTINGS, PAGE_SYSTEM}) {
+        window_->ShowOnPage(page);
+        PumpPending();
+        SaveScreenshot(L"main-page" + std::to_wstring(page));
+    }
 }
 
 }  // namespace
