@@ -137,9 +137,7 @@ TEST_F(WinClipboardTest, ContentIsReadBackAndBrokenBlocksAreNeverReadPastTheirEn
     EXPECT_EQ(read.text, L"only");
 
     // Images go under their own formats; of a DIB block only the DIB is taken.
-    Bytes dib = {40, 0, 0, 0, 3, 0, 0, 0, 2, 0, 0, 0, 1, 0, 32, 0};  // 3 x 2 pixels, 32 bits
-    dib.resize(40, 0);
-    dib.resize(64, 0x5A);
+    const Bytes dib = test::PackedDib({.width = 3, .height = 2}, Bytes(24, 0x5A));
     ASSERT_TRUE(WriteEntryToClipboard(test::ImageEntry(dib, L"clipboard.dib"), nullptr));
     ASSERT_TRUE(ReadClipboardEntry(nullptr, read));
     EXPECT_EQ(std::tie(read.kind, read.image.MemoryBytes(), read.imageFileName),
