@@ -66,23 +66,19 @@ class HostFrameTest : public GuiTest {
     test::FakeSerialPort* port_ = nullptr;
 };
 
-// Reads the open pop-up menu from inside its modal loop, then closes it.
-struct MenuSnapshot {
-    HWND foreground = nullptr;
-    UINT defaultItem = static_cast<UINT>(-1);  // by command
-};
-MenuSnapshot* g_snapshot = nullptr;
+// What the open pop-up menu showed, read from inside its modal loop (which is then closed).
+HWND g_menuForeground = nullptr;
+UINT g_menuDefault = static_cast<UINT>(-1);  // by command
 
 void CALLBACK ReadOpenMenu(HWND, UINT, UINT_PTR timer, DWORD) {
     HWND menuWindow = ::FindWindowW(L"#32768", nullptr);
-    if (menuWindow == nullptr || !::IsWindowVisible(menuWindow)) {
-        return;
+    if (menuWindow != nullptr && ::IsWindowVisible(menuWindow)) {
+        ::KillTimer(nullptr, timer);
+        auto menu = reinterpret_cast<HMENU>(::SendMessageW(menuWindow, MN_GETHMENU, 0, 0));
+        g_menuForeground = ::GetForegroundWindow();
+        g_menuDefault = ::GetMenuDefaultItem(menu, FALSE, 0);
+        ::EndMenu();
     }
-    ::KillTimer(nullptr, timer);
-    auto menu = reinterpret_cast<HMENU>(::SendMessageW(menuWindow, MN_GETHMENU, 0, 0));
-    g_snapshot->foreground = ::GetForegroundWindow();
-    g_snapshot->defaultItem = ::GetMenuDefaultItem(menu, FALSE, 0);
-    ::EndMenu();
 }
 
 // The menu's items and choices are driven end to end; here what Windows needs for the menu to
@@ -90,14 +86,11 @@ void CALLBACK ReadOpenMenu(HWND, UINT, UINT_PTR timer, DWORD) {
 TEST_F(HostFrameTest, TheTrayMenuIsOwnedByTheForegroundHostFrame) {
     auto frame = MakeFrame();
     PumpMessages(300);  // focus changes from showing the main window arrive a little later
-    MenuSnapshot snapshot;
-    g_snapshot = &snapshot;
     const UINT_PTR timer = ::SetTimer(nullptr, 0, 20, &ReadOpenMenu);  // runs in the menu's loop
     EXPECT_EQ(::SendMessageW(frame->Hwnd(), WM_TRAY_NOTIFY, IDR_TRAY_MENU, WM_CONTEXTMENU), 1);
     ::KillTimer(nullptr, timer);
-    g_snapshot = nullptr;
-    EXPECT_EQ(snapshot.defaultItem, static_cast<UINT>(ID_TRAY_SHOW_MAIN));
-    EXPECT_EQ(snapshot.foreground, frame->Hwnd());
+    EXPECT_EQ(g_menuDefault, static_cast<UINT>(ID_TRAY_SHOW_MAIN));
+    EXPECT_EQ(g_menuForeground, frame->Hwnd());
 }
 
 TEST_F(HostFrameTest, DestroyingDuringASendThatDoesNotStopWaitsFiveSecondsThenGoesOn) {

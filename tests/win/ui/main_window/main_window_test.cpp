@@ -1,6 +1,7 @@
 // The main window under Wine, in process: its pages and controls against the layout rules, its
 // colours by pixels, fonts and DPI changes, closing, and the posts other threads send it.
 
+#include <algorithm>
 #include <atomic>
 #include <new>
 #include <thread>
@@ -159,9 +160,7 @@ TEST_F(MainWindowTest, FocusMarkAndHighContrast) {
     const COLORREF black[] = {RGB(0, 0, 0), RGB(255, 255, 255), RGB(26, 235, 255),
                               RGB(0, 0, 0), RGB(0, 0, 0),       RGB(255, 255, 255)};
     COLORREF saved[6];
-    for (int i = 0; i < 6; ++i) {
-        saved[i] = ::GetSysColor(elements[i]);
-    }
+    std::transform(std::begin(elements), std::end(elements), saved, ::GetSysColor);
     ::SetSysColors(6, elements, black);
     window_->ForceHighContrast(true);
     const test::CapturedImage contrast = CaptureOnScreen();
