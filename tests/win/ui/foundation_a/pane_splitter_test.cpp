@@ -23,9 +23,6 @@ using test::GuiTest;
 using test::PumpPending;
 using test::TestDpi;
 
-constexpr COLORREF COLD = SPLITTER_COLD_COLOUR;
-constexpr COLORREF HOT = SPLITTER_HOT_COLOUR;
-
 // Records the notifications and, like the main window, moves the bar by each delta within
 // [minTop, maxTop].
 class RecordingOwner : public SplitterOwner {
@@ -154,7 +151,7 @@ TEST_F(PaneSplitterTest, PostedPointerMessagesDragAndHighlight) {
             }
             if (step.hot >= 0) {
                 EXPECT_EQ(splitter_.IsHot(), step.hot == 1);
-                EXPECT_EQ(FillColour(), step.hot == 1 ? HOT : COLD);
+                EXPECT_EQ(FillColour(), step.hot == 1 ? SPLITTER_HOT_COLOUR : SPLITTER_COLD_COLOUR);
             }
         }
         ::ReleaseCapture();
@@ -177,13 +174,7 @@ TEST_F(PaneSplitterTest, RealPointerDragKeepsTheBarUnderThePointer) {
     const int grabOffset = start.y - bar.top;
     const int firstTop = owner_.top;
 
-    auto button = [](DWORD flag) {
-        INPUT input{};
-        input.type = INPUT_MOUSE;
-        input.mi.dwFlags = flag;
-        ::SendInput(1, &input, sizeof(input));
-    };
-    button(MOUSEEVENTF_LEFTDOWN);
+    ::mouse_event(MOUSEEVENTF_LEFTDOWN, 0, 0, 0, 0);
     ASSERT_TRUE(test::PumpMessages(2000, [&] { return splitter_.IsDragging(); }));
     for (int step = 1; step <= 8; ++step) {
         const int y = start.y + step * 7 * (step % 3 == 0 ? -1 : 1);
@@ -192,7 +183,7 @@ TEST_F(PaneSplitterTest, RealPointerDragKeepsTheBarUnderThePointer) {
         EXPECT_TRUE(test::PumpMessages(2000, [&] { return owner_.top == expectedTop; }))
             << "step " << step << ": bar at " << owner_.top << ", expected " << expectedTop;
     }
-    button(MOUSEEVENTF_LEFTUP);
+    ::mouse_event(MOUSEEVENTF_LEFTUP, 0, 0, 0, 0);
     ASSERT_TRUE(test::PumpMessages(2000, [&] { return !splitter_.IsDragging(); }));
     POINT end{};
     ::GetCursorPos(&end);
