@@ -70,13 +70,11 @@ def run_cli(data_root, *args, timeout=300):
 class E2ETest(unittest.TestCase):
     """A simulator on a fresh pty, its port as the program names it, and a data root."""
 
-    sim_args = ("--no-wire-delay",)
-
     def setUp(self):
         self.dir = tempfile.mkdtemp(prefix="zovrel-e2e-")
         self.addCleanup(shutil.rmtree, self.dir, True)
         self.root, self.port = os.path.join(self.dir, "root"), os.path.join(self.dir, "tty")
-        self.sim = Sim("--link", self.port, "--reply-timeout-ms", "1000", *self.sim_args)
+        self.sim = Sim("--link", self.port, "--reply-timeout-ms", "1000", "--no-wire-delay")
         self.addCleanup(self.sim.close)
         if UNDER_WINE:
             self.com = ComPort(self.sim.path)
