@@ -174,7 +174,13 @@ TEST_F(PaneSplitterTest, RealPointerDragKeepsTheBarUnderThePointer) {
     const int grabOffset = start.y - bar.top;
     const int firstTop = owner_.top;
 
-    ::mouse_event(MOUSEEVENTF_LEFTDOWN, 0, 0, 0, 0);
+    auto button = [](DWORD flag) {
+        INPUT input{};
+        input.type = INPUT_MOUSE;
+        input.mi.dwFlags = flag;
+        ::SendInput(1, &input, sizeof(input));
+    };
+    button(MOUSEEVENTF_LEFTDOWN);
     ASSERT_TRUE(test::PumpMessages(2000, [&] { return splitter_.IsDragging(); }));
     for (int step = 1; step <= 8; ++step) {
         const int y = start.y + step * 7 * (step % 3 == 0 ? -1 : 1);
@@ -183,7 +189,7 @@ TEST_F(PaneSplitterTest, RealPointerDragKeepsTheBarUnderThePointer) {
         EXPECT_TRUE(test::PumpMessages(2000, [&] { return owner_.top == expectedTop; }))
             << "step " << step << ": bar at " << owner_.top << ", expected " << expectedTop;
     }
-    ::mouse_event(MOUSEEVENTF_LEFTUP, 0, 0, 0, 0);
+    button(MOUSEEVENTF_LEFTUP);
     ASSERT_TRUE(test::PumpMessages(2000, [&] { return !splitter_.IsDragging(); }));
     POINT end{};
     ::GetCursorPos(&end);
