@@ -12,7 +12,7 @@ import threading
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from harness import WINE_RUN, ComPort, Sim, poll  # noqa: E402
+from harness import WINE_RUN, ComPort, Sim, wait_line  # noqa: E402
 
 CLI = os.environ.get("ZOVREL_CLI", "")
 UNDER_WINE = bool(WINE_RUN)
@@ -40,10 +40,7 @@ class Cli:
             self.lines.append(raw.decode("utf-8").rstrip("\r\n"))
 
     def wait_line(self, text, timeout=20.0, after=0):
-        """The index of the first line from `after` on that contains `text`."""
-        return poll(lambda: next((i + 1 for i in range(after, len(self.lines))
-                                  if text in self.lines[i]), 0), timeout, 0.02,
-                    lambda: "no line %r; last lines: %s" % (text, self.lines[-25:])) - 1
+        return wait_line(lambda: self.lines, text, after, timeout)
 
     def stop(self, how=signal.SIGINT, timeout=30):
         """Sends Ctrl+C as a user would (or another signal, or none); returns the exit code."""
@@ -73,13 +70,11 @@ def run_cli(data_root, *args, timeout=300):
 class E2ETest(unittest.TestCase):
     """A simulator on a fresh pty, its port as the program names it, and a data root."""
 
-    sim_args = ("--no-wire-delay",)
-
     def setUp(self):
         self.dir = tempfile.mkdtemp(prefix="zovrel-e2e-")
         self.addCleanup(shutil.rmtree, self.dir, True)
         self.root, self.port = os.path.join(self.dir, "root"), os.path.join(self.dir, "tty")
-        self.sim = Sim("--link", self.port, "--reply-timeout-ms", "1000", *self.sim_args)
+        self.sim = Sim("--link", self.port, "--reply-timeout-ms", "1000", "--no-wire-delay")
         self.addCleanup(self.sim.close)
         if UNDER_WINE:
             self.com = ComPort(self.sim.path)

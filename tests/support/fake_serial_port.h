@@ -66,9 +66,15 @@ class FakeSerialPort final : public zovrel::SerialPort, public zovrel::PortPrese
         return true;
     }
     bool WriteAll(const uint8_t* data, size_t size) override {
-        std::lock_guard lock(mutex_);
+        std::unique_lock lock(mutex_);
         if (!open_ || !plugged_ || data == nullptr || size == 0)
             return false;
+        if (held_) {  // a device that stopped reading: the write waits, then times out
+            ++heldWrites_;
+            changed_.notify_all();
+            changed_.wait(lock, [&] { return !held_; });
+            return false;
+        }
         fromHost_.insert(fromHost_.end(), data, data + size);
         changed_.notify_all();
         return true;
@@ -123,6 +129,18 @@ class FakeSerialPort final : public zovrel::SerialPort, public zovrel::PortPrese
         openError_ = errorCode;
     }
 
+    // While held, writes wait (until released, then fail) as they do when the device has
+    // stopped reading; WaitForHeldWrite waits (real time) until one does.
+    void Hold(bool hold) {
+        std::lock_guard lock(mutex_);
+        held_ = hold;
+        changed_.notify_all();
+    }
+    bool WaitForHeldWrite(std::chrono::milliseconds limit) {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, limit, [&] { return heldWrites_ > 0; });
+    }
+
     // Every later Open blocks this long first, as a Bluetooth port or one just pulled can.
     void SetOpenDelay(std::chrono::milliseconds delay) { openDelay_ = delay; }
 
@@ -147,6 +165,8 @@ class FakeSerialPort final : public zovrel::SerialPort, public zovrel::PortPrese
     bool plugged_ = true;
     uint32_t openError_ = 0;
     int opens_ = 0;
+    bool held_ = false;
+    int heldWrites_ = 0;
     std::atomic<std::chrono::milliseconds> openDelay_{std::chrono::milliseconds(0)};
 };
 

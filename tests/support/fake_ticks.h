@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 
 #include "base/tick_source.h"
 
@@ -11,8 +12,13 @@ class FakeTicks final : public zovrel::TickSource {
   public:
     explicit FakeTicks(uint32_t start = 1000) : now_(start) {}
     uint32_t Now() override { return now_.load(); }
-    void Sleep(uint32_t ms) override { now_ += ms; }
+    void Sleep(uint32_t ms) override {
+        now_ += ms;
+        if (onSleep)
+            onSleep();
+    }
     void Advance(uint32_t ms) { now_ += ms; }
+    std::function<void()> onSleep;  // sees every sleep
 
   private:
     std::atomic<uint32_t> now_;

@@ -13,17 +13,14 @@
 namespace zovrel::test {
 
 void GuiTest::SetUpTestSuite() {
-    static bool started = false;
-    if (started) {
-        return;
-    }
-    started = true;
-    ::SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
-    INITCOMMONCONTROLSEX controls{sizeof(controls), 0xFF};
-    ::InitCommonControlsEx(&controls);
-    static ULONG_PTR token = 0;
-    Gdiplus::GdiplusStartupInput input;
-    Gdiplus::GdiplusStartup(&token, &input, nullptr);
+    [[maybe_unused]] static const bool started = [] {
+        ::SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
+        INITCOMMONCONTROLSEX controls{sizeof(controls), 0xFF};
+        ::InitCommonControlsEx(&controls);
+        ULONG_PTR token = 0;
+        Gdiplus::GdiplusStartupInput input;
+        return Gdiplus::GdiplusStartup(&token, &input, nullptr) == Gdiplus::Ok;
+    }();
 }
 
 bool PumpMessages(DWORD ms, const std::function<bool()>& done) {
@@ -61,8 +58,8 @@ COLORREF CapturedImage::PixelAt(int x, int y) const {
 
 namespace {
 
-// GDI+'s encoder for a MIME type.
-bool FindEncoder(const wchar_t* mimeType, CLSID* clsid) {
+// GDI+'s PNG encoder.
+bool FindPngEncoder(CLSID* clsid) {
     UINT count = 0;
     UINT bytes = 0;
     if (Gdiplus::GetImageEncodersSize(&count, &bytes) != Gdiplus::Ok || bytes == 0) {
@@ -74,7 +71,7 @@ bool FindEncoder(const wchar_t* mimeType, CLSID* clsid) {
         return false;
     }
     for (UINT i = 0; i < count; ++i) {
-        if (std::wstring(codecs[i].MimeType) == mimeType) {
+        if (std::wstring(codecs[i].MimeType) == L"image/png") {
             *clsid = codecs[i].Clsid;
             return true;
         }
@@ -103,11 +100,10 @@ CapturedImage Capture(int width, int height, const std::function<void(HDC)>& dra
 
 }  // namespace
 
-Bytes EncodeImage(int width, int height, const std::function<uint32_t(int x, int y)>& argb,
-                  const wchar_t* mimeType) {
+Bytes EncodeImage(int width, int height, const std::function<uint32_t(int x, int y)>& argb) {
     Bytes encoded;
     CLSID encoder;
-    if (width <= 0 || height <= 0 || !FindEncoder(mimeType, &encoder)) {
+    if (width <= 0 || height <= 0 || !FindPngEncoder(&encoder)) {
         return encoded;
     }
     std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
@@ -191,26 +187,28 @@ CapturedImage CaptureBitmap(HBITMAP bitmap) {
                     DIB_RGB_COLORS) == 0) {
         return image;
     }
-    for (auto& p : pixels) {
-        p &= 0x00FFFFFFu;
-    }
     image.width_ = info.bmWidth;
     image.height_ = info.bmHeight;
     image.pixels_ = std::move(pixels);
     return image;
 }
 
-void SaveScreenshot(HWND hwnd, const std::wstring& name) {
+namespace {
+const wchar_t* ScreenshotDir() {
     const wchar_t* dir = _wgetenv(L"ZOVREL_SCREENSHOT_DIR");
-    if (dir == nullptr || *dir == 0) {
-        return;
+    return dir != nullptr && *dir != 0 ? dir : nullptr;
+}
+}  // namespace
+
+void SaveScreenshot(HWND hwnd, const std::wstring& name) {
+    if (ScreenshotDir() != nullptr) {
+        SaveImageScreenshot(CaptureWindow(hwnd, false), name);
     }
-    SaveImageScreenshot(CaptureWindow(hwnd, false), name);
 }
 
 void SaveImageScreenshot(const CapturedImage& image, const std::wstring& name) {
-    const wchar_t* dir = _wgetenv(L"ZOVREL_SCREENSHOT_DIR");
-    if (dir == nullptr || *dir == 0) {
+    const wchar_t* dir = ScreenshotDir();
+    if (dir == nullptr) {
         return;
     }
     ::CreateDirectoryW(dir, nullptr);

@@ -48,7 +48,7 @@ class CapturedImage {
     friend CapturedImage CaptureBitmap(HBITMAP bitmap);
     int width_ = 0;
     int height_ = 0;
-    std::vector<uint32_t> pixels_;  // 0x00RRGGBB, top-down
+    std::vector<uint32_t> pixels_;  // 0x..RRGGBB (the top byte is not used), top-down
 };
 
 // Captures through PrintWindow (a window's own painting, children included), so it works for
@@ -61,10 +61,9 @@ CapturedImage CaptureScreen(HWND hwnd, bool withFrame);
 // The pixels of a bitmap handle (for results of the image conversion).
 CapturedImage CaptureBitmap(HBITMAP bitmap);
 
-// The file bytes of an image whose pixels are `argb(x, y)` (0xAARRGGBB), made with GDI+'s
-// encoder for `mimeType` (the same on every Windows and in Wine); empty on failure.
-Bytes EncodeImage(int width, int height, const std::function<uint32_t(int x, int y)>& argb,
-                  const wchar_t* mimeType = L"image/png");
+// The PNG file bytes of an image whose pixels are `argb(x, y)` (0xAARRGGBB), made with GDI+'s
+// encoder (the same on every Windows and in Wine); empty on failure.
+Bytes EncodeImage(int width, int height, const std::function<uint32_t(int x, int y)>& argb);
 
 // When ZOVREL_SCREENSHOT_DIR is set, saves the window (frame included) as <dir>/<name>.png.
 // Does nothing otherwise.

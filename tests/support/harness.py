@@ -43,6 +43,15 @@ def poll(what, timeout, interval=0.05, message=None):
         time.sleep(interval)
 
 
+def wait_line(lines, text, after=0, timeout=20):
+    """The index of the first line of `lines()` from `after` on that contains `text`."""
+    def find():
+        got = lines()
+        return next((i + 1 for i in range(after, len(got)) if text in got[i]), 0)
+    return poll(find, timeout, 0.02, lambda: "no line %r; last lines: %s" % (
+        text, lines()[-20:])) - 1
+
+
 def end_process(proc):
     """Ends one started process: SIGTERM, then SIGKILL after 10 seconds."""
     if proc.poll() is None:
@@ -423,12 +432,7 @@ class Program:
         return "".join(read_text(path) for path in paths).splitlines()
 
     def wait_log(self, text, after=0, timeout=20):
-        """The index of the first log line from `after` on that contains `text`."""
-        def find():
-            lines = self.log()
-            return next((i + 1 for i in range(after, len(lines)) if text in lines[i]), 0)
-        return poll(find, timeout, message=lambda: "no log line %r; last lines: %s" % (
-            text, self.log()[-15:])) - 1
+        return wait_line(self.log, text, after, timeout)
 
     def history(self):
         """[(id, kind, text)] newest first, as saved in the history folder."""

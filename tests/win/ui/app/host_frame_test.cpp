@@ -7,12 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <condition_variable>
-#include <functional>
-#include <mutex>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include "base/text.h"
 #include "base/win32_handle.h"
@@ -20,6 +16,8 @@
 #include "serial/serial_link.h"
 #include "settings/data_root.h"
 #include "settings/settings_file.h"
+#include "support/fake_serial_port.h"
+#include "support/fake_ticks.h"
 #include "support/gui_test_support.h"
 #include "support/test_support.h"
 #include "transfer/transfer_protocol.h"
@@ -38,91 +36,6 @@ using test::PumpPending;
 
 constexpr wchar_t PORT[] = L"COM7";
 
-// A port whose writes can be held: a device that stopped reading, so the driver's queue is full
-// and a write waits until its time-out. Answers nothing.
-class HeldPort final : public SerialPort, public PortPresence {
-  public:
-    bool Open(const std::wstring& name, uint32_t* errorCode) override {
-        std::lock_guard lock(mutex_);
-        open_ = IsPortPresent(name);
-        if (errorCode != nullptr) {
-            *errorCode = open_ ? 0 : 2;
-        }
-        return open_;
-    }
-    void Close() override {
-        std::lock_guard lock(mutex_);
-        open_ = false;
-    }
-    bool IsOpen() const override {
-        std::lock_guard lock(mutex_);
-        return open_;
-    }
-    bool Read(uint8_t*, size_t, size_t* received, uint32_t) override {
-        *received = 0;
-        ::Sleep(5);
-        return IsOpen();
-    }
-    bool WriteAll(const uint8_t*, size_t size) override {
-        std::unique_lock lock(mutex_);
-        if (!open_ || size == 0) {
-            return false;
-        }
-        ++writes_;
-        if (!hold_) {
-            return true;
-        }
-        writing_ = true;
-        changed_.notify_all();
-        changed_.wait(lock, [&] { return !hold_; });
-        return false;  // timed out
-    }
-    bool IsAlive() override { return IsOpen(); }
-    void Purge() override {}
-    bool IsPortPresent(std::wstring_view name) override {
-        return EqualsIgnoreCase(TrimText(name), PORT);
-    }
-
-    void Hold(bool hold) {
-        std::lock_guard lock(mutex_);
-        hold_ = hold;
-        changed_.notify_all();
-    }
-    bool WaitUntilWriting() {
-        std::unique_lock lock(mutex_);
-        return changed_.wait_for(lock, std::chrono::seconds(10), [&] { return writing_; });
-    }
-    int Writes() const {
-        std::lock_guard lock(mutex_);
-        return writes_;
-    }
-
-  private:
-    mutable std::mutex mutex_;
-    std::condition_variable changed_;
-    bool open_ = false;
-    bool hold_ = false;
-    bool writing_ = false;
-    int writes_ = 0;
-};
-
-// Sleeps take no time; a hook sees every one (the wait for a send counts them).
-class HookedTicks final : public TickSource {
-  public:
-    uint32_t Now() override { return now_; }
-    void Sleep(uint32_t ms) override {
-        now_ += ms;
-        if (onSleep) {
-            onSleep(++sleeps);
-        }
-    }
-    std::function<void(int)> onSleep;
-    int sleeps = 0;
-
-  private:
-    std::atomic<uint32_t> now_{0};
-};
-
 class HostFrameTest : public GuiTest {
   protected:
     static void SetUpTestSuite() {
@@ -136,7 +49,7 @@ class HostFrameTest : public GuiTest {
 
     // A frame on a new fake port (the frame's link owns it), created; the main window shows.
     std::unique_ptr<CMainFrame> MakeFrame(TickSource* ticks = nullptr) {
-        auto port = std::make_unique<HeldPort>();
+        auto port = std::make_unique<test::FakeSerialPort>(PORT, true);
         port_ = port.get();
         SerialLink::Options options;
         options.presence = port_;
@@ -150,26 +63,22 @@ class HostFrameTest : public GuiTest {
         return frame;
     }
 
-    HeldPort* port_ = nullptr;
+    test::FakeSerialPort* port_ = nullptr;
 };
 
-// Reads the open pop-up menu from inside its modal loop, then closes it.
-struct MenuSnapshot {
-    HWND foreground = nullptr;
-    UINT defaultItem = static_cast<UINT>(-1);  // by command
-};
-MenuSnapshot* g_snapshot = nullptr;
+// What the open pop-up menu showed, read from inside its modal loop (which is then closed).
+HWND g_menuForeground = nullptr;
+UINT g_menuDefault = static_cast<UINT>(-1);  // by command
 
 void CALLBACK ReadOpenMenu(HWND, UINT, UINT_PTR timer, DWORD) {
     HWND menuWindow = ::FindWindowW(L"#32768", nullptr);
-    if (menuWindow == nullptr || !::IsWindowVisible(menuWindow)) {
-        return;
+    if (menuWindow != nullptr && ::IsWindowVisible(menuWindow)) {
+        ::KillTimer(nullptr, timer);
+        auto menu = reinterpret_cast<HMENU>(::SendMessageW(menuWindow, MN_GETHMENU, 0, 0));
+        g_menuForeground = ::GetForegroundWindow();
+        g_menuDefault = ::GetMenuDefaultItem(menu, FALSE, 0);
+        ::EndMenu();
     }
-    ::KillTimer(nullptr, timer);
-    auto menu = reinterpret_cast<HMENU>(::SendMessageW(menuWindow, MN_GETHMENU, 0, 0));
-    g_snapshot->foreground = ::GetForegroundWindow();
-    g_snapshot->defaultItem = ::GetMenuDefaultItem(menu, FALSE, 0);
-    ::EndMenu();
 }
 
 // The menu's items and choices are driven end to end; here what Windows needs for the menu to
@@ -177,22 +86,20 @@ void CALLBACK ReadOpenMenu(HWND, UINT, UINT_PTR timer, DWORD) {
 TEST_F(HostFrameTest, TheTrayMenuIsOwnedByTheForegroundHostFrame) {
     auto frame = MakeFrame();
     PumpMessages(300);  // focus changes from showing the main window arrive a little later
-    MenuSnapshot snapshot;
-    g_snapshot = &snapshot;
     const UINT_PTR timer = ::SetTimer(nullptr, 0, 20, &ReadOpenMenu);  // runs in the menu's loop
     EXPECT_EQ(::SendMessageW(frame->Hwnd(), WM_TRAY_NOTIFY, IDR_TRAY_MENU, WM_CONTEXTMENU), 1);
     ::KillTimer(nullptr, timer);
-    g_snapshot = nullptr;
-    EXPECT_EQ(snapshot.defaultItem, static_cast<UINT>(ID_TRAY_SHOW_MAIN));
-    EXPECT_EQ(snapshot.foreground, frame->Hwnd());
+    EXPECT_EQ(g_menuDefault, static_cast<UINT>(ID_TRAY_SHOW_MAIN));
+    EXPECT_EQ(g_menuForeground, frame->Hwnd());
 }
 
 TEST_F(HostFrameTest, DestroyingDuringASendThatDoesNotStopWaitsFiveSecondsThenGoesOn) {
     WriteUartComPort(PORT);
-    HookedTicks ticks;
+    test::FakeTicks ticks;
     // The held write ends (as a write time-out would) only once the wait has given up.
-    ticks.onSleep = [&](int sleeps) {
-        if (sleeps == SEND_STOP_POLLS) {
+    int sleeps = 0;
+    ticks.onSleep = [&] {
+        if (++sleeps == SEND_STOP_POLLS) {
             port_->Hold(false);
         }
     };
@@ -207,11 +114,11 @@ TEST_F(HostFrameTest, DestroyingDuringASendThatDoesNotStopWaitsFiveSecondsThenGo
     std::wstring error;
     std::thread sender(
         [&] { sent = GetTransferProtocol().Send(entry, &frame->MainWindow(), error); });
-    ASSERT_TRUE(port_->WaitUntilWriting());
+    ASSERT_TRUE(port_->WaitForHeldWrite(std::chrono::seconds(10)));
     EXPECT_TRUE(GetTransferProtocol().IsSending());
 
     frame->Destroy();
-    EXPECT_EQ(ticks.sleeps, SEND_STOP_POLLS);
+    EXPECT_EQ(sleeps, SEND_STOP_POLLS);
     EXPECT_EQ(frame->SendStopSleeps(), SEND_STOP_POLLS);
     EXPECT_FALSE(frame->Link().IsOpen());
     EXPECT_EQ(GetTransferProtocol().AttachedEngine(), nullptr);
@@ -224,9 +131,9 @@ TEST_F(HostFrameTest, DestroyingDuringASendThatDoesNotStopWaitsFiveSecondsThenGo
         EXPECT_EQ(late.use_count(), 2);  // the frame's copy and this one
     }
     // Nothing after the destruction wrote to the closed port.
-    const int writes = port_->Writes();
+    port_->TakeWritten();
     ::Sleep(50);
-    EXPECT_EQ(port_->Writes(), writes);
+    EXPECT_TRUE(port_->TakeWritten().empty());
 }
 
 // "退出": the loop's end destroys the host frame (tray icon, port, engine) before the exit

@@ -23,9 +23,6 @@ using test::GuiTest;
 using test::PumpPending;
 using test::TestDpi;
 
-constexpr COLORREF COLD = SPLITTER_COLD_COLOUR;
-constexpr COLORREF HOT = SPLITTER_HOT_COLOUR;
-
 // Records the notifications and, like the main window, moves the bar by each delta within
 // [minTop, maxTop].
 class RecordingOwner : public SplitterOwner {
@@ -154,7 +151,7 @@ TEST_F(PaneSplitterTest, PostedPointerMessagesDragAndHighlight) {
             }
             if (step.hot >= 0) {
                 EXPECT_EQ(splitter_.IsHot(), step.hot == 1);
-                EXPECT_EQ(FillColour(), step.hot == 1 ? HOT : COLD);
+                EXPECT_EQ(FillColour(), step.hot == 1 ? SPLITTER_HOT_COLOUR : SPLITTER_COLD_COLOUR);
             }
         }
         ::ReleaseCapture();

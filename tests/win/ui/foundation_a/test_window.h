@@ -6,7 +6,6 @@
 #include <windows.h>
 
 #include "base/win32_handle.h"
-#include "support/gui_test_support.h"
 #include "ui/window_base_win32.h"
 
 namespace zovrel::ui::test_a {
@@ -28,12 +27,5 @@ class TestWindow : public WindowBase {
         return DefaultHandling(message, wParam, lParam);
     }
 };
-
-// Pumps messages until the screen shows `colour` at the client point (x, y): the window manager
-// maps a new window a moment after it is shown. False after `ms` without it.
-inline bool WaitForScreenColour(HWND hwnd, int x, int y, COLORREF colour, DWORD ms = 3000) {
-    return test::PumpMessages(
-        ms, [&] { return test::CaptureScreen(hwnd, false).PixelAt(x, y) == colour; });
-}
 
 }  // namespace zovrel::ui::test_a

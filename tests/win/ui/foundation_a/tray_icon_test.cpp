@@ -39,6 +39,10 @@ class TrayIconTest : public GuiTest {
                                                 IMAGE_ICON, ::GetSystemMetrics(SM_CXSMICON),
                                                 ::GetSystemMetrics(SM_CYSMICON), LR_SHARED));
         ASSERT_NE(icon_, nullptr);
+        FreshIcon();
+    }
+    // An icon whose calls to the shell are recorded and answered with shellAnswer_.
+    void FreshIcon() {
         tray_ = std::make_unique<CTrayNotifyIcon>();
         tray_->SetShellNotify([this](DWORD message, NOTIFYICONDATAW* data) {
             calls_.push_back({message, *data});
@@ -50,8 +54,9 @@ class TrayIconTest : public GuiTest {
         host_.Destroy();
         PumpPending();
     }
-    bool CreateAsTheProgramDoes(const std::wstring& tooltip = L"zovrel", bool show = true) {
-        return tray_->Create(host_.Hwnd(), IDR_TRAY_MENU, tooltip, icon_, WM_TRAY_NOTIFY, 0, show);
+    bool CreateAsTheProgramDoes(bool show = true) {
+        return tray_->Create(host_.Hwnd(), IDR_TRAY_MENU, L"zovrel", icon_, WM_TRAY_NOTIFY, 0,
+                             show);
     }
     void SendTaskbarCreated() {
         ::SendMessageW(tray_->Hwnd(), ::RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
@@ -64,23 +69,9 @@ class TrayIconTest : public GuiTest {
     std::unique_ptr<CTrayNotifyIcon> tray_;
 };
 
-TEST_F(TrayIconTest, AHiddenIconCarriesItsState) {
-    ASSERT_TRUE(CreateAsTheProgramDoes(L"zovrel", false));
-    EXPECT_TRUE(tray_->IsIconHidden());
-    const NOTIFYICONDATAW& add = calls_.at(0).data;
-    EXPECT_EQ(add.dwState, static_cast<DWORD>(NIS_HIDDEN));
-
-    // A recreated taskbar gets it back hidden.
-    calls_.clear();
-    SendTaskbarCreated();
-    ASSERT_GE(calls_.size(), 2u);
-    EXPECT_EQ(calls_[1].message, static_cast<DWORD>(NIM_ADD));
-    EXPECT_EQ(calls_[1].data.uFlags, ICON_FLAGS | NIF_STATE);
-    EXPECT_EQ(calls_[1].data.dwState, static_cast<DWORD>(NIS_HIDDEN));
-}
-
 // What the shell is asked after the icon was made: re-adding when a new taskbar announces itself
-// (also after a refused first add, as at logon), never after a removal, and a removal once.
+// (also after a refused first add, as at logon; a hidden icon comes back hidden), never after a
+// removal, and a removal once.
 TEST_F(TrayIconTest, TaskbarRestartsAndRemovalsAskTheShellOnlyWhatIsNeeded) {
     enum Step { TASKBAR, REMOVE, REMOVE_AND_CLOSE, DESTROY };
     const struct {
@@ -89,25 +80,21 @@ TEST_F(TrayIconTest, TaskbarRestartsAndRemovalsAskTheShellOnlyWhatIsNeeded) {
         std::vector<Step> steps;
         std::vector<DWORD> calls;
         bool helperLeft;
+        bool hidden = false;
     } cases[] = {
         {"new taskbar", TRUE, {TASKBAR}, {NIM_DELETE, NIM_ADD}, true},
         {"first add refused", FALSE, {TASKBAR}, {NIM_DELETE, NIM_ADD}, true},
         {"removed", TRUE, {REMOVE, TASKBAR}, {NIM_DELETE}, true},
         {"removed, then closed", TRUE, {REMOVE, REMOVE_AND_CLOSE}, {NIM_DELETE}, false},
         {"destroyed", TRUE, {DESTROY}, {NIM_DELETE}, false},
-    };
-    const auto freshIcon = [this] {
-        tray_ = std::make_unique<CTrayNotifyIcon>();
-        tray_->SetShellNotify([this](DWORD message, NOTIFYICONDATAW* data) {
-            calls_.push_back({message, *data});
-            return shellAnswer_;
-        });
+        {"hidden, new taskbar", TRUE, {TASKBAR}, {NIM_DELETE, NIM_ADD}, true, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        freshIcon();
+        FreshIcon();
         shellAnswer_ = c.firstAdd;
-        EXPECT_EQ(CreateAsTheProgramDoes(), c.firstAdd != FALSE);
+        EXPECT_EQ(CreateAsTheProgramDoes(!c.hidden), c.firstAdd != FALSE);
+        EXPECT_EQ(tray_->IsIconHidden(), c.hidden);
         shellAnswer_ = TRUE;
         const HWND helper = tray_->Hwnd();
         calls_.clear();
@@ -128,12 +115,14 @@ TEST_F(TrayIconTest, TaskbarRestartsAndRemovalsAskTheShellOnlyWhatIsNeeded) {
         EXPECT_EQ(calls, c.calls);
         EXPECT_EQ(::IsWindow(helper) != FALSE, c.helperLeft);
         if (c.calls.back() == NIM_ADD) {
-            EXPECT_EQ(calls_.back().data.uFlags, ICON_FLAGS);
+            const NOTIFYICONDATAW& add = calls_.at(1).data;
+            EXPECT_EQ(add.uFlags, ICON_FLAGS | (c.hidden ? NIF_STATE : 0));
+            EXPECT_EQ(add.dwState & NIS_HIDDEN, c.hidden ? NIS_HIDDEN : 0u);
             EXPECT_TRUE(tray_->IsAdded());
         }
     }
     // The first add tells the shell the behaviour version (clicks come as NIN_SELECT then).
-    freshIcon();
+    FreshIcon();
     ASSERT_TRUE(CreateAsTheProgramDoes());
     EXPECT_EQ(tray_->UsesVersion3(), tray_->ShellVersion() >= 1);
     EXPECT_EQ(calls_.back().data.uVersion, tray_->UsesVersion3() ? 3u : 0u);

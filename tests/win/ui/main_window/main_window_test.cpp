@@ -1,6 +1,7 @@
 // The main window under Wine, in process: its pages and controls against the layout rules, its
 // colours by pixels, fonts and DPI changes, closing, and the posts other threads send it.
 
+#include <algorithm>
 #include <atomic>
 #include <new>
 #include <thread>
@@ -24,24 +25,16 @@ void* operator new(std::size_t size) {
     ++liveAllocations;
     return p;
 }
-void* operator new[](std::size_t size) {
-    return operator new(size);
-}
 void operator delete(void* p) noexcept {
     if (p != nullptr) {
         --liveAllocations;
         ::HeapFree(::GetProcessHeap(), 0, p);
     }
 }
-void operator delete[](void* p) noexcept {
-    operator delete(p);
-}
 void operator delete(void* p, std::size_t) noexcept {
     operator delete(p);
 }
-void operator delete[](void* p, std::size_t) noexcept {
-    operator delete(p);
-}
+// The array forms of the runtime call these.
 
 namespace zovrel::ui {
 namespace {
@@ -167,9 +160,7 @@ TEST_F(MainWindowTest, FocusMarkAndHighContrast) {
     const COLORREF black[] = {RGB(0, 0, 0), RGB(255, 255, 255), RGB(26, 235, 255),
                               RGB(0, 0, 0), RGB(0, 0, 0),       RGB(255, 255, 255)};
     COLORREF saved[6];
-    for (int i = 0; i < 6; ++i) {
-        saved[i] = ::GetSysColor(elements[i]);
-    }
+    std::transform(std::begin(elements), std::end(elements), saved, ::GetSysColor);
     ::SetSysColors(6, elements, black);
     window_->ForceHighContrast(true);
     const test::CapturedImage contrast = CaptureOnScreen();
@@ -273,12 +264,11 @@ TEST_F(MainWindowTest, Screenshots) {
         PumpPending();
         SaveScreenshot(log ? L"main-page0-log-shown" : L"main-page0-log-hidden");
     }
-    window_->ShowOnPage(PAGE_SERIAL_SETTINGS);
-    PumpPending();
-    SaveScreenshot(L"main-page1");
-    window_->ShowOnPage(PAGE_SYSTEM);
-    PumpPending();
-    SaveScreenshot(L"main-page2");
+    for (const int page : {PAGE_SERIAL_SETTINGS, PAGE_SYSTEM}) {
+        window_->ShowOnPage(page);
+        PumpPending();
+        SaveScreenshot(L"main-page" + std::to_wstring(page));
+    }
 }
 
 }  // namespace
