@@ -13,6 +13,7 @@ Runs on a virtual display of its own, in the Wine prefix build/wine-bench."""
 
 import argparse
 import os
+import re
 import shutil
 import statistics
 import subprocess
@@ -161,7 +162,9 @@ def settle(pid, timeout=30):
 def show_preview(desktop, pid):
     """Rests the pointer on the first row's image, so its preview opens, and lets it settle."""
     window = desktop.windows(MAIN_TITLE)[0]
-    left, top, _, _ = desktop.geometry(window)
+    info = desktop.run("xwininfo", "-id", str(window))
+    left, top = (int(re.search(r"Absolute upper-left %s:\s*(-?\d+)" % axis, info).group(1))
+                 for axis in "XY")
     # The first row's content area: below the list's top (60) and the row's header line (28).
     desktop.xdotool("mousemove", "--sync", str(left + 120), str(top + 60 + 28 + 30))
     time.sleep(0.5)

@@ -127,6 +127,21 @@ std::wstring FingerprintGuard(const ClipboardEntry& e) {
            ComputeContentHashWithoutImage(e);
 }
 
+}  // namespace
+
+// Trusted only when it was computed from this very file and the rest of this entry; otherwise
+// unknown until someone needs it.
+void TakeStoredFingerprint(StoredEntry& stored) {
+    if (stored.storedFingerprint.empty())
+        return;
+    if (stored.fingerprint.empty() && stored.storedGuard == FingerprintGuard(stored.entry))
+        stored.fingerprint = std::move(stored.storedFingerprint);
+    stored.storedFingerprint.clear();
+    stored.storedGuard.clear();
+}
+
+namespace {
+
 std::string MetaBytes(ProfileDocument doc, const ClipboardEntry& e,
                       const std::wstring& fingerprint) {
     doc.Set(ENTRY_SECTION, L"Kind", std::to_wstring(static_cast<int>(e.kind)));
@@ -270,7 +285,7 @@ bool HistoryFiles::LoadHistoryFiles(HistoryState& state) {
         if (id <= 0 || !seen.insert(id).second)
             continue;
         StoredEntry stored;
-        if (!LoadEntryFiles(id, stored.entry, &stored.fingerprint))
+        if (!LoadEntryFiles(id, stored.entry, &stored))
             continue;
         if (id == currentId) {
             state.current = stored.entry;
@@ -292,7 +307,7 @@ bool HistoryFiles::LoadHistoryFiles(HistoryState& state) {
     return !state.entries.empty();
 }
 
-bool HistoryFiles::LoadEntryFiles(int64_t id, ClipboardEntry& e, std::wstring* fingerprint) {
+bool HistoryFiles::LoadEntryFiles(int64_t id, ClipboardEntry& e, StoredEntry* stored) {
     std::string metaBytes;
     if (ReadWholeFile(EntryPath(id, L".meta"), MAX_PROFILE_FILE_BYTES, metaBytes) != FileRead::READ)
         return false;
@@ -361,19 +376,15 @@ bool HistoryFiles::LoadEntryFiles(int64_t id, ClipboardEntry& e, std::wstring* f
         e.dataSize = static_cast<int64_t>(ToUtf8(e.text).size());
     }
 
-    if (fingerprint != nullptr) {
-        fingerprint->clear();
-        if (e.image.Empty()) {
-            *fingerprint = ComputeContentHashWithoutImage(e);
-        } else {
-            // Trusted only when it was computed from this very file and the rest of this entry;
-            // otherwise unknown until someone needs it.
-            std::wstring stored =
-                meta.GetString(ENTRY_SECTION, FINGERPRINT_KEY, L"", MAX_VALUE_CHARS);
-            const std::wstring guard =
+    // Checking a stored fingerprint hashes the rest of the entry, and a fingerprint left
+    // unknown is computed when first needed: a load hashes nothing (on Windows the first hash
+    // also loads the system's hash provider, a visible part of the start-up under Wine).
+    if (stored != nullptr && !e.image.Empty()) {
+        std::wstring value = meta.GetString(ENTRY_SECTION, FINGERPRINT_KEY, L"", MAX_VALUE_CHARS);
+        if (IsFingerprintText(value)) {
+            stored->storedFingerprint = std::move(value);
+            stored->storedGuard =
                 meta.GetString(ENTRY_SECTION, FINGERPRINT_GUARD_KEY, L"", MAX_VALUE_CHARS);
-            if (IsFingerprintText(stored) && guard == FingerprintGuard(e))
-                *fingerprint = std::move(stored);
         }
     }
     return true;
@@ -383,8 +394,10 @@ bool HistoryFiles::SaveHistoryFiles(HistoryState& state) {
     if (!EnsureFolderExists(folder_))
         return false;
     SaveBatch batch;
-    for (const auto& s : state.entries)
+    for (auto& s : state.entries) {
+        TakeStoredFingerprint(s);  // a fingerprint not yet checked is kept, not dropped
         PlanEntryFiles(s.entry, s.fingerprint, batch);
+    }
 
     const std::wstring indexPath = IndexPath();
     ProfileDocument index;

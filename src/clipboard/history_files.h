@@ -26,12 +26,19 @@ inline constexpr size_t MAX_HISTORY_ENTRIES = 30;
 inline constexpr int64_t MAX_ENTRY_ID = (int64_t{1} << 53) - 1;
 
 // One entry of the history with the fingerprint of its content, kept so that nothing has to
-// hash stored images again; empty while unknown (an image whose stored fingerprint was missing
-// or did not match its guard, or whose file cannot be read).
+// hash stored images again; empty while unknown (not yet computed, an image whose stored
+// fingerprint was missing or did not match its guard, or whose file cannot be read).
 struct StoredEntry {
     ClipboardEntry entry;
     std::wstring fingerprint;
+    // An image's fingerprint and guard as its N".meta" holds them, not yet checked: the check
+    // hashes, which a load leaves to whoever first needs the fingerprint (TakeStoredFingerprint).
+    std::wstring storedFingerprint = {};
+    std::wstring storedGuard = {};
 };
+
+// Takes the stored fingerprint as the entry's when its guard still holds; drops it either way.
+void TakeStoredFingerprint(StoredEntry& stored);
 
 // Everything the history keeps on disk.
 struct HistoryState {
@@ -83,9 +90,9 @@ class HistoryFiles {
     // never written or removed.
     bool SaveHistoryFiles(HistoryState& state);
 
-    // True when N".meta" exists. `fingerprint` (optional) gets the entry's fingerprint when it
-    // is known without reading the image.
-    bool LoadEntryFiles(int64_t id, ClipboardEntry& entry, std::wstring* fingerprint = nullptr);
+    // True when N".meta" exists. `stored` (optional) gets an image's stored fingerprint and its
+    // guard, unchecked; nothing is hashed.
+    bool LoadEntryFiles(int64_t id, ClipboardEntry& entry, StoredEntry* stored = nullptr);
     // `fingerprint` (optional) is the entry's content fingerprint, kept in N".meta" for an image
     // in a file. True when every write succeeded; then an image in memory refers to its file.
     bool SaveEntryFiles(ClipboardEntry& entry, const std::wstring& fingerprint = {});

@@ -89,6 +89,7 @@ bool SameImageFile(const StoredImage& a, const StoredImage& b) {
 }  // namespace
 
 const std::wstring& ClipboardHistory::FingerprintOf(StoredEntry& stored) {
+    TakeStoredFingerprint(stored);
     if (stored.fingerprint.empty())
         stored.fingerprint = ComputeFingerprint(stored.entry);
     return stored.fingerprint;
@@ -229,7 +230,8 @@ int ClipboardHistory::CompleteFingerprints(std::stop_token stop) {
         ClipboardEntry next;
         {
             std::lock_guard<std::recursive_mutex> guard(lock_);
-            for (const auto& s : state_.entries) {
+            for (auto& s : state_.entries) {
+                TakeStoredFingerprint(s);
                 if (s.fingerprint.empty() &&
                     std::find(tried.begin(), tried.end(), s.entry.id) == tried.end()) {
                     next = s.entry;

@@ -30,7 +30,8 @@ std::vector<std::pair<int64_t, std::wstring>> Load(const fs::path& folder) {
 void ExpectStoredFingerprintsHold(const fs::path& folder) {
     HistoryState state;
     HistoryFiles(TextFromPath(folder)).LoadHistoryFiles(state);
-    for (const auto& s : state.entries) {
+    for (auto& s : state.entries) {
+        TakeStoredFingerprint(s);
         if (!s.fingerprint.empty()) {
             EXPECT_EQ(s.fingerprint, ComputeFingerprint(s.entry)) << "entry " << s.entry.id;
         }
