@@ -30,11 +30,6 @@ std::wstring RemoveCom(std::wstring_view text) {
     return out;
 }
 
-class SystemPresence final : public PortPresence {
-  public:
-    bool IsPortPresent(std::wstring_view name) override { return zovrel::IsPortPresent(name); }
-};
-
 }  // namespace
 
 std::vector<std::wstring> ListPortNames() {
@@ -80,11 +75,6 @@ void SortPorts(std::vector<PortInfo>& ports) {
         for (size_t j = i + 1; j < ports.size(); ++j)
             if (PortSortKey(ports[i].portName) > PortSortKey(ports[j].portName))
                 std::swap(ports[i], ports[j]);
-}
-
-PortPresence& SystemPortPresence() {
-    static SystemPresence presence;
-    return presence;
 }
 
 }  // namespace zovrel

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,9 +21,9 @@ std::vector<PortInfo> EnumeratePorts();
 // The names of EnumeratePorts, same order.
 std::vector<std::wstring> ListPortNames();
 
-// True when a port of this name is present, letter case ignored. Called twenty times a second
-// by the serial reader, so it reads only the port names, never the device descriptions.
-// Natively any existing character device path (a pty, a symlink to one) counts as present.
+// True when a port of this name is present, letter case ignored. Reads only the port names,
+// never the device descriptions. Natively any existing character device path (a pty, a
+// symlink to one) counts as present.
 bool IsPortPresent(std::wstring_view name);
 
 // "description (name)", or just the description when it already names the port, or just the
@@ -44,7 +45,10 @@ class PortPresence {
     virtual bool IsPortPresent(std::wstring_view name) = 0;
 };
 
-// Answers with zovrel::IsPortPresent.
-PortPresence& SystemPortPresence();
+// The system's answer, for the serial reader, which asks on every pass. On Windows the device
+// table is walked again only after it has changed (the registry signals each change), so a
+// quiet pass costs one check instead of a walk; natively it is IsPortPresent. Safe to call from
+// any thread.
+std::unique_ptr<PortPresence> CreateSystemPortPresence();
 
 }  // namespace zovrel

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <system_error>
 
@@ -122,6 +123,19 @@ bool IsPortPresent(std::wstring_view name) {
             found = true;
     });
     return found;
+}
+
+namespace {
+
+class StatPresence final : public PortPresence {
+  public:
+    bool IsPortPresent(std::wstring_view name) override { return zovrel::IsPortPresent(name); }
+};
+
+}  // namespace
+
+std::unique_ptr<PortPresence> CreateSystemPortPresence() {
+    return std::make_unique<StatPresence>();
 }
 
 }  // namespace zovrel

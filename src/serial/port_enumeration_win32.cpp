@@ -5,7 +5,10 @@
 
 #include <functional>
 #include <map>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <vector>
 
 #include "base/text.h"
 #include "base/win32_handle.h"
@@ -37,36 +40,92 @@ std::wstring ToUpperAscii(std::wstring text) {
     return text;
 }
 
-// Calls `visit` with every non-empty port name of the system's serial device table, in
-// registry order. False when the table cannot be opened.
-bool ForEachSerialCommName(const std::function<void(const std::wstring&)>& visit) {
+constexpr wchar_t SERIAL_COMM_KEY[] = L"HARDWARE\\DEVICEMAP\\SERIALCOMM";
+
+// The system's serial device table, or an invalid key when it cannot be opened.
+UniqueRegKey OpenSerialComm() {
     HKEY opened = nullptr;
-    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ,
-                        &opened) != ERROR_SUCCESS)
-        return false;
-    const UniqueRegKey key(opened);
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, SERIAL_COMM_KEY, 0, KEY_READ | KEY_NOTIFY, &opened) !=
+        ERROR_SUCCESS)
+        return UniqueRegKey();
+    return UniqueRegKey(opened);
+}
+
+// Calls `visit` with every non-empty port name of the table, in registry order. Gives the
+// result that ended the walk: ERROR_NO_MORE_ITEMS when it read the whole table.
+LONG WalkSerialComm(HKEY key, const std::function<void(const std::wstring&)>& visit) {
     for (DWORD index = 0;; ++index) {
         wchar_t valueName[256];
         DWORD nameLength = 256;
         wchar_t data[128 + 1] = {};
         DWORD type = 0;
         DWORD dataBytes = 256;
-        const LONG result = ::RegEnumValueW(key.Get(), index, valueName, &nameLength, nullptr,
-                                            &type, reinterpret_cast<BYTE*>(data), &dataBytes);
+        const LONG result = ::RegEnumValueW(key, index, valueName, &nameLength, nullptr, &type,
+                                            reinterpret_cast<BYTE*>(data), &dataBytes);
         // A value too long for the buffers is skipped, not taken as the end of the table:
         // stopping there would hide every port listed after it.
         if (result == ERROR_MORE_DATA)
             continue;
         if (result != ERROR_SUCCESS)
-            break;
+            return result;
         if (type != REG_SZ)
             continue;
         const std::wstring name = BufferText(data, dataBytes);
         if (!name.empty())
             visit(name);
     }
-    return true;
 }
+
+bool ListsName(const std::vector<std::wstring>& names, std::wstring_view name) {
+    const std::wstring wanted = TrimText(name);
+    if (wanted.empty())
+        return false;
+    for (const auto& listed : names)
+        if (EqualsIgnoreCase(listed, wanted))
+            return true;
+    return false;
+}
+
+// Keeps the table's names and walks it again only after the registry has signalled a change.
+// The signal also comes when the thread that asked for it ends (the reader is restarted on
+// every connect), which costs one walk and never a missed change.
+class WatchedPresence final : public PortPresence {
+  public:
+    bool IsPortPresent(std::wstring_view name) override {
+        std::lock_guard lock(lock_);
+        if (!watching_ || ::WaitForSingleObject(changed_.Get(), 0) != WAIT_TIMEOUT)
+            Walk();
+        return ListsName(names_, name);
+    }
+
+  private:
+    void Walk() {
+        watching_ = false;
+        names_.clear();
+        if (!key_.IsValid())
+            key_ = OpenSerialComm();
+        if (!key_.IsValid() || !changed_.IsValid())
+            return;
+        ::ResetEvent(changed_.Get());
+        // Asked before the walk, so a change made during it is seen by the next call.
+        const bool watched =
+            ::RegNotifyChangeKeyValue(key_.Get(), FALSE,
+                                      REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET,
+                                      changed_.Get(), TRUE) == ERROR_SUCCESS;
+        if (WalkSerialComm(key_.Get(), [&](const std::wstring& n) { names_.push_back(n); }) !=
+            ERROR_NO_MORE_ITEMS) {
+            key_.Reset();  // deleted or unreadable: opened afresh next time
+            return;
+        }
+        watching_ = watched;
+    }
+
+    std::mutex lock_;  // innermost: nothing else is taken while it is held
+    UniqueHandle changed_{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    UniqueRegKey key_;
+    std::vector<std::wstring> names_;
+    bool watching_ = false;
+};
 
 std::wstring RegistryPropertyText(HDEVINFO set, SP_DEVINFO_DATA& device, DWORD property) {
     wchar_t buffer[512 + 1] = {};
@@ -135,8 +194,10 @@ std::map<std::wstring, std::wstring> BuildFriendlyNameMap() {
 std::vector<PortInfo> EnumeratePorts() {
     std::vector<PortInfo> ports;
     std::vector<std::wstring> names;
-    if (!ForEachSerialCommName([&](const std::wstring& name) { names.push_back(name); }))
+    const UniqueRegKey key = OpenSerialComm();
+    if (!key.IsValid())
         return ports;
+    WalkSerialComm(key.Get(), [&](const std::wstring& name) { names.push_back(name); });
     const auto friendly = BuildFriendlyNameMap();
     for (const auto& name : names) {
         const auto found = friendly.find(ToUpperAscii(name));
@@ -148,15 +209,15 @@ std::vector<PortInfo> EnumeratePorts() {
 }
 
 bool IsPortPresent(std::wstring_view name) {
-    const std::wstring wanted = TrimText(name);
-    if (wanted.empty())
-        return false;
-    bool found = false;
-    ForEachSerialCommName([&](const std::wstring& listed) {
-        if (!found && EqualsIgnoreCase(listed, wanted))
-            found = true;
-    });
-    return found;
+    std::vector<std::wstring> names;
+    const UniqueRegKey key = OpenSerialComm();
+    if (key.IsValid())
+        WalkSerialComm(key.Get(), [&](const std::wstring& listed) { names.push_back(listed); });
+    return ListsName(names, name);
+}
+
+std::unique_ptr<PortPresence> CreateSystemPortPresence() {
+    return std::make_unique<WatchedPresence>();
 }
 
 }  // namespace zovrel

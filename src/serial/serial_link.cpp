@@ -27,7 +27,8 @@ constexpr size_t READ_CHUNK = 8192;
 SerialLink::SerialLink(Notifier* window, Options options)
     : window_(window),
       port_(options.port ? std::move(options.port) : CreateSystemSerialPort()),
-      presence_(options.presence ? *options.presence : SystemPortPresence()),
+      ownPresence_(options.presence ? nullptr : CreateSystemPortPresence()),
+      presence_(options.presence ? *options.presence : *ownPresence_),
       ticks_(options.ticks ? *options.ticks : SystemTicks()),
       configuredPort_(options.configuredPort ? std::move(options.configuredPort)
                                              : std::function<std::wstring()>(ReadUartComPort)),

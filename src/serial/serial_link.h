@@ -93,6 +93,7 @@ class SerialLink final : public SerialChannel {
 
     Notifier* const window_;
     std::unique_ptr<SerialPort> port_;
+    std::unique_ptr<PortPresence> ownPresence_;  // when the options bring none
     PortPresence& presence_;
     TickSource& ticks_;
     std::function<std::wstring()> configuredPort_;

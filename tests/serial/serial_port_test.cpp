@@ -148,10 +148,36 @@ TEST(SerialPortOpen, FailsOnMissingOrNonSerialPorts) {
     EXPECT_FALSE(port->Open(L"/dev/null", &error));  // exists, but is no tty
     EXPECT_FALSE(IsPortPresent(L"/tmp"));
 #endif
-    EXPECT_FALSE(SystemPortPresence().IsPortPresent(L"COM250-does-not-exist"));
+    EXPECT_FALSE(CreateSystemPortPresence()->IsPortPresent(L"COM250-does-not-exist"));
     EXPECT_NE(error, 0u);
     EXPECT_FALSE(port->IsOpen());
 }
+
+#ifdef _WIN32
+// The reader's answer comes from a kept copy of the device table: a port listed or unlisted
+// after the first question must still be seen (the test writes the table, as Wine allows).
+TEST(SerialPortPresence, FollowsTheDeviceTableAfterTheFirstAnswer) {
+    HKEY key = nullptr;
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0,
+                                nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    const wchar_t value[] = L"\\Device\\ZovrelPresenceTest";
+    const wchar_t port[] = L"COM251";
+    auto presence = CreateSystemPortPresence();
+    const auto seen = [&](bool listed) {
+        const auto start = Clock::now();  // Windows may signal a change a moment after it
+        while (presence->IsPortPresent(L"com251") != listed && MsSince(start) < 2000)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        return presence->IsPortPresent(L"com251") == listed;
+    };
+    EXPECT_TRUE(seen(false));
+    ::RegSetValueExW(key, value, 0, REG_SZ, reinterpret_cast<const BYTE*>(port), sizeof port);
+    EXPECT_TRUE(seen(true));
+    ::RegDeleteValueW(key, value);
+    EXPECT_TRUE(seen(false));
+    ::RegCloseKey(key);
+}
+#endif
 
 }  // namespace
 }  // namespace zovrel
