@@ -237,6 +237,10 @@ def main():
         try:
             prog = Program(desktop, os.path.join(work, "idle"), exe)
             prog.write_settings(UartComPort=port.name)
+            # Away from the window: while the pointer rests on a window that asked for its
+            # leaving, Wine asks the X server where the pointer is every 400 ms (Windows has no
+            # such poll), which would be counted as the program's idle work.
+            desktop.xdotool("mousemove", "--sync", str(SCREEN[0] - 1), str(SCREEN[1] - 1))
             prog.start()
             prog.wait_title("zovrel")
             prog.wait_log("串口已打开: %s @ 2000000 bps" % port.name, timeout=60)
