@@ -255,24 +255,22 @@ TEST(HistoryIds, NumbersPastTheLimitNeitherOverflowNorHideLaterEntries) {
         std::vector<std::pair<std::wstring, std::string>> files;
         int64_t firstNewId;
     };
-    const std::string entry5 = "[Entry]\r\nKind=0\r\n";
+    const std::string entry = "[Entry]\r\nKind=0\r\n";
+    const auto index = [](const std::string& nextId, const std::string& order) {
+        return "[Meta]\r\nCount=1\r\nNextId=" + nextId + "\r\nOrder=" + order + "\r\n";
+    };
     const Case cases[] = {
         {"stray file at 2^53", {{FromUtf8(twoTo53) + L".meta", "x"}}, 1},
         {"corrupt NextId", {{L"index.ini", "[Meta]\r\nNextId=" + huge + "\r\n"}}, 1},
-        {"NextId at 2^53, entry 5",
-         {{L"5.meta", entry5},
-          {L"index.ini", "[Meta]\r\nCount=1\r\nNextId=" + twoTo53 + "\r\nOrder=5\r\n"}},
-         6},
+        {"NextId at 2^53, entry 5", {{L"5.meta", entry}, {L"index.ini", index(twoTo53, "5")}}, 6},
         {"entry stored under the largest id",
-         {{L"5.meta", entry5},
-          {FromUtf8(maxId) + L".meta", entry5},
-          {L"index.ini", "[Meta]\r\nCount=2\r\nNextId=" + maxId + "\r\nOrder=" + maxId + ",5\r\n"}},
+         {{L"5.meta", entry},
+          {FromUtf8(maxId) + L".meta", entry},
+          {L"index.ini", index(maxId, maxId + ",5")}},
          6},
         // Every id was handed out once: the lowest free one is taken again.
         {"counter exhausted",
-         {{L"1.meta", entry5},
-          {L"2.meta", entry5},
-          {L"index.ini", "[Meta]\r\nCount=2\r\nNextId=9007199254740991\r\nOrder=1,2\r\n"}},
+         {{L"1.meta", entry}, {L"2.meta", entry}, {L"index.ini", index("9007199254740991", "1,2")}},
          3},
     };
     for (const Case& c : cases) {
