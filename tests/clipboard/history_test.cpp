@@ -196,7 +196,7 @@ TEST_F(HistoryTest, OrderKeepsPinsOnTopAndTheCurrentEntryRight) {
     const std::tuple<int, const char*, const wchar_t*> cases[] = {
         {0, "+a +b +c a1 +b", L"b< c a"},          // re-used, then captured again: no repeat
         {0, "+a +b a2 d2 a-1 d-1 d0", L"a<"},      // rows that do not exist; the next takes over
-        {0, "+a +b d0 d0 +b", L"b<"},              // emptied: no current content to refuse
+        {0, "+a +b d1 d0 +b", L"b<"},              // emptied: no current content to refuse
         {0, "+a +b +c p2 +d", L"a* d< c b"},       // new entries go below the pins
         {0, "+a +b +c p1 p2 u0", L"a* b c<"},      // toggling moves to the boundary
         {0, "+a +b +c p2 p2 +b +c", L"b* a* c<"},  // promoted to the top of its group
