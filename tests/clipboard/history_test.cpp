@@ -204,8 +204,7 @@ TEST_F(HistoryTest, OrderKeepsPinsOnTopAndTheCurrentEntryRight) {
         {0, "+a +b p1 +c d1", L"a* b<"},           // the newest unpinned takes over
         {0, "+a +b +c p1 C +c", L"b* c<"},         // clearing keeps the pins
         {30, "p29 +x", L"1* x< 30 ... 4 3"},       // the limit takes unpinned entries
-        {30, "P +x", L"30*< 29* ... 1* FULL"},     // all pinned: nothing is added
-        {30, "P +29", L"29*< 30* 28* ... 1*"},     // but a capture still promotes
+        {30, "P +29 +x", L"29*< 30* 28* ... 1* FULL"},  // all pinned: promoted, but nothing added
     };
     for (const auto& [fill, script, expected] : cases) {
         SCOPED_TRACE(script);
