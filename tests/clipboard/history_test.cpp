@@ -106,7 +106,6 @@ TEST_F(HistoryTest, LoadFollowsOrderAndSkipsWhatCannotBeAnEntry) {
           "[Meta]\r\nCount=4\r\nNextId=2\r\nCurrentId=40\r\nOrder= 12 ,,7, 0,-3, 3 , 99,12,x\r\n");
     Reload();
     EXPECT_EQ(Listing(), L"7: 12: 3: ");
-    EXPECT_EQ(store->GetEntryAt(0)->pinned, true);
     EXPECT_EQ(store->GetCurrentEntry()->id, 12);  // CurrentId names no entry: the newest unpinned
     store->AddEntry(TextEntry(L"new"));
     EXPECT_EQ(store->GetEntryAt(1)->id, 13);  // above every loaded id, whatever the index says
