@@ -407,11 +407,7 @@ TEST_F(HistoryTest, StoredFingerprintsAreTrustedOnlyWhileTheirGuardHolds) {
     Write(L"9.png", "\x01\x02\x03");
     ClipboardEntry image = ImageEntry({1, 2, 3}, L"shot.PNG");
     Reload();
-    const ClipboardEntry loaded = *store->GetEntryAt(0);
-    EXPECT_EQ(std::tie(loaded.kind, loaded.imageFileName, loaded.time, loaded.dataSize),
-              std::tuple(ENTRY_KIND_IMAGE, L"shot.PNG", 0x01DA2B3C4D5E6F71ull, 3));
-    EXPECT_EQ(loaded.image.Path(), F(L"9.png"));
-    EXPECT_EQ(store->CompleteFingerprints(), 1);
+    EXPECT_EQ(store->CompleteFingerprints(), 1);  // saves the entry as loaded
     EXPECT_EQ(store->CompleteFingerprints(), 0);
     EXPECT_EQ(MetaWithoutWriteTime(), GoldenFile(L"9-fingerprint.meta"));
 
