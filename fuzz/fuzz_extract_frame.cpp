@@ -19,15 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Bytes buffer(data, data + size);
     Frame frame;
     std::vector<Bytes> expected, got;
-    while (ExtractFrame(buffer, frame)) {
-        // What comes out is a valid frame, and it encodes back to bytes that parse as itself.
-        const Bytes wire = EncodeFrame(frame);
-        Frame parsed;
-        FUZZ_CHECK(ParseFrame(wire, parsed));
-        FUZZ_CHECK(parsed.header.length == frame.header.length && parsed.payload == frame.payload);
-        FUZZ_CHECK(frame.header.payloadLength == frame.payload.size());
-        expected.push_back(wire);
-    }
+    while (ExtractFrame(buffer, frame))
+        expected.push_back(EncodeFrame(frame));
 
     // Read sizes from a xorshift sequence: mostly small, sometimes a full read.
     buffer.clear();
@@ -47,11 +40,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(got == expected);
 
     // Once the line has gone quiet, giving up incomplete candidates leaves a partial header at
-    // most, and whatever comes out then is a valid frame too.
-    while (ExtractFrame(buffer, frame, IncompleteCandidate::GIVE_UP)) {
-        Frame parsed;
-        FUZZ_CHECK(ParseFrame(EncodeFrame(frame), parsed));
-    }
+    // most.
+    while (ExtractFrame(buffer, frame, IncompleteCandidate::GIVE_UP))
+        FUZZ_CHECK(frame.payload.size() <= MAX_FRAME_PAYLOAD);
     FUZZ_CHECK(buffer.size() < FRAME_HEADER_SIZE);
     return 0;
 }

@@ -10,7 +10,6 @@
 #include <optional>
 #include <random>
 #include <regex>
-#include <set>
 #include <thread>
 #include <vector>
 
@@ -250,8 +249,7 @@ TEST(LogFile, EachDaysFileStartsWithTheMarkAndLaterLinesAppend) {
     EXPECT_EQ(ReadFileBytes(logs + L"zovrel-20231231.log"),
               UTF8_MARK + ToUtf8(L"串口已关闭\r\n14:05:08.123 SYS 开始\r\n"));
     EXPECT_EQ(ReadFileBytes(logs + L"zovrel-20240101.log"), UTF8_MARK + "early\r\n");
-    EXPECT_EQ(FormatLogTimestamp({2024, 1, 1, 14, 5, 8, 7}), L"14:05:08.007");
-    EXPECT_EQ(FormatLogTimestamp({2024, 1, 1, 23, 59, 59, 999}), L"23:59:59.999");
+    EXPECT_EQ(FormatLogTimestamp({2024, 1, 1, 4, 5, 8, 7}), L"04:05:08.007");
 
     std::wstring east, west;  // 26 hours apart: always on different dates
     for (auto [tz, path] : {std::pair{"AAA-14", &east}, std::pair{"BBB+12", &west}}) {
@@ -274,23 +272,22 @@ TEST(LogFile, WritesIntoTheDataRootWhenLogsCannotBeMade) {
 TEST(LogFile, ConcurrentWritersNeverInterleaveOrLoseLines) {
     TempDataRoot root;
     const auto text = [](int t, int i) {
-        return FormatText(L"thread %d line %04d 数据 %ls", t, i,
-                          std::wstring(t * 10, L'x').c_str());
+        return FormatText(L"%d %04d 数据 %ls", t, i, std::wstring(t * 10, L'x').c_str());
     };
     std::vector<std::jthread> threads;
-    std::set<std::wstring> expected;
-    for (int t = 0; t < 8; ++t) {
+    for (int t = 0; t < 8; ++t)
         threads.emplace_back([&, t] {
             for (int i = 0; i < 1000; ++i)
                 AppendToLogFileAt(text(t, i), {2024, 2, 29});
         });
-        for (int i = 0; i < 1000; ++i)
-            expected.insert(text(t, i));
-    }
     threads.clear();  // joins
     const auto lines = Lines(LogFilePath({2024, 2, 29}));
-    EXPECT_EQ(lines.size(), 8000u);
-    EXPECT_EQ(std::set<std::wstring>(lines.begin(), lines.end()), expected);
+    ASSERT_EQ(lines.size(), 8000u);
+    for (const auto& line : lines) {  // whole lines only: a torn or mixed one matches no text
+        const int t = line[0] - L'0';
+        EXPECT_TRUE(t >= 0 && t < 8 && line == text(t, std::stoi(line.substr(2, 4))))
+            << ToUtf8(line.substr(0, 20));
+    }
 }
 
 // Today's file: tests run with TZ=UTC, far from a date change.
@@ -301,26 +298,16 @@ TEST(ProtocolLog, WritesAndPostsLinesOnlyWhileAttached) {
     LogSys(L"before attach");
     SetActiveProtocolLog(&log);
     LogSys(L"开始发送 文本");
-    LogOnChannel(L"TX", L"FIRST_PACKET");
     window.accept = false;  // a failed post still leaves the line in the file
     log.Log(L"RX", L"GENERAL_REPLY");
     ClearActiveProtocolLog();
     LogSys(L"after detach");
 
     const auto lines = Lines(LogFilePath(LocalNow()));
-    ASSERT_EQ(lines.size(), 3u);
+    ASSERT_EQ(lines.size(), 2u);
     EXPECT_TRUE(
         std::regex_match(lines[0], std::wregex(LR"(\d\d:\d\d:\d\d\.\d\d\d SYS 开始发送 文本)")));
-    EXPECT_TRUE(
-        std::regex_match(lines[1], std::wregex(LR"(\d\d:\d\d:\d\d\.\d\d\d TX FIRST_PACKET)")));
-    EXPECT_EQ(window.logLines, std::vector<std::wstring>(lines.begin(), lines.begin() + 2));
-}
-
-// Milliseconds into the minute of a wall-clock time; a local time differs from UTC by whole
-// minutes, so this is the same in every time zone.
-int64_t MillisecondOfMinute(std::chrono::system_clock::time_point t) {
-    const auto ms = std::chrono::floor<std::chrono::milliseconds>(t.time_since_epoch()).count();
-    return ms % 60000;
+    EXPECT_EQ(window.logLines, std::vector<std::wstring>(lines.begin(), lines.begin() + 1));
 }
 
 // The stamp's seconds and milliseconds come from the same clock reading as its hours and
@@ -330,11 +317,16 @@ TEST(ProtocolLog, StampIsOneReadingOfTheWallClock) {
     TempDataRoot root;
     test::RecordingNotifier window;
     ProtocolLog log(&window);
+    // Milliseconds into the minute: a local time differs from UTC by whole minutes.
+    const auto millisecondOfMinute = [] {
+        const auto now = std::chrono::system_clock::now().time_since_epoch();
+        return std::chrono::floor<std::chrono::milliseconds>(now).count() % 60000;
+    };
     int checked = 0;
     for (int attempt = 0; attempt < 20 && checked < 5; ++attempt) {
-        const int64_t before = MillisecondOfMinute(std::chrono::system_clock::now());
+        const int64_t before = millisecondOfMinute();
         log.Log(L"SYS", L"now");
-        const int64_t after = MillisecondOfMinute(std::chrono::system_clock::now());
+        const int64_t after = millisecondOfMinute();
         if (after < before)
             continue;  // a new minute began in between
         const std::wstring& line = window.logLines.back();
