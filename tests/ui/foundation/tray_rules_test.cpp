@@ -5,24 +5,17 @@
 namespace zovrel::ui {
 namespace {
 
+// What shell32's DllGetVersion reports (nothing, 5.0, XP's 6.0, Vista's 6.0.6000, 10) and the size
+// of the record the shell then takes.
 TEST(TrayRules, ShellVersionAndRecordSize) {
-    struct Case {
-        bool hasVersion;
-        uint32_t major, minor, build;
-        int shellVersion;
-        uint32_t recordSize;
+    const std::tuple<bool, uint32_t, uint32_t, uint32_t, uint32_t> cases[] = {
+        {false, 10, 0, 19041, 168}, {true, 5, 0, 3900, 952},   {true, 6, 0, 5999, 968},
+        {true, 6, 0, 6000, 976},    {true, 10, 0, 22621, 976},
     };
-    const Case cases[] = {
-        {false, 10, 0, 19041, 0, 168},                              // no DllGetVersion export
-        {true, 5, 0, 3900, 1, 952},    {true, 6, 0, 5999, 2, 968},  // XP
-        {true, 6, 0, 6000, 3, 976},                                 // Vista
-        {true, 10, 0, 22621, 4, 976},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.major << "." << c.minor << "." << c.build);
-        const int version = ShellVersionFromDll(c.hasVersion, c.major, c.minor, c.build);
-        EXPECT_EQ(version, c.shellVersion);
-        EXPECT_EQ(NotifyRecordSize(version), c.recordSize);
+    for (const auto& [hasVersion, major, minor, build, recordSize] : cases) {
+        EXPECT_EQ(NotifyRecordSize(ShellVersionFromDll(hasVersion, major, minor, build)),
+                  recordSize)
+            << major << "." << minor << "." << build;
     }
 }
 

@@ -19,17 +19,6 @@ WindowPlacementTexts Texts(const wchar_t* left, const wchar_t* top, const wchar_
     return {text(left), text(top), text(width), text(height)};
 }
 
-TEST(WindowPlacement, NumbersAreWholeDecimalsOnly) {
-    const std::pair<const wchar_t*, std::optional<int>> cases[] = {
-        {L" -40 ", -40},         {L"+7", 7},
-        {L"999999", 999999},     {L"1000000", std::nullopt},
-        {L"12px", std::nullopt}, {L"-", std::nullopt},
-    };
-    for (const auto& [text, value] : cases) {
-        EXPECT_EQ(ParseWindowNumber(text), value) << ToUtf8(text);
-    }
-}
-
 TEST(WindowPlacement, RestoredOnlyWhenWholeAndOnAScreen) {
     // Two monitors side by side; the right one's work area leaves a taskbar at its bottom.
     const std::vector<LayoutRect> screens = {{0, 0, 1920, 1040}, {1920, 0, 1280, 984}};
@@ -41,7 +30,8 @@ TEST(WindowPlacement, RestoredOnlyWhenWholeAndOnAScreen) {
         std::optional<LayoutRect> rect;
     };
     const Case cases[] = {
-        {"as saved", Texts(L"100", L"80", L"560", L"720"), 96, LayoutRect{100, 80, 560, 720}},
+        {"as saved, blanks and signs allowed", Texts(L" 100 ", L"+80", L"560", L"720"), 96,
+         LayoutRect{100, 80, 560, 720}},
         {"scaled to 144 DPI", Texts(L"100", L"80", L"560", L"720"), 144,
          LayoutRect{150, 120, 840, 1080}},
         {"on the second monitor", Texts(L"2000", L"100", L"560", L"720"), 96,
@@ -52,6 +42,8 @@ TEST(WindowPlacement, RestoredOnlyWhenWholeAndOnAScreen) {
         {"only a sliver left on screen", Texts(L"-530", L"100", L"560", L"720"), 96, std::nullopt},
         {"a key missing", Texts(L"100", nullptr, L"560", L"720"), 96, std::nullopt},
         {"negative size", Texts(L"100", L"80", L"560", L"-720"), 96, std::nullopt},
+        {"not a whole decimal", Texts(L"100", L"80", L"560px", L"720"), 96, std::nullopt},
+        {"seven digits", Texts(L"100", L"80", L"5600000", L"720"), 96, std::nullopt},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(RestoredWindowRect(c.saved, c.dpi, screens, minimum), c.rect) << c.name;
