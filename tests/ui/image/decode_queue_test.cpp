@@ -16,17 +16,16 @@ namespace {
 // back to the caller.
 TEST(DecodeQueue, UrgentFirstThenNewestAndTheOldestDropped) {
     DecodeQueue<int> queue(3);
-    EXPECT_TRUE(queue.Push(1).empty());
-    EXPECT_TRUE(queue.Push(2).empty());
-    EXPECT_TRUE(queue.Push(3).empty());
-    EXPECT_EQ(queue.Push(4), std::vector<int>{1});
+    std::vector<int> dropped;
+    for (int i = 1; i <= 4; ++i) {
+        dropped = queue.Push(i);
+    }
+    EXPECT_EQ(dropped, std::vector<int>{1});
     queue.PushUrgent(100);
     queue.PushUrgent(101);  // replaces 100, which is stale
-    std::vector<int> served;
-    for (int i = 0; i < 4; ++i) {
-        served.push_back(*queue.Pop());
+    for (const int expected : {101, 4, 3, 2}) {
+        EXPECT_EQ(queue.Pop(), expected);
     }
-    EXPECT_EQ(served, (std::vector<int>{101, 4, 3, 2}));
 }
 
 // One thread pushes while the other serves each request once; Stop wakes the waiting worker.
