@@ -21,12 +21,8 @@ TEST(SingleInstanceTest, OnlyTheMainWindowClassOfAnotherProcessCounts) {
 }
 
 TEST(HostFrameRulesTest, TrayEventsGiveOneActionPerClickAndTheFirstPage) {
-    struct Case {
-        unsigned event;
-        TrayAction version3;  // what the event does with the icon's version 3
-        TrayAction old;       // and without it
-    };
-    const Case cases[] = {
+    // The event, what it does with the icon's version 3, and without it.
+    const std::tuple<unsigned, TrayAction, TrayAction> cases[] = {
         {0x0202, TrayAction::None, TrayAction::ShowMain},      // left up: NIN_SELECT follows
         {0x0203, TrayAction::None, TrayAction::ShowMain},      // left double click
         {0x0400, TrayAction::ShowMain, TrayAction::None},      // NIN_SELECT
@@ -38,9 +34,9 @@ TEST(HostFrameRulesTest, TrayEventsGiveOneActionPerClickAndTheFirstPage) {
         // NIN_BALLOONUSERCLICK
         {0x0405, TrayAction::NoticeClicked, TrayAction::NoticeClicked},
     };
-    for (const Case& c : cases) {
-        EXPECT_EQ(TrayActionForEvent(c.event, true), c.version3) << std::hex << c.event;
-        EXPECT_EQ(TrayActionForEvent(c.event, false), c.old) << std::hex << c.event;
+    for (const auto& [event, version3, old] : cases) {
+        EXPECT_EQ(TrayActionForEvent(event, true), version3) << std::hex << event;
+        EXPECT_EQ(TrayActionForEvent(event, false), old) << std::hex << event;
     }
     // A first run (no saved port) opens on the settings page.
     EXPECT_EQ(StartPage(L" \t "), PAGE_SERIAL_SETTINGS);

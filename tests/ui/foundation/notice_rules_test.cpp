@@ -13,17 +13,15 @@ namespace {
 TEST(NoticeRules, DeviceTextShowsItsFirstLineCleanAndCut) {
     const std::wstring rlo(1, static_cast<wchar_t>(0x202E));
     const std::wstring nel(1, static_cast<wchar_t>(0x85));
-    const struct {
-        std::wstring text, line;
-    } cases[] = {
+    const std::pair<std::wstring, std::wstring> cases[] = {
         {L"\n  \r\n\t second \n third", L"second"},  // the first line that is not blank
         {L"a\tb\x1B[31mc\x7F", L"ab[31mc"},          // control characters go
         {L"invoice" + rlo + L"fdp.exe", L"invoicefdp.exe"},
         {L"one" + nel + L"two", L"one"},
         {L"\r\n \x01 \n", L""},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(NoticeLine(c.text), c.line) << ToUtf8(c.text);
+    for (const auto& [text, line] : cases) {
+        EXPECT_EQ(NoticeLine(text), line) << ToUtf8(text);
     }
     EXPECT_EQ(NoticeLine(std::wstring(300, L'字') + L"\nnext"), std::wstring(255, L'字'));
 }

@@ -22,11 +22,8 @@ TEST(TrayRules, ShellVersionAndRecordSize) {
 TEST(TrayRules, TooltipIsCutNotRejectedKeepingCharactersWhole) {
     const std::wstring a127(127, L'a');
     const std::wstring emoji = L"\U0001F600";  // two UTF-16 units: whole or not at all
-    const struct {
-        std::wstring tooltip;
-        size_t limit;
-        std::wstring shown;
-    } cases[] = {
+    // The tooltip, the room in the record, and what shows.
+    const std::tuple<std::wstring, size_t, std::wstring> cases[] = {
         {a127, 127, a127},
         {std::wstring(300, L'串'), 127, std::wstring(127, L'串')},
         // The oldest record has room for 63 characters and the terminator only.
@@ -35,8 +32,8 @@ TEST(TrayRules, TooltipIsCutNotRejectedKeepingCharactersWhole) {
         {std::wstring(125, L'a') + emoji + L"b", 127, std::wstring(125, L'a') + emoji},
         {emoji + emoji, 3, emoji},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(CutTooltip(c.tooltip, c.limit), c.shown) << c.tooltip.size() << " " << c.limit;
+    for (const auto& [tooltip, limit, shown] : cases) {
+        EXPECT_EQ(CutTooltip(tooltip, limit), shown) << tooltip.size() << " " << limit;
     }
 }
 

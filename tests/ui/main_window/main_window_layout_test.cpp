@@ -118,12 +118,8 @@ TEST(MainWindowLayout, SettingsPagesAtTheirMinimum) {
 }
 
 TEST(MainWindowLayout, FitIntoWorkArea) {
-    const struct {
-        const char* name;
-        LayoutRect window, work;
-        ClientSize minimum;
-        LayoutRect expected;
-    } cases[] = {
+    // The window, the work area, the page's minimum, and the window fitted.
+    const std::tuple<const char*, LayoutRect, LayoutRect, ClientSize, LayoutRect> cases[] = {
         // clang-format off
         {"moved up", {100, 100, 560, 720}, {0, 0, 1024, 728}, {226, 399}, {100, 8, 560, 720}},
         {"too big: shrunk", {150, 150, 840, 1080}, {0, 0, 800, 600}, {330, 400}, {0, 0, 800, 600}},
@@ -131,8 +127,8 @@ TEST(MainWindowLayout, FitIntoWorkArea) {
          {0, 30, 300, 300}, {350, 380}, {0, 30, 350, 380}},
         // clang-format on
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(FitWindowIntoWorkArea(c.window, c.work, c.minimum), c.expected) << c.name;
+    for (const auto& [name, window, work, minimum, fitted] : cases) {
+        EXPECT_EQ(FitWindowIntoWorkArea(window, work, minimum), fitted) << name;
     }
 }
 

@@ -23,13 +23,8 @@ TEST(WindowPlacement, RestoredOnlyWhenWholeAndOnAScreen) {
     // Two monitors side by side; the right one's work area leaves a taskbar at its bottom.
     const std::vector<LayoutRect> screens = {{0, 0, 1920, 1040}, {1920, 0, 1280, 984}};
     const ClientSize minimum{226, 399};
-    struct Case {
-        const char* name;
-        WindowPlacementTexts saved;
-        int dpi;
-        std::optional<LayoutRect> rect;
-    };
-    const Case cases[] = {
+    // What was saved, the DPI now, and the rectangle restored.
+    const std::tuple<const char*, WindowPlacementTexts, int, std::optional<LayoutRect>> cases[] = {
         {"as saved, blanks and signs allowed", Texts(L" 100 ", L"+80", L"560", L"720"), 96,
          LayoutRect{100, 80, 560, 720}},
         {"scaled to 144 DPI", Texts(L"100", L"80", L"560", L"720"), 144,
@@ -45,8 +40,8 @@ TEST(WindowPlacement, RestoredOnlyWhenWholeAndOnAScreen) {
         {"not a whole decimal", Texts(L"100", L"80", L"560px", L"720"), 96, std::nullopt},
         {"seven digits", Texts(L"100", L"80", L"5600000", L"720"), 96, std::nullopt},
     };
-    for (const Case& c : cases) {
-        EXPECT_EQ(RestoredWindowRect(c.saved, c.dpi, screens, minimum), c.rect) << c.name;
+    for (const auto& [name, saved, dpi, rect] : cases) {
+        EXPECT_EQ(RestoredWindowRect(saved, dpi, screens, minimum), rect) << name;
     }
     EXPECT_EQ(RestoredWindowRect(Texts(L"1", L"1", L"560", L"720"), 96, {}, minimum), std::nullopt)
         << "no screen at all";
