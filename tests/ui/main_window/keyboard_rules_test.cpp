@@ -47,29 +47,17 @@ TEST(KeyboardRules, RowMenuOffersWhatTheRowButtonsDo) {
     EXPECT_EQ(RowRequestMessage(RowPart::None), 0u);
 }
 
-// The controls Tab stops at, per page, and where the layout puts them.
+// The controls Tab stops at and where the layout puts them: those it places on this page.
 std::map<int, LayoutRect> TabStopsAsLaidOut(int page, bool log, int width, int height, int dpi) {
     const MainWindowLayout l = LayoutControls(page, width, height, dpi, log, 400);
-    if (page == PAGE_CLIPBOARD) {
-        std::map<int, LayoutRect> stops = {
-            {2, l.menuButton}, {9, l.clearHistory}, {6, l.historyList}, {11, l.portCombo},
-            {12, l.connect},   {13, l.disconnect},  {17, l.cancelSend}};
-        if (log) {
-            stops[4] = l.clearLog;
-            stops[5] = l.logPane;
-        }
-        return stops;
-    }
-    std::map<int, LayoutRect> stops = {{24, l.cancelSettings}, {23, l.save}};
-    if (page == PAGE_SERIAL_SETTINGS) {
-        stops[20] = l.settingsPortCombo;
-        stops[21] = l.debugLogCheck;
-    } else {
-        stops[22] = l.autostartCheck;
-        stops[26] = l.notifyCheck;
-        stops[28] = l.showHotkey;
-        stops[31] = l.sendHotkey;
-    }
+    std::map<int, LayoutRect> stops = {
+        {2, l.menuButton},         {9, l.clearHistory},   {6, l.historyList},
+        {4, l.clearLog},           {5, l.logPane},        {11, l.portCombo},
+        {12, l.connect},           {13, l.disconnect},    {17, l.cancelSend},
+        {20, l.settingsPortCombo}, {21, l.debugLogCheck}, {22, l.autostartCheck},
+        {26, l.notifyCheck},       {28, l.showHotkey},    {31, l.sendHotkey},
+        {24, l.cancelSettings},    {23, l.save}};
+    std::erase_if(stops, [](const auto& stop) { return stop.second == LayoutRect{}; });
     return stops;
 }
 
