@@ -30,10 +30,7 @@ TEST(NoticeRules, WhatArrivedAndHowASendEnded) {
     const auto line = [](const Notice& n) { return n.title + L": " + n.text; };
     // A blank text still gets a balloon: one without text would not show.
     EXPECT_EQ(line(ReceivedNotice(test::TextEntry(L" \r\n "))), L"收到文本: （空白）");
-    ClipboardEntry image = test::TextEntry(L"");
-    image.kind = ENTRY_KIND_IMAGE;
-    image.dataSize = 3 * 1048576 / 2;
-    EXPECT_EQ(line(ReceivedNotice(image)), L"收到图片: 1.5 MB");
+    EXPECT_EQ(line(ReceivedNotice(test::ImageEntry(Bytes(3 * 1048576 / 2)))), L"收到图片: 1.5 MB");
     const Notice file =
         ReceivedNotice(test::FilesEntry({L"C:\\data\\files\\2026-12-07\\report (2).txt"}));
     EXPECT_EQ(line(file), L"收到文件: report (2).txt");
