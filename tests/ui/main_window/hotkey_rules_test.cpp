@@ -54,6 +54,7 @@ TEST(HotkeyRules, SaveRefusesAKeyWithoutCtrlAltOrWinAndTheSameKeyTwice) {
     const std::tuple<Hotkey, Hotkey, std::optional<std::wstring>> cases[] = {
         {{WIN, 'V'}, {ALT, 0x70}, std::nullopt},
         {{}, {}, std::nullopt},  // both disabled
+        {{SHIFT, 'V'}, {CTRL, 'S'}, HOTKEY_NEEDS_MODIFIER},
         {{CTRL, 'V'}, {SHIFT, 0x70}, HOTKEY_NEEDS_MODIFIER},
         {{CTRL | ALT, 'V'}, {CTRL | ALT, 'V'}, HOTKEYS_SAME},
         {{CTRL | ALT, 'V'}, {CTRL | ALT | SHIFT, 'V'}, std::nullopt},
