@@ -40,6 +40,7 @@ TEST(HotkeyRules, SettingTextReadsBackAndUnreadableFallsBackToTheDefault) {
 
 TEST(HotkeyRules, ControlValueKeepsWinWhenTheUserLeftItAlone) {
     // Low byte the key, high byte SHIFT 1, CONTROL 2, ALT 4, EXT 8 (the navigation keys).
+    EXPECT_EQ(HotkeyControlValue({CTRL | ALT, 'V'}), 0x0656u);
     EXPECT_EQ(HotkeyControlValue({SHIFT, 0x25}), 0x0925u);
     EXPECT_EQ(HotkeyFromControl(0x0925, {}), (Hotkey{SHIFT, 0x25}));
     EXPECT_EQ(HotkeyFromControl(0x0600, {}), Hotkey{});  // modifiers alone: cleared

@@ -19,8 +19,8 @@ TEST(WindowPlacement, RestoredOnlyWhenWholeAndOnAScreen) {
     const ClientSize minimum{226, 399};
     // What was saved, the DPI now, and the rectangle restored.
     const std::tuple<const char*, WindowPlacementTexts, int, std::optional<LayoutRect>> cases[] = {
-        {"as saved, blanks and signs allowed", Texts{L" 100 ", L"+80", L"560", L"720"}, 96,
-         LayoutRect{100, 80, 560, 720}},
+        {"as saved, blanks and signs allowed", Texts{L" -40 ", L"+80", L"560", L"720"}, 96,
+         LayoutRect{-40, 80, 560, 720}},
         {"scaled to 144 DPI", Texts{L"100", L"80", L"560", L"720"}, 144,
          LayoutRect{150, 120, 840, 1080}},
         {"on the second monitor", Texts{L"2000", L"100", L"560", L"720"}, 96,
