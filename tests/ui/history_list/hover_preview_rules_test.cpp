@@ -103,6 +103,8 @@ TEST(HoverPreviewImage, ScrollRequestsWheelAndClamping) {
     EXPECT_EQ(scroll(ScrollAction::PageBack, false, 200), 0);
     EXPECT_EQ(scroll(ScrollAction::Thumb, true, 0, 999), 700);
     EXPECT_EQ(scroll(ScrollAction::Start, false, 300), 300);  // not for the horizontal bar
+    EXPECT_GT(ScrollAfter(ScrollAction::LineForward, true, 0, 1000, 300, 0, 144),
+              scroll(ScrollAction::LineForward, true, 0));  // lines scale with the DPI
     // An image smaller than its view does not scroll.
     EXPECT_EQ(ScrollAfter(ScrollAction::PageForward, true, 0, 100, 300, 0, 96), 0);
 

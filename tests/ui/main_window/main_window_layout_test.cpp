@@ -41,12 +41,14 @@ TEST(MainWindowLayout, ClipboardPageStacksDownInsideTheWindow) {
                     const MainWindowLayout l =
                         LayoutControls(PAGE_CLIPBOARD, width, height, dpi, log, split);
                     EXPECT_EQ(l.logShown, log);
-                    for (const LayoutRect& r : {l.clipboardHeading, l.menuButton, l.historyList,
-                                                l.portCombo, l.cancelSend, l.splitter, l.logPane})
-                        EXPECT_TRUE(Inside(r, width, height));
+                    for (const LayoutRect& r : {l.clipboardHeading, l.menuButton, l.clearHistory,
+                                                l.historyList, l.portCombo, l.cancelSend})
+                        EXPECT_TRUE(Inside(r, width, height) && r.w > 0 && r.h > 0);
                     EXPECT_LE(l.menuButton.Bottom(), l.historyList.y);
                     EXPECT_GE(l.historyList.h, ScaleForDpi(60, dpi));
                     if (log) {
+                        for (const LayoutRect& r : {l.splitter, l.clearLog, l.logPane})
+                            EXPECT_TRUE(Inside(r, width, height) && r.w > 0 && r.h > 0);
                         EXPECT_LE(l.historyList.Bottom(), l.splitter.y);
                         EXPECT_LE(l.splitter.Bottom(), l.logPane.y);
                         EXPECT_LE(l.logPane.Bottom(), l.portCombo.y);
@@ -101,7 +103,7 @@ TEST(MainWindowLayout, SettingsPagesAtTheirMinimum) {
                                   l.showHotkeyLabel, l.showHotkey,     l.showHotkeyTaken,
                                   l.sendHotkeyLabel, l.sendHotkey,     l.sendHotkeyTaken};
             for (size_t i = 0; i < rows.size(); ++i) {
-                EXPECT_TRUE(Inside(rows[i], size.width, size.height)) << i;
+                EXPECT_TRUE(Inside(rows[i], size.width, size.height) && rows[i].w > 0) << i;
                 EXPECT_LT(rows[i].Bottom(), l.save.y) << i;
                 for (size_t j = i + 1; j < rows.size(); ++j) {
                     EXPECT_FALSE(Overlap(rows[i], rows[j])) << i << " and " << j;
@@ -109,6 +111,7 @@ TEST(MainWindowLayout, SettingsPagesAtTheirMinimum) {
             }
             EXPECT_TRUE(Inside(l.save, size.width, size.height));
             EXPECT_LE(l.cancelSettings.Right(), l.save.x);
+            EXPECT_EQ(l.settingsPortCombo != kNone, page == PAGE_SERIAL_SETTINGS);
             EXPECT_EQ(l.autostartCheck != kNone, page == PAGE_SYSTEM);
             EXPECT_FALSE(l.logShown);
             EXPECT_EQ(l.historyList, kNone);
