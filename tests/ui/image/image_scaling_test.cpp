@@ -13,13 +13,11 @@
 namespace zovrel::ui {
 namespace {
 
-TEST(ImageExtension, LastComponentsSuffixLowerCasedAndOnlyDibIsPacked) {
-    EXPECT_EQ(ImageExtension(L"  shot.DIB \t"), L".dib");
-    EXPECT_EQ(ImageExtension(L"C:\\a.b\\noext"), L"");
-    EXPECT_EQ(ImageExtension(L"folder.d/file\\pic.Jpeg"), L".jpeg");
-    EXPECT_EQ(ImageExtension(L"clip.dib.png"), L".png");
-    EXPECT_TRUE(IsPackedDibName(L"  shot.DIB \t"));
-    EXPECT_FALSE(IsPackedDibName(L"clip.dib.png") || IsPackedDibName(L"C:\\a.dib\\noext"));
+// Only the last component's suffix counts, in any case, blanks around the name trimmed.
+TEST(ImageExtension, OnlyADibSuffixIsPacked) {
+    EXPECT_TRUE(IsPackedDibName(L"  shot.DIB \t") && IsPackedDibName(L"a.b/c\\d.dib"));
+    EXPECT_FALSE(IsPackedDibName(L"clip.dib.png") || IsPackedDibName(L"C:\\a.dib\\noext") ||
+                 IsPackedDibName(L"C:\\a.dib/noext"));
 }
 
 TEST(PixelLimit, SixtyFourMegapixels) {
