@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/text.h"
+#include "support/test_support.h"
 
 namespace zovrel::ui::history_list {
 namespace {
@@ -118,9 +119,7 @@ TEST(HistoryListTexts, OneLineOfTextIsCutEarly) {
     }
 
     // A file list shows its first path; without one, its caption as it is, cut.
-    ClipboardEntry files;
-    files.kind = ENTRY_KIND_FILES;
-    files.files = {L"C:\\data\\a.txt", L"C:\\data\\b.txt"};
+    ClipboardEntry files = test::FilesEntry({L"C:\\data\\a.txt", L"C:\\data\\b.txt"});
     EXPECT_EQ(OneLineText(files), L"C:\\data\\a.txt");
     files.files.clear();
     files.text = L"caption\r\n" + std::wstring(1 << 20, L'y');

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "support/test_support.h"
+
 namespace zovrel::ui::hover_preview {
 namespace {
 
@@ -12,16 +14,11 @@ LayoutRect Edges(int l, int t, int r, int b) {
 }
 
 TEST(HoverPreviewText, TextOfEachKindIsCut) {
-    ClipboardEntry files;
-    files.kind = ENTRY_KIND_FILES;
-    files.text = L"caption";
-    files.files = {L"C:\\a.txt", L"D:\\b c\\d.png"};
+    ClipboardEntry files = test::FilesEntry({L"C:\\a.txt", L"D:\\b c\\d.png"});
     EXPECT_EQ(PreviewText(files), L"C:\\a.txt\r\nD:\\b c\\d.png");
 
     // A megabyte of text, or ten thousand paths, is cut to what a preview can show.
-    ClipboardEntry text;
-    text.text.assign(1 << 20, L'x');
-    EXPECT_EQ(PreviewText(text).size(), PREVIEW_TEXT_LIMIT);
+    EXPECT_EQ(PreviewText(test::TextEntry(std::wstring(1 << 20, L'x'))).size(), PREVIEW_TEXT_LIMIT);
     files.files.assign(10000, L"C:\\folder\\file.txt");
     const std::wstring joined = PreviewText(files);
     EXPECT_EQ(joined.size(), PREVIEW_TEXT_LIMIT);

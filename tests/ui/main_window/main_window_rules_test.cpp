@@ -41,6 +41,7 @@ TEST(MainWindowRules, PortComboChoices) {
     EXPECT_EQ(ChooseSettingsPort(two, L"com5"), 1);
     EXPECT_EQ(ChooseSettingsPort(two, L"COM7"), 0);  // unplugged ports are not offered here
     EXPECT_EQ(ChooseSettingsPort({}, L"COM3"), -1);
+    EXPECT_EQ(ChooseSettingsPort(two, L" COM5"), 0);  // not trimmed on this page
 
     const std::vector<std::wstring> stored = {L" COM3 ", L""};
     EXPECT_EQ(PortNameAt(stored, 0), L"COM3");
