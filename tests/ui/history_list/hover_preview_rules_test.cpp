@@ -18,7 +18,9 @@ TEST(HoverPreviewText, TextOfEachKindIsCut) {
     EXPECT_EQ(PreviewText(files), L"C:\\a.txt\r\nD:\\b c\\d.png");
 
     // A megabyte of text, or ten thousand paths, is cut to what a preview can show.
-    EXPECT_EQ(PreviewText(test::TextEntry(std::wstring(1 << 20, L'x'))).size(), PREVIEW_TEXT_LIMIT);
+    ClipboardEntry text;
+    text.text.assign(1 << 20, L'x');
+    EXPECT_EQ(PreviewText(text).size(), PREVIEW_TEXT_LIMIT);
     files.files.assign(10000, L"C:\\folder\\file.txt");
     const std::wstring joined = PreviewText(files);
     EXPECT_EQ(joined.size(), PREVIEW_TEXT_LIMIT);
