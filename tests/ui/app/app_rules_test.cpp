@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cwchar>
 #include <string>
 
 #include "support/fake_ticks.h"
@@ -16,29 +15,14 @@ namespace zovrel::ui {
 namespace {
 
 TEST(SingleInstanceTest, OnlyTheMainWindowClassOfAnotherProcessCounts) {
-    struct Case {
-        bool otherProcess;
-        const wchar_t* className;
-        bool match;
-    };
-    const Case cases[] = {
-        {true, L"ZovrelMainWnd", true},
-        {false, L"ZovrelMainWnd", false},   // our own window
-        {true, L"ZovrelHostFrame", false},  // the hidden host frame
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(IsRunningInstanceWindow(c.otherProcess, c.className), c.match)
-            << c.otherProcess << ' ' << std::string(c.className, c.className + wcslen(c.className));
-    }
+    EXPECT_TRUE(IsRunningInstanceWindow(true, L"ZovrelMainWnd"));
+    EXPECT_FALSE(IsRunningInstanceWindow(false, L"ZovrelMainWnd"));   // our own window
+    EXPECT_FALSE(IsRunningInstanceWindow(true, L"ZovrelHostFrame"));  // the hidden host frame
 }
 
 TEST(HostFrameRulesTest, TrayEventsGiveOneActionPerClickAndTheFirstPage) {
-    struct Case {
-        unsigned event;
-        TrayAction version3;  // what the event does with the icon's version 3
-        TrayAction old;       // and without it
-    };
-    const Case cases[] = {
+    // The event, what it does with the icon's version 3, and without it.
+    const std::tuple<unsigned, TrayAction, TrayAction> cases[] = {
         {0x0202, TrayAction::None, TrayAction::ShowMain},      // left up: NIN_SELECT follows
         {0x0203, TrayAction::None, TrayAction::ShowMain},      // left double click
         {0x0400, TrayAction::ShowMain, TrayAction::None},      // NIN_SELECT
@@ -50,9 +34,9 @@ TEST(HostFrameRulesTest, TrayEventsGiveOneActionPerClickAndTheFirstPage) {
         // NIN_BALLOONUSERCLICK
         {0x0405, TrayAction::NoticeClicked, TrayAction::NoticeClicked},
     };
-    for (const Case& c : cases) {
-        EXPECT_EQ(TrayActionForEvent(c.event, true), c.version3) << std::hex << c.event;
-        EXPECT_EQ(TrayActionForEvent(c.event, false), c.old) << std::hex << c.event;
+    for (const auto& [event, version3, old] : cases) {
+        EXPECT_EQ(TrayActionForEvent(event, true), version3) << std::hex << event;
+        EXPECT_EQ(TrayActionForEvent(event, false), old) << std::hex << event;
     }
     // A first run (no saved port) opens on the settings page.
     EXPECT_EQ(StartPage(L" \t "), PAGE_SERIAL_SETTINGS);

@@ -14,24 +14,18 @@ TEST(SavedPortReaderTest, ReadsTheFileOnlyWhenAskedAfreshOrTheFirstTime) {
     int reads = 0;
     SavedPortReader reader([&] { return ++reads, saved; });
 
-    struct Step {
-        const char* what;
-        const wchar_t* content;
-        bool fresh;
-        const wchar_t* expected;
-        int reads;
-    };
-    const Step steps[] = {
+    // What is saved now, whether the call asks afresh, what it gets, and the reads so far.
+    const std::tuple<const char*, const wchar_t*, bool, const wchar_t*, int> steps[] = {
         {"the first call reads even when not asked afresh", L"COM3", false, L"COM3", 1},
         {"a new port saved, then opened: read afresh", L"COM12", true, L"COM12", 2},
         {"an edit by hand waits for the next fresh read", L"", false, L"COM12", 2},
         {"reconnecting while closed reads afresh", L"", true, L"", 3},
         {"and keeps that", L"COM5", false, L"", 3},
     };
-    for (const Step& step : steps) {
-        saved = step.content;
-        EXPECT_EQ(reader.Read(step.fresh), step.expected) << step.what;
-        EXPECT_EQ(reads, step.reads) << step.what;
+    for (const auto& [what, content, fresh, expected, readsSoFar] : steps) {
+        saved = content;
+        EXPECT_EQ(reader.Read(fresh), expected) << what;
+        EXPECT_EQ(reads, readsSoFar) << what;
     }
 }
 

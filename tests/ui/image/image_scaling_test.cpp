@@ -13,13 +13,11 @@
 namespace zovrel::ui {
 namespace {
 
-TEST(ImageExtension, LastComponentsSuffixLowerCasedAndOnlyDibIsPacked) {
-    EXPECT_EQ(ImageExtension(L"  shot.DIB \t"), L".dib");
-    EXPECT_EQ(ImageExtension(L"C:\\a.b\\noext"), L"");
-    EXPECT_EQ(ImageExtension(L"folder.d/file\\pic.Jpeg"), L".jpeg");
-    EXPECT_EQ(ImageExtension(L"clip.dib.png"), L".png");
-    EXPECT_TRUE(IsPackedDibName(L"  shot.DIB \t"));
-    EXPECT_FALSE(IsPackedDibName(L"clip.dib.png") || IsPackedDibName(L"C:\\a.dib\\noext"));
+// Only the last component's suffix counts, in any case, blanks around the name trimmed.
+TEST(ImageExtension, OnlyADibSuffixIsPacked) {
+    EXPECT_TRUE(IsPackedDibName(L"  shot.DIB \t") && IsPackedDibName(L"a.b/c\\d.dib"));
+    EXPECT_FALSE(IsPackedDibName(L"clip.dib.png") || IsPackedDibName(L"C:\\a.dib\\noext") ||
+                 IsPackedDibName(L"C:\\a.dib/noext"));
 }
 
 TEST(PixelLimit, SixtyFourMegapixels) {
@@ -39,10 +37,8 @@ TEST(FitInside, ShrinksToTheBoxAndNeverEnlarges) {
 }
 
 TEST(FitHeight, ScalesToTheBoxHeightAndCutsAtTheBoxWidth) {
-    const struct {
-        int w, h, bw, bh;
-        std::optional<HeightFit> result;
-    } cases[] = {
+    // The image's width and height, the box's, and the result.
+    const std::tuple<int, int, int, int, std::optional<HeightFit>> cases[] = {
         {100, 50, 200, 25, HeightFit{{50, 25}, 100}},
         {10, 10, 200, 40, HeightFit{{40, 40}, 10}},  // enlarged to the height
         // 2000 wide at this scale: the left 50 source pixels fill the box.
@@ -52,20 +48,16 @@ TEST(FitHeight, ScalesToTheBoxHeightAndCutsAtTheBoxWidth) {
         {20000, 10000, 10000, 10000, std::nullopt},  // result above the limit
         {9000, 9000, 10, 10, std::nullopt},          // source above the limit
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(FitHeight(c.w, c.h, c.bw, c.bh), c.result)
-            << c.w << "x" << c.h << " into " << c.bw << "x" << c.bh;
+    for (const auto& [w, h, boxWidth, boxHeight, result] : cases) {
+        EXPECT_EQ(FitHeight(w, h, boxWidth, boxHeight), result) << w << "x" << h;
     }
 }
 
 using test::DibHeader;
 
 TEST(ReadPackedDib, PixelsStartAfterTheColourTableOrMasks) {
-    const struct {
-        const char* name;
-        DibHeader h;
-        size_t tail, pixelOffset;  // colour table or masks, then pixels
-    } cases[] = {
+    // The header, the bytes after it (colour table or masks, then pixels), where the pixels start.
+    const std::tuple<const char*, DibHeader, size_t, size_t> cases[] = {
         {"24-bit, rows padded, top-down", {.width = 3, .height = -2, .bitCount = 24}, 24, 40},
         {"8-bit full palette", {.bitCount = 8}, 1032, 1064},
         {"1-bit, 2 colours", {.width = 9, .bitCount = 1}, 16, 48},
@@ -77,37 +69,33 @@ TEST(ReadPackedDib, PixelsStartAfterTheColourTableOrMasks) {
          12,
          48},
     };
-    for (const auto& c : cases) {
-        const auto bytes = test::PackedDib(c.h, Bytes(c.tail));
+    for (const auto& [name, h, tail, pixelOffset] : cases) {
+        const auto bytes = test::PackedDib(h, Bytes(tail));
         const auto dib = ReadPackedDib(bytes.data(), bytes.size());
-        ASSERT_TRUE(dib.has_value()) << c.name;
-        EXPECT_EQ(dib->pixelOffset, c.pixelOffset) << c.name;
-        EXPECT_EQ(std::pair(dib->width, dib->height), std::pair(c.h.width, c.h.height)) << c.name;
+        ASSERT_TRUE(dib.has_value()) << name;
+        EXPECT_EQ(dib->pixelOffset, pixelOffset) << name;
+        EXPECT_EQ(std::pair(dib->width, dib->height), std::pair(h.width, h.height)) << name;
     }
 }
 
 // How far the DIB reaches is the clipboard's DIB size check, tested with it; these rows are
 // what only a packed DIB for GDI refuses, and two over-reads that show the check is used.
 TEST(ReadPackedDib, RefusesWhatGdiWouldReadPastTheEnd) {
-    const struct {
-        const char* name;
-        DibHeader h;
-        size_t tail = 16;
-    } cases[] = {
+    const std::tuple<const char*, DibHeader, size_t> cases[] = {
         {"palette fills every byte", {.bitCount = 8}, 1024},
         {"masks missing", {.compression = 3}, 4},
         {"rle without its size", {.bitCount = 8, .compression = 1, .coloursUsed = 2}, 24},
         {"bit fields on 8 bits", {.bitCount = 8, .compression = 3}, 1040},
-        {"jpeg inside", {.compression = 4, .imageSize = 16}},
-        {"header 12", {.size = 12}},
-        {"negative width", {.width = -2}},
-        {"height 0", {.height = 0}},
+        {"jpeg inside", {.compression = 4, .imageSize = 16}, 16},
+        {"header 12", {.size = 12}, 16},
+        {"negative width", {.width = -2}, 16},
+        {"height 0", {.height = 0}, 16},
         {"rle4 on 8 bits", {.bitCount = 8, .compression = 2, .imageSize = 4}, 1040},
-        {"bit count 2", {.bitCount = 2}},
+        {"bit count 2", {.bitCount = 2}, 16},
     };
-    for (const auto& c : cases) {
-        const auto bytes = test::PackedDib(c.h, Bytes(c.tail));
-        EXPECT_FALSE(ReadPackedDib(bytes.data(), bytes.size()).has_value()) << c.name;
+    for (const auto& [name, h, tail] : cases) {
+        const auto bytes = test::PackedDib(h, Bytes(tail));
+        EXPECT_FALSE(ReadPackedDib(bytes.data(), bytes.size()).has_value()) << name;
     }
     EXPECT_FALSE(ReadPackedDib(test::PackedDib({}, Bytes(16)).data(), 39).has_value());
     EXPECT_FALSE(ReadPackedDib(nullptr, 100).has_value());
@@ -117,11 +105,7 @@ TEST(PeekEncodedImageSize, ReadsTheSizeFromTheHeader) {
     using namespace std::string_literals;
     const std::string png = "\x89PNG\r\n\x1A\n\0\0\0\x0DIHDR\0\0\x27\x10\0\x01\x86\xA0"s;
     const std::string bmpStart = "BM"s + std::string(12, '\0');
-    const struct {
-        const char* name;
-        std::string bytes;
-        std::optional<ImageSize> size;
-    } cases[] = {
+    const std::tuple<const char*, std::string, std::optional<ImageSize>> cases[] = {
         {"png", png, ImageSize{10000, 100000}},
         {"png beyond int", png.substr(0, 16) + "\xFF\xFF\xFF\xFF\0\0\0\x01"s,
          ImageSize{INT_MAX, 1}},
@@ -138,9 +122,9 @@ TEST(PeekEncodedImageSize, ReadsTheSizeFromTheHeader) {
         {"jpeg scan before any frame", "\xFF\xD8\xFF\xDA\0\x04\x01\x02"s, std::nullopt},
         {"unknown", "II*\0\x08\0\0\0"s, std::nullopt},
     };
-    for (const auto& c : cases) {
-        const auto* bytes = reinterpret_cast<const uint8_t*>(c.bytes.data());
-        EXPECT_EQ(PeekEncodedImageSize(bytes, c.bytes.size()), c.size) << c.name;
+    for (const auto& [name, bytes, size] : cases) {
+        const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
+        EXPECT_EQ(PeekEncodedImageSize(data, bytes.size()), size) << name;
     }
 }
 

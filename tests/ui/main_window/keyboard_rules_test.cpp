@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <map>
 #include <set>
 #include <vector>
@@ -34,77 +36,53 @@ TEST(KeyboardRules, HistoryListKeysAndEscape) {
 }
 
 TEST(KeyboardRules, RowMenuOffersWhatTheRowButtonsDo) {
-    const auto parts = [](bool files, bool pinned) {
-        std::vector<RowPart> out;
-        for (const RowMenuItem& item : RowMenuItems(files, pinned)) {
-            out.push_back(item.part);
-            EXPECT_NE(RowRequestMessage(item.part), 0u);
-        }
-        return out;
-    };
-    EXPECT_EQ(parts(false, false),
-              (std::vector<RowPart>{RowPart::Send, RowPart::Delete, RowPart::Pin}));
-    EXPECT_EQ(parts(true, false), (std::vector<RowPart>{RowPart::Send, RowPart::Delete,
-                                                        RowPart::OpenFolder, RowPart::Pin}));
+    std::vector<RowPart> parts;
+    for (const RowMenuItem& item : RowMenuItems(true)) {
+        parts.push_back(item.part);
+        EXPECT_NE(RowRequestMessage(item.part), 0u);
+    }
+    EXPECT_EQ(parts, (std::vector<RowPart>{RowPart::Send, RowPart::Delete, RowPart::OpenFolder,
+                                           RowPart::Pin}));
+    EXPECT_EQ(RowMenuItems(false).size(), 3u);  // no folder to open
     EXPECT_EQ(RowRequestMessage(RowPart::None), 0u);
 }
 
-// The controls Tab stops at, per page, and where the layout puts them.
+// The controls Tab stops at and where the layout puts them: those it places on this page.
 std::map<int, LayoutRect> TabStopsAsLaidOut(int page, bool log, int width, int height, int dpi) {
     const MainWindowLayout l = LayoutControls(page, width, height, dpi, log, 400);
-    if (page == PAGE_CLIPBOARD) {
-        std::map<int, LayoutRect> stops = {
-            {2, l.menuButton}, {9, l.clearHistory}, {6, l.historyList}, {11, l.portCombo},
-            {12, l.connect},   {13, l.disconnect},  {17, l.cancelSend}};
-        if (log) {
-            stops[4] = l.clearLog;
-            stops[5] = l.logPane;
-        }
-        return stops;
-    }
-    std::map<int, LayoutRect> stops = {{24, l.cancelSettings}, {23, l.save}};
-    if (page == PAGE_SERIAL_SETTINGS) {
-        stops[20] = l.settingsPortCombo;
-        stops[21] = l.debugLogCheck;
-    } else {
-        stops[22] = l.autostartCheck;
-        stops[26] = l.notifyCheck;
-        stops[28] = l.showHotkey;
-        stops[31] = l.sendHotkey;
-    }
+    std::map<int, LayoutRect> stops = {
+        {2, l.menuButton},         {9, l.clearHistory},   {6, l.historyList},
+        {4, l.clearLog},           {5, l.logPane},        {11, l.portCombo},
+        {12, l.connect},           {13, l.disconnect},    {17, l.cancelSend},
+        {20, l.settingsPortCombo}, {21, l.debugLogCheck}, {22, l.autostartCheck},
+        {26, l.notifyCheck},       {28, l.showHotkey},    {31, l.sendHotkey},
+        {24, l.cancelSettings},    {23, l.save}};
+    std::erase_if(stops, [](const auto& stop) { return stop.second == LayoutRect{}; });
     return stops;
 }
 
 TEST(KeyboardRules, TabFollowsTheScreenTopToBottomThenLeftToRight) {
-    struct Case {
-        int page;
-        bool log;
-        int width, height, dpi;
-    };
-    const Case cases[] = {
+    // Page, log shown, client width and height, DPI.
+    const std::tuple<int, bool, int, int, int> cases[] = {
         {PAGE_CLIPBOARD, false, 560, 680, 96},  {PAGE_CLIPBOARD, true, 420, 360, 96},
         {PAGE_CLIPBOARD, true, 1200, 900, 144}, {PAGE_SERIAL_SETTINGS, false, 360, 200, 96},
-        {PAGE_SYSTEM, false, 900, 700, 144}, {PAGE_SYSTEM, false, 360, 190, 96},
+        {PAGE_SYSTEM, false, 900, 700, 144},    {PAGE_SYSTEM, false, 360, 190, 96},
     };
     // (Below about 410 pixels the connection bar's buttons overlap "放弃": no order fits that.)
     const std::span<const int> order = ControlsInTabOrder();
     EXPECT_EQ(std::set<int>(order.begin(), order.end()).size(), order.size());
-    for (const Case& c : cases) {
-        const std::map<int, LayoutRect> stops =
-            TabStopsAsLaidOut(c.page, c.log, c.width, c.height, c.dpi);
+    for (const auto& [page, log, width, height, dpi] : cases) {
+        const std::map<int, LayoutRect> stops = TabStopsAsLaidOut(page, log, width, height, dpi);
         std::vector<int> visited;
-        for (int number : order) {
-            if (stops.count(number) != 0) {
-                visited.push_back(number);
-            }
-        }
+        std::copy_if(order.begin(), order.end(), std::back_inserter(visited),
+                     [&](int number) { return stops.count(number) != 0; });
         ASSERT_EQ(visited.size(), stops.size()) << "a tab stop is missing from the order";
-        EXPECT_EQ(stops.count(FirstFocusControl(c.page)), 1u) << "first focus on no tab stop";
+        EXPECT_EQ(stops.count(FirstFocusControl(page)), 1u) << "first focus on no tab stop";
         for (size_t i = 1; i < visited.size(); ++i) {
             const LayoutRect& a = stops.at(visited[i - 1]);
             const LayoutRect& b = stops.at(visited[i]);
             EXPECT_TRUE(a.y < b.y || (a.y == b.y && a.x < b.x))
-                << "page " << c.page << " " << c.width << "x" << c.height << ": control "
+                << "page " << page << " " << width << "x" << height << ": control "
                 << visited[i - 1] << " before " << visited[i];
         }
     }

@@ -13,14 +13,12 @@ namespace zovrel::ui {
 namespace {
 
 TEST(MainWindowRules, LogPaneTrimAndScrolledToTheEnd) {
-    EXPECT_EQ(LogTrimCut(0), std::nullopt);
-    EXPECT_EQ(LogTrimCut(204800), std::nullopt);
-    EXPECT_EQ(LogTrimCut(204801), 40961);
-    EXPECT_EQ(LogTrimCut(262144), 98304);
+    // Past the threshold the pane keeps its last characters.
+    EXPECT_EQ(LogTrimCut(LOG_TRIM_THRESHOLD), std::nullopt);
+    EXPECT_EQ(LogTrimCut(LOG_TRIM_THRESHOLD + 1), LOG_TRIM_THRESHOLD + 1 - LOG_KEEP_CHARS);
     // The cut moves back to the start of its line; without a line start the cut itself; a line
     // that starts the pane removes nothing.
     EXPECT_EQ(LogTrimEnd(40961, 40900), 40900);
-    EXPECT_EQ(LogTrimEnd(40961, 40961), 40961);
     EXPECT_EQ(LogTrimEnd(40961, -1), 40961);
     EXPECT_EQ(LogTrimEnd(40961, 0), 0);
 
@@ -57,7 +55,6 @@ TEST(MainWindowRules, PortComboTextsAndActOnce) {
     // The repeated name goes, in any case; another name stays.
     EXPECT_EQ(ClipboardPortText({L"COM5", L"", L"CH340 (com5) "}), L"COM5 - CH340");
     EXPECT_EQ(ClipboardPortText({L"COM12", L"", L"Bluetooth (COM1)"}), L"COM12 - Bluetooth (COM1)");
-    EXPECT_EQ(MissingPortText(L"COM5"), L"COM5 (未找到)");
 
     // Arrow keys on the closed combo wait; browsing the open list does nothing yet.
     EXPECT_EQ(PortComboActionFor(PortComboEvent::SELECTION_MOVED, false),
@@ -82,18 +79,15 @@ TEST(MainWindowRules, TransferTextAndProgressBar) {
 
 TEST(MainWindowRules, EntryFolderPath) {
     const auto folder = [](std::vector<std::wstring> files, std::wstring text = L"") {
-        ClipboardEntry entry;
-        entry.kind = ENTRY_KIND_FILES;
-        entry.files = std::move(files);
+        ClipboardEntry entry = test::FilesEntry(std::move(files));
         entry.text = std::move(text);
         return EntryFolderPath(entry);
     };
     EXPECT_EQ(folder({L"", L"C:\\a\\b.txt", L"D:\\x"}), L"C:\\a");  // the first non-empty path
     EXPECT_EQ(folder({}, L"D:\\x\\y"), L"D:\\x");                   // no paths: the text
     EXPECT_EQ(folder({L"\\f"}), L"\\");                             // the root of the current drive
-    EXPECT_EQ(folder({L"C:\\f.txt"}), L"C:\\");  // the root, not the drive's current folder
-    EXPECT_EQ(folder({L"\\\\srv\\share\\f"}), L"\\\\srv\\share");   // a share's top folder
-    EXPECT_EQ(folder({L"C:\\a:\\f"}), L"C:\\a:");                   // a folder named like a drive
+    EXPECT_EQ(folder({L"C:\\f.txt"}), L"C:\\");    // the root, not the drive's current folder
+    EXPECT_EQ(folder({L"C:\\a:\\f"}), L"C:\\a:");  // a folder named like a drive
     EXPECT_EQ(EntryFolderPath(test::TextEntry(L"C:\\a\\b")), L"");  // text entries open nothing
 }
 
