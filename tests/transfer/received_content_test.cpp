@@ -139,14 +139,6 @@ TEST_F(ReceivedContentTest, ImagesOfTheSameNameNeverOverwriteEachOther) {
         EXPECT_EQ(test::ReadFileBytes(path), std::string(1, static_cast<char>(k)));
     }
     EXPECT_EQ(paths.size(), 5u);
-    size_t files = 0;
-    for (const auto& item : fs::directory_iterator(Root() / "clipboard_images")) {
-        ++files;
-        const std::string name = item.path().filename().string();
-        EXPECT_TRUE(std::regex_match(name, std::regex("[1-9][0-9]*_same( \\([1-4]\\))?\\.png")))
-            << name;
-    }
-    EXPECT_EQ(files, 5u);
 }
 
 }  // namespace
