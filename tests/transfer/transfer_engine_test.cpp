@@ -3,10 +3,8 @@
 namespace zovrel::test {
 namespace {
 
-TEST_F(EngineTest, QueryStartAndEchoAreAnsweredByteForByte) {
-    EXPECT_EQ(
-        Dispatch(BuildFrame(CHANNEL_TRANSFER, DEVICE_QUERY, 9)),
-        Frames{BuildFrame(CHANNEL_TRANSFER, DEVICE_QUERY_RSP, 9, Bytes{0x40, 0x28, 0, 0, 0, 0})});
+// (The DEVICE_QUERY's answer is the serial link tests'.)
+TEST_F(EngineTest, StartAndEchoAreAnsweredByteForByte) {
     EXPECT_EQ(Dispatch(BuildFrame(CHANNEL_TRANSFER, START_REQUEST, 5)),
               Frames{Reply(5, RSP_SUCCESS, OUR_APP_ID)});  // the reply's bytes: protocol tests
     // An echo goes back as it came, even with a bad TLV, but without bytes after the frame.
