@@ -144,11 +144,9 @@ TEST_F(SerialLinkTest, SilenceIsWarnedAboutOnceAndAMissingHeartbeatReconnects) {
 
 TEST_F(SerialLinkTest, NoiseIsDroppedRepliesAreLoggedBeforeTheirFrameAndChunksNotAtAll) {
     ASSERT_TRUE(link_->Open(L"COM3"));
-    for (int i = 0; i < 50; ++i) {
-        port_->DeviceSend(Bytes(4000, 0x5A));
-        link_->ReaderPass();
-        EXPECT_LE(link_->ReceiveBufferSize(), 16u);  // never more than a partial header
-    }
+    port_->DeviceSend(Bytes(4000, 0x5A));
+    link_->ReaderPass();
+    EXPECT_LE(link_->ReceiveBufferSize(), 16u);  // never more than a partial header
     port_->DeviceSend(Bytes(10, 0x00));
     port_->DeviceSend(QUERY);
     EXPECT_EQ(link_->ReaderPass(), 0u);  // read both at once; after data the next pass is due now
