@@ -169,7 +169,7 @@ TEST_F(SerialLinkTest, NoiseIsDroppedRepliesAreLoggedBeforeTheirFrameAndChunksNo
 
 // A transfer whose frames keep coming holds off the echo checks; one that falls silent for 10 s
 // is abandoned like one cut off by a new START_REQUEST, and the checks run again.
-TEST_F(SerialLinkTest, AnInboundTransferThatFallsSilentIsAbandonedAfterTenSeconds) {
+TEST_F(SerialLinkTest, TransfersHoldOffTheEchoChecksAndAnInboundOneFallenSilentIsAbandoned) {
     ASSERT_TRUE(link_->Open(L"COM3"));
     const Bytes data(640, 'm');
     DeviceStartsFile(data, L"slow.bin");
@@ -192,6 +192,19 @@ TEST_F(SerialLinkTest, AnInboundTransferThatFallsSilentIsAbandonedAfterTenSecond
     EXPECT_TRUE(fs::is_empty(*fs::directory_iterator(day)));
     // The device was never heard from since the open: the echo check reconnects at once.
     EXPECT_EQ(port_->opens(), 2);
+
+    // A device busy taking a transfer from the program may not send its heartbeat either: a send
+    // holds off the checks too, and once it ends the silence counts again.
+    port_->DeviceSend(BuildFrame(CHANNEL_PERIPHERAL, PERIPHERAL_ECHO, 1, Bytes{'O', 'K'}));
+    link_->ReaderPass();  // heard from: the checks are armed
+    ProtocolEngine& engine = *GetTransferProtocol().AttachedEngine();
+    ASSERT_TRUE(engine.BeginSend());
+    EXPECT_EQ(link_->ReaderPass(), SERIAL_READ_WAIT_MS);
+    RunFor(30000);
+    EXPECT_EQ(port_->opens(), 2);
+    engine.EndSend();
+    RunFor(10500);
+    EXPECT_EQ(port_->opens(), 3);
 }
 
 const Bytes FALSE_START = {0x57, 0xAB, 0x06, 0, 0, 0, 0, 6, 0, 1, 0, 0, 0, 0, 0, 1, 0};
@@ -219,22 +232,6 @@ TEST_F(SerialLinkTest, AFalseStartIsGivenUpOnceTheLineHasBeenQuietForASecond) {
     RunFor(100);
     EXPECT_EQ(port_->TakeWritten(), answer);
     EXPECT_LE(link_->ReceiveBufferSize(), 16u);
-}
-
-// A device busy taking a transfer from the program may not send its heartbeat: a send holds off
-// the echo checks as a receive does, and once it ends the silence counts again.
-TEST_F(SerialLinkTest, AnOutboundSendHoldsOffTheEchoChecks) {
-    ASSERT_TRUE(link_->Open(L"COM3"));
-    port_->DeviceSend(BuildFrame(CHANNEL_PERIPHERAL, PERIPHERAL_ECHO, 1, Bytes{'O', 'K'}));
-    link_->ReaderPass();  // the device has been heard from: the checks are armed
-    ProtocolEngine& engine = *GetTransferProtocol().AttachedEngine();
-    ASSERT_TRUE(engine.BeginSend());
-    EXPECT_EQ(link_->ReaderPass(), SERIAL_READ_WAIT_MS);
-    RunFor(30000);
-    EXPECT_EQ(port_->opens(), 1);
-    engine.EndSend();
-    RunFor(10500);
-    EXPECT_EQ(port_->opens(), 2);
 }
 
 class SerialLinkThreadTest : public SerialLinkTest {
