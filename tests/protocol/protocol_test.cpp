@@ -189,13 +189,9 @@ TEST(Bodies, KnownRepliesDescriptorsAndMiddleBody) {
     EXPECT_EQ(BuildTransferDescriptor(DATA_TYPE_TEXT, ABC, L"ignored.txt"),
               TextDescriptor("37 00 00 00 2E 01 00 00 09 02 00 00"));
 
-    const Bytes middle = BuildMiddleBody(ABC.data(), ABC.size(), 0, 2);
-    EXPECT_EQ(middle, HexToBytes("02 00 00 00 00 02 00 00 00 61 62 63 2E 01 00 00"));
-    MiddleHead h;
-    ASSERT_TRUE(ParseMiddleHead(middle, h));
-    EXPECT_EQ(h.end, 2u);
-    EXPECT_TRUE(ParseMiddleHead(Bytes(9, 3), h));  // a head with no data at all
-    EXPECT_FALSE(ParseMiddleHead(Bytes(8, 2), h));
+    // (Which heads parse is the fuzz target's; what they say, the engine's chunk tests'.)
+    EXPECT_EQ(BuildMiddleBody(ABC.data(), ABC.size(), 0, 2),
+              HexToBytes("02 00 00 00 00 02 00 00 00 61 62 63 2E 01 00 00"));
 }
 
 TEST(TransferDescriptor, ContentCodeNameAndTheFirstPacketsTwoCopies) {
