@@ -76,20 +76,13 @@ TEST_F(EngineTest, AnnouncementsBeyondTheLimitsAreRefusedAndLeaveTheSessionAlone
     EXPECT_TRUE(GetTransferProtocol().IsReceiving());
 }
 
-// Names come from the device: none may reach a device file, a stream or another folder, and
-// one without a usable last component is refused.
-TEST_F(EngineTest, UnsafeNamesLandInsideTodaysFolderOrAreRefused) {
-    const std::pair<std::wstring, std::string> cases[] = {
-        {L"nul.txt", "_nul.txt"}, {L"..\\..\\up.txt", "up.txt"}, {L"dir/", ""}, {L"..", ""}};
-    const Bytes payload{'o', 'k'};
-    std::set<std::string> stored;
-    for (const auto& [sent, safe] : cases) {
-        SCOPED_TRACE(ToUtf8(sent));
-        ASSERT_EQ(ReceiveFile(sent, payload), !safe.empty());
-        if (!safe.empty())
-            stored.insert(safe);
-    }
-    EXPECT_EQ(DayFolderNames(), stored);
+// Names come from the device: one without a usable last part is refused. (That every name kept
+// is clean and inside today's folder is the dispatch fuzz target's; the last part is taken in the
+// streamed file's case.)
+TEST_F(EngineTest, NamesWithoutAUsableLastPartAreRefused) {
+    for (const wchar_t* name : {L"dir/", L".."})
+        EXPECT_FALSE(ReceiveFile(name, Bytes{'o', 'k'})) << ToUtf8(name);
+    EXPECT_TRUE(DayFolderNames().empty());
 }
 
 // Chunks may come in any order; a damaged one is refused and written only when resent.
