@@ -39,20 +39,15 @@ uint32_t ScalarChecksum(const uint8_t* p, size_t n) {
 const Bytes QUERY = BuildFrame(CHANNEL_TRANSFER, DEVICE_QUERY, 1);
 const std::vector<Bytes> JUST_QUERY{QUERY};
 
-TEST(ProtocolChecksum, KnownValuesAndLongFillsEqualTheScalarSum) {
-    EXPECT_EQ(ProtocolChecksum(HexToBytes("61 62 63")), 0x12Eu);
-    // 0xFF at position 31 weighs 255 + 7 * 31; the weight restarts at position 32.
-    EXPECT_EQ(ProtocolChecksum(Concat({Bytes(31, 0), HexToBytes("FF 07")})), 255u + 7u * 31u + 7u);
-
-    // All 0xFF fills narrow per-lane counters and, past 16 MiB, wraps the 32-bit sum.
+// Short inputs are the fuzz target's and the known frames'. All 0xFF fills narrow per-lane
+// counters and, past 16 MiB, wrap the 32-bit sum.
+TEST(ProtocolChecksum, LongFillsEqualTheScalarSum) {
     const Bytes ones((size_t{1} << 24) + 4097, 0xFF);
     EXPECT_EQ(ProtocolChecksum(ones), ScalarChecksum(ones.data(), ones.size()));
 }
 
 TEST(BuildFrame, KnownFramesAndTheWireSizeLimit) {
     EXPECT_EQ(QUERY, HexToBytes("57 AB 06 01 00 00 00 06 00 00 00 02 00 00 00 00 00 63 01 00 00"));
-    EXPECT_EQ(BuildFrame(CHANNEL_TRANSFER, START_REQUEST, 0, nullptr, 0),
-              HexToBytes("57 AB 06 00 00 00 00 06 00 00 00 01 00 00 00 00 00 53 01 00 00"));
     size_t total = 0;
     EXPECT_TRUE(FrameWireSize(MAX_FRAME_PAYLOAD, total));
     EXPECT_EQ(total, 65557u);
@@ -60,43 +55,30 @@ TEST(BuildFrame, KnownFramesAndTheWireSizeLimit) {
     EXPECT_FALSE(FrameWireSize(uint64_t{1} << 40, total));
 }
 
-TEST(ParseFrame, RejectsShortOversizedAndEveryChangedByte) {
+// A changed byte is the fuzz target's: what it accepts must encode back to the very bytes.
+TEST(ParseFrame, RejectsShortAndOversized) {
     const Bytes good = BuildFrame(CHANNEL_TRANSFER, FIRST_PACKET, 9, Bytes(10, 0x41));
     Frame f;
     FrameHeader h;
     EXPECT_FALSE(ParseFrameHeader(good.data(), 16, h));  // the magic alone is not a header
     EXPECT_TRUE(ParseFrameHeader(good.data(), 17, h));
     EXPECT_FALSE(ParseFrame(good.data(), good.size() - 1, f));
-    // A change of 0x10 keeps (b & 7), so it moves the weighted sum by 16 wherever it is.
-    for (size_t at = 0; at < good.size(); ++at) {
-        Bytes bad = good;
-        bad[at] ^= 0x10;
-        EXPECT_FALSE(ParseFrame(bad, f)) << at;
-        EXPECT_TRUE(at >= 2 || !ParseFrameHeader(bad.data(), bad.size(), h)) << at;
-    }
     // The largest payload is taken; 65537 declared, with that many bytes and a correct checksum
     // behind it, is not.
     EXPECT_TRUE(ParseFrame(BuildFrame(6, MIDDLE_PACKET, 2, Bytes(MAX_FRAME_PAYLOAD, 1)), f));
     EXPECT_FALSE(ParseFrame(BuildFrame(6, MIDDLE_PACKET, 2, Bytes(MAX_FRAME_PAYLOAD + 1, 1)), f));
 }
 
-TEST(ParseFrame, AcceptsTrailingBytesAndAnOddLengthField) {
-    Bytes wire = BuildFrame(CHANNEL_PERIPHERAL, PERIPHERAL_ECHO, 4, HexToBytes("01 02 03"));
-    wire.insert(wire.end(), {0x57, 0xAB, 0x00});
+// (Bytes behind a frame are left to the engine's echo test.)
+TEST(ParseFrame, AcceptsAnOddLengthField) {
     Frame f;
-    ASSERT_TRUE(ParseFrame(wire, f));
-    EXPECT_EQ(f.payload, HexToBytes("01 02 03"));
-
     Bytes odd = BuildFrame(CHANNEL_TRANSFER, START_REQUEST, 0, HexToBytes("AA"));
     WriteLE32(odd, 7, 1234);
     WriteLE32(odd, 18, ProtocolChecksum(odd.data(), 18));
     ASSERT_TRUE(ParseFrame(odd, f));
-    EXPECT_EQ(f.header.length, 1234u);
-    EXPECT_EQ(f.payload.size(), 1u);
     // Encoding the decoded frame gives back its very bytes, odd length field and all: an echo
     // answered from the decoded frame is the device's own.
     EXPECT_EQ(EncodeFrame(f), odd);
-    EXPECT_EQ(FrameSummary(f), FrameSummary(odd));
 }
 
 TEST(LittleEndian, WritesOnlyInsideTheVector) {
@@ -111,7 +93,6 @@ TEST(LittleEndian, WritesOnlyInsideTheVector) {
 }
 
 TEST(Diagnostics, NamesSummariesAndHexText) {
-    EXPECT_EQ(FrameSummary(QUERY), L"ch=0x06 DEVICE_QUERY payload=0 wire=21 B sn=1");
     EXPECT_EQ(FrameSummary(Bytes(10, 0x57)), L"raw 10 B (invalid frame)");
     EXPECT_EQ(DescribeTlvValue({0x14, 3, HexToBytes("4F 4B 00")}), L"\"OK\" hex=[4F 4B 00]");
     EXPECT_EQ(DescribeTlvValue({0x14, 2, HexToBytes("00 01")}), L"hex=[00 01] (2 B)");
@@ -162,34 +143,24 @@ TEST(ExtractFrame, FalseStartHoldsUntilItsDeclaredSizeThenSearchResumesOneByteLa
 
 // Given up (the line has been quiet too long for the rest to come), incomplete candidates are
 // passed over like rejected ones: the frames inside and behind them come out, and the buffer
-// keeps at most a partial header.
+// keeps at most a partial header. (While waiting they hold: the false-start case above.)
 TEST(ExtractFrame, GivenUpCandidatesArePassedOverLikeRejectedOnes) {
     const Bytes falseStart = HexToBytes("57 AB 06 00 00 00 00 06 00 01 00 00 00 00 00 01 00");
     const Bytes cut(QUERY.begin(), QUERY.end() - 1);
     const Bytes echo = BuildFrame(CHANNEL_PERIPHERAL, PERIPHERAL_ECHO, 9, Bytes{'O', 'K'});
     const Bytes start = BuildFrame(CHANNEL_TRANSFER, START_REQUEST, 0);
-    const struct {
-        Bytes stream;
-        std::vector<Bytes> frames;
-        size_t whileWaiting;  // how many come out without giving up
-    } cases[] = {
-        {Concat({falseStart, QUERY}), JUST_QUERY, 0},
-        {Concat({falseStart, cut, falseStart, echo, start}), {echo, start}, 0},
-        {Concat({Noise(3), cut}), {}, 0},
-        {Concat({QUERY, falseStart}), JUST_QUERY, 1},
+    const std::pair<Bytes, std::vector<Bytes>> cases[] = {
+        {Concat({falseStart, QUERY}), JUST_QUERY},
+        {Concat({falseStart, cut, falseStart, echo, start}), {echo, start}},
+        {Concat({Noise(3), cut}), {}},
+        {Concat({QUERY, falseStart}), JUST_QUERY},
     };
-    for (const auto& [stream, frames, whileWaiting] : cases) {
-        Bytes buffer = stream;
+    for (auto [buffer, frames] : cases) {
         std::vector<Bytes> got;
         for (Frame frame; ExtractFrame(buffer, frame, IncompleteCandidate::GIVE_UP);)
             got.push_back(EncodeFrame(frame));
         EXPECT_EQ(got, frames);
         EXPECT_LT(buffer.size(), FRAME_HEADER_SIZE);
-        buffer = stream;
-        got.clear();
-        for (Frame frame; ExtractFrame(buffer, frame);)
-            got.push_back(EncodeFrame(frame));
-        EXPECT_EQ(got.size(), whileWaiting);
     }
 }
 
@@ -209,23 +180,15 @@ Bytes TextDescriptor(const std::string& tail) {
 TEST(Bodies, KnownRepliesDescriptorsAndMiddleBody) {
     EXPECT_EQ(BuildGeneralReply(CHANNEL_TRANSFER, 5, RSP_SUCCESS, OUR_APP_ID),
               HexToBytes("57 AB 06 05 00 00 00 08 00 00 00 00 00 02 00 00 00 00 03 88 01 00 00"));
-    EXPECT_EQ(BuildGeneralReply(CHANNEL_TRANSFER, 7, RSP_FAILURE, OUR_APP_ID),
-              HexToBytes("57 AB 06 07 00 00 00 08 00 00 00 00 00 02 00 00 00 01 03 A2 01 00 00"));
     EXPECT_EQ(BuildDeviceQueryRsp(CHANNEL_TRANSFER, 0, ADVERTISED_MAX_PACKET, 0),
               HexToBytes("57 AB 06 00 00 00 00 0C 00 00 00 82 00 06 00 00 00 40 28 00 00 00 00 "
                          "93 02 00 00"));
     EXPECT_EQ(BuildTransferDescriptor(DATA_TYPE_TEXT, ABC, L"ignored.txt"),
               TextDescriptor("37 00 00 00 2E 01 00 00 09 02 00 00"));
-    EXPECT_EQ(BuildTransferDescriptor(DATA_TYPE_TEXT, {}, L""),
-              TextDescriptor("34 00 00 00 00 00 00 00 6A 01 00 00"));
 
-    const Bytes middle = BuildMiddleBody(ABC.data(), ABC.size(), 0, 2);
-    EXPECT_EQ(middle, HexToBytes("02 00 00 00 00 02 00 00 00 61 62 63 2E 01 00 00"));
-    MiddleHead h;
-    ASSERT_TRUE(ParseMiddleHead(middle, h));
-    EXPECT_EQ(h.end, 2u);
-    EXPECT_TRUE(ParseMiddleHead(Bytes(9, 3), h));  // a head with no data at all
-    EXPECT_FALSE(ParseMiddleHead(Bytes(8, 2), h));
+    // (Which heads parse is the fuzz target's; what they say, the engine's chunk tests'.)
+    EXPECT_EQ(BuildMiddleBody(ABC.data(), ABC.size(), 0, 2),
+              HexToBytes("02 00 00 00 00 02 00 00 00 61 62 63 2E 01 00 00"));
 }
 
 TEST(TransferDescriptor, ContentCodeNameAndTheFirstPacketsTwoCopies) {
@@ -249,60 +212,33 @@ TEST(TransferDescriptor, ContentCodeNameAndTheFirstPacketsTwoCopies) {
     EXPECT_TRUE(std::equal(first.begin() + 1, first.begin() + 53, first.begin() + 53));
 }
 
-TEST(TransferDescriptor, RejectsBadLengthsTotalsAndChecksumsButNotNewLabels) {
+// What an accepted descriptor must hold (lengths, total, checksum) is the fuzz target's.
+TEST(TransferDescriptor, AShorterHeaderLenAndLabelsNoSenderUsesAreAccepted) {
     TransferDescriptor d;
-    // header_len and total as given, a marker and content_code no sender uses, then resealed.
-    const auto parses = [&](uint16_t headerLen, uint32_t total, int flip = -1, size_t size = 52) {
+    for (uint16_t h : {4, 20, 52}) {
         Bytes b = BuildTransferDescriptor(DATA_TYPE_TEXT, ABC, L"");
-        WriteLE16(b, 0, headerLen);
+        WriteLE16(b, 0, h);
         WriteLE32(b, 34, 0x00991234);
-        WriteLE32(b, 40, total);
-        Reseal(b, headerLen);
-        if (flip >= 0)
-            b[flip] ^= 1;
-        return ParseTransferDescriptor(b.data(), size, d);
-    };
-    EXPECT_FALSE(parses(52, 55, -1, 51));
-    for (uint16_t h : {0, 3, 53, 0xFFFF})
-        EXPECT_FALSE(parses(h, 55)) << h;
-    // A shorter header_len covers fewer bytes by the checksum, still read at offset 48.
-    for (uint16_t h : {4, 20, 52})
-        EXPECT_TRUE(parses(h, h)) << h;
-    EXPECT_FALSE(parses(52, 55, 40));  // total changed after sealing
-    EXPECT_FALSE(parses(52, 55, 48));  // header_crc changed
-    EXPECT_FALSE(parses(52, 51));      // total below header_len
-    ASSERT_TRUE(parses(52, 55));
+        WriteLE32(b, 40, h);
+        Reseal(b, h);  // which covers fewer bytes, still read at offset 48
+        EXPECT_TRUE(ParseTransferDescriptor(b.data(), b.size(), d)) << h;
+    }
     EXPECT_EQ(d.marker, 0x1234u);
     EXPECT_EQ(d.content_code, 0x99u);
 }
 
-Bytes EchoBody(uint16_t type, uint32_t length, size_t valueBytes) {
-    Bytes b(6 + valueBytes, 'A');
-    WriteLE16(b, 0, type);
-    WriteLE32(b, 2, length);
-    return b;
-}
-
-TEST(EchoTlv, AcceptsOneToFortyValueBytesAndNamesEachRejection) {
+// The rejections of an echo body, and that the log names one exactly then, are the fuzz target's.
+TEST(EchoTlv, AcceptsOneToFortyValueBytes) {
     EchoTlv tlv;
-    EXPECT_TRUE(ParseEchoTlv(EchoBody(0x14, 1, 1), tlv));
-    ASSERT_TRUE(ParseEchoTlv(EchoBody(0x14, 40, 40), tlv));
+    Bytes body{0x14, 0, 1, 0, 0, 0, 'A'};
+    EXPECT_TRUE(ParseEchoTlv(body, tlv));
+    body.resize(46, 'A');
+    body[2] = 40;
+    ASSERT_TRUE(ParseEchoTlv(body, tlv));
     EXPECT_EQ(tlv.value, Bytes(40, 'A'));
-    const std::pair<Bytes, std::wstring> rejected[] = {
-        {Bytes(5, 0x14), L"payload too short (5 < 6)"},
-        {EchoBody(0x14, 0, 0), L"tlv.length=0"},
-        {EchoBody(0x1400, 1, 1), L"tlv.type=0x1400 expected 0x0014"},
-        {EchoBody(0x14, 0xFFFFFFFF, 1), L"tlv.length=4294967295 > max 40"},
-        {EchoBody(0x14, 3, 4), L"payload=10 B != tlv wire 9 B (length=3)"},
-    };
-    for (const auto& [body, reason] : rejected) {
-        EXPECT_FALSE(ParseEchoTlv(body, tlv)) << ToUtf8(reason);
-        EXPECT_EQ(DescribeTlvFailure(body), reason);
-    }
 }
 
 TEST(Limits, ChunkSizesAndFileNames) {
-    EXPECT_EQ(ChunkSizeFromDevice(10304), 10240u);
     EXPECT_EQ(ChunkSizeFromDevice(65), 1u);
     EXPECT_EQ(ChunkSizeFromDevice(0), DEFAULT_CHUNK_SIZE);
     EXPECT_EQ(ChunkSizeFromDevice(0xFFFFFFFF), DEFAULT_CHUNK_SIZE);

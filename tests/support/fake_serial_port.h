@@ -107,11 +107,6 @@ class FakeSerialPort final : public zovrel::SerialPort, public zovrel::PortPrese
         fromHost_.clear();
         return out;
     }
-    // Waits (real time) until the port has written at least `count` bytes not yet taken.
-    bool WaitForWritten(size_t count, std::chrono::milliseconds limit) {
-        std::unique_lock lock(mutex_);
-        return changed_.wait_for(lock, limit, [&] { return fromHost_.size() >= count; });
-    }
     // The device is pulled: the open port fails reads, writes and the alive check, and the name
     // is no longer present. Plug makes it present again (the port stays closed until reopened).
     void Unplug() {

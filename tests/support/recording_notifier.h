@@ -16,10 +16,6 @@ public:
         int percent;
         std::wstring text;
     };
-    struct Result {
-        bool success;
-        std::wstring text;
-    };
 
     bool accept = true;
 
@@ -34,8 +30,8 @@ public:
     bool PostSendProgress(int percent, std::wstring text) override {
         return Record([&] { progress.push_back({percent, std::move(text)}); });
     }
-    bool PostSendResult(bool success, std::wstring text) override {
-        return Record([&] { results.push_back({success, std::move(text)}); });
+    bool PostSendResult(bool, std::wstring) override {
+        return Record([] {});
     }
 
     std::mutex mutex;
@@ -44,7 +40,6 @@ public:
     std::vector<std::wstring> logLines;
     std::vector<std::shared_ptr<zovrel::ClipboardEntry>> entries;
     std::vector<Progress> progress;
-    std::vector<Result> results;
 
 private:
     template <typename F>

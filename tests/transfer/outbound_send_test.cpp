@@ -14,7 +14,9 @@
 namespace zovrel::test {
 namespace {
 
+using ::testing::Contains;
 using ::testing::EndsWith;
+using ::testing::HasSubstr;
 
 class OutboundSendTest : public EngineTest {
   protected:
@@ -48,13 +50,16 @@ struct OutboundSendAcrossWrapTest : OutboundSendTest, ::testing::WithParamInterf
 INSTANTIATE_TEST_SUITE_P(Ticks, OutboundSendAcrossWrapTest,
                          ::testing::Values(100000u, 0xFFFFFFFFu - 1000u, 0xFFFFFFFFu - 2100u));
 
+// Chunks follow the device's packet size (the default's are the file sends').
 TEST_P(OutboundSendAcrossWrapTest, SuccessfulTransferFollowsTheSequence) {
     device_.now = GetParam();
-    ASSERT_TRUE(SendText(25000));
-    EXPECT_EQ(device_.wire, ExpectedWire({DATA_TYPE_TEXT, PatternBytes(25000), L""}, 10240));
+    device_.answer = [](const Frame& f, size_t) {
+        return f.header.type == DEVICE_QUERY ? Frames{Rsp(f.header.sn, 4160)} : Cooperative(f);
+    };
+    ASSERT_TRUE(SendText(10000));
+    EXPECT_EQ(device_.wire, ExpectedWire({DATA_TYPE_TEXT, PatternBytes(10000), L""}, 4096));
     EXPECT_EQ(Progress(),
-              L"0:0%, 1:1%, 3:3%, 5:5%, 41:41%, 82:82%, 99:99%, 99:99%, 100:100%, "
-              L"-1:100%");
+              L"0:0%, 1:1%, 3:3%, 5:5%, 41:41%, 82:82%, 99:99%, 99:99%, 100:100%, -1:100%");
     // Every frame is paced; an instant device means no other waiting, even across the wrap.
     EXPECT_EQ(device_.at[0] - GetParam(), SEND_PACING_MS);
     for (size_t i = 1; i < device_.wire.size(); ++i)
@@ -69,26 +74,9 @@ TEST_P(OutboundSendAcrossWrapTest, SilentDeviceIsRetriedTenTimesThenGivenUp) {
     EXPECT_EQ(device_.wire, Frames(11, BuildFrame(CHANNEL_TRANSFER, START_REQUEST, 0)));
     for (size_t i = 1; i < device_.wire.size(); ++i)
         EXPECT_NEAR(device_.Gap(i), 2155, 5);
-    Texts timeouts;  // only the first and the last retry are logged
-    for (const auto& line : window_.logLines)
-        if (line.find(L"TRANS timeout") != std::wstring::npos)
-            timeouts.push_back(line.substr(line.find(L"SYS ")));
-    EXPECT_EQ(timeouts, (Texts{L"SYS TRANS timeout state=0 sn=0 retry=1/10",
-                               L"SYS TRANS timeout state=0 sn=0 retry=10/10"}));
+    // Only the first and the last retry are logged.
+    EXPECT_THAT(window_.logLines, Contains(HasSubstr(L"retry=")).Times(2));
     EXPECT_THAT(Progress(), EndsWith(L"-1:1% 失败"));
-}
-
-TEST_F(OutboundSendTest, ChunksFollowTheDevicesPacketSizeAndAnEmptyPayloadHasNone) {
-    device_.answer = [](const Frame& f, size_t) {
-        return f.header.type == DEVICE_QUERY ? Frames{Rsp(f.header.sn, 4160)} : Cooperative(f);
-    };
-    for (const OutboundPayload& p :
-         {OutboundPayload{DATA_TYPE_IMAGE, PatternBytes(10000), L"a.png"},
-          OutboundPayload{DATA_TYPE_FILE, {}, L"empty.bin"}}) {
-        device_.Clear();
-        ASSERT_TRUE(Send(p));
-        EXPECT_EQ(device_.wire, ExpectedWire(p, 4096));
-    }
 }
 
 // Answers that do not fit what is awaited are ignored and the frame is resent when its time is
@@ -142,19 +130,9 @@ TEST_F(OutboundSendTest, FailureRepliesAreRetransmittedThreeTimesThenTheTransfer
     EXPECT_TRUE(SendText(15000));
 }
 
+// Cancelled while waiting for the FIRST_PACKET's reply (a cancel heard as a chunk goes out, and
+// what the user is told, are in the file sends).
 TEST_F(OutboundSendTest, CancelEndsTheTransferWithinOnePoll) {
-    device_.answer = [this](const Frame& f, size_t) {
-        if (f.header.type == MIDDLE_PACKET && f.header.sn == 3)
-            GetTransferProtocol().CancelSend();
-        return Cooperative(f);
-    };
-    EXPECT_FALSE(SendText(25000));
-    EXPECT_EQ(error_, L"已取消发送");
-    EXPECT_EQ(device_.wire.size(), 5u) << "nothing may follow the frame in flight";
-    EXPECT_THAT(Progress(), EndsWith(L"-1:82% 已取消"));
-
-    // Cancelled while waiting for the FIRST_PACKET's reply.
-    device_.Clear();
     device_.answer = [](const Frame& f, size_t i) { return i == 2 ? Frames{} : Cooperative(f); };
     const uint32_t cancelAt = device_.now + 3 * SEND_PACING_MS + 777;
     device_.later.push_back({cancelAt, [] { GetTransferProtocol().CancelSend(); }});
@@ -164,21 +142,10 @@ TEST_F(OutboundSendTest, CancelEndsTheTransferWithinOnePoll) {
     EXPECT_EQ(device_.wire.size(), 3u);
 }
 
-TEST_F(OutboundSendTest, EarlyFailuresSendNothing) {
-    EXPECT_FALSE(SendEntry(Engine(), device_, ClipboardEntry{}, &window_, error_));
-    EXPECT_EQ(error_, L"空内容");
-    EXPECT_TRUE(device_.wire.empty() && window_.progress.empty());
-    // The claim from the refused send is gone.
-    device_.writable = false;
-    EXPECT_FALSE(SendText(5));
-    EXPECT_EQ(error_, L"发送失败");
-    EXPECT_EQ(Progress(), L"0:0%");
-}
-
 // What the caller of Send gets when a send cannot start; nothing reaches the device or the
 // window, and the engine is free again for the next send.
 TEST_F(OutboundSendTest, ASendThatCannotStartTellsTheCallerWhy) {
-    const ClipboardEntry text = TextEntry(L"hi");
+    const ClipboardEntry text = TextEntry(L"hi"), empty;
     ClipboardEntry unknownKind = text;
     unknownKind.kind = 7;
     TransferProtocol& protocol = GetTransferProtocol();
@@ -191,6 +158,7 @@ TEST_F(OutboundSendTest, ASendThatCannotStartTellsTheCallerWhy) {
         {[&] { protocol.Attach(&window_, nullptr); }, text, L"串口未连接"},
         {[&] { protocol.Attach(&window_, &device_), device_.open = false; }, text, L"串口未连接"},
         {[&] { device_.open = true; }, unknownKind, L"不支持的内容类型"},
+        {[] {}, empty, L"空内容"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(&c - cases);
@@ -201,8 +169,12 @@ TEST_F(OutboundSendTest, ASendThatCannotStartTellsTheCallerWhy) {
         EXPECT_TRUE(device_.wire.empty() && window_.progress.empty());
         EXPECT_FALSE(protocol.IsSending());
     }
-    std::wstring error;
-    EXPECT_TRUE(protocol.Send(text, &window_, error, device_)) << ToUtf8(error);
+    device_.writable = false;  // the first write fails: the send ends there
+    EXPECT_FALSE(SendText(5));
+    EXPECT_EQ(error_, L"发送失败");
+    EXPECT_EQ(Progress(), L"0:0%");
+    device_.writable = true;
+    EXPECT_TRUE(SendText(5)) << ToUtf8(error_);
 }
 
 TEST_F(OutboundSendTest, ASendOutlivingDetachReachesNeitherLinkNorWindow) {
@@ -230,23 +202,6 @@ TEST_F(OutboundSendTest, ASendOutlivingDetachReachesNeitherLinkNorWindow) {
 // Files, streamed from disk: what the device gets, and what stops a file's transfer.
 class OutboundFileSendTest : public OutboundSendTest {
   protected:
-    // "name:size:checksum ok" of every file the device received to its FINISH_PACKET.
-    Texts DeliveredFiles() const {
-        Texts out;
-        TransferDescriptor d;
-        Bytes bytes;
-        for (const Frame& f : device_.frames) {
-            uint8_t flag = 0;
-            if (f.header.type == FIRST_PACKET && ParseFirstPacket(f.payload, flag, d))
-                bytes.clear();
-            else if (f.header.type == MIDDLE_PACKET)
-                bytes.insert(bytes.end(), f.payload.begin() + 9, f.payload.end() - 4);
-            else if (f.header.type == FINISH_PACKET)
-                out.push_back(d.file_name + L":" + std::to_wstring(bytes.size()) +
-                              (d.mcAdd == ProtocolChecksum(bytes) ? L":ok" : L":bad"));
-        }
-        return out;
-    }
     std::wstring WriteFile(const char* name, const Bytes& bytes) {
         WriteFileBytes(root_ / name, std::string(bytes.begin(), bytes.end()));
         return TextFromPath(root_ / name);
@@ -254,15 +209,10 @@ class OutboundFileSendTest : public OutboundSendTest {
     bool SendFiles(std::vector<std::wstring> files) {
         return GetTransferProtocol().Send(FilesEntry(files), &window_, error_, device_);
     }
-    size_t Count(uint16_t type) const {
-        return std::count_if(device_.frames.begin(), device_.frames.end(),
-                             [type](const Frame& f) { return f.header.type == type; });
-    }
     // Calls `action` when the device gets the first MIDDLE_PACKET of transfer `transfer` (from 0).
     void AtFirstChunkOf(size_t transfer, std::function<void()> action) {
-        device_.answer = [this, transfer, action](const Frame& f, size_t) {
-            if (f.header.type == MIDDLE_PACKET && f.header.sn == 2 &&
-                Count(FIRST_PACKET) == transfer + 1)
+        device_.answer = [transfer, action, seen = size_t{0}](const Frame& f, size_t) mutable {
+            if (f.header.type == MIDDLE_PACKET && f.header.sn == 2 && seen++ == transfer)
                 action();
             return Cooperative(f);
         };
@@ -276,19 +226,25 @@ TEST_F(OutboundFileSendTest, EveryFileArrivesWholeUntilOneFails) {
     const std::wstring a = WriteFile("a.bin", PatternBytes(25000)), b = WriteFile("b.txt", {7});
     const std::wstring missing = TextFromPath(root_ / "missing.bin");
     const std::wstring folder = TextFromPath(root_ / "folder");
+    const Frames wireA = ExpectedWire({DATA_TYPE_FILE, PatternBytes(25000), L"a.bin"}, 10240);
+    const Frames wireB = ExpectedWire({DATA_TYPE_FILE, {7}, L"b.txt"}, 10240);
+    const auto then = [&](Frames w, const Frames& more, size_t n) {
+        w.insert(w.end(), more.begin(), more.begin() + n);
+        return w;
+    };
     const struct {
         const char* what;
         std::vector<std::wstring> files;
         std::wstring error, lastProgress;
-        Texts delivered;
+        Frames wire;
     } cases[] = {
-        {"all", {a, folder, b}, L"", L"100:2/2 100%, -1:100%", {L"a.bin:25000:ok", L"b.txt:1:ok"}},
+        {"all", {a, folder, b}, L"", L"100:2/2 100%, -1:100%", then(wireA, wireB, wireB.size())},
         {"missing",
          {a, missing, b},
          L"第 2/3 个文件发送失败: 文件不存在: " + missing,
          L"100:1/3 100%",
-         {L"a.bin:25000:ok"}},
-        {"cancel", {a, a, b}, L"已取消发送", L"-1:41% 已取消", {L"a.bin:25000:ok"}},
+         wireA},
+        {"cancel", {a, a, b}, L"已取消发送", L"-1:41% 已取消", then(wireA, wireA, 4)},
         {"folders only", {folder, folder}, L"没有可发送的文件", L"", {}},
     };
     for (const auto& c : cases) {
@@ -300,9 +256,8 @@ TEST_F(OutboundFileSendTest, EveryFileArrivesWholeUntilOneFails) {
             AtFirstChunkOf(1, [] { GetTransferProtocol().CancelSend(); });
         EXPECT_EQ(SendFiles(c.files), c.error.empty());
         EXPECT_EQ(error_, c.error);
-        EXPECT_EQ(DeliveredFiles(), c.delivered);
+        EXPECT_EQ(device_.wire, c.wire);
         EXPECT_THAT(Progress(), EndsWith(c.lastProgress));
-        EXPECT_LE(Count(FIRST_PACKET), 2u) << "nothing of the third file";
         EXPECT_FALSE(GetTransferProtocol().IsSending());
     }
 }
@@ -344,7 +299,7 @@ TEST_F(OutboundFileSendTest, AReadFailureStopsWithoutFinishAndTheChecksumPassCan
 
 #ifdef _WIN32
 // Another program cannot write to a file while it is sent, so the device gets the bytes that
-// were checksummed; one held by an exclusive writer cannot be read at all.
+// were checksummed; the file is let go once sent.
 TEST_F(OutboundFileSendTest, WritersAreKeptOutWhileAFileIsSent) {
     const std::wstring path = WriteFile("kept.bin", PatternBytes(30000));
     DWORD openError = 0;
@@ -358,9 +313,7 @@ TEST_F(OutboundFileSendTest, WritersAreKeptOutWhileAFileIsSent) {
     EXPECT_EQ(openError, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
     UniqueHandle writer(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                       FILE_ATTRIBUTE_NORMAL, nullptr));
-    ASSERT_TRUE(writer.IsValid()) << "the file stays held after its send";
-    EXPECT_FALSE(SendFiles({path}));
-    EXPECT_EQ(error_, L"无法读取文件");
+    EXPECT_TRUE(writer.IsValid()) << "the file stays held after its send";
 }
 #else
 // Writers cannot be kept out here: a file cut short or changed after its checksum pass stops
@@ -379,7 +332,7 @@ TEST_F(OutboundFileSendTest, AFileCutShortOrChangedWhileSentStopsWithoutFinish) 
         });
         EXPECT_FALSE(SendFiles({path}));
         EXPECT_EQ(error_, cut ? L"无法读取文件" : L"文件在发送过程中被修改");
-        EXPECT_EQ(Count(FINISH_PACKET), 0u);
+        EXPECT_NE(device_.frames.back().header.type, FINISH_PACKET);
     }
     ASSERT_EQ(::mkfifo((root_ / "pipe").c_str(), 0600), 0);
     EXPECT_FALSE(SendFiles({TextFromPath(root_ / "pipe")}));
