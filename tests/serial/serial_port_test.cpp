@@ -116,7 +116,7 @@ TEST(SerialPort, Raw8N1At2000000ReadsPromptlyAndNoticesTheUnplug) {
 
 // A missing port fails to open in the whole-program runs (the CLI's refused sends).
 TEST(SerialPortOpen, FailsOnWhatIsNoSerialPort) {
-    EXPECT_FALSE(SystemPortPresence().IsPortPresent(L"COM250-does-not-exist"));
+    EXPECT_FALSE(CreateSystemPortPresence()->IsPortPresent(L"COM250-does-not-exist"));
 #ifndef _WIN32
     uint32_t error = 0;
     EXPECT_FALSE(CreateSystemSerialPort()->Open(L"/dev/null", &error));  // exists, but is no tty
