@@ -122,14 +122,6 @@ class MainWindowTest : public test::GuiTest {
         return ::SendMessageW(Main(), message, static_cast<WPARAM>(row), 0);
     }
 
-    void SetClientSize(int width, int height) {
-        RECT r{0, 0, width, height};
-        ::AdjustWindowRectExForDpi(&r, WS_OVERLAPPEDWINDOW, FALSE, WS_EX_APPWINDOW, dpi_);
-        ::SetWindowPos(Main(), nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
-                       SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-        test::PumpPending();
-    }
-
     // What the client area shows on the screen, children with their borders and scroll bars
     // included (Wine's PrintWindow leaves child windows out).
     test::CapturedImage CaptureOnScreen() {
