@@ -74,14 +74,10 @@ class WinClipboardTest : public testing::Test {
     std::unique_ptr<CZovrelClipboardWatcher> watcher;
 };
 
+// Texts both ways: the whole-program runs.
 TEST_F(WinClipboardTest, ContentIsReadBackAndBrokenBlocksAreNeverReadPastTheirEnd) {
-    const std::wstring text = L"Zovrel 剪贴板 é \U0001F600";
-    ASSERT_TRUE(WriteEntryToClipboard(test::TextEntry(text), nullptr));
-    ClipboardEntry read;
-    ASSERT_TRUE(ReadClipboardEntry(nullptr, read));
-    EXPECT_EQ(read.text, text);
-
     // Blocks without a terminator; Wine may terminate one itself by giving up its last unit.
+    ClipboardEntry read;
     const std::wstring chars = L"abcdefgh";
     for (const Format& f : {Format{CF_UNICODETEXT, Utf16(chars, false)},
                             Format{CF_TEXT, Bytes(chars.begin(), chars.end())}}) {
@@ -144,12 +140,9 @@ TEST_F(WinClipboardTest, ABusyClipboardIsRetriedBrieflyThenGivenUp) {
         });
         WaitForSingleObject(opened.Get(), INFINITE);
         ClipboardEntry read;
-        const bool ok = ReadClipboardEntry(nullptr, read);
+        // Given up while a long holder still has it.
+        EXPECT_EQ(ReadClipboardEntry(nullptr, read) && read.text == L"held", holdMs < 100);
         holder.join();
-        if (holdMs < 100)
-            EXPECT_TRUE(ok && read.text == L"held");
-        else
-            EXPECT_FALSE(ok);  // given up while the holder still had it: no waiting for good
     }
 }
 
