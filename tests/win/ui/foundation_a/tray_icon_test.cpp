@@ -134,9 +134,8 @@ TEST_F(TrayIconTest, TaskbarRestartsAndRemovalsAskTheShellOnlyWhatIsNeeded) {
     calls_.clear();
     ::PostMessageW(HWND_BROADCAST, ::RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
     EXPECT_TRUE(test::PumpMessages(3000, [&] { return calls_.size() >= 2; }));
-}
 
-TEST_F(TrayIconTest, RealShellTakesAndGivesBackTheIcon) {
+    // One real add to Wine's tray, and its removal.
     tray_ = std::make_unique<CTrayNotifyIcon>();  // Shell_NotifyIconW itself
     ASSERT_TRUE(CreateAsTheProgramDoes());
     EXPECT_TRUE(tray_->Remove(true));

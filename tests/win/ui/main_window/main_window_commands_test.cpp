@@ -154,19 +154,6 @@ TEST_F(MainWindowCommandsTest, SavingTheSettingsPages) {
     link->Close();
 }
 
-// A notice of a received file opens its folder when clicked; a failed transfer is noticed.
-TEST_F(MainWindowCommandsTest, ClickOnANoticeOpensTheFilesFolderOrShowsTheWindow) {
-    // The fixture's files entry, as the device would send it.
-    window_->PostReceivedEntry(std::make_unique<ClipboardEntry>(*history_->GetEntryAt(0)));
-    test::PumpPending();
-    EXPECT_EQ(window_->LastNotice().title, L"收到文件");
-    window_->OnNoticeClicked();
-    EXPECT_EQ(openedFolders_, (std::vector<std::wstring>{filesFolder_}));
-    window_->PostReceiveFailed();
-    test::PumpPending();
-    EXPECT_EQ(window_->LastNotice().title, L"接收失败");
-}
-
 TEST_F(MainWindowCommandsTest, ClearHistoryAsksAndMarksWhatIsOnTheClipboard) {
     window_->ShowOnPage(PAGE_CLIPBOARD);
     CZovrelClipboardWatcher watcher(history_.get());
@@ -200,8 +187,6 @@ TEST_F(MainWindowCommandsTest, RowRequestsFromTheHistoryList) {
     const ClipboardEntry files = *history_->GetEntryAt(0);
     const ClipboardEntry image = *history_->GetEntryAt(1);
     const ClipboardEntry text = *history_->GetEntryAt(2);
-    Row(WM_HISTORY_OPEN_FOLDER, 0);
-    EXPECT_EQ(openedFolders_, std::vector<std::wstring>{filesFolder_});
 
     // A double click on an image whose file has gone changes neither the list nor the clipboard.
     const std::wstring imageFingerprint = ComputeFingerprint(image);
@@ -232,6 +217,18 @@ TEST_F(MainWindowCommandsTest, RowRequestsFromTheHistoryList) {
         EXPECT_EQ(onClipboard.files, entry->files);
         EXPECT_EQ(watcher.Capture().OwnWriteFingerprint(), ComputeFingerprint(onClipboard));
     }
+
+    // The files row's "打开文件夹", and a click on the notice of a received file, open its folder;
+    // a failed transfer is noticed.
+    Row(WM_HISTORY_OPEN_FOLDER, 0);  // the files row, on top again
+    window_->PostReceivedEntry(std::make_unique<ClipboardEntry>(files));
+    test::PumpPending();
+    EXPECT_EQ(window_->LastNotice().title, L"收到文件");
+    window_->OnNoticeClicked();
+    EXPECT_EQ(openedFolders_, (std::vector<std::wstring>{filesFolder_, filesFolder_}));
+    window_->PostReceiveFailed();
+    test::PumpPending();
+    EXPECT_EQ(window_->LastNotice().title, L"接收失败");
     window_->SetClipboardWatcher(nullptr);
 }
 

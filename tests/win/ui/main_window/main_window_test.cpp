@@ -172,8 +172,18 @@ TEST_F(MainWindowTest, FocusMarkAndHighContrast) {
     EXPECT_EQ(contrast.PixelAt(top.x, top.y), RGB(0, 0, 0));
 }
 
-TEST_F(MainWindowTest, PostsFromAnotherThreadArriveInOrder) {
+// Created hidden, with its start in the pane and the log file; posts from another thread arrive
+// in order.
+TEST_F(MainWindowTest, CreationLogsTheStartAndPostsFromAnotherThreadArriveInOrder) {
     ASSERT_TRUE(WriteUartDebugLog(true));
+    window_ = std::make_unique<CZovrelMainWnd>(*history_);
+    ASSERT_TRUE(window_->Create(nullptr));
+    EXPECT_FALSE(::IsWindowVisible(Main()));
+    const std::wstring logPath = LogFilePath(LocalNow());
+    EXPECT_EQ(WindowText(LogPane()), L"zovrel 已启动\r\n日志文件: " + logPath);
+    const std::string file = test::ReadFileBytes(logPath);
+    EXPECT_NE(file.find(ToUtf8(L"zovrel 已启动 · log=" + logPath)), std::string::npos);
+
     window_->ShowOnPage(PAGE_CLIPBOARD);
     ::SetWindowTextW(LogPane(), L"");
     std::thread poster([this] {
@@ -197,17 +207,6 @@ TEST_F(MainWindowTest, PostsFromAnotherThreadArriveInOrder) {
     EXPECT_EQ(history_->GetEntryAt(0)->text, L"来自设备的文本");
     EXPECT_EQ(history_->GetEntryCount(), 4);
     EXPECT_EQ(RowCount(), 4);
-}
-
-TEST_F(MainWindowTest, CreationLogsTheStartToThePaneAndTheLogFile) {
-    ASSERT_TRUE(WriteUartDebugLog(true));
-    window_ = std::make_unique<CZovrelMainWnd>(*history_);
-    ASSERT_TRUE(window_->Create(nullptr));
-    const std::wstring logPath = LogFilePath(LocalNow());
-    EXPECT_EQ(WindowText(LogPane()), L"zovrel 已启动\r\n日志文件: " + logPath);
-    const std::string file = test::ReadFileBytes(logPath);
-    EXPECT_NE(file.find(ToUtf8(L"zovrel 已启动 · log=" + logPath)), std::string::npos);
-    EXPECT_FALSE(::IsWindowVisible(Main()));  // created hidden
 }
 
 TEST_F(MainWindowTest, QueuedPayloadsAreFreedWhenTheWindowGoesAndLaterPostsFail) {
