@@ -48,6 +48,12 @@ int TestDpi() {
     return dpi > 0 ? dpi : 96;
 }
 
+bool Near(COLORREF a, COLORREF b, int tolerance) {
+    return std::abs(GetRValue(a) - GetRValue(b)) <= tolerance &&
+           std::abs(GetGValue(a) - GetGValue(b)) <= tolerance &&
+           std::abs(GetBValue(a) - GetBValue(b)) <= tolerance;
+}
+
 COLORREF CapturedImage::PixelAt(int x, int y) const {
     if (x < 0 || y < 0 || x >= width_ || y >= height_) {
         return RGB(0, 0, 0);

@@ -32,6 +32,9 @@ void PumpPending();
 // The DPI the test run asked for (ZOVREL_DPI, 96 when unset).
 int TestDpi();
 
+// Red, green and blue each within `tolerance` (scaling and colour conversion blur them).
+bool Near(COLORREF a, COLORREF b, int tolerance = 24);
+
 // A copy of the pixels a window shows (its whole window rectangle, frame included, or only the
 // client area).
 class CapturedImage {

@@ -24,12 +24,6 @@ namespace hp = ui::hover_preview;
 
 constexpr COLORREF kRed = RGB(255, 0, 0);
 
-bool Near(COLORREF a, COLORREF b, int tolerance = 24) {
-    return std::abs(GetRValue(a) - GetRValue(b)) <= tolerance &&
-           std::abs(GetGValue(a) - GetGValue(b)) <= tolerance &&
-           std::abs(GetBValue(a) - GetBValue(b)) <= tolerance;
-}
-
 POINT Centre(const LayoutRect& r) {
     return POINT{r.x + r.w / 2, r.y + r.h / 2};
 }

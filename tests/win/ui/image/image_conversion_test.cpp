@@ -15,6 +15,7 @@ namespace {
 using test::CaptureBitmap;
 using test::CapturedImage;
 using test::EncodeImage;
+using test::Near;
 using test::PackedDib;
 
 constexpr uint32_t kRed = 0xFFFF0000;
@@ -25,12 +26,6 @@ constexpr uint32_t kClear = 0x00000000;  // transparent black: shows black if al
 const std::vector<uint8_t>& HalfTransparentPng() {
     static const auto png = EncodeImage(40, 20, [](int x, int) { return x < 20 ? kRed : kClear; });
     return png;
-}
-
-bool Near(COLORREF actual, COLORREF expected, int tolerance = 24) {
-    return std::abs(GetRValue(actual) - GetRValue(expected)) <= tolerance &&
-           std::abs(GetGValue(actual) - GetGValue(expected)) <= tolerance &&
-           std::abs(GetBValue(actual) - GetBValue(expected)) <= tolerance;
 }
 
 // The size as a pair, so a failure prints both numbers.
