@@ -48,6 +48,13 @@ int TestDpi() {
     return dpi > 0 ? dpi : 96;
 }
 
+LOGFONTW WindowFont(HWND window) {
+    LOGFONTW font{};
+    ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(window, WM_GETFONT, 0, 0)), sizeof(font),
+                 &font);
+    return font;
+}
+
 bool Near(COLORREF a, COLORREF b, int tolerance) {
     return std::abs(GetRValue(a) - GetRValue(b)) <= tolerance &&
            std::abs(GetGValue(a) - GetGValue(b)) <= tolerance &&

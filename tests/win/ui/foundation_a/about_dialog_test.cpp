@@ -72,12 +72,7 @@ TEST_F(AboutDialogTest, VersionLinksUnderlinedAlsoAfterADpiChangeClicksAndTheMod
     test::SaveImageScreenshot(test::CaptureScreen(dialog, true), L"about");
 
     // The links' font: the dialog's, underlined (their colour: the screenshot).
-    auto logFont = [&](HWND window) {
-        LOGFONTW font{};
-        ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(window, WM_GETFONT, 0, 0)),
-                     sizeof(font), &font);
-        return font;
-    };
+    const auto logFont = test::WindowFont;
     const auto expectLinkFonts = [&] {
         EXPECT_FALSE(logFont(dialog).lfUnderline);
         for (int id : {IDC_ABOUT_EMAIL, IDC_ABOUT_LINK}) {

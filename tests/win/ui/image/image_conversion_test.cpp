@@ -28,11 +28,6 @@ const std::vector<uint8_t>& HalfTransparentPng() {
     return png;
 }
 
-// The size as a pair, so a failure prints both numbers.
-std::pair<int, int> SizeOf(const CapturedImage& image) {
-    return {image.Width(), image.Height()};
-}
-
 class ImageConversionTest : public test::GuiTest {};
 
 TEST_F(ImageConversionTest, TransparentPixelsEndUpWhiteInEveryResult) {
@@ -51,7 +46,7 @@ TEST_F(ImageConversionTest, TransparentPixelsEndUpWhiteInEveryResult) {
         const CapturedImage image = CaptureBitmap(c.bitmap.Get());
         test::SaveImageScreenshot(image, std::wstring(L"image_transparent_") +
                                              std::wstring(c.name, c.name + std::strlen(c.name)));
-        EXPECT_EQ(SizeOf(image), std::pair(c.width, c.height)) << c.name;
+        EXPECT_EQ(image.Size(), std::pair(c.width, c.height)) << c.name;
         // The middle of the red half; the middle and corners of the transparent one.
         for (const POINT p : {POINT{c.width - 1, 0}, POINT{c.width - 1, c.height - 1}}) {
             EXPECT_EQ(image.PixelAt(p.x, p.y), RGB(255, 255, 255)) << c.name << " " << p.x;
@@ -69,7 +64,7 @@ TEST_F(ImageConversionTest, HeightFittedWidthStopsAtTheBoxKeepingTheLeftPartsSca
         MakeHeightFittedBitmap(wide.data(), wide.size(), L"wide.png", 100, 20);
     const CapturedImage image = CaptureBitmap(bitmap.Get());
     test::SaveImageScreenshot(image, L"image_height_fitted_cut");
-    ASSERT_EQ(SizeOf(image), std::pair(100, 20));
+    ASSERT_EQ(image.Size(), std::pair(100, 20));
     EXPECT_TRUE(Near(image.PixelAt(20, 10), RGB(0, 0, 255)));
     EXPECT_TRUE(Near(image.PixelAt(80, 10), RGB(255, 0, 0)));
 }
@@ -84,7 +79,7 @@ TEST_F(ImageConversionTest, PackedDibsAreReadWithTheirMasks) {
     const COLORREF row[] = {RGB(255, 0, 0), RGB(0, 255, 0), RGB(0, 0, 255), RGB(255, 255, 255)};
     const CapturedImage image =
         CaptureBitmap(MakeOriginalBitmap(bitfields.data(), bitfields.size(), L"clip.dib").Get());
-    ASSERT_EQ(SizeOf(image), std::pair(4, 1));
+    ASSERT_EQ(image.Size(), std::pair(4, 1));
     for (int x = 0; x < 4; ++x) {
         EXPECT_TRUE(Near(image.PixelAt(x, 0), row[x], 8)) << x;
     }
@@ -130,7 +125,7 @@ TEST_F(ImageConversionTest, PngResourceIsFittedIntoItsSquare) {
     const UniqueBitmap button = LoadPngResource(IDB_MENU_BUTTON_PNG, 24);
     const CapturedImage image = CaptureBitmap(button.Get());
     test::SaveImageScreenshot(image, L"image_menu_button");
-    EXPECT_EQ(SizeOf(image), std::pair(24, 24));
+    EXPECT_EQ(image.Size(), std::pair(24, 24));
 }
 
 }  // namespace

@@ -87,10 +87,7 @@ TEST_F(MainWindowTest, EveryPageShowsOnlyTheControlsItsLayoutPlaces) {
 // Windows does.
 TEST_F(MainWindowTest, ADpiChangeMakesFontsAndLayoutAnew) {
     const auto fontHeight = [&](int number) {
-        LOGFONTW lf{};
-        ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(Control(number), WM_GETFONT, 0, 0)),
-                     sizeof(lf), &lf);
-        return std::abs(lf.lfHeight);
+        return std::abs(test::WindowFont(Control(number)).lfHeight);
     };
     const int heading = fontHeight(1), log = fontHeight(5);
     ASSERT_TRUE(WriteUartDebugLog(true));
