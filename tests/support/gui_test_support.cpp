@@ -48,6 +48,19 @@ int TestDpi() {
     return dpi > 0 ? dpi : 96;
 }
 
+LOGFONTW WindowFont(HWND window) {
+    LOGFONTW font{};
+    ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(window, WM_GETFONT, 0, 0)), sizeof(font),
+                 &font);
+    return font;
+}
+
+bool Near(COLORREF a, COLORREF b, int tolerance) {
+    return std::abs(GetRValue(a) - GetRValue(b)) <= tolerance &&
+           std::abs(GetGValue(a) - GetGValue(b)) <= tolerance &&
+           std::abs(GetBValue(a) - GetBValue(b)) <= tolerance;
+}
+
 COLORREF CapturedImage::PixelAt(int x, int y) const {
     if (x < 0 || y < 0 || x >= width_ || y >= height_) {
         return RGB(0, 0, 0);
@@ -58,26 +71,9 @@ COLORREF CapturedImage::PixelAt(int x, int y) const {
 
 namespace {
 
-// GDI+'s PNG encoder.
-bool FindPngEncoder(CLSID* clsid) {
-    UINT count = 0;
-    UINT bytes = 0;
-    if (Gdiplus::GetImageEncodersSize(&count, &bytes) != Gdiplus::Ok || bytes == 0) {
-        return false;
-    }
-    std::vector<uint8_t> buffer(bytes);
-    auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
-    if (Gdiplus::GetImageEncoders(count, bytes, codecs) != Gdiplus::Ok) {
-        return false;
-    }
-    for (UINT i = 0; i < count; ++i) {
-        if (std::wstring(codecs[i].MimeType) == L"image/png") {
-            *clsid = codecs[i].Clsid;
-            return true;
-        }
-    }
-    return false;
-}
+// GDI+'s PNG encoder: the same class id on every Windows and in Wine.
+constexpr CLSID kPngEncoder = {
+    0x557CF406, 0x1A04, 0x11D3, {0x9A, 0x73, 0x00, 0x00, 0xF8, 0x1E, 0xF3, 0x2E}};
 
 // The pixels `draw` puts into a screen-compatible bitmap of the given size.
 CapturedImage Capture(int width, int height, const std::function<void(HDC)>& draw) {
@@ -102,8 +98,7 @@ CapturedImage Capture(int width, int height, const std::function<void(HDC)>& dra
 
 Bytes EncodeImage(int width, int height, const std::function<uint32_t(int x, int y)>& argb) {
     Bytes encoded;
-    CLSID encoder;
-    if (width <= 0 || height <= 0 || !FindPngEncoder(&encoder)) {
+    if (width <= 0 || height <= 0) {
         return encoded;
     }
     std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
@@ -116,7 +111,7 @@ Bytes EncodeImage(int width, int height, const std::function<uint32_t(int x, int
     HGLOBAL block = nullptr;
     STATSTG stat{};
     if (SUCCEEDED(::CreateStreamOnHGlobal(nullptr, TRUE, &stream)) &&
-        bitmap.Save(stream, &encoder, nullptr) == Gdiplus::Ok &&
+        bitmap.Save(stream, &kPngEncoder, nullptr) == Gdiplus::Ok &&
         SUCCEEDED(::GetHGlobalFromStream(stream, &block)) &&
         SUCCEEDED(stream->Stat(&stat, STATFLAG_NONAME))) {
         GlobalLockScope lock(block);

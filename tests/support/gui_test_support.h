@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/bytes.h"
@@ -32,12 +33,19 @@ void PumpPending();
 // The DPI the test run asked for (ZOVREL_DPI, 96 when unset).
 int TestDpi();
 
+// The font a window was given (WM_SETFONT).
+LOGFONTW WindowFont(HWND window);
+
+// Red, green and blue each within `tolerance` (scaling and colour conversion blur them).
+bool Near(COLORREF a, COLORREF b, int tolerance = 24);
+
 // A copy of the pixels a window shows (its whole window rectangle, frame included, or only the
 // client area).
 class CapturedImage {
   public:
     int Width() const { return width_; }
     int Height() const { return height_; }
+    std::pair<int, int> Size() const { return {width_, height_}; }
     bool IsValid() const { return width_ > 0 && height_ > 0; }
     // RGB of the pixel (x, y); black outside the image.
     COLORREF PixelAt(int x, int y) const;

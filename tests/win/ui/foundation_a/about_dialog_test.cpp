@@ -26,12 +26,9 @@ class AboutDialogTest : public GuiTest {
   protected:
     void SetUp() override {
         ASSERT_TRUE(owner_.Create(600, 400, true));
-        // A program folder of our own: "bin" holds the executable's name and an empty version
-        // file, its parent the real one, so the fallback to the parent folder is taken.
-        ::CreateDirectoryW(root_.File(L"bin").c_str(), nullptr);
-        test::WriteFileBytes(root_.File(L"bin\\version"), "\r\n");
+        // A program folder of our own (which version file counts: the native tables).
         test::WriteFileBytes(root_.File(L"version"), "v9.8.7\r\n");
-        dialog_ = std::make_unique<CZovrelAboutDlg>(owner_.Hwnd(), root_.File(L"bin\\zovrel.exe"));
+        dialog_ = std::make_unique<CZovrelAboutDlg>(owner_.Hwnd(), root_.File(L"zovrel.exe"));
         dialog_->SetOpenTarget([this](HWND, const std::wstring& target) {
             opened_.push_back(target);
             return true;
@@ -66,21 +63,16 @@ class AboutDialogTest : public GuiTest {
     std::vector<std::wstring> opened_;
 };
 
-TEST_F(AboutDialogTest, ShowsTheVersionWithLinksUnderlinedAlsoAfterADpiChange) {
+TEST_F(AboutDialogTest, VersionLinksUnderlinedAlsoAfterADpiChangeClicksAndTheModalRun) {
     HWND dialog = Open();
     ASSERT_NE(dialog, nullptr);
     wchar_t version[64] = {};
     ::GetDlgItemTextW(dialog, IDC_ABOUT_VERSION, version, 64);
-    EXPECT_STREQ(version, L"版本 9.8.7");  // the parent folder's file
+    EXPECT_STREQ(version, L"版本 9.8.7");
     test::SaveImageScreenshot(test::CaptureScreen(dialog, true), L"about");
 
     // The links' font: the dialog's, underlined (their colour: the screenshot).
-    auto logFont = [&](HWND window) {
-        LOGFONTW font{};
-        ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(window, WM_GETFONT, 0, 0)),
-                     sizeof(font), &font);
-        return font;
-    };
+    const auto logFont = test::WindowFont;
     const auto expectLinkFonts = [&] {
         EXPECT_FALSE(logFont(dialog).lfUnderline);
         for (int id : {IDC_ABOUT_EMAIL, IDC_ABOUT_LINK}) {
@@ -100,11 +92,7 @@ TEST_F(AboutDialogTest, ShowsTheVersionWithLinksUnderlinedAlsoAfterADpiChange) {
     PumpPending();
     expectLinkFonts();
     EXPECT_NE(::SendMessageW(::GetDlgItem(dialog, IDC_ABOUT_LINK), WM_GETFONT, 0, 0), before);
-}
 
-TEST_F(AboutDialogTest, LinksOpenTheirTargetsAndOkEndsTheModalRun) {
-    HWND dialog = Open();
-    ASSERT_NE(dialog, nullptr);
     for (int id : {IDC_ABOUT_EMAIL, IDC_ABOUT_LINK}) {
         HWND item = ::GetDlgItem(dialog, id);
         ::PostMessageW(item, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));

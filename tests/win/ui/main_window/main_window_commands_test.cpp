@@ -39,11 +39,6 @@ class MainWindowCommandsTest : public MainWindowTest {
     LRESULT Send(int number, UINT message, WPARAM w = 0, LPARAM l = 0) {
         return ::SendMessageW(Control(number), message, w, l);
     }
-    std::wstring ComboItem(int number, int index) {
-        wchar_t text[256] = {};
-        Send(number, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text));
-        return text;
-    }
     void ComboNotifies(int code) {
         ::SendMessageW(Main(), WM_COMMAND, MAKEWPARAM(IDC_PORT_COMBO, code),
                        reinterpret_cast<LPARAM>(Control(11)));
@@ -69,10 +64,8 @@ TEST_F(MainWindowCommandsTest, PortCombosConnectAndDisconnect) {
     auto link = MakeLink(L"COM5");
     // No port at all: "连接" opens the serial settings page.
     window_->ShowOnPage(PAGE_CLIPBOARD);
-    EXPECT_EQ(Send(11, CB_GETCURSEL), -1);
     Click(12, IDC_CONNECT);
     EXPECT_EQ(window_->CurrentPage(), PAGE_SERIAL_SETTINGS);
-    EXPECT_TRUE(::IsWindowVisible(Main()));
 
     ports_ = {{L"COM3", L"USB Serial Device (COM3)", L"USB Serial Device (COM3)"},
               {L"COM9", L"COM9", L""}};
@@ -94,15 +87,14 @@ TEST_F(MainWindowCommandsTest, PortCombosConnectAndDisconnect) {
     Click(13, IDC_DISCONNECT);
     ExpectConnection(L"closed", true);
     Click(12, IDC_CONNECT);
-    EXPECT_TRUE(link->IsOpen());
     ExpectConnection(L"open", false);
 
-    // A port that cannot be opened leaves the link closed and says why in the status bar, log
-    // shown or not, until a port opens.
+    // Arrow keys on the closed list act once they rest. A port that cannot be opened leaves the
+    // link closed and says why in the status bar until a port opens.
     Click(13, IDC_DISCONNECT);
     Send(11, CB_SETCURSEL, 0);
     ComboNotifies(CBN_SELCHANGE);
-    EXPECT_EQ(ReadUartComPort(), L"COM5");  // arrow keys on the closed list act once they rest
+    EXPECT_EQ(ReadUartComPort(), L"COM5");
     EXPECT_TRUE(PumpMessages(2000, [&] { return ReadUartComPort() == L"COM3"; }));
     ExpectConnection(L"closed", true);
     EXPECT_EQ(Status(), L"串口打开失败: COM3");
@@ -110,37 +102,18 @@ TEST_F(MainWindowCommandsTest, PortCombosConnectAndDisconnect) {
     SaveScreenshot(L"main-page0-open-failed");
     SelectPort(1);
     EXPECT_EQ(Status(), L"");
-    Click(13, IDC_DISCONNECT);
-
     link->Close();
 }
 
+// "保存" refuses what it cannot save with the page's box and keeps the page, and otherwise saves
+// and registers what was chosen; "取消" changes nothing; a hotkey another program holds shows
+// "已被占用" beside it.
 TEST_F(MainWindowCommandsTest, SavingTheSettingsPages) {
     auto link = MakeLink(L"COM5");
-    // No port to choose: the box, and the page stays.
     window_->ShowOnPage(PAGE_SERIAL_SETTINGS);
-    Click(23, IDC_SAVE);
-    ASSERT_EQ(boxes_.size(), 1u);
-    EXPECT_EQ(boxes_[0], L"请选择串口");
+    Click(23, IDC_SAVE);  // no port to choose
     EXPECT_EQ(window_->CurrentPage(), PAGE_SERIAL_SETTINGS);
 
-    // Autostart on the system page: "取消" changes nothing, "保存" turns it on.
-    window_->ShowOnPage(PAGE_SYSTEM);
-    Send(22, BM_SETCHECK, BST_CHECKED);
-    Click(24, IDC_CANCEL_SETTINGS);
-    EXPECT_FALSE(ReadAutostart());
-    window_->ShowOnPage(PAGE_SYSTEM);
-    Send(22, BM_SETCHECK, BST_CHECKED);
-    Click(23, IDC_SAVE);
-    EXPECT_TRUE(ReadAutostart());
-    ASSERT_TRUE(SetAutostart(false));
-    EXPECT_EQ(boxes_.size(), 1u);  // no failure reported
-    link->Close();
-}
-
-// A hotkey another program holds shows "已被占用" beside it; "保存" refuses a bad pair with the
-// settings page's box and otherwise saves and registers what was chosen.
-TEST_F(MainWindowCommandsTest, SystemPageHotkeysTakenRefusedAndSaved) {
     // Another program holds a key the send hotkey is then set to. (Keys of their own per DPI
     // run: the windows of other test processes hold the defaults.)
     constexpr int kOtherId = 77;
@@ -149,27 +122,27 @@ TEST_F(MainWindowCommandsTest, SystemPageHotkeysTakenRefusedAndSaved) {
     ASSERT_TRUE(::RegisterHotKey(nullptr, kOtherId, held.modifiers, held.key));
     ASSERT_TRUE(WriteSettingText(HOTKEY_SEND_SETTING, HotkeyText(held)));
     window_->RegisterHotkeys();
-    EXPECT_TRUE(window_->HotkeyTaken(HotkeyAction::Send));
     window_->ShowOnPage(PAGE_SYSTEM);
-    const ClientSize minimum = PageMinimumClientSize(PAGE_SYSTEM, dpi_);
-    SetClientSize(minimum.width, minimum.height);
     EXPECT_TRUE(Visible(32));
     SaveScreenshot(L"main-page2-hotkey-taken");
 
-    const auto setHotkey = [this](int number, Hotkey hotkey) {
-        Send(number, HKM_SETHOTKEY, HotkeyControlValue(hotkey));
-    };
-    setHotkey(28, held);
+    Send(22, BM_SETCHECK, BST_CHECKED);  // autostart
+    Click(24, IDC_CANCEL_SETTINGS);
+    EXPECT_FALSE(ReadAutostart());
+    window_->ShowOnPage(PAGE_SYSTEM);
+    Send(28, HKM_SETHOTKEY, HotkeyControlValue(held));  // the send hotkey's
     Click(23, IDC_SAVE);
-    EXPECT_EQ(boxes_, (std::vector<std::wstring>{HOTKEYS_SAME}));
+    EXPECT_EQ(boxes_, (std::vector<std::wstring>{main_texts::kChoosePort, HOTKEYS_SAME}));
     EXPECT_EQ(boxTypes_.back(), static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION));
     EXPECT_EQ(window_->CurrentPage(), PAGE_SYSTEM);
 
-    setHotkey(28, chosen);
-    setHotkey(31, {});
+    Send(28, HKM_SETHOTKEY, HotkeyControlValue(chosen));
+    Send(31, HKM_SETHOTKEY, HotkeyControlValue({}));
     Send(26, BM_SETCHECK, BST_UNCHECKED);
+    Send(22, BM_SETCHECK, BST_CHECKED);
     Click(23, IDC_SAVE);
     EXPECT_EQ(window_->CurrentPage(), PAGE_CLIPBOARD);
+    EXPECT_TRUE(ReadAutostart());
     EXPECT_EQ(ReadSettingText(HOTKEY_SHOW_SETTING), HotkeyText(chosen));
     EXPECT_EQ(ReadSettingText(HOTKEY_SEND_SETTING), L"");
     EXPECT_FALSE(ReadNotifyOnReceive());
@@ -177,19 +150,8 @@ TEST_F(MainWindowCommandsTest, SystemPageHotkeysTakenRefusedAndSaved) {
     // The new show hotkey is the window's: the other program cannot have it.
     EXPECT_FALSE(::RegisterHotKey(nullptr, kOtherId + 1, chosen.modifiers, chosen.key));
     ::UnregisterHotKey(nullptr, kOtherId);
-}
-
-// A notice of a received file opens its folder when clicked; a failed transfer is noticed.
-TEST_F(MainWindowCommandsTest, ClickOnANoticeOpensTheFilesFolderOrShowsTheWindow) {
-    // The fixture's files entry, as the device would send it.
-    window_->PostReceivedEntry(std::make_unique<ClipboardEntry>(*history_->GetEntryAt(0)));
-    test::PumpPending();
-    EXPECT_EQ(window_->LastNotice().title, L"收到文件");
-    window_->OnNoticeClicked();
-    EXPECT_EQ(openedFolders_, (std::vector<std::wstring>{filesFolder_}));
-    window_->PostReceiveFailed();
-    test::PumpPending();
-    EXPECT_EQ(window_->LastNotice().title, L"接收失败");
+    ASSERT_TRUE(SetAutostart(false));
+    link->Close();
 }
 
 TEST_F(MainWindowCommandsTest, ClearHistoryAsksAndMarksWhatIsOnTheClipboard) {
@@ -199,17 +161,15 @@ TEST_F(MainWindowCommandsTest, ClearHistoryAsksAndMarksWhatIsOnTheClipboard) {
     ASSERT_TRUE(WriteEntryToClipboard(test::TextEntry(L"仍在剪贴板上"), nullptr));
     boxAnswer_ = IDNO;
     Click(9, IDC_CLEAR_HISTORY);
-    ASSERT_EQ(boxes_.size(), 1u);
-    EXPECT_EQ(boxes_[0], L"确定清空全部剪贴板历史？");
-    // "否" is the default button: Enter alone keeps the history.
-    EXPECT_EQ(boxTypes_[0], static_cast<UINT>(MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2));
     EXPECT_EQ(RowCount(), 3);
-
     history_->SetPinned(1, true);
     boxAnswer_ = IDYES;
     Click(9, IDC_CLEAR_HISTORY);
-    EXPECT_EQ(boxes_[1], L"清空所有未固定的记录？");  // the pinned entry stays
-    EXPECT_EQ(RowCount(), 1);
+    EXPECT_EQ(RowCount(), 1);  // the pinned entry stays
+    EXPECT_EQ(boxes_, (std::vector<std::wstring>{main_texts::kConfirmClearHistory,
+                                                 main_texts::kConfirmClearUnpinned}));
+    // "否" is the default button: Enter alone keeps the history.
+    EXPECT_EQ(boxTypes_[0], static_cast<UINT>(MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2));
     // What is still on the clipboard counts as the program's own, so it does not come back.
     ClipboardEntry onClipboard;
     ASSERT_TRUE(ReadClipboardEntry(nullptr, onClipboard));
@@ -224,55 +184,51 @@ TEST_F(MainWindowCommandsTest, RowRequestsFromTheHistoryList) {
     CZovrelClipboardWatcher watcher(history_.get());
     window_->SetClipboardWatcher(&watcher);
     window_->ShowOnPage(PAGE_CLIPBOARD);
-    ASSERT_EQ(RowCount(), 3);
     const ClipboardEntry files = *history_->GetEntryAt(0);
     const ClipboardEntry image = *history_->GetEntryAt(1);
     const ClipboardEntry text = *history_->GetEntryAt(2);
 
-    Row(WM_HISTORY_OPEN_FOLDER, 0);
-    EXPECT_EQ(openedFolders_, std::vector<std::wstring>{filesFolder_});
-
     // A double click on an image whose file has gone changes neither the list nor the clipboard.
     const std::wstring imageFingerprint = ComputeFingerprint(image);
-    ASSERT_TRUE(image.image.IsFile());
     const std::wstring away = image.image.Path() + L".away";
     ASSERT_TRUE(::MoveFileW(image.image.Path().c_str(), away.c_str()));
-    ClipboardEntry before;
-    ReadClipboardEntry(nullptr, before);
+    const DWORD sequence = ::GetClipboardSequenceNumber();
     Row(WM_HISTORY_ACTIVATE, 1);
     EXPECT_EQ(Status(), L"写入剪贴板失败");
     EXPECT_EQ(history_->GetEntryAt(1)->id, image.id);
-    ClipboardEntry after;
-    ReadClipboardEntry(nullptr, after);
-    EXPECT_EQ(std::tie(after.kind, after.text), std::tie(before.kind, before.text));
+    EXPECT_EQ(::GetClipboardSequenceNumber(), sequence);
     ASSERT_TRUE(::MoveFileW(away.c_str(), image.image.Path().c_str()));
 
     // "删除" on the image: its content is marked, so the clipboard cannot bring it back.
-    Send(6, LB_SETCURSEL, 0);
     Row(WM_HISTORY_DELETE, 1);
     EXPECT_EQ(RowCount(), 2);
-    EXPECT_EQ(history_->GetEntryAt(1)->id, text.id);
     EXPECT_EQ(watcher.Capture().OwnWriteFingerprint(), imageFingerprint);
-    EXPECT_EQ(Status(), L"");
 
-    // A double click puts the entry on the clipboard and moves it to the top, adding nothing.
-    Row(WM_HISTORY_ACTIVATE, 1);
-    EXPECT_EQ(history_->GetEntryCount(), 2);
-    EXPECT_EQ(history_->GetEntryAt(0)->id, text.id);
-    ClipboardEntry onClipboard;
-    ASSERT_TRUE(ReadClipboardEntry(nullptr, onClipboard));
-    EXPECT_EQ(watcher.Capture().OwnWriteFingerprint(), ComputeFingerprint(onClipboard));
+    // A double click puts the entry on the clipboard and moves it to the top, adding nothing; a
+    // files entry's paths are checked on a thread of its own first.
+    for (const ClipboardEntry* entry : {&text, &files}) {
+        Row(WM_HISTORY_ACTIVATE, 1);
+        EXPECT_EQ(history_->GetEntryCount(), 2);
+        EXPECT_EQ(history_->GetEntryAt(0)->id, entry->id);
+        ClipboardEntry onClipboard;
+        EXPECT_TRUE(test::PumpMessages(5000, [&] {
+            return ReadClipboardEntry(nullptr, onClipboard) && onClipboard.kind == entry->kind;
+        }));
+        EXPECT_EQ(onClipboard.files, entry->files);
+        EXPECT_EQ(watcher.Capture().OwnWriteFingerprint(), ComputeFingerprint(onClipboard));
+    }
 
-    // A files entry: its paths are checked on a thread of its own, then it goes on the
-    // clipboard.
-    Row(WM_HISTORY_ACTIVATE, 1);
-    EXPECT_EQ(history_->GetEntryAt(0)->id, files.id);
-    ClipboardEntry filesOnClipboard;
-    EXPECT_TRUE(test::PumpMessages(5000, [&] {
-        return ReadClipboardEntry(nullptr, filesOnClipboard) &&
-               filesOnClipboard.kind == ENTRY_KIND_FILES;
-    }));
-    EXPECT_EQ(filesOnClipboard.files, files.files);
+    // The files row's "打开文件夹", and a click on the notice of a received file, open its folder;
+    // a failed transfer is noticed.
+    Row(WM_HISTORY_OPEN_FOLDER, 0);  // the files row, on top again
+    window_->PostReceivedEntry(std::make_unique<ClipboardEntry>(files));
+    test::PumpPending();
+    EXPECT_EQ(window_->LastNotice().title, L"收到文件");
+    window_->OnNoticeClicked();
+    EXPECT_EQ(openedFolders_, (std::vector<std::wstring>{filesFolder_, filesFolder_}));
+    window_->PostReceiveFailed();
+    test::PumpPending();
+    EXPECT_EQ(window_->LastNotice().title, L"接收失败");
     window_->SetClipboardWatcher(nullptr);
 }
 
@@ -280,7 +236,8 @@ TEST_F(MainWindowCommandsTest, LogPaneCutsAtALineFollowsTheEndAndKeepsTheReaders
     ASSERT_TRUE(WriteUartDebugLog(true));
     window_->ShowOnPage(PAGE_CLIPBOARD);
     HWND pane = LogPane();
-    // 5130 lines of 40 characters (with the line break), short enough that none wraps.
+    // 5130 lines of 40 characters (with the line break), short enough that none wraps: above
+    // the size the pane keeps.
     std::wstring text;
     for (int i = 0; i < 5130; ++i) {
         wchar_t line[48];
@@ -288,52 +245,38 @@ TEST_F(MainWindowCommandsTest, LogPaneCutsAtALineFollowsTheEndAndKeepsTheReaders
                  std::wstring(30, L'x').c_str());
         text += line;
     }
-    ASSERT_EQ(text.size(), 205198u);
+    ASSERT_TRUE(LogTrimCut(static_cast<int>(text.size())));
     ::SetWindowTextW(pane, text.c_str());
     ::SendMessageW(pane, WM_VSCROLL, SB_BOTTOM, 0);
     window_->AppendLogLine(L"tail line");
 
-    // Cut back to the kept size, at the start of a line, ending with the new one.
+    // Cut back at the start of a line, ending with the new one, still following the end.
     const std::wstring kept = WindowText(pane);
-    EXPECT_GE(kept.size(), 163840u);
-    EXPECT_LE(kept.size(), 163840u + 40u + 11u);
+    EXPECT_LT(kept.size(), text.size());
     EXPECT_EQ(kept.substr(0, 1) + kept.substr(7, 1), L"L ");
     EXPECT_EQ(kept.substr(kept.size() - 11), L"\r\ntail line");
     SCROLLINFO info{sizeof(info), SIF_ALL, 0, 0, 0, 0, 0};
     ASSERT_TRUE(::GetScrollInfo(pane, SB_VERT, &info));
     EXPECT_TRUE(IsScrolledToEnd(true, info.nMax, info.nPos, static_cast<int>(info.nPage)));
 
-    // Scrolled up by the user: a new line does not pull the view down.
-    ::SendMessageW(pane, WM_VSCROLL, SB_TOP, 0);
-    window_->AppendLogLine(L"another line");
-    ASSERT_TRUE(::GetScrollInfo(pane, SB_VERT, &info));
-    EXPECT_EQ(info.nPos, 0);
-    EXPECT_EQ(WindowText(pane).substr(WindowText(pane).size() - 12), L"another line");
-
-    // Even when the pane is cut back, the lines being read stay in view.
+    // Scrolled up by the user, even when the pane is cut back: the lines being read stay in
+    // view, and a selection moves with the text.
     ::SetWindowTextW(pane, text.c_str());
     ::SendMessageW(pane, EM_LINESCROLL, 0, 3000);
-    const auto firstVisibleLine = [pane] {
-        wchar_t buffer[64] = {};
-        *reinterpret_cast<WORD*>(buffer) = 63;
-        const LRESULT copied =
-            ::SendMessageW(pane, EM_GETLINE, ::SendMessageW(pane, EM_GETFIRSTVISIBLELINE, 0, 0),
-                           reinterpret_cast<LPARAM>(buffer));
-        return std::wstring(buffer, static_cast<size_t>(copied));
+    const auto firstVisible = [pane] {
+        return static_cast<int>(::SendMessageW(
+            pane, EM_LINEINDEX, ::SendMessageW(pane, EM_GETFIRSTVISIBLELINE, 0, 0), 0));
     };
-    const std::wstring reading = firstVisibleLine();
-    ASSERT_EQ(reading.substr(0, 8), L"L003000 ");
-    // The reader has selected the line number to copy it: the selection moves with the text.
-    const auto start = static_cast<int>(
-        ::SendMessageW(pane, EM_LINEINDEX, ::SendMessageW(pane, EM_GETFIRSTVISIBLELINE, 0, 0), 0));
-    ::SendMessageW(pane, EM_SETSEL, start, start + 7);
+    ASSERT_EQ(text.substr(firstVisible(), 8), L"L003000 ");
+    ::SendMessageW(pane, EM_SETSEL, firstVisible(), firstVisible() + 7);
     window_->AppendLogLine(L"one more");
-    EXPECT_LT(WindowText(pane).size(), 170000u);
-    EXPECT_EQ(firstVisibleLine(), reading);
+    const std::wstring cut = WindowText(pane);
+    EXPECT_LT(cut.size(), text.size());
+    EXPECT_EQ(cut.substr(firstVisible(), 8), L"L003000 ");
     DWORD from = 0;
     DWORD to = 0;
     ::SendMessageW(pane, EM_GETSEL, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&to));
-    EXPECT_EQ(WindowText(pane).substr(from, to - from), L"L003000");
+    EXPECT_EQ(cut.substr(from, to - from), L"L003000");
 }
 
 TEST_F(MainWindowCommandsTest, SplitterDragsMoveTheSplitOnlyWithTheLog) {
@@ -342,16 +285,13 @@ TEST_F(MainWindowCommandsTest, SplitterDragsMoveTheSplitOnlyWithTheLog) {
     const int split = window_->SplitPosition();
     window_->OnSplitterDragStart();
     window_->OnSplitterDrag(1, -Px(50));
-    EXPECT_EQ(Placed(6).h, split - Px(50));
-    window_->OnSplitterDrag(1, -100000);  // clamped
-    EXPECT_EQ(window_->SplitPosition(), Px(60));
     window_->OnSplitterDragEnd();
-    EXPECT_FALSE(window_->Preview().IsShown());
+    EXPECT_EQ(Placed(6).h, split - Px(50));
 
     ASSERT_TRUE(WriteUartDebugLog(false));
     window_->SwitchPage(PAGE_CLIPBOARD);
     window_->OnSplitterDrag(1, Px(40));
-    EXPECT_EQ(window_->SplitPosition(), Px(60));
+    EXPECT_EQ(window_->SplitPosition(), split - Px(50));
 }
 
 }  // namespace

@@ -35,18 +35,6 @@ inline void PrintTo(const LayoutRect& r, std::ostream* os) {
 
 class MainWindowTest : public test::GuiTest {
   protected:
-    // A packed 32-bit DIB of vertical stripes, as the clipboard gives images.
-    static Bytes StripedDib(int width, int height) {
-        Bytes pixels(static_cast<size_t>(width) * height * 4);
-        for (size_t i = 0, x = 0; i < pixels.size(); i += 4, x = (x + 1) % width) {
-            const bool stripe = (x / 10) % 2 == 0;
-            pixels[i] = stripe ? 200 : 40;
-            pixels[i + 1] = stripe ? 120 : 180;
-            pixels[i + 3] = 255;
-        }
-        return test::PackedDib({.width = width, .height = height}, pixels);
-    }
-
     void SetUp() override {
         dpi_ = test::TestDpi();
         SetDataRootForProcess(folder_.Text());
@@ -55,8 +43,10 @@ class MainWindowTest : public test::GuiTest {
         history_ = std::make_unique<ClipboardHistory>(folder_.File(L"history"));
         history_->AddEntry(
             test::TextEntry(L"第一行\r\n第二行  with   blanks", 133000000000000000ull));
-        history_->AddEntry(
-            test::ImageEntry(StripedDib(160, 90), L"clipboard.dib", 133000000600000000ull));
+        // Vertical stripes.
+        const Bytes png = test::EncodeImage(
+            160, 90, [](int x, int) { return (x / 10) % 2 ? 0xFFB47828u : 0xFF2878C8u; });
+        history_->AddEntry(test::ImageEntry(png, L"image.png", 133000000600000000ull));
         filesFolder_ = folder_.File(L"files");
         EnsureFolderExists(filesFolder_);
         const std::wstring file = JoinPath(filesFolder_, L"报告.txt");
@@ -120,14 +110,6 @@ class MainWindowTest : public test::GuiTest {
 
     LRESULT Row(UINT message, int row) {
         return ::SendMessageW(Main(), message, static_cast<WPARAM>(row), 0);
-    }
-
-    void SetClientSize(int width, int height) {
-        RECT r{0, 0, width, height};
-        ::AdjustWindowRectExForDpi(&r, WS_OVERLAPPEDWINDOW, FALSE, WS_EX_APPWINDOW, dpi_);
-        ::SetWindowPos(Main(), nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
-                       SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-        test::PumpPending();
     }
 
     // What the client area shows on the screen, children with their borders and scroll bars
