@@ -11,7 +11,7 @@ import subprocess
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from harness import QUIET, poll, reg_values  # noqa: E402
+from harness import QUIET, poll  # noqa: E402
 
 SOURCE_DIR = os.path.abspath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
 BUILD_DIR = os.path.join(SOURCE_DIR, "build")
@@ -22,11 +22,11 @@ RUN_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run"
 PROGRAM_FILES = ["zovrel.exe", "zovrel-cli.exe", "version", "uninstall.exe"]
 
 
-def make_packages(out_dir, build_dir, bin_dir=""):
+def make_packages(out_dir, build_dir):
     """Runs scripts/package on what the win64 build holds; returns (version, setup, zip)."""
-    args = [os.path.join(SOURCE_DIR, "scripts", "package"), "--out", out_dir]
-    args += ["--bin", bin_dir] if bin_dir else ["--no-build", "--build-dir", build_dir]
-    done = subprocess.run(args, capture_output=True, text=True, timeout=300)
+    done = subprocess.run([os.path.join(SOURCE_DIR, "scripts", "package"), "--out", out_dir,
+                           "--no-build", "--build-dir", build_dir],
+                          capture_output=True, text=True, timeout=300)
     if done.returncode != 0:
         raise RuntimeError("scripts/package failed:\n" + done.stdout + done.stderr)
     version = re.search(r"package: version (\S+)", done.stdout).group(1)
@@ -111,7 +111,17 @@ class ScratchPrefix:
     # Registry.
     def reg_values(self, key):
         """The values of a key as {name: data} (DWORDs as ints), or None when it is missing."""
-        return reg_values(key, WINE, self.env)
+        done = subprocess.run([WINE, "reg", "query", key], env=self.env, capture_output=True,
+                              timeout=120)
+        if done.returncode != 0:
+            return None
+        values = {}
+        for line in done.stdout.decode("utf-8", "replace").splitlines():
+            m = re.match(r"^    (.*?)    (REG_\w+)    (.*)$", line)
+            if m:
+                name, kind, data = m.groups()
+                values[name] = int(data, 16) if kind == "REG_DWORD" else data
+        return values
 
     def reg(self, *args):
         """Runs `reg` (add or delete) with the given arguments, /f added."""
