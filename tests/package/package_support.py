@@ -89,8 +89,7 @@ class ScratchPrefix:
     def run(self, *args, timeout=120):
         """Runs a Windows program to its end; returns its exit code."""
         return subprocess.run([WINE, *args], env=self.env, stdin=subprocess.DEVNULL,
-                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                              timeout=timeout).returncode
+                              timeout=timeout, **QUIET).returncode
 
     def start(self, *args):
         return subprocess.Popen([WINE, *args], env=self.env, stdin=subprocess.DEVNULL, **QUIET)
@@ -110,23 +109,16 @@ class ScratchPrefix:
 
     # Registry.
     def reg_values(self, key):
-        """The values of a key as {name: data} (DWORDs as ints), or None when it is missing."""
+        """The values of a key as {name: data as `reg` shows it}, or None when it is missing."""
         done = subprocess.run([WINE, "reg", "query", key], env=self.env, capture_output=True,
                               timeout=120)
-        if done.returncode != 0:
-            return None
-        values = {}
-        for line in done.stdout.decode("utf-8", "replace").splitlines():
-            m = re.match(r"^    (.*?)    (REG_\w+)    (.*)$", line)
-            if m:
-                name, kind, data = m.groups()
-                values[name] = int(data, 16) if kind == "REG_DWORD" else data
-        return values
+        if done.returncode == 0:
+            return dict(re.findall(r"^    (.*?)    REG_\w+    (.*?)\r?$",
+                                   done.stdout.decode("utf-8", "replace"), re.M))
 
     def reg(self, *args):
         """Runs `reg` (add or delete) with the given arguments, /f added."""
-        return subprocess.run([WINE, "reg", *args, "/f"], env=self.env, capture_output=True,
-                              timeout=120).returncode
+        return self.run("reg", *args, "/f")
 
     def forget_install(self, *install_dirs):
         """Back to a machine that never saw zovrel."""
