@@ -11,10 +11,9 @@ import subprocess
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from harness import QUIET, poll  # noqa: E402
+from harness import QUIET, SOURCE, poll  # noqa: E402
 
-SOURCE_DIR = os.path.abspath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
-BUILD_DIR = os.path.join(SOURCE_DIR, "build")
+BUILD_DIR = os.path.join(SOURCE, "build")
 WINE = shutil.which("wine64") or "/usr/lib/wine/wine64"
 
 UNINSTALL_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\zovrel"
@@ -24,7 +23,7 @@ PROGRAM_FILES = ["zovrel.exe", "zovrel-cli.exe", "version", "uninstall.exe"]
 
 def make_packages(out_dir, build_dir):
     """Runs scripts/package on what the win64 build holds; returns (version, setup, zip)."""
-    done = subprocess.run([os.path.join(SOURCE_DIR, "scripts", "package"), "--out", out_dir,
+    done = subprocess.run([os.path.join(SOURCE, "scripts", "package"), "--out", out_dir,
                            "--no-build", "--build-dir", build_dir],
                           capture_output=True, text=True, timeout=300)
     if done.returncode != 0:
@@ -49,7 +48,7 @@ class ScratchPrefix:
     def create(self):
         os.makedirs(self.home, exist_ok=True)
         base_env = dict(self.env, WINEPREFIX=self.base)
-        subprocess.run([os.path.join(SOURCE_DIR, "scripts", "wine-prefix")], env=base_env,
+        subprocess.run([os.path.join(SOURCE, "scripts", "wine-prefix")], env=base_env,
                        stdout=subprocess.DEVNULL, check=True, timeout=300)
         # The registry reaches the disk when the template's server ends.
         subprocess.run(["wineserver", "-w"], env=base_env, check=False, timeout=120)
