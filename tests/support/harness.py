@@ -1,7 +1,7 @@
 """What the whole-program runs, the package tests, scripts/run and the benchmarks share: waits, an
-X display with a window manager, windows, clicks and the X clipboard (xdotool, xclip), a COM
-port of a Wine prefix for a pty, the device simulator, and zovrel.exe in a
-"portable" folder of its own."""
+X display with a window manager, windows, clicks and the X clipboard (xdotool, xclip), a COM port
+of a Wine prefix for a pty, the device simulator, and zovrel.exe in a "portable" folder of its
+own."""
 
 import glob
 import json
