@@ -12,51 +12,49 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <cstring>
 #include <cwchar>
 #include <string>
-#include <vector>
 
 namespace {
 
 constexpr UINT WM_TRAY_NOTIFY = 1124;
 constexpr UINT TRAY_ICON_ID = 130;
 
-int PostTray(unsigned event) {
-    HWND host = ::FindWindowW(L"ZovrelHostFrame", nullptr);
-    if (host == nullptr) {
-        std::fprintf(stderr, "no host frame\n");
-        return 2;
+// The running program's window of that class, and its process.
+HWND FindProgramWindow(const wchar_t* windowClass, DWORD& process) {
+    HWND window = ::FindWindowW(windowClass, nullptr);
+    if (window == nullptr) {
+        std::fwprintf(stderr, L"no %ls window\n", windowClass);
+    } else {
+        ::GetWindowThreadProcessId(window, &process);
     }
-    // As the shell does: the foreground may pass to the window the user just asked for.
+    return window;
+}
+
+int PostTray(unsigned event) {
     DWORD process = 0;
-    ::GetWindowThreadProcessId(host, &process);
+    HWND host = FindProgramWindow(L"ZovrelHostFrame", process);
+    // As the shell does: the foreground may pass to the window the user just asked for.
     ::AllowSetForegroundWindow(process);
-    return ::PostMessageW(host, WM_TRAY_NOTIFY, TRAY_ICON_ID, event) ? 0 : 1;
+    return host != nullptr && ::PostMessageW(host, WM_TRAY_NOTIFY, TRAY_ICON_ID, event) ? 0 : 1;
 }
 
 int PostDrop(int count, wchar_t** paths) {
-    HWND main = ::FindWindowW(L"ZovrelMainWnd", nullptr);
-    if (main == nullptr) {
-        std::fprintf(stderr, "no main window\n");
-        return 2;
-    }
     // DROPFILES: offset of the list, drop point, non-client flag, wide names; then the names,
     // each with its NUL, and one more NUL.
-    std::vector<wchar_t> names;
+    const DWORD header[5] = {sizeof(header), 40, 40, FALSE, TRUE};
+    std::wstring names;
     for (int i = 0; i < count; ++i) {
-        names.insert(names.end(), paths[i], paths[i] + std::wcslen(paths[i]) + 1);
+        names.append(paths[i]).push_back(L'\0');
     }
     names.push_back(L'\0');
-    const DWORD header[5] = {sizeof(header), 40, 40, FALSE, TRUE};
-    std::vector<char> block(sizeof(header) + names.size() * sizeof(wchar_t));
-    std::memcpy(block.data(), header, sizeof(header));
-    std::memcpy(block.data() + sizeof(header), names.data(), names.size() * sizeof(wchar_t));
+    std::string block(reinterpret_cast<const char*>(header), sizeof(header));
+    block.append(reinterpret_cast<const char*>(names.data()), names.size() * sizeof(wchar_t));
 
     DWORD process = 0;
-    ::GetWindowThreadProcessId(main, &process);
+    HWND main = FindProgramWindow(L"ZovrelMainWnd", process);
     HANDLE target = ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, process);
-    if (target == nullptr) {
+    if (main == nullptr || target == nullptr) {
         return 1;
     }
     void* remote =

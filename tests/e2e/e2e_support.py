@@ -1,7 +1,6 @@
 """Runs the real zovrel-cli ($ZOVREL_CLI) against the device simulator; with $ZOVREL_WINE_RUN
 (scripts/wine-run) the .exe runs under Wine and the simulator's pty becomes a COM port."""
 
-import glob
 import os
 import shutil
 import signal
@@ -23,15 +22,17 @@ def windows_path(path):
     return "Z:" + path.replace("/", "\\") if UNDER_WINE else path
 
 
+def cli_command(data_root, *args):
+    return ([WINE_RUN] if UNDER_WINE else []) + [CLI, "--data-root", windows_path(data_root), *args]
+
+
 class Cli:
-    """One zovrel-cli process; its stdout lines are collected as they come."""
+    """One zovrel-cli process left running; its stdout lines are collected as they come."""
 
     def __init__(self, data_root, *args):
-        self._err = tempfile.TemporaryFile()
-        self.proc = subprocess.Popen(([WINE_RUN] if UNDER_WINE else []) +
-                                     [CLI, "--data-root", windows_path(data_root), *args],
-                                     stdout=subprocess.PIPE, stderr=self._err)
-        self.lines, self.stderr = [], b""
+        self.proc = subprocess.Popen(cli_command(data_root, *args), stdout=subprocess.PIPE,
+                                     stderr=subprocess.DEVNULL)
+        self.lines = []
         self._reader = threading.Thread(target=self._read, daemon=True)
         self._reader.start()
 
@@ -42,29 +43,20 @@ class Cli:
     def wait_line(self, text, timeout=20.0, after=0):
         return wait_line(lambda: self.lines, text, after, timeout)
 
-    def stop(self, how=signal.SIGINT, timeout=30):
-        """Sends Ctrl+C as a user would (or another signal, or none); returns the exit code."""
-        if how and self.proc.poll() is None:
-            self.proc.send_signal(how)
-        try:
-            code = self.proc.wait(timeout)
-        except subprocess.TimeoutExpired:
-            self.proc.kill()
-            self.proc.wait()
-            raise
+    def stop(self, timeout=30):
+        """Sends Ctrl+C as a user would; returns the exit code."""
+        self.proc.send_signal(signal.SIGINT)
+        code = self.proc.wait(timeout)
         self._reader.join(5)
         self.proc.stdout.close()
-        self._err.seek(0)
-        self.stderr = self._err.read()
-        self._err.close()
         return code
 
 
 def run_cli(data_root, *args, timeout=300):
     """Runs zovrel-cli to its end: (exit code, stdout lines, stderr text)."""
-    cli = Cli(data_root, *args)
-    code = cli.stop(None, timeout)
-    return code, cli.lines, cli.stderr.decode("utf-8", "replace")
+    done = subprocess.run(cli_command(data_root, *args), capture_output=True, timeout=timeout)
+    return (done.returncode, [l.decode("utf-8") for l in done.stdout.splitlines()],
+            done.stderr.decode("utf-8", "replace"))
 
 
 class E2ETest(unittest.TestCase):
@@ -108,9 +100,3 @@ class E2ETest(unittest.TestCase):
         with open(os.path.join(self.dir, name), "wb") as f:
             f.write(data)
         return f.name
-
-    def received(self, name):
-        found = glob.glob(os.path.join(self.root, "files", "*", glob.escape(name)))
-        self.assertEqual(len(found), 1, "expected one %s in a day folder" % name)
-        with open(found[0], "rb") as f:
-            return found[0], f.read()

@@ -1,26 +1,22 @@
 """Whole-program runs: zovrel-cli against the device simulator over a real (virtual) serial line."""
 
+import glob
 import os
-import re
 import unittest
 from concurrent.futures import ThreadPoolExecutor
 
-from e2e_support import E2ETest, run_cli
+from e2e_support import E2ETest
 
 # Sending is paced at 150 ms a chunk (5 MiB: some 80 s); the slower builds send less.
 PROGRAM_SEND_BYTES = int(os.environ.get("ZOVREL_E2E_SEND_BYTES", 5 << 20))
-LOG_LINE = re.compile(r"^(串口已打开: .+ @ 2000000 bps|串口已重新连接|串口连接断开|串口已关闭|"
-                      r"串口打开失败: .+|\d\d:\d\d:\d\d\.\d\d\d (SYS|TX|RX) \S.*)$")
 
 
 class DeviceToProgram(E2ETest):
-    def test_text_image_and_a_5_mib_file_arrive_intact_through_noise_and_a_flipped_bit(self):
+    def test_a_text_and_a_5_mib_file_arrive_intact_through_noise_and_a_flipped_bit(self):
         cli = self.listen()
         text = "你好，世界 zovrel ✓\r\n第二行"
         big = os.urandom(5 << 20)
-        image = b"\x89PNG\r\n\x1a\n" + os.urandom(150000)
         self.device_sends(kind="text", text=text)
-        self.device_sends(kind="image", path=self.write_file("shot.png", image))
         # Noise, and a flipped bit: the program must drop that frame unanswered; the device resends.
         self.sim.cmd(cmd="fault", kind="noise", bytes=40, false_start=True, type="MIDDLE_PACKET",
                      count=3)
@@ -30,46 +26,34 @@ class DeviceToProgram(E2ETest):
         cli.wait_line("FINISH_PACKET OK: kind=files size=%d" % len(big), timeout=60)
         self.assertEqual(cli.stop(), 0)
         self.assertEqual(cli.lines[-1], "串口已关闭")
-        self.assertEqual([l for l in cli.lines if not LOG_LINE.match(l)], [])
-        self.assertEqual([e for e in self.sim.of("frame", dir="rx", type="GENERAL_REPLY")
-                          if e.get("rsp_code") != 0], [])
-        self.assertEqual("\n".join(cli.lines).count("match=yes"), 3)
-        self.assertTrue(self.received("big file.bin")[1] == big, "the received file differs")
+        self.assertEqual([e for e in self.sim.events if e["ev"] == "frame" and e["dir"] == "rx"
+                          and e["type"] == "GENERAL_REPLY" and e.get("rsp_code")], [])
+        self.assertEqual("\n".join(cli.lines).count("match=yes"), 2)
+        [path] = glob.glob(os.path.join(self.root, "files", "*", "big file.bin"))
+        with open(path, "rb") as f:
+            self.assertTrue(f.read() == big, "the received file differs")
 
-        # Text and image became history entries, newest first, kept whole (the text goes back).
-        code, lines, err = run_cli(self.root, "history")
-        history = [l.split("\t") for l in lines]
-        self.assertEqual([row[2] for row in history], ["files", "image", "text"], err)
-        self.assertEqual(history[2][5], "你好，世界 zovrel ✓ 第二行")
-        with open(os.path.join(self.root, "history", history[1][1] + ".png"), "rb") as f:
-            self.assertTrue(f.read() == image, "the image entry differs")
+        # The text became the older history entry: it goes back whole.
         mark = len(self.sim.events)
-        self.send_cli("--entry", "2")
+        self.send_cli("--entry", "1")
         self.assertEqual(self.device_got(mark)[0]["text"], text)
 
 
 class ProgramToDevice(E2ETest):
     slow = True  # paced by the program: runs beside the others
 
-    def test_text_image_and_a_big_file_arrive_past_a_lost_and_a_refused_answer(self):
-        text = "发送到设备的文字 ✓ zovrel\n" * 3
-        image = b"\x89PNG\r\n\x1a\n" + os.urandom(25000)
+    def test_a_big_file_arrives_past_a_lost_and_a_refused_answer(self):
         big = os.urandom(PROGRAM_SEND_BYTES)
-        for what, value, name, data in (
-                ("--text", text, "", text.encode("utf-8")),
-                ("--image", self.write_file("pic.png", image), "pic.png", image),
-                ("--file", self.write_file("big.bin", big), "big.bin", big)):
-            mark = len(self.sim.events)
-            if what == "--file":  # retried as the native tables say; here only that it arrives
-                self.sim.cmd(cmd="fault", kind="drop", type="MIDDLE_PACKET", nth=2, what="reply")
-                self.sim.cmd(cmd="fault", kind="fail_chunk", nth=4, code=1)
-            lines, err = self.send_cli(what, value, timeout=900)
-            self.assertIn("100%", err)
-            self.assertEqual(lines[-1], "串口已关闭")
-            self.assertEqual([l for l in lines if not LOG_LINE.match(l)], [])
-            done, got = self.device_got(mark)
-            self.assertTrue(got == data, "the device received other bytes for " + what)
-            self.assertEqual(done["name"], name)
+        mark = len(self.sim.events)
+        # Retried as the native tables say; here only that it arrives, under its Chinese name.
+        self.sim.cmd(cmd="fault", kind="drop", type="MIDDLE_PACKET", nth=2, what="reply")
+        self.sim.cmd(cmd="fault", kind="fail_chunk", nth=4, code=1)
+        lines, err = self.send_cli("--file", self.write_file("大文件 ✓.bin", big), timeout=900)
+        self.assertIn("100%", err)
+        self.assertEqual(lines[-1], "串口已关闭")
+        done, got = self.device_got(mark)
+        self.assertTrue(got == big, "the device received other bytes")
+        self.assertEqual(done["name"], "大文件 ✓.bin")
 
 
 class Suite(unittest.TestSuite):

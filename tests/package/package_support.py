@@ -11,10 +11,9 @@ import subprocess
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from harness import QUIET, poll, reg_values  # noqa: E402
+from harness import QUIET, SOURCE, poll  # noqa: E402
 
-SOURCE_DIR = os.path.abspath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
-BUILD_DIR = os.path.join(SOURCE_DIR, "build")
+BUILD_DIR = os.path.join(SOURCE, "build")
 WINE = shutil.which("wine64") or "/usr/lib/wine/wine64"
 
 UNINSTALL_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\zovrel"
@@ -22,11 +21,11 @@ RUN_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run"
 PROGRAM_FILES = ["zovrel.exe", "zovrel-cli.exe", "version", "uninstall.exe"]
 
 
-def make_packages(out_dir, build_dir, bin_dir=""):
+def make_packages(out_dir, build_dir):
     """Runs scripts/package on what the win64 build holds; returns (version, setup, zip)."""
-    args = [os.path.join(SOURCE_DIR, "scripts", "package"), "--out", out_dir]
-    args += ["--bin", bin_dir] if bin_dir else ["--no-build", "--build-dir", build_dir]
-    done = subprocess.run(args, capture_output=True, text=True, timeout=300)
+    done = subprocess.run([os.path.join(SOURCE, "scripts", "package"), "--out", out_dir,
+                           "--no-build", "--build-dir", build_dir],
+                          capture_output=True, text=True, timeout=300)
     if done.returncode != 0:
         raise RuntimeError("scripts/package failed:\n" + done.stdout + done.stderr)
     version = re.search(r"package: version (\S+)", done.stdout).group(1)
@@ -49,7 +48,7 @@ class ScratchPrefix:
     def create(self):
         os.makedirs(self.home, exist_ok=True)
         base_env = dict(self.env, WINEPREFIX=self.base)
-        subprocess.run([os.path.join(SOURCE_DIR, "scripts", "wine-prefix")], env=base_env,
+        subprocess.run([os.path.join(SOURCE, "scripts", "wine-prefix")], env=base_env,
                        stdout=subprocess.DEVNULL, check=True, timeout=300)
         # The registry reaches the disk when the template's server ends.
         subprocess.run(["wineserver", "-w"], env=base_env, check=False, timeout=120)
@@ -89,8 +88,7 @@ class ScratchPrefix:
     def run(self, *args, timeout=120):
         """Runs a Windows program to its end; returns its exit code."""
         return subprocess.run([WINE, *args], env=self.env, stdin=subprocess.DEVNULL,
-                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                              timeout=timeout).returncode
+                              timeout=timeout, **QUIET).returncode
 
     def start(self, *args):
         return subprocess.Popen([WINE, *args], env=self.env, stdin=subprocess.DEVNULL, **QUIET)
@@ -110,13 +108,16 @@ class ScratchPrefix:
 
     # Registry.
     def reg_values(self, key):
-        """The values of a key as {name: data} (DWORDs as ints), or None when it is missing."""
-        return reg_values(key, WINE, self.env)
+        """The values of a key as {name: data as `reg` shows it}, or None when it is missing."""
+        done = subprocess.run([WINE, "reg", "query", key], env=self.env, capture_output=True,
+                              timeout=120)
+        if done.returncode == 0:
+            return dict(re.findall(r"^    (.*?)    REG_\w+    (.*?)\r?$",
+                                   done.stdout.decode("utf-8", "replace"), re.M))
 
     def reg(self, *args):
         """Runs `reg` (add or delete) with the given arguments, /f added."""
-        return subprocess.run([WINE, "reg", *args, "/f"], env=self.env, capture_output=True,
-                              timeout=120).returncode
+        return self.run("reg", *args, "/f")
 
     def forget_install(self, *install_dirs):
         """Back to a machine that never saw zovrel."""

@@ -1,7 +1,7 @@
 """What the whole-program runs, the package tests, scripts/run and the benchmarks share: waits, an
-X display with a window manager, windows, clicks and the X clipboard (xdotool, xclip), the Wine
-registry, a COM port of a Wine prefix for a pty, the device simulator, and zovrel.exe in a
-"portable" folder of its own."""
+X display with a window manager, windows, clicks and the X clipboard (xdotool, xclip), a COM port
+of a Wine prefix for a pty, the device simulator, and zovrel.exe in a "portable" folder of its
+own."""
 
 import glob
 import json
@@ -100,14 +100,6 @@ def start_window_manager(env=None):
     raise RuntimeError("openbox did not start on %s" % (env or os.environ).get("DISPLAY"))
 
 
-def find_windows(pattern, pid=None, visible=True, env=None):
-    """Ids of the X windows whose name matches `pattern` (of one process when `pid` is given)."""
-    args = ["xdotool", "search"] + (["--onlyvisible"] if visible else [])
-    args += (["--pid", str(pid)] if pid else []) + ["--name", pattern]
-    out = subprocess.run(args, env=env, capture_output=True, text=True, timeout=30).stdout
-    return [int(w) for w in out.split()]
-
-
 def copy_text(text, env=None, target=()):
     """Another program copies: xclip owns the X clipboard (Wine's follows it) in the background
     until something else is copied."""
@@ -116,22 +108,6 @@ def copy_text(text, env=None, target=()):
 
 
 # --- Wine ---
-def reg_values(key, wine=None, env=None):
-    """The values of a registry key as {name: data} (DWORDs as ints), or None when it is
-    missing."""
-    done = subprocess.run([wine or WINE_SCRIPT, "reg", "query", key], env=env, capture_output=True,
-                          timeout=120)
-    if done.returncode != 0:
-        return None
-    values = {}
-    for line in done.stdout.decode("utf-8", "replace").splitlines():
-        m = re.match(r"^    (.*?)    (REG_\w+)    (.*)$", line)
-        if m:
-            name, kind, data = m.groups()
-            values[name] = int(data, 16) if kind == "REG_DWORD" else data
-    return values
-
-
 class ComPort:
     """A COM name of a Wine prefix for a pty slave: Wine opens the dosdevices link, which must
     name the slave itself, and lists the SERIALCOMM value. `for_new_server` also records it
@@ -183,7 +159,7 @@ class Sim:
         self.proc = subprocess.Popen([sys.executable, os.path.join(TOOLS, "zovrel-device"), "--out",
                                       self.out, *args, "--control", control],
                                      stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-        self.events, self._cv = [], threading.Condition()
+        self.events = []
         threading.Thread(target=self._read, daemon=True).start()
         self.path = self.wait_for(lambda e: e["ev"] == "ready")["path"]
         self._sock = socket.socket(socket.AF_UNIX)
@@ -193,22 +169,12 @@ class Sim:
 
     def _read(self):
         for raw in self.proc.stdout:
-            with self._cv:
-                self.events.append(json.loads(raw))
-                self._cv.notify_all()
+            self.events.append(json.loads(raw))
 
     def wait_for(self, pred, timeout=10.0, after=0):
-        deadline = time.monotonic() + timeout
-        with self._cv:
-            while not any(pred(e) for e in self.events[after:]):
-                if not self._cv.wait(deadline - time.monotonic()):
-                    raise AssertionError("no such event; got: %s" % [
-                        e["ev"] for e in self.events][-30:])
-            return next(e for e in self.events[after:] if pred(e))
-
-    def of(self, ev, **match):
-        return [e for e in self.events if e["ev"] == ev
-                and all(e.get(k) == v for k, v in match.items())]
+        """The first event from index `after` on that `pred` accepts."""
+        return poll(lambda: next((e for e in self.events[after:] if pred(e)), None), timeout, 0.01,
+                    lambda: "no such event; got: %s" % [e["ev"] for e in self.events][-30:])
 
     def cmd(self, **command):
         self._ctl.write(json.dumps(command).encode("utf-8") + b"\n")
@@ -299,7 +265,9 @@ class Desktop:
         return self.run("xdotool", *args, check=check)
 
     def windows(self, pattern, visible=True):
-        return find_windows(pattern, visible=visible, env=self.env)
+        """Ids of the X windows whose name matches `pattern`."""
+        return [int(w) for w in self.xdotool("search", *(["--onlyvisible"] if visible else []),
+                                             "--name", pattern, check=False).split()]
 
     def click(self, x, y, button=1, double=False):
         self.xdotool("mousemove", "--sync", str(x), str(y))
@@ -315,10 +283,6 @@ class Desktop:
         """The managed windows from bottom to top."""
         out = self.run("xprop", "-root", "_NET_CLIENT_LIST_STACKING")
         return [int(w, 16) for w in re.findall(r"0x[0-9a-f]+", out.split("#", 1)[-1])]
-
-    def active_window(self):
-        out = self.xdotool("getactivewindow", check=False).strip()
-        return int(out) if out else None
 
     def screenshot(self, name):
         """The screen as <shots>/<nn>-<name>.png once two captures agree (painting done)."""
@@ -416,12 +380,6 @@ class Program:
                 title, titles(), self.proc and self.proc.poll())) from None
 
     # --- its files ---
-    def settings(self):
-        """The keys of zovrel.ini (its one section, [Settings])."""
-        path = os.path.join(self.folder, "zovrel.ini")
-        return dict(re.findall(r"^(\w+)=(.*?)\s*$", read_text(path) if os.path.exists(path) else "",
-                               re.M))
-
     def write_settings(self, **values):
         lines = ["[Settings]"] + ["%s=%s" % kv for kv in values.items()]
         with open(os.path.join(self.folder, "zovrel.ini"), "w", encoding="utf-8") as f:
