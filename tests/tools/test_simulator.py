@@ -29,7 +29,8 @@ class ScriptedProgram(unittest.TestCase):
                   (FINISH_PACKET, 5, b""), (FINISH_PACKET, 5, b"")]
         for kind, sn, body in frames:
             os.write(fd, codec.build_frame(6, kind, sn, body))
-        replies = lambda: sim.of("frame", dir="tx", type="GENERAL_REPLY")  # noqa: E731
+        replies = lambda: [e for e in sim.events if e["ev"] == "frame"  # noqa: E731
+                           and e["dir"] == "tx" and e["type"] == "GENERAL_REPLY"]
         sim.wait_for(lambda e: len(replies()) == len(frames))
         self.assertEqual([(r["ch"], r["sn"], r["app_id"], r["rsp_code"]) for r in replies()],
                          [(6, sn, 2, code) for (_, sn, _), code in
