@@ -177,8 +177,12 @@ def main(argv=None):
     if args.exit_after:
         device.on_transfer_finished = lambda ok: (
             device.finished >= args.exit_after and quit_event.set())
+    # The handler runs on the main thread between two of its steps, possibly while that thread
+    # holds the event's own lock inside wait(); setting the event there could wait forever, so
+    # the handler only notes the signal and the loop below acts on it.
+    signals = []
     for sig in (signal.SIGINT, signal.SIGTERM):
-        signal.signal(sig, lambda *_: quit_event.set())
+        signal.signal(sig, lambda number, _: signals.append(number))
     try:
         device.start()
     except OSError as e:
@@ -201,9 +205,10 @@ def main(argv=None):
     if args.script_cmds or args.exit_when_done:
         threading.Thread(target=run_script, daemon=True).start()
     deadline = time.monotonic() + args.run_for if args.run_for else None
-    while not quit_event.wait(0.1):
+    while not signals and not quit_event.wait(0.1):
         if deadline and time.monotonic() >= deadline:
             break
+    quit_event.set()  # the script and any command still waiting stop on it
     if server:
         server.close()
     device.stop()
