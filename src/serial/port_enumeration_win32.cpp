@@ -42,11 +42,11 @@ std::wstring ToUpperAscii(std::wstring text) {
 
 constexpr wchar_t SERIAL_COMM_KEY[] = L"HARDWARE\\DEVICEMAP\\SERIALCOMM";
 
-// The system's serial device table, or an invalid key when it cannot be opened.
+// The system's serial device table, or an invalid key when it cannot be opened. KEY_READ
+// includes the right to watch it for changes.
 UniqueRegKey OpenSerialComm() {
     HKEY opened = nullptr;
-    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, SERIAL_COMM_KEY, 0, KEY_READ | KEY_NOTIFY, &opened) !=
-        ERROR_SUCCESS)
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, SERIAL_COMM_KEY, 0, KEY_READ, &opened) != ERROR_SUCCESS)
         return UniqueRegKey();
     return UniqueRegKey(opened);
 }
