@@ -483,17 +483,13 @@ LRESULT CZovrelHistoryListBox::HandleMessage(UINT message, WPARAM wParam, LPARAM
             // Files dropped on the list are the window's to take.
             return ::SendMessageW(::GetParent(Hwnd()), message, wParam, lParam);
         case WM_IMAGE_DECODED:
-            OnDecoded(std::unique_ptr<DecodedImage>(reinterpret_cast<DecodedImage*>(lParam)));
+            OnDecoded(TakeDecodedImage(lParam));
             return 0;
         case WM_REQUEST_THUMBNAILS:
             RequestThumbnails();
             return 0;
         case WM_NCDESTROY:
-            // No result can reach the queue from here on; those already in it are freed.
-            if (postTarget_ != nullptr) {
-                postTarget_->Close();
-            }
-            DrainQueuedPayloads(Hwnd());
+            StopDecodedResults(postTarget_.get(), Hwnd());
             break;
         default:
             break;

@@ -563,14 +563,10 @@ LRESULT CZovrelHoverPreviewWnd::HandleMessage(UINT message, WPARAM wParam, LPARA
             }
             break;
         case WM_IMAGE_DECODED:
-            OnDecoded(std::unique_ptr<DecodedImage>(reinterpret_cast<DecodedImage*>(lParam)));
+            OnDecoded(TakeDecodedImage(lParam));
             return 0;
         case WM_NCDESTROY:
-            // No result can reach the queue from here on; those already in it are freed.
-            if (postTarget_ != nullptr) {
-                postTarget_->Close();
-            }
-            DrainQueuedPayloads(Hwnd());
+            StopDecodedResults(postTarget_.get(), Hwnd());
             break;
         default:
             break;

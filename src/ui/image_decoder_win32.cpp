@@ -58,4 +58,11 @@ void ImageDecoder::Run() {
     }
 }
 
+void StopDecodedResults(WindowPostTarget* target, HWND window) {
+    if (target != nullptr) {
+        target->Close();
+    }
+    DrainQueuedPayloads(window);
+}
+
 }  // namespace zovrel::ui

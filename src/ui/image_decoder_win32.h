@@ -46,6 +46,15 @@ struct DecodedImage {
     UniqueBitmap bitmap;  // invalid when the image could not be read or decoded
 };
 
+// For the windows that ask: the result a WM_IMAGE_DECODED carries, owned again.
+inline std::unique_ptr<DecodedImage> TakeDecodedImage(LPARAM lParam) {
+    return std::unique_ptr<DecodedImage>(reinterpret_cast<DecodedImage*>(lParam));
+}
+
+// At WM_NCDESTROY of a window that asks: no result can reach its queue from here on, and those
+// already in it are freed.
+void StopDecodedResults(WindowPostTarget* target, HWND window);
+
 class ImageDecoder {
   public:
     // Thumbnails waiting beyond this many are dropped, oldest first: a list shows fewer rows.
